@@ -1,0 +1,288 @@
+#include "core/uStr.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavin {
+
+namespace {
+
+Pos len(std::string_view s) { return static_cast<Pos>(s.size()); }
+
+// Does search occur at 0-based offset i of text, folding ASCII case?
+bool equalsFoldedAt(std::string_view text, std::size_t i, std::string_view search) {
+    for (std::size_t k = 0; k < search.size(); ++k) {
+        if (lowerAscii(text[i + k]) != lowerAscii(search[k])) return false;
+    }
+    return true;
+}
+
+// 0-based offset of the first folded occurrence at or after from, or npos.
+std::size_t findFolded(std::string_view text, std::string_view search, std::size_t from) {
+    if (search.size() > text.size()) return std::string_view::npos;
+    const char lo = lowerAscii(search[0]);
+    const char up = (lo >= 'a' && lo <= 'z') ? static_cast<char>(lo - 32) : lo;
+    const std::size_t last = text.size() - search.size();
+    for (std::size_t i = from; i <= last; ++i) {
+        const char c = text[i];
+        if ((c == lo || c == up) && equalsFoldedAt(text, i, search)) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::size_t findRaw(std::string_view text, std::string_view search, std::size_t from, bool ignoreCase) {
+    return ignoreCase ? findFolded(text, search, from) : text.find(search, from);
+}
+
+}  // namespace
+
+std::string subText(std::string_view text, Pos start, Pos count) {
+    if (count == 0) count = len(text) - start + 1;
+    if (text.empty() || start > len(text) || count <= 0) return {};
+    if (start < 1) start = 1;
+    const Pos avail = len(text) - start + 1;
+    return std::string(text.substr(static_cast<std::size_t>(start - 1),
+                                   static_cast<std::size_t>(count < avail ? count : avail)));
+}
+
+std::string tailFrom(std::string_view text, Pos start) {
+    if (start < 1) start = 1;
+    if (start > len(text)) return {};
+    return std::string(text.substr(static_cast<std::size_t>(start - 1)));
+}
+
+std::string headText(std::string_view text, Pos count) {
+    if (count <= 0) return {};
+    return std::string(text.substr(0, static_cast<std::size_t>(count)));
+}
+
+std::string replaceAll(std::string_view text, std::string_view search,
+                       std::string_view replacement, bool ignoreCase) {
+    if (search.empty() || text.empty()) return std::string(text);
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t hit = findRaw(text, search, 0, ignoreCase);
+    if (hit == std::string_view::npos) return std::string(text);
+    out.reserve(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0));
+    while (hit != std::string_view::npos) {
+        out.append(text.substr(copied, hit - copied));
+        out.append(replacement);
+        copied = hit + search.size();
+        hit = findRaw(text, search, copied, ignoreCase);
+    }
+    out.append(text.substr(copied));
+    return out;
+}
+
+Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase) {
+    if (start > len(text) || search.empty() || start < 0) return 0;
+    if (start == 0) start = 1;
+    const std::size_t hit = findRaw(text, search, static_cast<std::size_t>(start - 1), ignoreCase);
+    return hit == std::string_view::npos ? 0 : static_cast<Pos>(hit) + 1;
+}
+
+Pos findFirstOf(std::string_view text, std::string_view first, std::string_view second,
+                std::string_view third, Pos start) {
+    if (start > len(text)) return 0;
+    if (start < 1) start = 1;
+    const std::string_view keys[3] = {first, second, third};
+    bool lead[256] = {};
+    for (const auto& k : keys) {
+        if (!k.empty()) lead[static_cast<unsigned char>(k[0])] = true;
+    }
+    const char* base = text.data();
+    for (std::size_t i = static_cast<std::size_t>(start - 1); i < text.size(); ++i) {
+        if (!lead[static_cast<unsigned char>(base[i])]) continue;
+        for (const auto& k : keys) {
+            if (!k.empty() && k.size() <= text.size() - i && std::memcmp(base + i, k.data(), k.size()) == 0) {
+                return static_cast<Pos>(i) + 1;
+            }
+        }
+    }
+    return 0;
+}
+
+Pos findWithin(std::string_view text, std::string_view search, Pos start, Pos limit) {
+    if (search.empty()) return 0;
+    if (start < 1) start = 1;
+    Pos lastCandidate = limit - len(search);
+    if (lastCandidate > len(text) - len(search) + 1) lastCandidate = len(text) - len(search) + 1;
+    if (lastCandidate < start) return 0;
+    // Only the window [start, lastCandidate + len(search) - 1] is searched.
+    const std::string_view window = text.substr(0, static_cast<std::size_t>(lastCandidate + len(search) - 1));
+    const std::size_t hit = window.find(search, static_cast<std::size_t>(start - 1));
+    return hit == std::string_view::npos ? 0 : static_cast<Pos>(hit) + 1;
+}
+
+Pos findBackward(std::string_view text, std::string_view search, Pos from) {
+    if (search.empty() || from < 0) return 0;
+    if (from == 0 || from > len(text)) from = len(text);
+    if (from == 0) return 0;
+    const std::size_t hit = text.rfind(search, static_cast<std::size_t>(from - 1));
+    return hit == std::string_view::npos ? 0 : static_cast<Pos>(hit) + 1;
+}
+
+std::string textBetween(std::string_view text, std::string_view startMarker,
+                        std::string_view endMarker, bool ignoreCase) {
+    const Pos s = findFrom(text, startMarker, 1, ignoreCase);
+    if (s == 0) return {};
+    const Pos a = s + len(startMarker);
+    const Pos e = findFrom(text, endMarker, a, ignoreCase);
+    if (e == 0 || e <= a) return {};
+    return std::string(text.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(e - a)));
+}
+
+std::string textSpanFrom(std::string_view text, std::string_view startMarker,
+                         std::string_view endMarker, Pos start) {
+    const Pos s = findFrom(text, startMarker, start, false);
+    if (s == 0) return {};
+    const Pos e = findFrom(text, endMarker, s + len(startMarker), false);
+    if (e == 0) return {};
+    return std::string(text.substr(static_cast<std::size_t>(s - 1),
+                                   static_cast<std::size_t>(e + len(endMarker) - s)));
+}
+
+std::string textSpan(std::string_view text, std::string_view startMarker, std::string_view endMarker) {
+    return textSpanFrom(text, startMarker, endMarker, 1);
+}
+
+std::vector<std::string> splitText(std::string_view text, std::string_view separator) {
+    std::vector<std::string> pieces;
+    if (separator.empty()) {
+        pieces.emplace_back(text);
+        return pieces;
+    }
+    std::size_t p = 0;
+    std::size_t hit = text.find(separator);
+    while (hit != std::string_view::npos) {
+        pieces.emplace_back(text.substr(p, hit - p));
+        p = hit + separator.size();
+        hit = text.find(separator, p);
+    }
+    pieces.emplace_back(text.substr(p));
+    return pieces;
+}
+
+std::string joinParts(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    std::size_t total = 0;
+    for (const auto& p : parts) total += p.size() + separator.size();
+    out.reserve(total);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out.append(separator);
+        out.append(parts[i]);
+    }
+    return out;
+}
+
+std::string joinList(const std::vector<std::string>& list, std::string_view separator) {
+    return joinParts(list, separator);
+}
+
+void appendRange(std::string& buffer, Pos& writePos, std::string_view source, Pos first, Pos last) {
+    if (first < 1) first = 1;
+    if (last > len(source)) last = len(source);
+    if (last < first) return;
+    if (writePos < 1) writePos = 1;
+    const Pos n = last - first + 1;
+    if (len(buffer) < writePos - 1 + n) buffer.resize(static_cast<std::size_t>(writePos - 1 + n + 1024));
+    std::memcpy(buffer.data() + writePos - 1, source.data() + first - 1, static_cast<std::size_t>(n));
+    writePos += n;
+}
+
+std::string readTextFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return {};
+        throw Error("Cannot read file " + path + ": " + std::strerror(errno));
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw Error("Cannot read file " + path + ": " + std::strerror(errno));
+    std::string out;
+    int err = 0;
+    if (::fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        err = EISDIR;
+    } else {
+        out.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t got = 0;
+        while (got < out.size()) {
+            const ssize_t r = ::read(fd, out.data() + got, out.size() - got);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                err = errno;
+                break;
+            }
+            if (r == 0) break;  // the file shrank while we read it
+            got += static_cast<std::size_t>(r);
+        }
+        out.resize(got);
+    }
+    ::close(fd);
+    if (err != 0) throw Error("Cannot read file " + path + ": " + std::strerror(err));
+    return out;
+}
+
+void writeTextFile(const std::string& path, std::string_view text) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw Error("Cannot create file " + path + ": " + std::strerror(errno));
+    std::size_t done = 0;
+    int err = 0;
+    while (done < text.size()) {
+        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) throw Error("Cannot write file " + path + ": " + std::strerror(err));
+}
+
+int strToInt(std::string_view text) {
+    auto fail = [&]() -> int { throw Error("'" + std::string(text) + "' is not a valid integer value"); };
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size()) return fail();
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9') return fail();
+        value = value * 10 + (c - '0');
+        if (value > 2147483648LL) return fail();
+    }
+    if (negative) value = -value;
+    if (value > 2147483647LL) return fail();
+    return static_cast<int>(value);
+}
+
+long long roundDiv(long long num, double den) {
+    // nearbyint rounds in the default mode: to nearest, halves to even.
+    return static_cast<long long>(std::nearbyint(static_cast<double>(num) / den));
+}
+
+std::string_view trimText(std::string_view text) {
+    std::size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= 0x20) ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= 0x20) --e;
+    return text.substr(b, e - b);
+}
+
+std::string lowerCase(std::string_view text) {
+    std::string out(text);
+    for (auto& c : out) c = lowerAscii(c);
+    return out;
+}
+
+}  // namespace tavin

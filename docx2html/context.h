@@ -1,0 +1,91 @@
+// The state of a conversion: one object handed to every step.
+//
+// A context holds the working text, the package parts it was loaded from,
+// the style table, the page values and its own pattern engine. Values that
+// persist from one conversion to the next (the page values) persist inside
+// one context; a fresh context starts with them empty.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/WSRegEx3.h"
+#include "core/uStr.h"
+
+namespace tavin {
+
+// Ten CSS declaration texts in fixed order: font family, font size, colour,
+// indentation, spacing, alignment, weight, borders, (unused), background.
+using propSlots = std::array<std::string, 10>;
+
+struct styleEntry {
+    std::string id;
+    propSlots props;
+};
+
+struct ConversionContext {
+    ConversionContext();
+
+    // Where the package was extracted ("" or a folder path ending in "/").
+    std::string workFolder;
+    // The document part read by loadParts (workFolder + "word/document.xml").
+    std::string documentPath;
+
+    std::string workingText;
+    std::string relsText;
+    std::string stylesText;
+    std::string numberingText;
+    std::string docTitle;
+
+    int twipsPerPx = 15;
+    std::string autoShadeColor = "#eeeeee";
+
+    // The user's options (the viewer's check marks); convert copies them into
+    // the flags right before they are used.
+    bool showPageMargin = true;
+    bool optimizeHtml = true;
+    bool pageMarginFlag = true;
+    bool optimizeFlag = true;
+
+    std::vector<Pos> spliceBounds;
+    std::vector<std::string> spliceTexts;
+
+    // Page values and character set; they keep their values between runs.
+    std::string pageWidth, pageHeight;
+    std::string marginTop, marginRight, marginBottom, marginLeft;
+    std::string charset;
+
+    std::vector<styleEntry> styleTable;
+
+    bool listItemsFound = false;
+    std::string currentListTag;
+
+    // Case-insensitive, "." matching line breaks, no empty matches.
+    TWSRegEx sharedRegex;
+
+    // Progress: called with a step name before each named conversion step.
+    std::function<void(const std::string&)> showStep;
+    void step(const std::string& name) {
+        if (showStep) showStep(name);
+    }
+};
+
+// Reads the parts of an extracted package folder (workFolder) and sets the
+// conversion constants. Missing parts are empty text.
+void loadParts(ConversionContext& ctx);
+
+// Runs every conversion step; afterwards workingText is the whole HTML page.
+void convert(ConversionContext& ctx);
+
+void initRun(ConversionContext& ctx);
+void preprocess(ConversionContext& ctx);
+
+// Brings empty-element tags written with blanks before "/>" to the compact form.
+void normalizeEmptyTags(ConversionContext& ctx, std::string& text);
+
+// The file name of path without its folder, with every ".docx" removed.
+std::string titleFromPath(const std::string& path);
+
+}  // namespace tavin

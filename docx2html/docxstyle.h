@@ -1,0 +1,35 @@
+// Formatting properties to CSS, and the style table.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "docx2html/context.h"
+
+namespace tavin {
+
+// Value of the first name="..." in text; name may carry its element as a
+// prefix ("<sz val") to pin the attribute to that element.
+std::string attrValue(std::string_view text, std::string_view name);
+
+// Twips to pixels: empty for blank text; a non-zero measure gives at least 1.
+std::string twipsToPx(const ConversionContext& ctx, std::string_view s);
+// Half-points to pixels.
+std::string halfPtToPx(std::string_view s);
+// The first stretch from "<" + name through the next "/>", inclusive.
+std::string elementText(std::string_view text, std::string_view name);
+
+std::string indToCss(const ConversionContext& ctx, std::string_view t);
+std::string spacingToCss(const ConversionContext& ctx, std::string_view t);
+std::string borderSide(const ConversionContext& ctx, std::string_view b, std::string_view side);
+std::string bordersToCss(const ConversionContext& ctx, std::string_view b);
+propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldAllowed);
+
+// The style table.
+void loadStyles(ConversionContext& ctx);
+void readStyle(ConversionContext& ctx, std::string_view text, int i);
+int findStyle(const ConversionContext& ctx, std::string_view id, int limit);
+void inheritProps(const ConversionContext& ctx, propSlots& slots, int k, bool all);
+std::string styleXml(const ConversionContext& ctx, std::string_view id);
+
+}  // namespace tavin

@@ -1,0 +1,7 @@
+#include "docx2html/tables.h"
+
+namespace tavin {
+
+void convertTables(ConversionContext&) {}
+
+}  // namespace tavin
