@@ -1,7 +1,11 @@
 // HTML clean-up and final layout.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/WSRegEx3.h"
@@ -28,6 +32,15 @@ public:
     std::vector<std::string> styleList;
 
 private:
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    // Class number of each styleList entry, so lookups stay constant-time on
+    // pages with thousands of distinct styles.
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> classOf_;
+    void indexStyleList();
+
     TWSRegEx& regex_;
 };
 
