@@ -70,6 +70,8 @@ void TWSRegEx::setOptions(TWSRegExOptions options) {
     discardCompiled();
 }
 
+void TWSRegEx::setMatchLimit(uint32_t limit) { pcre2_set_match_limit(matchContext_, limit); }
+
 void TWSRegEx::setPattern(std::string_view pattern) {
     if (pattern == pattern_) return;
     pattern_ = pattern;

@@ -73,6 +73,10 @@ public:
     Pos SearchStart() const { return searchStart_; }
     Pos SearchStop() const { return searchStop_; }
 
+    // The match limit (how much work one match attempt may do); the default
+    // is far beyond what any real document needs.
+    void setMatchLimit(uint32_t limit);
+
     void Compile();
     bool Match();
     bool MatchNext();

@@ -1,0 +1,154 @@
+// Formatting properties to CSS declarations, and the style table.
+#include "docx2html/docxstyle.h"
+
+namespace tavin {
+
+std::string attrValue(std::string_view text, std::string_view name) {
+    std::string marker(name);
+    marker += "=\"";
+    return textBetween(text, marker, "\"");
+}
+
+std::string twipsToPx(const ConversionContext& ctx, std::string_view s) {
+    if (trimText(s).empty()) return {};
+    const int n = strToInt(s);
+    std::string px = std::to_string(roundDiv(n, ctx.twipsPerPx));
+    if (px == "0" && s != "0") px = "1";
+    return px;
+}
+
+std::string halfPtToPx(std::string_view s) { return std::to_string(roundDiv(strToInt(s), 1.5)); }
+
+std::string elementText(std::string_view text, std::string_view name) {
+    std::string marker = "<";
+    marker += name;
+    return textSpan(text, marker, "/>");
+}
+
+std::string indToCss(const ConversionContext& ctx, std::string_view t) {
+    const std::string left = attrValue(t, "left");
+    const std::string right = attrValue(t, "right");
+    const std::string firstLine = attrValue(t, "firstLine");
+    const std::string hanging = attrValue(t, "hanging");
+    std::string r, i, l;
+    if (!right.empty()) r = "margin-right:" + twipsToPx(ctx, right) + "px;";
+    if (!firstLine.empty()) i = "text-indent:" + twipsToPx(ctx, firstLine) + "px;";
+    if (!hanging.empty()) i = "text-indent:-" + twipsToPx(ctx, hanging) + "px;";
+    if (!left.empty()) l = "margin-left:" + twipsToPx(ctx, left) + "px;";
+    return l + r + i;
+}
+
+std::string spacingToCss(const ConversionContext& ctx, std::string_view t) {
+    const std::string before = attrValue(t, "before");
+    const std::string after = attrValue(t, "after");
+    const std::string line = attrValue(t, "line");
+    std::string out;
+    if (!before.empty()) out += "margin-top:" + twipsToPx(ctx, before) + "px;";
+    if (!after.empty()) out += "margin-bottom:" + twipsToPx(ctx, after) + "px;";
+    if (!line.empty()) out += "line-height:" + twipsToPx(ctx, line) + "px;";
+    return out;
+}
+
+std::string borderSide(const ConversionContext& ctx, std::string_view b, std::string_view side) {
+    const std::string e = elementText(b, side);
+    if (e.empty()) return {};
+    std::string v = attrValue(e, "val");
+    if (v == "nil") return "none;";
+    std::string w = twipsToPx(ctx, attrValue(e, "sz"));
+    if (v == "single") {
+        v = "solid";
+    } else if (v == "double") {
+        if (strToInt(w) < 3) w = "3";
+    }
+    const std::string col = attrValue(e, "color");
+    if (!w.empty() && !col.empty()) return w + "px " + v + " #" + col + ";";
+    return {};
+}
+
+std::string bordersToCss(const ConversionContext& ctx, std::string_view b) {
+    if (b.empty()) return {};
+    const std::string t = borderSide(ctx, b, "top");
+    const std::string l = borderSide(ctx, b, "left");
+    const std::string r = borderSide(ctx, b, "right");
+    const std::string bo = borderSide(ctx, b, "bottom");
+    if (t == l && t == r && t == bo) return t.empty() ? std::string("border:none") : "border:" + t;
+    std::string out;
+    if (!t.empty()) out += "border-top:" + t;
+    if (!l.empty()) out += "border-left:" + l;
+    if (!r.empty()) out += "border-right:" + r;
+    if (!bo.empty()) out += "border-bottom:" + bo;
+    return out;
+}
+
+propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldAllowed) {
+    propSlots slots;
+    const std::string family = attrValue(p, "<rFonts ascii");
+    const std::string colour = attrValue(p, "<color val");
+    std::string size = attrValue(p, "<sz val");
+    const std::string indText = textBetween(p, "<ind", "/>");
+    const std::string spacingText = textBetween(p, "<spacing", "/>");
+    std::string align = attrValue(p, "<jc val");
+    std::string shade = textBetween(p, "<shd", "/>");
+    if (!shade.empty()) shade = attrValue(shade, "color");
+    if (shade == "auto") shade = ctx.autoShadeColor;
+    if (!shade.empty()) slots[9] = "background-color:" + shade + ";";
+    if (!spacingText.empty()) slots[4] = spacingToCss(ctx, spacingText);
+    if (!indText.empty()) slots[3] = indToCss(ctx, indText);
+    if (!size.empty()) size = halfPtToPx(size);
+    if (!family.empty()) slots[0] = "font-family:" + family + ";";
+    if (!size.empty()) slots[1] = "font-size:" + size + ";";
+    if (!colour.empty()) slots[2] = "color:#" + colour + ";";
+    if (align == "both") align = "justify";
+    if (!align.empty()) slots[5] = "text-align:" + align + ";";
+    if (boldAllowed && p.find("<b/>") != std::string_view::npos) slots[6] = "font-weight:bold;";
+    slots[7] = bordersToCss(ctx, textBetween(p, "Borders>", "Borders>"));
+    slots[8].clear();
+    return slots;
+}
+
+void loadStyles(ConversionContext& ctx) {
+    ctx.styleTable.clear();
+    std::vector<std::string> matches;
+    ctx.sharedRegex.setPattern("<style .+?</style>");
+    matches = ctx.sharedRegex.AllMatches(ctx.stylesText);
+    ctx.styleTable.resize(matches.size());
+    for (std::size_t i = 0; i < matches.size(); ++i) readStyle(ctx, matches[i], static_cast<int>(i));
+}
+
+void readStyle(ConversionContext& ctx, std::string_view text, int i) {
+    styleEntry& entry = ctx.styleTable[static_cast<std::size_t>(i)];
+    entry.id = attrValue(text, "styleId");
+    entry.props = readProps(ctx, text, true);
+    if (text.find("<basedOn") != std::string_view::npos) {
+        const std::string base = attrValue(text, "basedOn val");
+        const int k = findStyle(ctx, base, i);
+        if (k != -1) inheritProps(ctx, entry.props, k, false);
+    }
+}
+
+int findStyle(const ConversionContext& ctx, std::string_view id, int limit) {
+    const int n = std::min<int>(limit, static_cast<int>(ctx.styleTable.size()));
+    for (int i = 0; i < n; ++i) {
+        if (ctx.styleTable[static_cast<std::size_t>(i)].id == id) return i;
+    }
+    return -1;
+}
+
+void inheritProps(const ConversionContext& ctx, propSlots& slots, int k, bool all) {
+    const propSlots& from = ctx.styleTable[static_cast<std::size_t>(k)].props;
+    const int last = all ? 9 : 1;
+    for (int j = 0; j <= last; ++j) {
+        if (slots[static_cast<std::size_t>(j)].empty() && !from[static_cast<std::size_t>(j)].empty()) {
+            slots[static_cast<std::size_t>(j)] = from[static_cast<std::size_t>(j)];
+        }
+    }
+}
+
+std::string styleXml(const ConversionContext& ctx, std::string_view id) {
+    std::string marker = "styleId=\"";
+    marker += id;
+    marker += "\">";
+    return textBetween(ctx.stylesText, marker, "</style>");
+}
+
+}  // namespace tavin

@@ -1,0 +1,135 @@
+// Hyperlinks, bookmarks, pictures and drop caps.
+#include "docx2html/links.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "docx2html/docxstyle.h"
+#include "docx2html/insertions.h"
+
+namespace tavin {
+
+namespace {
+
+constexpr std::string_view kRelMarker = "<Relationship Id=\"";
+
+// The target of a relationship entry that starts at offset p of relsText
+// (at its "<Relationship Id=" marker of an id of idLength bytes).
+std::string targetAt(std::string_view rels, std::size_t p, std::size_t idLength) {
+    const std::size_t from = p + kRelMarker.size() + idLength + 1;
+    const std::size_t gt = rels.find('>', from);
+    if (gt == std::string_view::npos || gt <= from) return {};
+    return textBetween(rels.substr(from, gt - from), "Target=\"", "\"");
+}
+
+// relTarget for many lookups: the first entry of every id, found in one scan.
+class RelationshipIndex {
+public:
+    explicit RelationshipIndex(std::string_view rels) : rels_(rels) {
+        std::size_t p = rels.find(kRelMarker);
+        while (p != std::string_view::npos) {
+            const std::size_t idStart = p + kRelMarker.size();
+            const std::size_t quote = rels.find('"', idStart);
+            if (quote == std::string_view::npos) break;
+            first_.emplace(rels.substr(idStart, quote - idStart), p);
+            p = rels.find(kRelMarker, p + 1);
+        }
+    }
+    std::string target(std::string_view id) const {
+        auto it = first_.find(id);
+        if (it == first_.end()) return {};
+        return targetAt(rels_, it->second, id.size());
+    }
+
+private:
+    std::string_view rels_;
+    std::unordered_map<std::string_view, std::size_t> first_;
+};
+
+std::string anchorTemplate(std::string_view match, const RelationshipIndex& rels) {
+    const std::string anchor = attrValue(match, "anchor");
+    const std::string href = anchor.empty() ? rels.target(relId(match)) : "#" + anchor;
+    return "<a href=\"" + href + "\">$1</a>";
+}
+
+std::string imgText(std::string_view match, const RelationshipIndex& rels) {
+    const std::string src = rels.target(textBetween(match, "<a:blip r:embed=\"", "\""));
+    std::string align = textBetween(match, "<wp:align>", "</wp:align>");
+    if (!align.empty()) align = " align=" + align;
+    const std::string extent = elementText(match, "wp:extent");
+    const std::string cx = attrValue(extent, "cx");
+    const std::string cy = attrValue(extent, "cy");
+    std::string width, height;
+    if (!cx.empty()) width = " width=" + emuToPx(cx);
+    if (!cy.empty()) height = " height=" + emuToPx(cy);
+    return "<img src=\"" + src + "\"" + align + width + height + "/>";
+}
+
+}  // namespace
+
+std::string relId(std::string_view text) { return textBetween(text, "r:id=\"", "\""); }
+
+std::string relTarget(const ConversionContext& ctx, std::string_view id) {
+    const std::string marker = std::string(kRelMarker) + std::string(id) + "\"";
+    const Pos p = findFrom(ctx.relsText, marker, 1);
+    if (p == 0) return {};
+    return targetAt(ctx.relsText, static_cast<std::size_t>(p - 1), id.size());
+}
+
+std::string linkToAnchor(const ConversionContext& ctx, std::string_view match) {
+    return anchorTemplate(match, RelationshipIndex(ctx.relsText));
+}
+
+std::string drawingToImg(const ConversionContext& ctx, std::string_view match) {
+    return imgText(match, RelationshipIndex(ctx.relsText));
+}
+
+std::string emuToPx(std::string_view text) { return std::to_string(roundDiv(strToInt(text), 9525)); }
+
+void wrapDropCaps(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    std::size_t pos = t.find("<framePr dropCap=\"");
+    if (pos == std::string::npos) return;
+    const std::string_view div = "<div style=\"float:left\">";
+    InsertionList ins;
+    while (pos != std::string::npos) {
+        const std::size_t start = t.rfind("<p>", pos);
+        std::size_t searchFrom = pos;
+        if (start != std::string::npos) {
+            ins.before(start, std::string(div));
+            // The paragraph end is searched from the marker's position in
+            // the text before the division was inserted in front of it.
+            searchFrom = pos >= start + div.size() ? pos - div.size() : start;
+        }
+        const std::size_t end = t.find("</p>", searchFrom);
+        if (end == std::string::npos) break;
+        ins.after(end + 4, "</div>");
+        pos = t.find("<framePr dropCap=", end);
+    }
+    if (!ins.empty()) ctx.workingText = ins.apply(t);
+}
+
+void convertLinks(ConversionContext& ctx) {
+    TWSRegEx& rx = ctx.sharedRegex;
+    const RelationshipIndex index(ctx.relsText);
+    auto link = [&](TWSRegEx& e) { return anchorTemplate(e.MatchedText(), index); };
+
+    rx.setPattern("<hyperlink[^>]+/>");
+    rx.ReplaceEach(std::move(ctx.workingText), link);
+    rx.setPattern(R"(<hyperlink[^>]+>\s*(.+?)</hyperlink>)");
+    rx.ReplaceEach(rx.takeSubject(), link);
+    ctx.workingText = rx.takeSubject();
+
+    regexReplace(rx, ctx.workingText, R"re(<bookmarkStart.+?name="(\w+)"/>)re", R"(<a name="$1"/>)");
+    regexDelete(rx, ctx.workingText, "<bookMark[^>]+/>");
+}
+
+void convertImages(ConversionContext& ctx) {
+    TWSRegEx& rx = ctx.sharedRegex;
+    const RelationshipIndex index(ctx.relsText);
+    rx.setPattern("<drawing>.+?</drawing>");
+    rx.ReplaceEach(std::move(ctx.workingText), [&](TWSRegEx& e) { return imgText(e.MatchedText(), index); });
+    ctx.workingText = rx.takeSubject();
+}
+
+}  // namespace tavin

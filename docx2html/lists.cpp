@@ -1,0 +1,175 @@
+// Lists: numbered paragraphs become li items inside ol and ul lists.
+#include "docx2html/lists.h"
+
+#include <unordered_map>
+
+#include "docx2html/docxstyle.h"
+#include "docx2html/insertions.h"
+#include "docx2html/runs.h"
+
+namespace tavin {
+
+namespace {
+
+bool onlyTags(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size()) {
+        if (t[i] != '<' || i + 1 >= t.size() || t[i + 1] == '>') return false;
+        const std::size_t gt = t.find('>', i + 1);
+        if (gt == std::string_view::npos) return false;
+        i = gt + 1;
+    }
+    return true;
+}
+
+// listTagFor depends only on the first numId of its text; lists of one
+// numbering share the lookup.
+class ListTagCache {
+public:
+    explicit ListTagCache(const ConversionContext& ctx) : ctx_(ctx) {}
+    const std::string& tagFor(std::string_view t) {
+        const std::string numId = textBetween(t, "<numId val=\"", "\"");
+        auto it = cache_.find(numId);
+        if (it == cache_.end()) it = cache_.emplace(numId, listTagFor(ctx_, t)).first;
+        return it->second;
+    }
+
+private:
+    const ConversionContext& ctx_;
+    std::unordered_map<std::string, std::string> cache_;
+};
+
+int levelOf(std::string_view piece) { return strToInt(propVal(piece, "ilvl")); }
+
+}  // namespace
+
+void wrapListItems(ConversionContext& ctx) {
+    ctx.listItemsFound = false;
+    const std::string& t = ctx.workingText;
+    std::size_t pos = t.find("<numPr>");
+    if (pos == std::string::npos) return;
+    ctx.listItemsFound = true;
+    InsertionList ins;
+    while (pos != std::string::npos) {
+        const std::size_t end = t.find("</p>", pos);
+        if (end == std::string::npos) break;  // no paragraph end: nothing more to wrap
+        const std::size_t start = t.rfind("<p>", pos);
+        if (start != std::string::npos) {
+            if (!onlyTags(std::string_view(t).substr(start, end - start))) {
+                ins.before(start, "<li>");
+                ins.after(end + 4, "</li>");
+            }
+        }
+        pos = t.find("<numPr>", end);
+    }
+    if (!ins.empty()) ctx.workingText = ins.apply(t);
+}
+
+std::string listTagFor(const ConversionContext& ctx, std::string_view t) {
+    const std::string numId = textBetween(t, "<numId val=\"", "\"");
+    const std::string num = textBetween(ctx.numberingText, "<num numId=\"" + numId, "</num>");
+    const std::string abstractId = attrValue(num, "<abstractNumId val");
+    const std::string abstract =
+        textBetween(ctx.numberingText, "<abstractNum abstractNumId=\"" + abstractId, "</abstractNum>");
+    const std::string format = attrValue(abstract, "<numFmt val");
+    return format == "decimal" ? "ol" : "ul";
+}
+
+void buildLists(ConversionContext& ctx) {
+    if (!ctx.listItemsFound) return;
+    TWSRegEx& rx = ctx.sharedRegex;
+    ListTagCache tags(ctx);
+
+    // Grouping: each run of items, separated by white space only, is wrapped
+    // in its list at its own place.
+    {
+        rx.setPattern(R"(((<li>.+?</li>\s*)+))");
+        rx.setSubject(std::move(ctx.workingText));
+        const std::string& t = rx.Subject();
+        std::string out;
+        out.reserve(t.size() + t.size() / 16);
+        std::size_t copied = 0;
+        if (rx.Match()) {
+            do {
+                const std::size_t s = static_cast<std::size_t>(rx.MatchedOffset() - 1);
+                const std::size_t n = static_cast<std::size_t>(rx.MatchedLength());
+                const std::string_view m = std::string_view(t).substr(s, n);
+                ctx.currentListTag = tags.tagFor(m);
+                out.append(t, copied, s - copied);
+                out += "<" + ctx.currentListTag + ">";
+                out.append(m);
+                out += "</" + ctx.currentListTag + ">";
+                copied = s + n;
+            } while (rx.MatchNext());
+        }
+        out.append(t, copied, std::string::npos);
+        rx.setSubject(std::string());
+        ctx.workingText = std::move(out);
+    }
+
+    // Nesting: within each list block, an item whose level rises opens a list
+    // and one whose level falls closes one. Once a block has changed, every
+    // later block is rejoined too; a rejoined block replaces every block of
+    // the same text that is still in place.
+    struct Block {
+        std::size_t offset;
+        std::size_t length;
+    };
+    std::vector<Block> blocks;
+    rx.setPattern(R"(<([uo]l)>.+?</\1>)");
+    rx.setSubject(std::move(ctx.workingText));
+    if (rx.Match()) {
+        do {
+            blocks.push_back({static_cast<std::size_t>(rx.MatchedOffset() - 1),
+                              static_cast<std::size_t>(rx.MatchedLength())});
+        } while (rx.MatchNext());
+    }
+    std::string t = rx.takeSubject();
+    const std::string_view tv = t;
+
+    std::unordered_map<std::string_view, std::vector<std::size_t>> sameText;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        sameText[tv.substr(blocks[i].offset, blocks[i].length)].push_back(i);
+    }
+    std::vector<std::string> replacement(blocks.size());
+    std::vector<bool> replaced(blocks.size(), false);
+    bool changed = false;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::string_view b = tv.substr(blocks[i].offset, blocks[i].length);
+        std::vector<std::string> items = splitText(b, "</li>");
+        int prev = levelOf(items[0]);
+        for (std::size_t k = 0; k + 1 < items.size(); ++k) {
+            const int lv = levelOf(items[k]);
+            if (lv > prev) {
+                ctx.currentListTag = tags.tagFor(b);
+                items[k] = "<" + ctx.currentListTag + ">" + items[k];
+                changed = true;
+            } else if (lv < prev) {
+                items[k] = "</" + ctx.currentListTag + ">" + items[k];
+            }
+            prev = lv;
+        }
+        if (!changed || replaced[i]) continue;
+        const std::string joined = joinList(items, "");
+        for (std::size_t j : sameText[b]) {
+            if (!replaced[j]) {
+                replaced[j] = true;
+                replacement[j] = joined;
+            }
+        }
+    }
+
+    std::string out;
+    out.reserve(t.size());
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (!replaced[i]) continue;
+        out.append(tv.substr(copied, blocks[i].offset - copied));
+        out += replacement[i];
+        copied = blocks[i].offset + blocks[i].length;
+    }
+    out.append(tv.substr(copied));
+    ctx.workingText = std::move(out);
+}
+
+}  // namespace tavin

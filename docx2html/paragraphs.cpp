@@ -1,0 +1,98 @@
+// Paragraph conversion: each raw "<p>" element becomes an HTML p element.
+#include "docx2html/paragraphs.h"
+
+#include <algorithm>
+
+#include "docx2html/docxstyle.h"
+#include "docx2html/runs.h"
+
+namespace tavin {
+
+namespace {
+
+// Whether deleting every tag ("<" + at least one character + ">") would leave
+// nothing of the text.
+bool onlyTags(std::string_view t) {
+    std::size_t i = 0;
+    while (i < t.size()) {
+        if (t[i] != '<' || i + 1 >= t.size() || t[i + 1] == '>') return false;
+        const std::size_t gt = t.find('>', i + 1);
+        if (gt == std::string_view::npos) return false;
+        i = gt + 1;
+    }
+    return true;
+}
+
+Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<table", "</table", from); }
+
+}  // namespace
+
+std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable) {
+    std::string props = textBetween(paragraphText, "<pPr>", "</pPr>");
+    std::string content = props.empty() ? textBetween(paragraphText, ">", "</p>")
+                                        : textBetween(paragraphText, "</pPr>", "</p>");
+    if (trimText(content).empty()) return "<p>&nbsp;</p>";
+    const std::size_t rpr = props.find("<rPr");
+    if (rpr != std::string::npos) props.resize(rpr);
+    if (onlyTags(paragraphText)) return "<p>" + content + "&nbsp;</p>";
+
+    std::string style;
+    if (!props.empty()) {
+        const std::string styleId = attrValue(paragraphText, "<pStyle val");
+        std::string border = textBetween(props, "<pBdr>", "</pBdr>");
+        if (!border.empty()) border = bordersToCss(ctx, border);
+        propSlots slots = readProps(ctx, props, false);
+        if (!styleId.empty()) {
+            const int k = findStyle(ctx, styleId, static_cast<int>(ctx.styleTable.size()));
+            if (k >= 0) inheritProps(ctx, slots, k, !inTable);
+        }
+        style = slots[9];
+        for (int j = 0; j <= 8; ++j) style += slots[static_cast<std::size_t>(j)];
+        style += border;
+    }
+    formatRuns(ctx, content, style);
+    if (!style.empty()) return "<p style=\"" + style + "\">" + content + "</p>";
+    return "<p>" + content + "</p>";
+}
+
+void convertParagraphs(ConversionContext& ctx) {
+    regexReplace(ctx.sharedRegex, ctx.workingText, "<p [^>]+/>", "<p>&nbsp;</p>");
+    const std::string& t = ctx.workingText;
+    const std::string_view tv = t;
+    Pos a = nextMarker(tv, 1);
+    if (a == 0) return;
+
+    std::string out;
+    out.reserve(t.size() + t.size() / 4);
+    out.append(tv.substr(0, static_cast<std::size_t>(a - 1)));
+    Pos consumed = a;
+    bool inTable = false;
+    while (a != 0) {
+        const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
+        const Pos next = nextMarker(tv, a + 3);
+        if (kind == 'p') {
+            const Pos close = findFrom(tv, "</p>", a);
+            if (close != 0) {
+                const Pos end = close + 4;
+                const std::string_view para = tv.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(end - a));
+                std::string html = convertParagraph(ctx, para, inTable);
+                // A further marker inside this paragraph (a nested paragraph)
+                // drops it; the inner one is converted on its own.
+                if (next == 0 || next >= end) out += html;
+                consumed = std::max(consumed, end);
+            }
+            // A "<p>" without "</p>" is left as text.
+        } else {
+            inTable = kind == 't';
+        }
+        if (next != 0 && next > consumed) {
+            out.append(tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)));
+            consumed = next;
+        }
+        a = next;
+    }
+    if (consumed <= static_cast<Pos>(t.size())) out.append(tv.substr(static_cast<std::size_t>(consumed - 1)));
+    ctx.workingText = std::move(out);
+}
+
+}  // namespace tavin

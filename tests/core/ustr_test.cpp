@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/uStr.h"
+#include "support/testutil.h"
+
+using namespace tavin;
+
+TEST(StrExtract, FollowsTheExtractionRule) {
+    EXPECT_EQ(subText("abcdef", 3, 0), "cdef");
+    EXPECT_EQ(subText("abcdef", 3, 2), "cd");
+    EXPECT_EQ(subText("abc", 5, 1), "");
+    EXPECT_EQ(subText("abc", 0, 2), "ab");   // start below 1 is 1, count kept
+    EXPECT_EQ(subText("abc", -4, 2), "ab");
+    EXPECT_EQ(subText("abc", 2, 99), "bc");
+    EXPECT_EQ(subText("abc", 2, -1), "");
+    EXPECT_EQ(subText("", 1, 1), "");
+    EXPECT_EQ(headText("abc", -1), "");
+    EXPECT_EQ(headText("abc", 5), "abc");
+    EXPECT_EQ(tailFrom("abc", 0), "abc");
+    EXPECT_EQ(tailFrom("abc", 3), "c");
+    EXPECT_EQ(tailFrom("abc", 4), "");
+}
+
+TEST(StrReplaceAll, NonOverlappingLeftToRightWithoutRescan) {
+    EXPECT_EQ(replaceAll("aaaa", "aa", "b"), "bb");
+    EXPECT_EQ(replaceAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replaceAll("x", "x", "xx"), "xx");
+    EXPECT_EQ(replaceAll("", "x", "y"), "");
+    EXPECT_EQ(replaceAll("abc", "", "y"), "abc");
+    EXPECT_EQ(replaceAll("a-b-c", "-", ""), "abc");
+}
+
+TEST(StrReplaceAll, IgnoreCaseFoldsAsciiOnlyAndKeepsCase) {
+    EXPECT_EQ(replaceAll("AbAB", "ab", "-", true), "--");
+    EXPECT_EQ(replaceAll("AbAB", "ab", "-", false), "AbAB");
+    EXPECT_EQ(replaceAll("XaBy", "ab", "-", true), "X-y");
+    // Bytes of 128 and above are compared exactly.
+    EXPECT_EQ(replaceAll("\xC3\x84x", "\xC3\xA4", "-", true), "\xC3\x84x");
+}
+
+TEST(StrFind, ForwardSearchEdges) {
+    EXPECT_EQ(findFrom("abcabc", "bc", 3), 5);
+    EXPECT_EQ(findFrom("abcabc", "bc", 7), 0);
+    EXPECT_EQ(findFrom("abcabc", "bc", 0), 2);
+    EXPECT_EQ(findFrom("abcabc", "bc", -1), 0);
+    EXPECT_EQ(findFrom("abc", "cd", 1), 0);
+    EXPECT_EQ(findFrom("abc", "", 1), 0);
+    EXPECT_EQ(findFrom("xABc", "ab", 1, true), 2);
+    EXPECT_EQ(findFirstOf("x</table<p>", "<p>", "<table", "</table", 1), 2);
+    EXPECT_EQ(findFirstOf("x<table<p>", "<p>", "<table", "</table", 3), 8);
+    EXPECT_EQ(findFirstOf("abc", "<p>", "<table", "</table", 9), 0);
+    EXPECT_EQ(findWithin("abcd", "cd", 1, 5), 3);
+    EXPECT_EQ(findWithin("abcd", "cd", 1, 4), 0);
+    EXPECT_EQ(findWithin("abcd", "cd", 0, 99), 3);
+    EXPECT_EQ(findWithin("abcd", "ab", 2, 99), 0);
+}
+
+TEST(StrFind, BackwardSearchEdges) {
+    EXPECT_EQ(findBackward("a.b.c", ".", 0), 4);
+    EXPECT_EQ(findBackward("a.b.c", ".", 3), 2);
+    EXPECT_EQ(findBackward("a.b.c", ".", 1), 0);
+    EXPECT_EQ(findBackward("a.b.c", ".", -1), 0);
+    EXPECT_EQ(findBackward("a.b.c", "", 0), 0);
+    // The occurrence may extend beyond from, not beyond the text.
+    EXPECT_EQ(findBackward("xxab", "ab", 3), 3);
+    EXPECT_EQ(findBackward("", "a", 0), 0);
+}
+
+TEST(StrMarkers, BetweenAndSpan) {
+    EXPECT_EQ(textBetween("x<a>y</a>", "<a>", "</a>"), "y");
+    EXPECT_EQ(textBetween("<a></a>", "<a>", "</a>"), "");
+    EXPECT_EQ(textBetween("<a>y", "<a>", "</a>"), "");
+    EXPECT_EQ(textBetween("<A>y</a>", "<a>", "</A>", true), "y");
+    EXPECT_EQ(textSpan("..<b x/>..", "<b", "/>"), "<b x/>");
+    EXPECT_EQ(textSpan("..<b x..", "<b", "/>"), "");
+    EXPECT_EQ(textSpanFrom("<b 1/><b 2/>", "<b", "/>", 2), "<b 2/>");
+}
+
+TEST(StrSplitJoin, PiecesAndSeparators) {
+    EXPECT_EQ(splitText("a<tc>b<tc>", "<tc>"), (std::vector<std::string>{"a", "b", ""}));
+    EXPECT_EQ(splitText("", "<tc>"), (std::vector<std::string>{""}));
+    EXPECT_EQ(splitText("<tc>a", "<tc>"), (std::vector<std::string>{"", "a"}));
+    EXPECT_EQ(joinParts({}, ","), "");
+    EXPECT_EQ(joinParts({"a"}, ","), "a");
+    EXPECT_EQ(joinParts({"a", "", "b"}, ","), "a,,b");
+    EXPECT_EQ(joinList({"x", "y"}, ""), "xy");
+}
+
+TEST(StrAppendRange, GrowsAndKeepsWritePosition) {
+    std::string buf(2, '\0');
+    Pos w = 1;
+    appendRange(buf, w, "hello", 2, 4);
+    appendRange(buf, w, "hello", 5, 4);  // last < first: nothing
+    appendRange(buf, w, "!", 1, 1);
+    EXPECT_EQ(w, 5);
+    buf.resize(static_cast<std::size_t>(w - 1));
+    EXPECT_EQ(buf, "ell!");
+}
+
+TEST(StrInteger, StrictDecimalWithinThirtyTwoBits) {
+    EXPECT_EQ(strToInt("0"), 0);
+    EXPECT_EQ(strToInt("-720"), -720);
+    EXPECT_EQ(strToInt("+12"), 12);
+    EXPECT_EQ(strToInt("2147483647"), 2147483647);
+    EXPECT_EQ(strToInt("-2147483648"), -2147483647 - 1);
+    for (const char* bad : {"", " 1", "1 ", "1.5", "8pt", "-", "2147483648", "99999999999999999999", "0x10"}) {
+        try {
+            strToInt(bad);
+            ADD_FAILURE() << "accepted '" << bad << "'";
+        } catch (const Error& e) {
+            std::string expected = "'";
+            expected.append(bad).append("' is not a valid integer value");
+            EXPECT_EQ(std::string(e.what()), expected);
+        }
+    }
+}
+
+TEST(StrRounding, HalvesGoToEven) {
+    EXPECT_EQ(roundDiv(25, 50), 0);
+    EXPECT_EQ(roundDiv(75, 50), 2);
+    EXPECT_EQ(roundDiv(125, 50), 2);
+    EXPECT_EQ(roundDiv(-75, 50), -2);
+    EXPECT_EQ(roundDiv(4762, 9525), 0);
+    EXPECT_EQ(roundDiv(4763, 9525), 1);
+}
+
+TEST(StrFiles, RoundTripMissingAndUnreadable) {
+    testutil::TempDir dir;
+    const std::string path = dir.str() + "/bytes.bin";
+    std::string all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    writeTextFile(path, all);
+    EXPECT_EQ(readTextFile(path), all);
+    writeTextFile(path, "");
+    EXPECT_EQ(readTextFile(path), "");
+    EXPECT_EQ(readTextFile(dir.str() + "/missing.xml"), "");
+    EXPECT_EQ(readTextFile(dir.str() + "/bytes.bin/below-a-file"), "");
+    // A folder where a file is expected cannot be read: an error naming it.
+    try {
+        readTextFile(dir.str());
+        ADD_FAILURE() << "a folder was read as text";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(dir.str()), std::string::npos);
+    }
+    EXPECT_THROW(writeTextFile(dir.str() + "/no/such/folder/x.html", "x"), Error);
+}
+
+TEST(StrFiles, UnreadableFileIsAnErrorNotText) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    testutil::TempDir dir;
+    const std::string path = dir.str() + "/locked.xml";
+    writeTextFile(path, "<x/>");
+    chmod(path.c_str(), 0);
+    EXPECT_THROW(readTextFile(path), Error);
+}
