@@ -1,0 +1,205 @@
+#include <gtest/gtest.h>
+
+#include "docx2html/docxstyle.h"
+#include "docx2html/page.h"
+
+using namespace tavin;
+
+namespace {
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(StyleMeasures, TwipsHalfPointsAndTheZeroRule) {
+    ConversionContext ctx;
+    EXPECT_EQ(twipsToPx(ctx, "0"), "0");
+    EXPECT_EQ(twipsToPx(ctx, "7"), "1");
+    EXPECT_EQ(twipsToPx(ctx, "-7"), "1");
+    EXPECT_EQ(twipsToPx(ctx, "8"), "1");
+    EXPECT_EQ(twipsToPx(ctx, "113"), "8");
+    EXPECT_EQ(twipsToPx(ctx, "720"), "48");
+    EXPECT_EQ(twipsToPx(ctx, "-720"), "-48");
+    EXPECT_EQ(twipsToPx(ctx, "1440"), "96");
+    EXPECT_EQ(twipsToPx(ctx, "   "), "");
+    EXPECT_EQ(twipsToPx(ctx, ""), "");
+    EXPECT_EQ(errorOf([&] { twipsToPx(ctx, "1.5"); }), "'1.5' is not a valid integer value");
+    EXPECT_EQ(halfPtToPx("24"), "16");
+    EXPECT_EQ(halfPtToPx("21"), "14");
+    EXPECT_EQ(halfPtToPx("20"), "13");
+    EXPECT_EQ(halfPtToPx("1"), "1");
+    EXPECT_EQ(halfPtToPx("0"), "0");
+    EXPECT_EQ(errorOf([] { halfPtToPx("8pt"); }), "'8pt' is not a valid integer value");
+}
+
+TEST(StyleMarkers, AttributesAndElements) {
+    EXPECT_EQ(attrValue("<sz val=\"24\"/><szCs val=\"20\"/>", "<sz val"), "24");
+    EXPECT_EQ(attrValue("<szCs val=\"20\"/>", "<sz val"), "");
+    EXPECT_EQ(attrValue("<x a=\"\"/>", "a"), "");
+    EXPECT_EQ(elementText("<a/><top val=\"x\"/>", "top"), "<top val=\"x\"/>");
+    EXPECT_EQ(elementText("<top val=\"x\">", "top"), "");
+}
+
+TEST(StyleIndentSpacing, HangingWinsAndOrder) {
+    ConversionContext ctx;
+    EXPECT_EQ(indToCss(ctx, " left=\"720\" hanging=\"360\""), "margin-left:48px;text-indent:-24px;");
+    EXPECT_EQ(indToCss(ctx, " firstLine=\"720\" hanging=\"360\""), "text-indent:-24px;");
+    EXPECT_EQ(indToCss(ctx, " left=\"0\" right=\"15\""), "margin-left:0px;margin-right:1px;");
+    EXPECT_EQ(spacingToCss(ctx, " after=\"120\" line=\"240\" before=\"0\""),
+              "margin-top:0px;margin-bottom:8px;line-height:16px;");
+}
+
+TEST(StyleBorders, SidesDoublesAndTheFourSidesRule) {
+    ConversionContext ctx;
+    const std::string side = "val=\"single\" sz=\"4\" color=\"000000\"/>";
+    const std::string four = "<top " + side + "<left " + side + "<bottom " + side + "<right " + side;
+    EXPECT_EQ(bordersToCss(ctx, four), "border:1px solid #000000;");
+    const std::string nils = "<top val=\"nil\"/><left val=\"nil\"/><bottom val=\"nil\"/><right val=\"nil\"/>";
+    EXPECT_EQ(bordersToCss(ctx, nils), "border:none;");
+    EXPECT_EQ(bordersToCss(ctx, "<insideH/>"), "border:none");
+    EXPECT_EQ(bordersToCss(ctx, ""), "");
+    EXPECT_EQ(bordersToCss(ctx, "<top val=\"nil\"/><bottom " + side),
+              "border-top:none;border-bottom:1px solid #000000;");
+    EXPECT_EQ(borderSide(ctx, "<top val=\"double\" sz=\"4\" color=\"FF0000\"/>", "top"), "3px double #FF0000;");
+    EXPECT_EQ(borderSide(ctx, "<top val=\"thick\" sz=\"24\" color=\"auto\"/>", "top"), "2px thick #auto;");
+    EXPECT_EQ(borderSide(ctx, "<top val=\"single\" sz=\"4\"/>", "top"), "");
+    // A double border without a size has no number to compare.
+    EXPECT_EQ(errorOf([&] { borderSide(ctx, "<top val=\"double\" color=\"0\"/>", "top"); }),
+              "'' is not a valid integer value");
+}
+
+TEST(StyleReadProps, SlotsFromPropertyText) {
+    ConversionContext ctx;
+    const propSlots s = readProps(ctx,
+                                  "<jc val=\"both\"/><shd val=\"clear\" color=\"auto\" fill=\"FFFF00\"/>"
+                                  "<rFonts ascii=\"Arial\"/><sz val=\"24\"/><color val=\"FF0000\"/><b/>",
+                                  false);
+    EXPECT_EQ(s[5], "text-align:justify;");
+    EXPECT_EQ(s[9], "background-color:#eeeeee;");
+    EXPECT_EQ(s[0], "font-family:Arial;");
+    EXPECT_EQ(s[1], "font-size:16;");
+    EXPECT_EQ(s[2], "color:#FF0000;");
+    EXPECT_EQ(s[6], "");  // bold not allowed
+    EXPECT_EQ(readProps(ctx, "<b/>", true)[6], "font-weight:bold;");
+    EXPECT_EQ(readProps(ctx, "<b val=\"1\"/>", true)[6], "");
+    EXPECT_EQ(readProps(ctx, "<shd color=\"FF0000\"/>", true)[9], "background-color:FF0000;");
+    EXPECT_EQ(readProps(ctx, "<rFonts hAnsi=\"X\" ascii=\"Arial\"/>", true)[0], "");
+    EXPECT_EQ(readProps(ctx, "<tblBorders><top val=\"nil\"/></tblBorders>", true)[7], "border-top:none;");
+}
+
+TEST(StyleTable, InheritanceOrderAndLimits) {
+    ConversionContext ctx;
+    ctx.stylesText =
+        "<styles>"
+        "<style type=\"paragraph\" styleId=\"Early\"><basedOn val=\"Late\"/><color val=\"111111\"/></style>"
+        "<style type=\"paragraph\" styleId=\"A\"><rFonts ascii=\"Arial\"/><sz val=\"30\"/><color val=\"222222\"/>"
+        "<jc val=\"center\"/><b/></style>"
+        "<style type=\"paragraph\" styleId=\"B\"><basedOn val=\"A\"/><sz val=\"24\"/></style>"
+        "<style type=\"paragraph\" styleId=\"C\"><basedOn val=\"B\"/></style>"
+        "<style type=\"paragraph\" styleId=\"Late\"><rFonts ascii=\"Late\"/></style>"
+        "<style type=\"paragraph\" styleId=\"A\"><rFonts ascii=\"Second\"/></style>"
+        "</styles>";
+    loadStyles(ctx);
+    ASSERT_EQ(ctx.styleTable.size(), 6u);
+    const int n = static_cast<int>(ctx.styleTable.size());
+    // A base defined later in the file is ignored.
+    EXPECT_EQ(ctx.styleTable[0].props[0], "");
+    // Family through two levels; size of its own base; nothing else inherited.
+    const propSlots& c = ctx.styleTable[static_cast<std::size_t>(findStyle(ctx, "C", n))].props;
+    EXPECT_EQ(c[0], "font-family:Arial;");
+    EXPECT_EQ(c[1], "font-size:16;");
+    EXPECT_EQ(c[2], "");
+    EXPECT_EQ(c[5], "");
+    EXPECT_EQ(c[6], "");
+    // Duplicate ids: the first wins; ids are case-sensitive; the last entry is found.
+    EXPECT_EQ(findStyle(ctx, "A", n), 1);
+    EXPECT_EQ(findStyle(ctx, "a", n), -1);
+    EXPECT_EQ(findStyle(ctx, "Late", n), 4);
+    EXPECT_EQ(findStyle(ctx, "A", 0), -1);
+    propSlots own;
+    own[0] = "font-family:Own;";
+    inheritProps(ctx, own, 1, true);
+    EXPECT_EQ(own[0], "font-family:Own;");
+    EXPECT_EQ(own[2], "color:#222222;");
+    EXPECT_EQ(styleXml(ctx, "B"), "<basedOn val=\"A\"/><sz val=\"24\"/>");
+    EXPECT_EQ(styleXml(ctx, "Missing"), "");
+}
+
+TEST(StyleTable, BadNumberStopsTheLoad) {
+    ConversionContext ctx;
+    ctx.stylesText = "<style styleId=\"X\"><sz val=\"8pt\"/></style>";
+    EXPECT_EQ(errorOf([&] { loadStyles(ctx); }), "'8pt' is not a valid integer value");
+}
+
+namespace {
+
+const char* kLetterPage =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?><document><body><p>x</p>"
+    "<sectPr><pgSz w=\"12240\" h=\"15840\"/><pgMar top=\"1440\" right=\"1800\" bottom=\"1440\" left=\"1800\" "
+    "header=\"720\"/></sectPr></body></document>";
+
+}  // namespace
+
+TEST(Page, LetterPageBoxAndHead) {
+    ConversionContext ctx;
+    ctx.docTitle = "R&D <draft>";
+    ctx.workingText = kLetterPage;
+    readPageSetup(ctx);
+    EXPECT_EQ(ctx.charset, "UTF-8");
+    ctx.pageMarginFlag = true;
+    assembleHtml(ctx);
+    const std::string& t = ctx.workingText;
+    EXPECT_EQ(t.rfind("<html>\r\n<head><title>R&D &lt;draft></title>\r\n", 0), 0u);
+    EXPECT_NE(t.find("<meta http-equiv=Content-Type content=\"text/html; charset=UTF-8\">\r\n<style>\r\n"),
+              std::string::npos);
+    EXPECT_NE(t.find(".tab{margin-left:3em}body{background-color:gray;text-align:center;}\r\n div.page{width:816;"
+                     "padding:96 120 96 120; background-color:white;border:1px solid black;text-align:left;"
+                     "min-height:1056; _height:1056;margin:20px 0;} td div.page{width:0;height:0}</style></head>"
+                     "<body><div class=page><p>x</p></body></html>"),
+              std::string::npos);
+    EXPECT_NE(t.find("blockquote{margin-top:0px;margin-bottom:0px;disply:inline;}"), std::string::npos);
+}
+
+TEST(Page, WithoutMarginAndValuesPersistAcrossRuns) {
+    ConversionContext ctx;
+    ctx.workingText = kLetterPage;
+    readPageSetup(ctx);
+    // A second document without page elements keeps the first one's values.
+    ctx.workingText = "<document><body><p>y</p><sectPr/></body></document>";
+    readPageSetup(ctx);
+    EXPECT_EQ(ctx.pageWidth, "816");
+    EXPECT_EQ(ctx.marginLeft, "120");
+    EXPECT_EQ(ctx.charset, "");
+    ctx.pageMarginFlag = false;
+    assembleHtml(ctx);
+    EXPECT_NE(ctx.workingText.find(".tab{margin-left:3em}</style></head><body><p>y</p></body></html>"),
+              std::string::npos);
+    // Attributes in another order do not count.
+    ConversionContext fresh;
+    fresh.workingText = "<pgSz h=\"15840\" w=\"12240\"/>";
+    readPageSetup(fresh);
+    EXPECT_EQ(fresh.pageWidth, "");
+}
+
+TEST(Page, FieldsLineBreaksAndCuts) {
+    ConversionContext ctx;
+    ctx.pageMarginFlag = false;
+    const std::string b = "<fldChar fldCharType=\"begin\"/>";
+    const std::string e = "<fldChar fldCharType=\"end\"/>";
+    ctx.workingText = "junk<body>A" + b + "outer" + b + "inner" + e + "rest" + e + "Z\r\n\r\nQ<sectPr>tail";
+    assembleHtml(ctx);
+    const std::string& t = ctx.workingText;
+    EXPECT_NE(t.find("</style></head><body>Arest" + e + "Z\r\nQ</body></html>"), std::string::npos);
+    // No body, no sectPr, no ">": the whole text, with the page box in front.
+    ConversionContext bare;
+    bare.workingText = "plain";
+    assembleHtml(bare);
+    EXPECT_NE(bare.workingText.find("</style></head><div class=page>plain</body></html>"), std::string::npos);
+}
