@@ -133,7 +133,8 @@ public:
     const std::string& ZipName() const { return zipName_; }
     void SetZipName(const std::string& name);
 
-    // Stored without a trailing "/".
+    // Stored without a trailing "/". An empty DestDir extracts into the
+    // current folder (never into "/").
     const std::string& DestDir() const { return destDir_; }
     void SetDestDir(const std::string& dir);
 
