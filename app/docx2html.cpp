@@ -1,88 +1,324 @@
-// docx2html: converts an extracted .docx package folder to one HTML page.
+// docx2html: converts .docx documents (or extracted package folders) to HTML.
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <set>
+#include <mutex>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
+#include "core/filehelpers.h"
 #include "docx2html/docx2html.h"
+#include "package/docxInfo.h"
+#include "package/workfolder.h"
 #include "version.h"
 
 namespace fs = std::filesystem;
+using tavin::Error;
 
 namespace {
 
 const char* kUsage =
-    "Usage: docx2html [OPTIONS] FOLDER\n"
-    "Converts an extracted .docx package (a folder holding word/document.xml)\n"
-    "to one HTML page.\n"
+    "Usage: docx2html [OPTIONS] FILE.docx [-o OUT.html]\n"
+    "       docx2html [OPTIONS] -d DIR FILE...\n"
+    "       docx2html --info FILE...\n"
+    "Converts Word documents (.docx files, or folders holding an extracted\n"
+    "package) to HTML pages.\n"
     "\n"
-    "Options:\n"
-    "  -o FILE            write the page to FILE instead of standard output\n"
+    "  -o OUT.html        write the page to OUT.html (default: standard output)\n"
+    "  -d DIR             convert each FILE into DIR/NAME/NAME.html\n"
+    "  --no-media         do not copy the pictures beside the page\n"
     "  --no-page-margin   no page box around the body\n"
     "  --no-optimize      keep inline styles, skip the clean-up pass\n"
-    "  --help             show this help\n"
-    "  --version          show the version\n";
+    "  --info             print the document properties instead of converting\n"
+    "  -j N               convert N documents at a time (default: number of cores)\n"
+    "  -q                 no progress display\n"
+    "  --help, --version\n"
+    "\n"
+    "With -o or -d the pictures of each document are copied into a folder\n"
+    "'media' beside its page. Exit status: 0 when every document converted,\n"
+    "1 when any failed, 2 for wrong usage.\n";
+
+struct Options {
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string outDir;
+    bool media = true;
+    bool pageMargin = true;
+    bool optimizeHtml = true;
+    bool info = false;
+    bool quiet = false;
+    unsigned jobs = 0;
+};
+
+struct Job {
+    std::string input;
+    std::string name;  // output name under -d
+    std::uintmax_t size = 0;
+};
+
+std::mutex ioMutex;
+
+void report(const std::string& input, const std::string& message) {
+    std::lock_guard<std::mutex> lock(ioMutex);
+    std::cerr << "docx2html: " << input << ": " << message << "\n";
+}
+
+bool isFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string withSlash(std::string p) {
+    if (p.empty() || p.back() != '/') p += '/';
+    return p;
+}
+
+// The document's name: its file or folder name without ".docx".
+std::string baseName(const std::string& input) {
+    fs::path p = fs::path(input).lexically_normal();
+    std::string name = p.filename().string();
+    if (name.empty()) name = p.parent_path().filename().string();
+    return name;
+}
+
+std::string outputName(const std::string& input) {
+    std::string name = baseName(input);
+    if (name.size() > 5 && tavin::lowerCase(name.substr(name.size() - 5)) == ".docx") name.resize(name.size() - 5);
+    if (name.empty() || name == "." || name == "..") name = "_";
+    return name;
+}
+
+// A private extraction folder, removed when the conversion is done.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string templ = withSlash(tmp && *tmp ? tmp : "/tmp") + "docx2html.XXXXXX";
+        if (!::mkdtemp(templ.data())) throw Error("Cannot create a temporary folder: " + std::string(std::strerror(errno)));
+        path_ = withSlash(templ);
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// The package folder of an input: the input itself for a folder, else a
+// fresh extraction into scratch.
+std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolder>& scratch) {
+    if (isFolder(input)) return withSlash(input);
+    struct stat st {};
+    if (::stat(input.c_str(), &st) != 0) throw Error(std::strerror(errno));
+    scratch = std::make_unique<ScratchFolder>();
+    tavin::ExtractCallbacks callbacks;
+    callbacks.message = [&input](const std::string&, const std::string& text) { report(input, "warning: " + text); };
+    tavin::extractPackage(input, scratch->path(), callbacks);
+    return scratch->path();
+}
+
+void writeInfo(const std::string& input, bool header) {
+    std::unique_ptr<ScratchFolder> scratch;
+    const std::string folder = packageFolder(input, scratch);
+    const tavin::TdocxInfo i = tavin::readCoreProperties(folder);
+    std::lock_guard<std::mutex> lock(ioMutex);
+    if (header) std::cout << "file: " << input << "\n";
+    std::cout << "title: " << i.title << "\n"
+              << "creator: " << i.creator << "\n"
+              << "lastModifiedBy: " << i.lastModifiedBy << "\n"
+              << "keywords: " << i.keywords << "\n"
+              << "keywords2: " << i.keywords2 << "\n"
+              << "created: " << i.created << "\n"
+              << "modified: " << i.modified << "\n";
+    if (header) std::cout << "\n";
+}
+
+// Converts one document. pagePath empty: the page goes to standard output.
+void convertOne(const Options& opt, const std::string& input, const std::string& pagePath) {
+    std::unique_ptr<ScratchFolder> scratch;
+    const std::string folder = packageFolder(input, scratch);
+    tavin::ConversionContext ctx;
+    ctx.workFolder = folder;
+    ctx.documentPath = folder + "word/document.xml";
+    ctx.docTitle = tavin::replaceAll(baseName(input), ".docx", "");
+    ctx.showPageMargin = opt.pageMargin;
+    ctx.optimizeHtml = opt.optimizeHtml;
+    tavin::loadParts(ctx);
+    tavin::convert(ctx);
+    if (pagePath.empty()) {
+        std::lock_guard<std::mutex> lock(ioMutex);
+        std::fwrite(ctx.workingText.data(), 1, ctx.workingText.size(), stdout);
+        if (std::fflush(stdout) != 0) throw Error("cannot write to standard output");
+        return;
+    }
+    const fs::path page(pagePath);
+    if (page.has_parent_path()) fs::create_directories(page.parent_path());
+    tavin::writeTextFile(pagePath, ctx.workingText);
+    if (opt.media) {
+        const std::string dir = page.has_parent_path() ? withSlash(page.parent_path().string()) : std::string();
+        tavin::copyFolderFiles(folder + "word/media/", dir + "media/");
+    }
+}
 
 int usageError(const std::string& message) {
     std::cerr << "docx2html: " << message << "\n" << kUsage;
     return 2;
 }
 
+bool parse(int argc, char** argv, Options& opt, int& exitCode) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) return nullptr;
+            (void)what;
+            return argv[++i];
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::cout << kUsage;
+            exitCode = 0;
+            return false;
+        } else if (arg == "--version") {
+            std::cout << "docx2html (Tavin) " << TAVIN_VERSION << "\n";
+            exitCode = 0;
+            return false;
+        } else if (arg == "-o") {
+            const char* v = value("-o");
+            if (!v) return exitCode = usageError("-o needs a file name"), false;
+            opt.output = v;
+        } else if (arg == "-d") {
+            const char* v = value("-d");
+            if (!v) return exitCode = usageError("-d needs a folder"), false;
+            opt.outDir = v;
+        } else if (arg == "-j") {
+            const char* v = value("-j");
+            char* end = nullptr;
+            const long n = v ? std::strtol(v, &end, 10) : 0;
+            if (!v || *end != '\0' || n < 1 || n > 256) return exitCode = usageError("-j needs a number from 1 to 256"), false;
+            opt.jobs = static_cast<unsigned>(n);
+        } else if (arg == "--no-media") {
+            opt.media = false;
+        } else if (arg == "--no-page-margin") {
+            opt.pageMargin = false;
+        } else if (arg == "--no-optimize") {
+            opt.optimizeHtml = false;
+        } else if (arg == "--info") {
+            opt.info = true;
+        } else if (arg == "-q") {
+            opt.quiet = true;
+        } else if (arg == "--") {
+            for (++i; i < argc; ++i) opt.inputs.push_back(argv[i]);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return exitCode = usageError("unknown option " + arg), false;
+        } else {
+            opt.inputs.push_back(arg);
+        }
+    }
+    if (opt.inputs.empty()) return exitCode = usageError("no input given"), false;
+    if (!opt.output.empty() && !opt.outDir.empty()) return exitCode = usageError("-o and -d cannot be combined"), false;
+    if (!opt.info && opt.outDir.empty() && opt.inputs.size() > 1) {
+        return exitCode = usageError("several inputs need -d DIR"), false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string input, output;
-    bool pageMargin = true, optimizeHtml = true;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (arg == "--version") {
-            std::cout << "docx2html (Tavin) " << TAVIN_VERSION << "\n";
-            return 0;
-        } else if (arg == "-o") {
-            if (++i >= argc) return usageError("-o needs a file name");
-            output = argv[i];
-        } else if (arg == "--no-page-margin") {
-            pageMargin = false;
-        } else if (arg == "--no-optimize") {
-            optimizeHtml = false;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usageError("unknown option " + arg);
-        } else if (input.empty()) {
-            input = arg;
-        } else {
-            return usageError("only one input is accepted");
-        }
-    }
-    if (input.empty()) return usageError("no input given");
+    Options opt;
+    int exitCode = 0;
+    if (!parse(argc, argv, opt, exitCode)) return exitCode;
 
-    try {
-        tavin::ConversionContext ctx;
-        std::string folder = input;
-        if (folder.back() != '/') folder += '/';
-        ctx.workFolder = folder;
-        ctx.documentPath = folder + "word/document.xml";
-        std::string name = fs::path(input).lexically_normal().filename().string();
-        if (name.empty()) name = fs::path(input).lexically_normal().parent_path().filename().string();
-        ctx.docTitle = tavin::replaceAll(name, ".docx", "");
-        ctx.showPageMargin = pageMargin;
-        ctx.optimizeHtml = optimizeHtml;
-        tavin::loadParts(ctx);
-        tavin::convert(ctx);
-        if (output.empty()) {
-            std::fwrite(ctx.workingText.data(), 1, ctx.workingText.size(), stdout);
-            if (std::fflush(stdout) != 0) throw tavin::Error("cannot write to standard output");
-        } else {
-            tavin::writeTextFile(output, ctx.workingText);
+    if (opt.info) {
+        int status = 0;
+        for (const auto& input : opt.inputs) {
+            try {
+                writeInfo(input, opt.inputs.size() > 1);
+            } catch (const std::exception& e) {
+                report(input, e.what());
+                status = 1;
+            }
         }
-    } catch (const std::exception& e) {
-        std::cerr << "docx2html: " << input << ": " << e.what() << "\n";
-        return 1;
+        return status;
     }
-    return 0;
+
+    if (opt.outDir.empty()) {
+        try {
+            convertOne(opt, opt.inputs[0], opt.output);
+        } catch (const std::exception& e) {
+            report(opt.inputs[0], e.what());
+            return 1;
+        }
+        return 0;
+    }
+
+    // Many documents: names in input order, work largest first.
+    std::vector<Job> jobs;
+    std::set<std::string> taken;
+    for (const auto& input : opt.inputs) {
+        Job job;
+        job.input = input;
+        const std::string base = outputName(input);
+        job.name = base;
+        for (int n = 2; taken.count(job.name); ++n) job.name = base + "-" + std::to_string(n);
+        taken.insert(job.name);
+        std::error_code ec;
+        job.size = isFolder(input) ? fs::file_size(withSlash(input) + "word/document.xml", ec) : fs::file_size(input, ec);
+        if (ec) job.size = 0;
+        jobs.push_back(job);
+    }
+    std::vector<std::size_t> order(jobs.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return jobs[a].size > jobs[b].size; });
+
+    unsigned workers = opt.jobs ? opt.jobs : std::max(1u, std::thread::hardware_concurrency());
+    workers = static_cast<unsigned>(std::min<std::size_t>(workers, jobs.size()));
+    const bool progress = !opt.quiet && jobs.size() > 1 && ::isatty(STDERR_FILENO);
+    std::atomic<std::size_t> next{0}, done{0};
+    std::atomic<bool> failed{false};
+    const std::string outDir = withSlash(opt.outDir);
+
+    auto work = [&] {
+        for (;;) {
+            const std::size_t k = next++;
+            if (k >= order.size()) return;
+            const Job& job = jobs[order[k]];
+            try {
+                convertOne(opt, job.input, outDir + job.name + "/" + job.name + ".html");
+            } catch (const std::exception& e) {
+                failed = true;
+                if (progress) {
+                    std::lock_guard<std::mutex> lock(ioMutex);
+                    std::cerr << "\r\033[K";
+                }
+                report(job.input, e.what());
+            }
+            const std::size_t d = ++done;
+            if (progress) {
+                std::lock_guard<std::mutex> lock(ioMutex);
+                std::cerr << "\r\033[K[" << d << "/" << jobs.size() << "] " << job.name << std::flush;
+            }
+        }
+    };
+    std::vector<std::thread> pool;
+    for (unsigned w = 1; w < workers; ++w) pool.emplace_back(work);
+    work();
+    for (auto& t : pool) t.join();
+    if (progress) std::cerr << "\r\033[K" << std::flush;
+    return failed ? 1 : 0;
 }

@@ -1,7 +1,13 @@
 #include "core/filehelpers.h"
 
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "core/errors.h"
 #include "core/uStr.h"
 
 namespace tavin {
@@ -21,6 +27,67 @@ std::string workFolderName(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     return headText(name, findBackward(name, ".", 0));
+}
+
+void copyFileTo(const std::string& source, const std::string& destination) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) throw Error("Cannot open " + source + ": " + std::strerror(errno));
+    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int err = errno;
+        ::close(in);
+        throw Error("Cannot create " + destination + ": " + std::strerror(err));
+    }
+    char buf[65536];
+    int err = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            err = errno;
+            break;
+        }
+        if (n == 0) break;
+        ssize_t done = 0;
+        while (done < n) {
+            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) {
+                err = errno;
+                break;
+            }
+            done += w;
+        }
+        if (err) break;
+    }
+    ::close(in);
+    if (::close(out) != 0 && !err) err = errno;
+    if (err) throw Error("Cannot copy " + source + " to " + destination + ": " + std::strerror(err));
+}
+
+std::vector<std::string> listFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(folder.c_str());
+    if (!d) return names;
+    while (const dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
+    ::closedir(d);
+    return names;
+}
+
+bool copyFolderFiles(const std::string& source, const std::string& destination) {
+    std::vector<std::string> files;
+    for (const auto& name : listFolder(source)) {
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::lstat((source + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back(name);
+    }
+    if (files.empty()) return false;
+    struct stat st {};
+    if (::stat(destination.c_str(), &st) != 0 && ::mkdir(destination.c_str(), 0755) != 0) {
+        throw Error("Cannot create " + destination + ": " + std::strerror(errno));
+    }
+    for (const auto& name : files) copyFileTo(source + name, destination + name);
+    return true;
 }
 
 }  // namespace tavin

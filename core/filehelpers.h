@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavin {
 
@@ -16,5 +17,18 @@ std::string sizeText(std::int64_t bytes);
 // The file name of a document path up to and including its last "."
 // ("report.docx" gives "report."); empty when the name has no ".".
 std::string workFolderName(const std::string& path);
+
+// Copies one file's bytes, replacing the destination. Raises on failure.
+void copyFileTo(const std::string& source, const std::string& destination);
+
+// The names of all entries of a folder, "." and ".." included, in the order
+// the file system lists them; empty for a missing folder.
+std::vector<std::string> listFolder(const std::string& folder);
+
+// Copies the files of source into destination (both ending in "/"), which is
+// created (one level) when missing. "." and ".." are skipped by name, and so
+// is anything that is not a regular file. Returns false, creating nothing,
+// when there is nothing to copy.
+bool copyFolderFiles(const std::string& source, const std::string& destination);
 
 }  // namespace tavin
