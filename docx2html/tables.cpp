@@ -1,7 +1,463 @@
+// Tables: tbl, tr and tc markup to HTML tables with widths, borders,
+// shading, row heights and row and column spans.
+//
+// Every pass walks the working text once from left to right and rebuilds it
+// into one new string: unchanged stretches are copied, new texts inserted.
+// Where a pass needs the start tag that an element belongs to (the "<tbl>"
+// of a tblPr, the "<tc>" of a vMerge), a cursor that moves forward through
+// the start tags gives the last one at or before the element, so no pass
+// ever searches back over text it has already walked.
 #include "docx2html/tables.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <vector>
+
+#include "docx2html/docxstyle.h"
 
 namespace tavin {
 
-void convertTables(ConversionContext&) {}
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// The last occurrence of a marker that begins at or before an offset, for
+// offsets that never decrease. Each occurrence is looked at once, so all the
+// queries of a pass cost one scan of the text. Occurrences that accept()
+// rejects are passed over.
+class LastMarker {
+public:
+    LastMarker(std::string_view text, std::string_view marker, bool (*accept)(std::string_view, std::size_t) = nullptr)
+        : text_(text), marker_(marker), accept_(accept), next_(text.find(marker)) {}
+
+    // 0-based offset, or npos when no accepted occurrence begins at or before it.
+    std::size_t atOrBefore(std::size_t offset) {
+        while (next_ != npos && next_ <= offset) {
+            if (!accept_ || accept_(text_, next_)) last_ = next_;
+            next_ = text_.find(marker_, next_ + 1);
+        }
+        return last_;
+    }
+
+private:
+    std::string_view text_;
+    std::string_view marker_;
+    bool (*accept_)(std::string_view, std::size_t);
+    std::size_t next_;
+    std::size_t last_ = npos;
+};
+
+// "<tc" that opens a cell: followed by a blank or ">" (not "<tcPr", "<tcW", ...).
+bool opensCell(std::string_view t, std::size_t at) {
+    return at + 3 < t.size() && (t[at + 3] == ' ' || t[at + 3] == '>');
+}
+
+bool contains(std::string_view t, std::string_view s) { return t.find(s) != npos; }
+
+// The width attribute and the other attributes of one table's properties.
+struct TableProps {
+    std::string width;
+    std::string attrs;
+};
+
+// Table styles repeat from table to table; their attributes are worked out
+// once per style name.
+class TableStyleCache {
+public:
+    explicit TableStyleCache(const ConversionContext& ctx) : ctx_(ctx) {}
+    const std::string& attrsFor(const std::string& name) {
+        auto it = cache_.find(name);
+        if (it == cache_.end()) it = cache_.emplace(name, tableStyleAttrs(ctx_, styleXml(ctx_, name))).first;
+        return it->second;
+    }
+
+private:
+    const ConversionContext& ctx_;
+    std::unordered_map<std::string, std::string> cache_;
+};
+
+TableProps readTableProps(const ConversionContext& ctx, std::string_view props, TableStyleCache& styles) {
+    TableProps out;
+    std::size_t b = props.find('<');
+    while (b != npos) {
+        const std::size_t gt = props.find('>', b + 1);
+        if (gt == npos) break;  // an unfinished tag ends the properties
+        const std::string_view el = props.substr(b, gt + 1 - b);
+        std::size_t after = gt + 1;
+        if (el == "<tblBorders>") {
+            out.attrs += " " + tableStyleAttrs(ctx, textBetween(props, "<tblBorders>", "</tblBorders>"));
+            const std::size_t close = props.find("</tblBorders>", b);
+            if (close != npos) after = close + 13;
+        } else {
+            const std::string name = tagName(el);
+            if (name == "tblStyle") {
+                const std::string v = attrValue(el, "val");
+                out.attrs += " ";
+                if (!v.empty()) out.attrs += styles.attrsFor(v);
+            } else if (name == "tblCellSpacing") {
+                std::string v = attrValue(el, "w");
+                if (v.empty()) v = "0";
+                out.attrs += " cellspacing=" + twipsToPx(ctx, v);
+            } else if (name == "tblW") {
+                const std::string v = tableWidth(ctx, el);
+                out.width = v.empty() ? std::string() : " width=" + v;
+            } else if (name == "jc") {
+                const std::string v = attrValue(el, "val");
+                if (!v.empty()) out.attrs += " align=" + v;
+            } else if (name == "shd") {
+                if (attrValue(el, "val") != "clear") {
+                    std::string v = attrValue(el, "fill");
+                    if (v == "auto") v = ctx.autoShadeColor;
+                    if (!v.empty()) out.attrs += " bgcolor=" + v;
+                }
+            }
+        }
+        b = props.find('<', after);
+    }
+    return out;
+}
+
+// Counts, for every vertical-merge restart cell in document order, the rows
+// its merge spans. A continuation belongs to the newest restart that starts
+// in its own grid column.
+std::vector<int> countRowSpans(ConversionContext& ctx) {
+    TWSRegEx& rx = ctx.sharedRegex;
+    rx.setPattern("<tr>.+?</tr>");
+    const std::vector<std::string> rows = rx.AllMatches(std::move(ctx.workingText));
+    ctx.workingText = rx.takeSubject();
+
+    std::vector<int> counts;
+    std::unordered_map<long long, std::size_t> newestInColumn;
+    for (const std::string& row : rows) {
+        if (!contains(row, "<vMerge")) continue;
+        const std::vector<std::string> pieces = splitText(row, "<tc>");
+        long long col = 0;
+        for (std::size_t i = 1; i < pieces.size(); ++i) {
+            const std::string& cell = pieces[i];
+            ++col;
+            if (contains(cell, "<vMerge ")) {
+                counts.push_back(1);
+                newestInColumn[col] = counts.size() - 1;
+            }
+            if (contains(cell, "<vMerge/>") || contains(cell, "<vMerge></vMerge>")) {
+                const auto it = newestInColumn.find(col);
+                if (it != newestInColumn.end()) ++counts[it->second];
+            }
+            if (contains(cell, "<gridSpan ")) {
+                col += strToInt(textBetween(cell, "<gridSpan val=\"", "\"/>")) - 1;
+            }
+        }
+    }
+    return counts;
+}
+
+bool isContinuation(std::string_view t, std::size_t merge) {
+    const std::string_view rest = t.substr(merge + 7);
+    return rest.starts_with("/") || rest.starts_with("></vMerge>");
+}
+
+// Restart cells get a row-span placeholder behind their start tag;
+// continuation cells are dropped. A vMerge whose cell start lies in text
+// already written or dropped (a second vMerge in one cell, a merge inside a
+// dropped cell) is passed over.
+std::string placeRowSpans(std::string_view t, const std::vector<int>& counts) {
+    std::string out;
+    out.reserve(t.size() + counts.size() * 16);
+    LastMarker cellStart(t, "<tc>");
+    std::size_t copied = 0;
+    std::size_t k = 0;
+    bool cellEndsLeft = true;
+    std::size_t m = t.find("<vMerge");
+    while (m != npos) {
+        const bool continuation = isContinuation(t, m);
+        const std::size_t s = cellStart.atOrBefore(m);
+        const bool ownCell = s != npos && s >= copied;
+        if (continuation) {
+            const std::size_t close = ownCell && cellEndsLeft ? t.find("</tc>", m) : npos;
+            if (close != npos) {
+                out.append(t.substr(copied, s - copied));
+                copied = close + 5;
+            } else if (ownCell) {
+                cellEndsLeft = false;  // no cell end follows: the cell stays
+            }
+        } else {
+            if (ownCell) {
+                out.append(t.substr(copied, s - copied));
+                out += "<tc><rowspan=" + std::to_string(k < counts.size() ? counts[k] : 1) + ">";
+                copied = s + 4;
+            }
+            ++k;
+        }
+        m = t.find("<vMerge", m + 8);
+    }
+    out.append(t.substr(copied));
+    return out;
+}
+
+// " colspan=" + n right after the "<tc" of every cell with a gridSpan.
+std::string placeColSpans(std::string_view t) {
+    constexpr std::string_view marker = "<gridSpan val=\"";
+    std::size_t g = t.find(marker);
+    if (g == npos) return std::string(t);
+    std::string out;
+    out.reserve(t.size() + t.size() / 64);
+    LastMarker cellStart(t, "<tc>");
+    std::size_t copied = 0;
+    while (g != npos) {
+        const std::size_t s = cellStart.atOrBefore(g);
+        if (s != npos && s >= copied) {
+            out.append(t.substr(copied, s + 3 - copied));
+            const std::size_t v = g + marker.size();
+            const std::size_t q = t.find('"', v);
+            out += " colspan=";
+            if (q != npos) out.append(t.substr(v, q - v));
+            copied = s + 3;
+        }
+        g = t.find(marker, g + 18);
+    }
+    out.append(t.substr(copied));
+    return out;
+}
+
+std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
+    std::string style;
+    Pos pos = 1;
+    for (;;) {
+        const std::string el = nextElement(props, pos);
+        if (el.empty()) break;
+        const std::string name = tagName(el);
+        if (name == "shd") {
+            std::string v = attrValue(el, "fill");
+            if (v == "auto") v = ctx.autoShadeColor;
+            if (!v.empty() && v != "FFFFFF") style += "background-color:" + v + ";";
+        } else if (name == "vAlign") {
+            const std::string v = attrValue(el, "val");
+            if (!v.empty()) style += " vertical-align:" + v + ";";
+        } else if (name == "tcBorders") {
+            const std::string v = bordersToCss(ctx, textBetween(el, "Borders>", "Borders>"));
+            if (!v.empty()) style += v + ";";
+        } else if (name == "tcMar") {
+            const std::string v = cellMargins(ctx, el);
+            if (!v.empty()) style += v + ";";
+        }
+    }
+    return style;
+}
+
+}  // namespace
+
+void convertTables(ConversionContext& ctx) {
+    tableAttrs(ctx);
+    resolveSpans(ctx);
+    cellStyles(ctx);
+    std::string& t = ctx.workingText;
+    t = replaceAll(t, "><rowspan", " rowspan");
+    t = replaceAll(t, "<tc ", "<td ");
+    ctx.sharedRegex.setPattern(R"re(<tr[^>]*><trPr><trHeight val="(\d+)".+?</trPr>)re");
+    collectSplices(ctx, 1, "<tr height=\"", "\">");
+    regexDelete(ctx.sharedRegex, t, "<trPr.+?</trPr>");
+    t = replaceAll(t, "tc>", "td>");
+    t = replaceAll(t, "tbl>", "table>");
+    ctx.sharedRegex.setPattern(R"re(<gridCol w="(\d+)"/>)re");
+    collectSplices(ctx, 1, "<col style=\"width:", "\">");
+    t = replaceAll(t, "<tblGrid>", "");
+    t = replaceAll(t, "</tblGrid>", "");
+}
+
+void tableAttrs(ConversionContext& ctx) {
+    const std::string_view t = ctx.workingText;
+    std::size_t pos = t.find("<tblPr>");
+    if (pos == npos) return;
+    std::string out;
+    out.reserve(t.size() + t.size() / 32);
+    TableStyleCache styles(ctx);
+    LastMarker tableStart(t, "<tbl>");
+    std::size_t copied = 0;
+    while (pos != npos) {
+        const std::size_t end = t.find("</tblPr>", pos + 7);
+        if (end == npos) break;  // properties without an end: the rest stays as it is
+        const TableProps props = readTableProps(ctx, t.substr(pos + 7, end - pos - 7), styles);
+        const std::size_t start = tableStart.atOrBefore(pos + 7);
+        if (start != npos && start >= copied) {
+            out.append(t.substr(copied, start + 1 - copied));
+            out += "table";
+            out += props.width;
+            out += props.attrs;
+            if (start + 4 < pos) out.append(t.substr(start + 4, pos - start - 4));
+        } else {
+            // No table start of its own: the properties are dropped.
+            out.append(t.substr(copied, pos - copied));
+        }
+        copied = end + 8;
+        pos = t.find("<tblPr>", copied);
+    }
+    out.append(t.substr(copied));
+    ctx.workingText = std::move(out);
+}
+
+std::string tableWidth(const ConversionContext& ctx, std::string_view el) {
+    const std::string w = attrValue(el, "w");
+    if (w.empty() || w == "0") return {};
+    const std::string type = attrValue(el, "type");
+    if (type == "pct") return std::to_string(roundDiv(strToInt(w), 50)) + "%";
+    if (type == "dxa") return twipsToPx(ctx, w);
+    return w;
+}
+
+std::string tableStyleAttrs(const ConversionContext& ctx, std::string_view t) {
+    std::string out;
+    const std::string sz = attrValue(textBetween(t, "<insideH", ">"), "sz");
+    if (!sz.empty()) out = " border=" + twipsToPx(ctx, sz);
+    const std::string css = bordersToCss(ctx, t);
+    if (!css.empty()) out += " style=\"" + css + "\"";
+    return out;
+}
+
+void resolveSpans(ConversionContext& ctx) {
+    if (!contains(ctx.workingText, "<vMerge") && !contains(ctx.workingText, "<gridSpan")) return;
+    const std::vector<int> counts = countRowSpans(ctx);
+    if (!counts.empty()) ctx.workingText = placeRowSpans(ctx.workingText, counts);
+    ctx.workingText = placeColSpans(ctx.workingText);
+}
+
+void cellStyles(ConversionContext& ctx) {
+    const std::string_view t = ctx.workingText;
+    std::size_t i = t.find("<tcPr>");
+    if (i == npos) return;
+    std::string out;
+    out.reserve(t.size());
+    LastMarker cellStart(t, "<tc", opensCell);
+    std::size_t copied = 0;
+    while (i != npos) {
+        const std::size_t end = t.find("</tcPr>", i + 6);
+        if (end == npos) break;  // properties without an end: the rest stays as it is
+        const std::string style = cellStyle(ctx, t.substr(i + 6, end - i - 6));
+        const std::size_t c = cellStart.atOrBefore(i);
+        if (c != npos && c >= copied) {
+            out.append(t.substr(copied, c + 3 - copied));
+            if (!style.empty()) out += " style=\"" + style + "\"";
+            out.append(t.substr(c + 3, i - c - 3));
+        } else {
+            // No cell start of its own (a second tcPr in one cell): dropped.
+            out.append(t.substr(copied, i - copied));
+        }
+        copied = end + 7;
+        i = t.find("<tcPr>", copied);
+    }
+    out.append(t.substr(copied));
+    ctx.workingText = std::move(out);
+}
+
+std::string cellMargins(const ConversionContext& ctx, std::string_view m) {
+    const std::string top = cellMarginSide(ctx, m, "top");
+    const std::string left = cellMarginSide(ctx, m, "left");
+    const std::string right = cellMarginSide(ctx, m, "right");
+    const std::string bottom = cellMarginSide(ctx, m, "bottom");
+    if (!top.empty() && !left.empty() && !right.empty() && !bottom.empty()) {
+        return "padding:" + top + " " + right + " " + bottom + " " + left + ";";
+    }
+    std::string out;
+    if (!top.empty()) out += "border-top:" + top + ";";
+    if (!left.empty()) out += "border-left:" + left + ";";
+    if (!right.empty()) out += "border-right:" + right + ";";
+    if (!bottom.empty()) out += "border-bottom:" + bottom + ";";
+    return out;
+}
+
+std::string cellMarginSide(const ConversionContext& ctx, std::string_view m, std::string_view side) {
+    const std::string e = elementText(m, side);
+    if (e.empty()) return {};
+    const std::string w = attrValue(e, "w");
+    if (w.empty()) return {};
+    return twipsToPx(ctx, w) + "px";
+}
+
+void collectSplices(ConversionContext& ctx, int group, std::string_view prefix, std::string_view suffix) {
+    ctx.spliceBounds.clear();
+    ctx.spliceTexts.clear();
+    ctx.spliceBounds.push_back(1);
+    TWSRegEx& rx = ctx.sharedRegex;
+    rx.setSubject(std::move(ctx.workingText));
+    try {
+        if (rx.Match()) {
+            do {
+                std::string text(prefix);
+                text += twipsToPx(ctx, rx.SubmatchText(group));
+                text += suffix;
+                ctx.spliceTexts.push_back(std::move(text));
+                ctx.spliceBounds.push_back(rx.MatchedOffset());
+                ctx.spliceBounds.push_back(rx.MatchedOffset() + rx.MatchedLength());
+            } while (rx.MatchNext());
+        }
+    } catch (...) {
+        ctx.workingText = rx.takeSubject();  // a failed step keeps the text it had
+        throw;
+    }
+    ctx.workingText = rx.takeSubject();
+    applySplices(ctx);
+}
+
+void applySplices(ConversionContext& ctx) {
+    const std::size_t n = ctx.spliceTexts.size();
+    if (n == 0) return;
+    if (ctx.spliceBounds.size() != 2 * n + 1) throw Error("Table splices: bounds and texts do not match");
+    const std::string_view t = ctx.workingText;
+    std::size_t extra = 0;
+    for (const auto& s : ctx.spliceTexts) extra += s.size();
+    std::string out;
+    out.reserve(t.size() + extra);
+    // Stretches are clamped to the text and never go back before what was
+    // already copied.
+    std::size_t copied = 0;
+    auto copyUpTo = [&](Pos from, Pos to) {  // 1-based, inclusive
+        std::size_t a = from < 1 ? 0 : static_cast<std::size_t>(from - 1);
+        const std::size_t b = to < 0 ? 0 : std::min(static_cast<std::size_t>(to), t.size());
+        if (a < copied) a = copied;
+        if (a < b) out.append(t.substr(a, b - a));
+        if (b > copied) copied = b;
+    };
+    for (std::size_t j = 0; j < n; ++j) {
+        copyUpTo(ctx.spliceBounds[2 * j], ctx.spliceBounds[2 * j + 1] - 1);
+        out += ctx.spliceTexts[j];
+    }
+    copyUpTo(ctx.spliceBounds[2 * n], static_cast<Pos>(t.size()));
+    ctx.workingText = std::move(out);
+}
+
+std::string tagName(std::string_view el) {
+    const std::size_t sp = el.find(' ');
+    if (sp == npos) return {};
+    const std::size_t gt = el.find('>');
+    if (gt == npos) return {};
+    if (sp < gt) return std::string(el.substr(1, sp - 1));
+    std::size_t n = gt >= 1 ? gt - 1 : 0;
+    if (el.size() >= 2 && el[el.size() - 2] == '/' && n > 0) --n;
+    return std::string(el.substr(1, n));
+}
+
+std::string nextElement(std::string_view t, Pos& pos) {
+    const std::size_t from = pos < 1 ? 0 : static_cast<std::size_t>(pos - 1);
+    if (from >= t.size()) return {};
+    const std::size_t s = t.find('<', from);
+    if (s == npos) return {};
+    const std::size_t g = t.find('>', s + 1);
+    if (g == npos) return {};  // an unfinished tag ends the walk
+    if (t[g - 1] == '/') {
+        pos = static_cast<Pos>(g) + 1;
+        return std::string(t.substr(s, g + 1 - s));
+    }
+    std::string endTag = "</";
+    endTag += t.substr(s + 1, g - s - 1);
+    endTag += ">";
+    const std::size_t e = t.find(endTag, g + 1);
+    if (e == npos) {
+        // No end tag (a start tag with attributes never has one that matches):
+        // the start tag alone, and the walk goes on after it.
+        pos = static_cast<Pos>(g) + 2;
+        return std::string(t.substr(s, g + 1 - s));
+    }
+    pos = static_cast<Pos>(e + endTag.size()) + 1;
+    return std::string(t.substr(s, e + endTag.size() - s));
+}
 
 }  // namespace tavin
