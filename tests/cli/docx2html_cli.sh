@@ -1,0 +1,58 @@
+#!/bin/sh
+# The docx2html command as scripts use it: outputs, media folders, names,
+# exit statuses and clean-up.
+# Usage: docx2html_cli.sh BUILD_DIR
+set -u
+build=$1
+bin="$build/docx2html"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export TMPDIR="$work/tmp"
+mkdir -p "$TMPDIR"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# One document to a file: the page and the pictures it references.
+"$bin" -o "$work/out/page.html" "$build/sample.docx" || fail "-o exit status"
+[ -f "$work/out/page.html" ] || fail "no page written"
+grep -q '<img src="media/image1.png"' "$work/out/page.html" || fail "page lacks its picture"
+cmp -s "$work/out/media/image1.png" "$build/sample/word/media/image1.png" || fail "picture not copied"
+
+# A .docx and its extracted folder give the same page on standard output.
+"$bin" "$build/sample.docx" > "$work/a.html" || fail "stdout exit status"
+"$bin" "$build/sample" > "$work/b.html" || fail "folder exit status"
+cmp -s "$work/a.html" "$work/b.html" || fail "folder and .docx differ"
+cmp -s "$work/a.html" "$work/out/page.html" || fail "stdout and -o differ"
+"$bin" --no-media -o "$work/nomedia/p.html" "$build/sample.docx" || fail "--no-media"
+[ ! -e "$work/nomedia/media" ] || fail "--no-media copied pictures"
+"$bin" --no-page-margin --no-optimize "$build/sample.docx" | grep -q '\.tab{margin-left:3em}</style></head>' \
+    || fail "--no-page-margin --no-optimize"
+
+# Many documents: same names from different folders keep their own pages;
+# a failing one is reported and the others are still written.
+mkdir -p "$work/in/x" "$work/in/y"
+cp "$build/sample.docx" "$work/in/x/doc.docx"
+cp "$build/sample.docx" "$work/in/y/doc.docx"
+printf 'not a zip' > "$work/in/bad.docx"
+"$bin" -q -j 2 -d "$work/many" "$work/in/x/doc.docx" "$work/in/bad.docx" "$work/in/y/doc.docx" 2> "$work/err.txt"
+status=$?
+[ "$status" -eq 1 ] || fail "-d with a bad document: exit status $status"
+grep -q "^docx2html: $work/in/bad.docx: Incomplete Zip File\$" "$work/err.txt" || fail "failure message: $(cat "$work/err.txt")"
+[ -f "$work/many/doc/doc.html" ] && [ -f "$work/many/doc-2/doc-2.html" ] || fail "same-named pages"
+[ -f "$work/many/doc/media/image1.png" ] && [ -f "$work/many/doc-2/media/image1.png" ] || fail "media per page"
+"$bin" -q -d "$work/good" "$work/in/x/doc.docx" || fail "-d exit status"
+
+# Properties, usage errors.
+"$bin" --info "$build/sample.docx" > "$work/info.txt" || fail "--info exit status"
+grep -q '^title: Tavin sample document$' "$work/info.txt" || fail "--info title"
+[ "$(wc -l < "$work/info.txt")" -eq 7 ] || fail "--info prints seven lines"
+"$bin" > /dev/null 2>&1; [ $? -eq 2 ] || fail "no input: exit status 2"
+"$bin" --bogus x > /dev/null 2>&1; [ $? -eq 2 ] || fail "unknown option: exit status 2"
+"$bin" a.docx b.docx > /dev/null 2>&1; [ $? -eq 2 ] || fail "two inputs without -d: exit status 2"
+"$bin" "$work/missing.docx" > /dev/null 2>&1; [ $? -eq 1 ] || fail "missing file: exit status 1"
+
+# No private extraction folder is left behind, also after failures.
+[ -z "$(ls -A "$TMPDIR")" ] || fail "temporary folders left: $(ls -A "$TMPDIR")"
+
+[ "$failures" -eq 0 ] && echo "all docx2html checks passed"
+[ "$failures" -eq 0 ]
