@@ -123,7 +123,13 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
 std::vector<int> countRowSpans(ConversionContext& ctx) {
     TWSRegEx& rx = ctx.sharedRegex;
     rx.setPattern("<tr>.+?</tr>");
-    const std::vector<std::string> rows = rx.AllMatches(std::move(ctx.workingText));
+    std::vector<std::string> rows;
+    try {
+        rows = rx.AllMatches(std::move(ctx.workingText));
+    } catch (...) {
+        ctx.workingText = rx.takeSubject();  // a failed step keeps the text it had
+        throw;
+    }
     ctx.workingText = rx.takeSubject();
 
     std::vector<int> counts;
