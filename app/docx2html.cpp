@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/allocator.h"
 #include "core/filehelpers.h"
 #include "docx2html/docx2html.h"
 #include "package/docxInfo.h"
@@ -240,6 +241,7 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tavin::keepLargeBuffers();
     Options opt;
     int exitCode = 0;
     if (!parse(argc, argv, opt, exitCode)) return exitCode;

@@ -7,6 +7,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "core/allocator.h"
 #include "docx2html/docx2html.h"
 #include "package/workfolder.h"
 
@@ -49,6 +50,7 @@ const Parts& partsOf(const std::string& path) {
 }
 
 void repeated(benchmark::State& state, const std::string& path) {
+    tavin::keepLargeBuffers();  // as docx2html runs the engine
     const Parts& p = partsOf(path);
     if (!p.ok) {
         state.SkipWithError(("cannot read " + path).c_str());
