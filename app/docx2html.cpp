@@ -130,7 +130,7 @@ std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolde
     scratch = std::make_unique<ScratchFolder>();
     tavin::ExtractCallbacks callbacks;
     callbacks.message = [&input](const std::string&, const std::string& text) { report(input, "warning: " + text); };
-    tavin::extractPackage(input, scratch->path(), callbacks);
+    tavin::extractConversionParts(input, scratch->path(), callbacks);
     return scratch->path();
 }
 

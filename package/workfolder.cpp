@@ -104,6 +104,23 @@ void extractPackage(const std::string& documentPath, const std::string& destFold
     unzip.ExtractEntries();
 }
 
+void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
+                            const ExtractCallbacks& callbacks) {
+    TVCLUnZip unzip;
+    unzip.OverwriteMode = TUZOverwriteMode::Always;
+    unzip.DoProcessMessages = callbacks.processMessages;
+    unzip.OnMessage = callbacks.message;
+    unzip.SetZipName(documentPath);
+    unzip.ReadDirectory();
+    unzip.DoAll = false;
+    unzip.FilesList = {"word/document.xml", "word/_rels/document.xml.rels", "word/styles.xml",
+                       "word/numbering.xml", "docprops/core.xml", "word/media/*"};
+    unzip.SetDestDir(destFolder);
+    unzip.RecreateDirs = true;
+    unzip.RetainAttributes = true;
+    unzip.ExtractEntries();
+}
+
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {
     const std::string base = withSlash(root);
     const std::string name = workFolderDirName(documentPath);

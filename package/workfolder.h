@@ -26,6 +26,12 @@ struct ExtractCallbacks {
 void extractPackage(const std::string& documentPath, const std::string& destFolder,
                     const ExtractCallbacks& callbacks = {});
 
+// Extracts only what a conversion reads: the document, relationships,
+// styles, numbering and core properties parts, and the pictures of
+// word/media/.
+void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
+                            const ExtractCallbacks& callbacks = {});
+
 // The work folder of a document under root (ending in "/"), extracted and
 // current. The folder records which file it was extracted from (absolute
 // path, size, modification time); an extraction of the same file is reused,
