@@ -1,10 +1,11 @@
-# Entry points for people: make, make run, make test, make check-asan, make bench.
+# Entry points for people: make, make run, make test, make check-asan, make bench,
+# make fuzz (FUZZ_SECONDS per target, default 60).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all build deps run test check-asan bench clean
+.PHONY: all build deps run test check-asan bench fuzz clean
 
 all: build
 
@@ -33,6 +34,9 @@ check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 
 bench: deps build
 	@scripts/run-bench $(BUILD)
+
+fuzz: deps
+	FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) scripts/fuzz build-fuzz
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

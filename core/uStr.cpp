@@ -41,9 +41,10 @@ std::size_t findRaw(std::string_view text, std::string_view search, std::size_t 
 }  // namespace
 
 std::string subText(std::string_view text, Pos start, Pos count) {
-    if (count == 0) count = len(text) - start + 1;
-    if (text.empty() || start > len(text) || count <= 0) return {};
+    if (text.empty() || start > len(text)) return {};
     if (start < 1) start = 1;
+    if (count == 0) count = len(text) - start + 1;
+    if (count <= 0) return {};
     const Pos avail = len(text) - start + 1;
     return std::string(text.substr(static_cast<std::size_t>(start - 1),
                                    static_cast<std::size_t>(count < avail ? count : avail)));
@@ -107,7 +108,8 @@ Pos findFirstOf(std::string_view text, std::string_view first, std::string_view 
 }
 
 Pos findWithin(std::string_view text, std::string_view search, Pos start, Pos limit) {
-    if (search.empty()) return 0;
+    // An occurrence needs a start of at least 1 and must end before limit.
+    if (search.empty() || limit <= len(search)) return 0;
     if (start < 1) start = 1;
     Pos lastCandidate = limit - len(search);
     if (lastCandidate > len(text) - len(search) + 1) lastCandidate = len(text) - len(search) + 1;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +58,30 @@ TEST(StrFind, ForwardSearchEdges) {
     EXPECT_EQ(findWithin("abcd", "cd", 1, 4), 0);
     EXPECT_EQ(findWithin("abcd", "cd", 0, 99), 3);
     EXPECT_EQ(findWithin("abcd", "ab", 2, 99), 0);
+}
+
+// Positions anywhere in the 64-bit range give the plain results, without
+// overflowing on the way (found by fuzzing: findWithin with the smallest
+// limit, subText "up to the end" from the smallest start).
+TEST(StrFind, ExtremePositions) {
+    constexpr Pos kMin = std::numeric_limits<Pos>::min();
+    constexpr Pos kMax = std::numeric_limits<Pos>::max();
+    EXPECT_EQ(findWithin("abcd", "cd", 1, kMin), 0);
+    EXPECT_EQ(findWithin("abcd", "cd", kMin, kMax), 3);
+    EXPECT_EQ(findWithin("abcd", "cd", kMax, kMax), 0);
+    EXPECT_EQ(findWithin("abcd", "ab", 1, 2), 0);
+    EXPECT_EQ(findWithin("abcd", "ab", 1, 3), 1);
+    EXPECT_EQ(subText("abc", kMin, 0), "abc");
+    EXPECT_EQ(subText("abc", kMin, kMax), "abc");
+    EXPECT_EQ(subText("abc", kMax, 0), "");
+    EXPECT_EQ(subText("abc", 2, kMin), "");
+    EXPECT_EQ(findFrom("abc", "b", kMin), 0);
+    EXPECT_EQ(findFrom("abc", "b", kMax), 0);
+    EXPECT_EQ(findFirstOf("abc", "b", "", "", kMin), 2);
+    EXPECT_EQ(findBackward("abc", "b", kMax), 2);
+    EXPECT_EQ(findBackward("abc", "b", kMin), 0);
+    EXPECT_EQ(tailFrom("abc", kMin), "abc");
+    EXPECT_EQ(headText("abc", kMax), "abc");
 }
 
 TEST(StrFind, BackwardSearchEdges) {

@@ -1,0 +1,55 @@
+// The whole conversion on fuzzed part texts. The input holds the document,
+// styles, numbering and relationships parts in that order, separated by
+// kSeparator; missing parts are empty. The parts are prepared as loadParts
+// prepares the ones it reads. tavin::Error is an allowed outcome.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "docx2html/docx2html.h"
+
+namespace {
+
+constexpr std::string_view kSeparator = "\n--8<--\n";
+
+std::string_view nextPart(std::string_view& rest) {
+    const std::size_t cut = rest.find(kSeparator);
+    std::string_view part = rest.substr(0, cut);
+    rest = cut == std::string_view::npos ? std::string_view() : rest.substr(cut + kSeparator.size());
+    return part;
+}
+
+std::string preparedPart(tavin::ConversionContext& ctx, std::string_view raw) {
+    std::string text(raw);
+    tavin::normalizeEmptyTags(ctx, text);
+    return tavin::replaceAll(text, "w:", "");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    const std::string_view document = nextPart(rest);
+    const std::string_view styles = nextPart(rest);
+    const std::string_view numbering = nextPart(rest);
+    const std::string_view rels = nextPart(rest);
+
+    tavin::ConversionContext ctx;
+    ctx.docTitle = "fuzz";
+    try {
+        ctx.workingText = std::string(document);
+        tavin::normalizeEmptyTags(ctx, ctx.workingText);
+        ctx.relsText = preparedPart(ctx, rels);
+        ctx.stylesText = preparedPart(ctx, styles);
+        tavin::loadStyles(ctx);
+        ctx.numberingText = preparedPart(ctx, numbering);
+        tavin::convert(ctx);
+    } catch (const tavin::Error&) {
+        return 0;
+    }
+    // A finished conversion is always a whole page.
+    if (ctx.workingText.rfind("<html>", 0) != 0) std::abort();
+    return 0;
+}
