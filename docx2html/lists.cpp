@@ -5,22 +5,12 @@
 
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
+#include "docx2html/markup.h"
 #include "docx2html/runs.h"
 
 namespace tavin {
 
 namespace {
-
-bool onlyTags(std::string_view t) {
-    std::size_t i = 0;
-    while (i < t.size()) {
-        if (t[i] != '<' || i + 1 >= t.size() || t[i + 1] == '>') return false;
-        const std::size_t gt = t.find('>', i + 1);
-        if (gt == std::string_view::npos) return false;
-        i = gt + 1;
-    }
-    return true;
-}
 
 // listTagFor depends only on the first numId of its text; lists of one
 // numbering share the lookup.

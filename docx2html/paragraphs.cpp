@@ -4,24 +4,12 @@
 #include <algorithm>
 
 #include "docx2html/docxstyle.h"
+#include "docx2html/markup.h"
 #include "docx2html/runs.h"
 
 namespace tavin {
 
 namespace {
-
-// Whether deleting every tag ("<" + at least one character + ">") would leave
-// nothing of the text.
-bool onlyTags(std::string_view t) {
-    std::size_t i = 0;
-    while (i < t.size()) {
-        if (t[i] != '<' || i + 1 >= t.size() || t[i + 1] == '>') return false;
-        const std::size_t gt = t.find('>', i + 1);
-        if (gt == std::string_view::npos) return false;
-        i = gt + 1;
-    }
-    return true;
-}
 
 Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<table", "</table", from); }
 

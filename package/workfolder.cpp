@@ -90,35 +90,37 @@ std::string workFolderDirName(const std::string& documentPath) {
     return name;
 }
 
-void extractPackage(const std::string& documentPath, const std::string& destFolder, const ExtractCallbacks& callbacks) {
+namespace {
+
+// Extracts the package with the viewer's settings; masks (lower case, "*"
+// wildcards) select entries, an empty list selects all.
+void extract(const std::string& documentPath, const std::string& destFolder, const ExtractCallbacks& callbacks,
+             std::vector<std::string> masks) {
     TVCLUnZip unzip;
     unzip.OverwriteMode = TUZOverwriteMode::Always;
     unzip.DoProcessMessages = callbacks.processMessages;
     unzip.OnMessage = callbacks.message;
     unzip.SetZipName(documentPath);
     unzip.ReadDirectory();
-    unzip.DoAll = true;
+    unzip.DoAll = masks.empty();
+    unzip.FilesList = std::move(masks);
     unzip.SetDestDir(destFolder);
     unzip.RecreateDirs = true;
     unzip.RetainAttributes = true;
     unzip.ExtractEntries();
 }
 
+}  // namespace
+
+void extractPackage(const std::string& documentPath, const std::string& destFolder, const ExtractCallbacks& callbacks) {
+    extract(documentPath, destFolder, callbacks, {});
+}
+
 void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
                             const ExtractCallbacks& callbacks) {
-    TVCLUnZip unzip;
-    unzip.OverwriteMode = TUZOverwriteMode::Always;
-    unzip.DoProcessMessages = callbacks.processMessages;
-    unzip.OnMessage = callbacks.message;
-    unzip.SetZipName(documentPath);
-    unzip.ReadDirectory();
-    unzip.DoAll = false;
-    unzip.FilesList = {"word/document.xml", "word/_rels/document.xml.rels", "word/styles.xml",
-                       "word/numbering.xml", "docprops/core.xml", "word/media/*"};
-    unzip.SetDestDir(destFolder);
-    unzip.RecreateDirs = true;
-    unzip.RetainAttributes = true;
-    unzip.ExtractEntries();
+    extract(documentPath, destFolder, callbacks,
+            {"word/document.xml", "word/_rels/document.xml.rels", "word/styles.xml", "word/numbering.xml",
+             "docprops/core.xml", "word/media/*"});
 }
 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {

@@ -2,7 +2,10 @@
 
 #include "core/WSRegEx3.h"
 
+#include "support/testutil.h"
+
 using namespace tavin;
+using testutil::errorOf;
 
 namespace {
 
@@ -18,15 +21,6 @@ std::string expand(const std::string& pattern, const std::string& subject, const
     EXPECT_TRUE(rx.Match());
     rx.setReplacement(templ);
     return rx.ExpandTemplate();
-}
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
 }
 
 }  // namespace

@@ -3,20 +3,10 @@
 #include "docx2html/docxstyle.h"
 #include "docx2html/page.h"
 
+#include "support/testutil.h"
+
 using namespace tavin;
-
-namespace {
-
-std::string errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "";
-}
-
-}  // namespace
+using testutil::errorOf;
 
 TEST(StyleMeasures, TwipsHalfPointsAndTheZeroRule) {
     ConversionContext ctx;

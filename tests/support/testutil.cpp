@@ -1,5 +1,7 @@
 #include "support/testutil.h"
 
+#include "core/errors.h"
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -40,6 +42,15 @@ std::string readFile(const fs::path& p) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const tavin::Error& e) {
+        return e.what();
+    }
+    return "";
 }
 
 fs::path corpusDir() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace testutil {
@@ -20,6 +21,9 @@ private:
 
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
 std::string readFile(const std::filesystem::path& p);
+
+// The message of the tavin::Error that f raises; empty when it raises none.
+std::string errorOf(const std::function<void()>& f);
 
 // The public test documents, or an empty path when they are not present.
 std::filesystem::path corpusDir();
