@@ -1,11 +1,12 @@
 # Entry points for people: make, make run, make test, make check-asan, make bench,
-# make fuzz (FUZZ_SECONDS per target, default 60).
+# make fuzz (FUZZ_SECONDS per target, default 60), make install (PREFIX, default /usr/local).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+PREFIX     ?= /usr/local
 
-.PHONY: all build deps run test check-asan bench fuzz clean
+.PHONY: all build deps run test check-asan bench fuzz install clean
 
 all: build
 
@@ -37,6 +38,12 @@ bench: deps build
 
 fuzz: deps
 	FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) scripts/fuzz build-fuzz
+
+# The prefix is set at configure time: the desktop entry names the installed program.
+install: deps $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS)
+	cmake --install $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,373 @@
+#include "viewer/sui.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "core/filehelpers.h"
+#include "core/uStr.h"
+#include "docx2html/docx2html.h"
+#include "package/workfolder.h"
+#include "viewer/HTMLView.h"
+
+namespace tavin {
+
+namespace {
+
+QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+QString fromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLabel* statusPanel(QWidget* parent, const char* name, int width) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignCenter);
+    label->setTextFormat(Qt::PlainText);  // a title such as "<b>" is text
+    if (width > 0) label->setFixedWidth(width);
+    return label;
+}
+
+}  // namespace
+
+TForm1::TForm1(std::string startDocument, QWidget* parent)
+    : QMainWindow(parent), startDocument_(std::move(startDocument)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral(" Tavin 1.0"));
+    setFont(QFont(QStringLiteral("Verdana"), 8));
+    resize(696, 480);
+    move(232, 149);
+    applicationFolder = QCoreApplication::applicationDirPath();
+
+    auto* client = new QWidget(this);
+    auto* column = new QVBoxLayout(client);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    wb1 = new THTMLView(client);
+    wb1->setObjectName(QStringLiteral("wb1"));
+    column->addWidget(wb1, 1);
+    buildStatusBar();
+    column->addWidget(pnlStatus);
+    setCentralWidget(client);
+    buildMenus();
+
+    OpenDialog1 = new QFileDialog(this);
+    OpenDialog1->setObjectName(QStringLiteral("OpenDialog1"));
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setNameFilter(QStringLiteral("*.docx"));
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    SaveDialog1->setFileMode(QFileDialog::AnyFile);
+
+    ctx_.showStep = [this](const std::string& name) { showStep(name); };
+    qApp->installEventFilter(new TRightButtonFilter(this));
+    wb1->Navigate(QStringLiteral("about:blank"));
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto item = [this](QMenu* menu, const char* name, const QString& caption) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        a->setParent(this);
+        return a;
+    };
+
+    FileMenu = bar->addMenu(QStringLiteral("&File  "));
+    FileMenu->setObjectName(QStringLiteral("FileMenu"));
+    FileOpenItem = item(FileMenu, "FileOpenItem", QStringLiteral("&Open..."));
+    FileOpenItem->setShortcut(Qt::Key_F2);
+    FileOpenItem->setStatusTip(QStringLiteral("Open an existing file"));
+    OpenRecent1 = FileMenu->addMenu(QStringLiteral("Open Recent"));
+    OpenRecent1->setObjectName(QStringLiteral("OpenRecent1"));
+    Convert1 = item(FileMenu, "Convert1", QStringLiteral("Convert"));
+    Convert1->setVisible(false);
+    FileSaveAsItem = item(FileMenu, "FileSaveAsItem", QStringLiteral("Save &As..."));
+    FileSaveAsItem->setStatusTip(QStringLiteral("Save current file under a new name"));
+    FileSaveAsItem->setVisible(false);
+    FileSaveAsItem->setEnabled(false);
+    N1 = FileMenu->addSeparator();
+    N1->setObjectName(QStringLiteral("N1"));
+    FileExitItem = item(FileMenu, "FileExitItem", QStringLiteral("E&xit"));
+    FileExitItem->setShortcut(Qt::Key_F12);
+    FileExitItem->setStatusTip(QStringLiteral("Exit this application"));
+
+    Setting1 = bar->addMenu(QStringLiteral("&Option"));
+    Setting1->setObjectName(QStringLiteral("Setting1"));
+    chkPage = item(Setting1, "chkPage", QStringLiteral("Show Page &Margin"));
+    chkPage->setCheckable(true);
+    chkPage->setChecked(true);
+    mStatus = item(Setting1, "mStatus", QStringLiteral("Show Status Bar"));
+    mStatus->setCheckable(true);
+    mStatus->setChecked(true);
+    chkOpt = item(Setting1, "chkOpt", QStringLiteral("&Optimize HTML"));
+    chkOpt->setCheckable(true);
+    chkOpt->setChecked(true);
+    chkOpt->setVisible(false);
+    N2 = Setting1->addSeparator();
+    N2->setObjectName(QStringLiteral("N2"));
+    Associatedocx1 = item(Setting1, "Associatedocx1", QStringLiteral("&Associate *.docx"));
+
+    HelpMenu = bar->addMenu(QStringLiteral("&Help  "));
+    HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
+    HelpItem = item(HelpMenu, "HelpItem", QStringLiteral("Help "));
+    HelpItem->setShortcut(Qt::Key_F1);
+    mAbout = item(HelpMenu, "mAbout", QStringLiteral("&About..."));
+    mAbout->setStatusTip(QStringLiteral("Show program information"));
+    Tessarinecom1 = item(HelpMenu, "Tessarinecom1", QStringLiteral("www.tessarine.com"));
+
+    connect(FileOpenItem, &QAction::triggered, this, &TForm1::FileOpenItemClick);
+    connect(Convert1, &QAction::triggered, this, &TForm1::Convert1Click);
+    connect(FileExitItem, &QAction::triggered, this, &TForm1::FileExitItemClick);
+    connect(chkPage, &QAction::triggered, this, &TForm1::pageMarginTriggered);
+    connect(chkOpt, &QAction::triggered, this, &TForm1::optimizeTriggered);
+    connect(mStatus, &QAction::triggered, this, &TForm1::statusBarTriggered);
+}
+
+void TForm1::buildStatusBar() {
+    pnlStatus = new QWidget(this);
+    pnlStatus->setObjectName(QStringLiteral("pnlStatus"));
+    pnlStatus->setFixedHeight(17);
+    pnlStatus->setFont(QFont(QStringLiteral("Tahoma"), 8));
+    auto* row = new QHBoxLayout(pnlStatus);
+    row->setContentsMargins(0, 1, 0, 0);  // the strip along the top
+    row->setSpacing(0);
+
+    row->addSpacing(3);
+    pnlSize = statusPanel(pnlStatus, "pnlSize", 120);
+    Gauge1 = new QProgressBar(pnlSize);
+    Gauge1->setObjectName(QStringLiteral("Gauge1"));
+    Gauge1->setRange(0, 100);
+    Gauge1->setValue(0);
+    Gauge1->setTextVisible(true);
+    Gauge1->setAlignment(Qt::AlignCenter);
+    Gauge1->setStyleSheet(QStringLiteral("QProgressBar{background:white;color:gray;border:1px solid black;}"
+                                         "QProgressBar::chunk{background:black;}"));
+    auto* gaugeBox = new QHBoxLayout(pnlSize);
+    gaugeBox->setContentsMargins(0, 0, 0, 0);
+    gaugeBox->addWidget(Gauge1);
+    Gauge1->hide();
+    row->addWidget(pnlSize);
+
+    row->addSpacing(2);
+    pnlTitle = statusPanel(pnlStatus, "pnlTitle", 0);
+    pnlTitle->setContentsMargins(3, 0, 0, 0);
+    pnlTitle->setMinimumWidth(1);
+    row->addWidget(pnlTitle, 1);
+    row->addSpacing(2);
+    pnlAuthor = statusPanel(pnlStatus, "pnlAuthor", 155);
+    row->addWidget(pnlAuthor);
+    row->addSpacing(2);
+    pnlDate = statusPanel(pnlStatus, "pnlDate", 178);
+    row->addWidget(pnlDate);
+    row->addSpacing(2);
+
+    auto* helpPanel = new QFrame(pnlStatus);
+    helpPanel->setObjectName(QStringLiteral("pnlHelp"));
+    helpPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    helpPanel->setFixedWidth(20);
+    pnlHelp = helpPanel;
+    btnHelp = new QToolButton(helpPanel);
+    btnHelp->setObjectName(QStringLiteral("btnHelp"));
+    btnHelp->setAutoRaise(true);
+    btnHelp->setFixedSize(22, 22);
+    btnHelp->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
+    btnHelp->setIconSize(QSize(14, 14));
+    btnHelp->move(-1, -3);  // centred on the 20 x 16 panel
+    row->addWidget(helpPanel);
+}
+
+template <class F>
+bool TForm1::runCommand(F&& command) {
+    if (busy_) {
+        QApplication::beep();
+        return false;
+    }
+    busy_ = true;
+    try {
+        command();
+    } catch (const std::exception& e) {
+        busy_ = false;
+        showError(QString::fromUtf8(e.what()));
+        return false;
+    }
+    busy_ = false;
+    return true;
+}
+
+void TForm1::showError(const QString& text) {
+    QMessageBox::critical(this, QCoreApplication::applicationName(), text);
+}
+
+void TForm1::showMessage(const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+QString TForm1::runOpenDialog() {
+    if (OpenDialog1->exec() != QDialog::Accepted) return {};
+    return OpenDialog1->selectedFiles().value(0);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!shown_) QTimer::singleShot(0, this, &TForm1::FormShow);
+}
+
+void TForm1::FormShow() {
+    if (shown_) return;
+    shown_ = true;
+    if (!startDocument_.empty()) runCommand([this] { openDocument(startDocument_); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TForm1::showStep(const std::string&) {
+    Gauge1->setValue(std::min(Gauge1->maximum(), Gauge1->value() + 10));
+    Gauge1->repaint();
+}
+
+std::string TForm1::baseElement(const std::string& workFolder) {
+    return "<base href=\"" + QUrl::fromLocalFile(fromPath(workFolder + "word/")).toEncoded().toStdString() + "\">";
+}
+
+void TForm1::openDocument(const std::string& path) {
+    Gauge1->setValue(0);
+    Gauge1->show();
+    showStep("Loading document");
+
+    ExtractCallbacks callbacks;
+    callbacks.processMessages = [] { QCoreApplication::processEvents(); };
+    callbacks.message = [this](const std::string& title, const std::string& text) {
+        showMessage(fromBytes(title), fromBytes(text));
+    };
+    const std::string folder = openWorkFolder(path, tempRoot(), callbacks);
+    ctx_.workFolder = folder;
+    ctx_.documentPath = folder + "word/document.xml";
+    ctx_.docTitle = titleFromPath(path);
+    info_ = readCoreProperties(folder);
+    setWindowTitle(QStringLiteral("Tavin - ") + fromPath(path));
+
+    showStep("Loading XML");
+    loadParts(ctx_);
+    convert(ctx_);
+    showStep("Writing tmp file");
+
+    const std::string base = baseElement(folder);
+    QByteArray page;
+    page.reserve(static_cast<qsizetype>(base.size() + ctx_.workingText.size()));
+    page.append(base.data(), static_cast<qsizetype>(base.size()));
+    page.append(ctx_.workingText.data(), static_cast<qsizetype>(ctx_.workingText.size()));
+    wb1->LoadHTMLText(page);
+    shownPage_ = std::move(ctx_.workingText);
+    ctx_.workingText.clear();
+
+    FileSaveAsItem->setEnabled(true);
+    Gauge1->hide();
+    pnlTitle->setText(QStringLiteral(" Title: ") + fromBytes(info_.title));
+    pnlAuthor->setText(QStringLiteral(" Author: ") + fromBytes(info_.creator));
+    pnlDate->setText(QStringLiteral(" Date: ") + fromBytes(info_.created));
+    pnlSize->setText(QStringLiteral(" File Size: ") + QString::fromStdString(sizeText(fileSizeOf(path))));
+}
+
+void TForm1::FileOpenItemClick() {
+    if (busy_) return;
+    const QString chosen = runOpenDialog();
+    if (chosen.isEmpty()) return;
+    const std::string path = QFile::encodeName(chosen).toStdString();
+    runCommand([&] { openDocument(path); });
+}
+
+void TForm1::Convert1Click() {
+    if (!documentOpen()) return;  // nothing to convert yet
+    runCommand([this] {
+        Gauge1->show();
+        Gauge1->setValue(0);
+        showStep("Loading");
+        loadParts(ctx_);
+        showStep("Converting");
+        convert(ctx_);
+        showStep("Writing tmp File");
+        const std::string htmlPath = ctx_.workFolder + "word/doc.html";
+        writeTextFile(htmlPath, ctx_.workingText);
+        shownPage_ = std::move(ctx_.workingText);
+        ctx_.workingText.clear();
+        showStep("Loading HTML");
+        wb1->Navigate(fromPath(htmlPath));
+        Gauge1->hide();
+    });
+}
+
+void TForm1::ImposepageMargin1Click() { chkPage->trigger(); }
+void TForm1::OptimizeHTML1Click() { chkOpt->trigger(); }
+void TForm1::mStatusClick() { mStatus->trigger(); }
+
+void TForm1::pageMarginTriggered(bool checked) {
+    if (busy_) {
+        chkPage->setChecked(!checked);  // refused: the mark stays as it was
+        return;
+    }
+    ctx_.showPageMargin = checked;
+    ctx_.pageMarginFlag = checked;
+    Convert1->trigger();
+}
+
+void TForm1::optimizeTriggered(bool checked) {
+    if (busy_) {
+        chkOpt->setChecked(!checked);
+        return;
+    }
+    ctx_.optimizeHtml = checked;
+    ctx_.optimizeFlag = checked;
+}
+
+void TForm1::statusBarTriggered(bool checked) { pnlStatus->setVisible(checked); }
+
+void TForm1::FileExitItemClick() { close(); }
+
+bool TRightButtonFilter::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) return true;
+        break;
+    case QEvent::ContextMenu:
+        if (static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Mouse) return true;
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+}  // namespace tavin

@@ -1,0 +1,135 @@
+// The main window: menus, options, the status bar, and the opening and
+// conversion of documents.
+#pragma once
+
+#include <string>
+
+#include <QMainWindow>
+#include <QString>
+
+#include "docx2html/context.h"
+#include "package/docxInfo.h"
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolButton;
+
+namespace tavin {
+
+class THTMLView;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // startDocument: the first command-line argument, opened when the window
+    // is first shown; empty for none.
+    explicit TForm1(std::string startDocument = {}, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Components, named as in the form.
+    THTMLView* wb1 = nullptr;
+    QWidget* pnlStatus = nullptr;
+    QLabel* pnlSize = nullptr;
+    QProgressBar* Gauge1 = nullptr;
+    QLabel* pnlTitle = nullptr;
+    QLabel* pnlAuthor = nullptr;
+    QLabel* pnlDate = nullptr;
+    QWidget* pnlHelp = nullptr;
+    QToolButton* btnHelp = nullptr;
+    QFileDialog* OpenDialog1 = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+
+    QMenu* FileMenu = nullptr;
+    QAction* FileOpenItem = nullptr;
+    QMenu* OpenRecent1 = nullptr;
+    QAction* Convert1 = nullptr;
+    QAction* FileSaveAsItem = nullptr;
+    QAction* N1 = nullptr;
+    QAction* FileExitItem = nullptr;
+    QMenu* Setting1 = nullptr;
+    QAction* chkPage = nullptr;
+    QAction* mStatus = nullptr;
+    QAction* chkOpt = nullptr;
+    QAction* N2 = nullptr;
+    QAction* Associatedocx1 = nullptr;
+    QMenu* HelpMenu = nullptr;
+    QAction* HelpItem = nullptr;
+    QAction* mAbout = nullptr;
+    QAction* Tessarinecom1 = nullptr;
+
+    // The folder of the executable, without a trailing "/".
+    QString applicationFolder;
+
+    // Opens the start document; runs once, on the first show.
+    void FormShow();
+
+    // Menu commands. Each refuses to run while another command runs and
+    // reports its failure in a message box.
+    void FileOpenItemClick();
+    void Convert1Click();
+    void ImposepageMargin1Click();
+    void OptimizeHTML1Click();
+    void mStatusClick();
+    void FileExitItemClick();
+
+    // Opens one .docx file end to end; raises on failure, leaving what the
+    // steps before the failure had set.
+    void openDocument(const std::string& path);
+    // Advances the gauge by one step and repaints it at once.
+    void showStep(const std::string& stepName);
+
+    bool busy() const { return busy_; }
+    bool documentOpen() const { return !ctx_.workFolder.empty(); }
+    const std::string& workFolder() const { return ctx_.workFolder; }
+    const TdocxInfo& docxInfo() const { return info_; }
+    const ConversionContext& context() const { return ctx_; }
+    // The page last shown, without its base element.
+    const std::string& shownPage() const { return shownPage_; }
+
+    // "<base href="..."> for a work folder: its word/ folder as a file: URL.
+    static std::string baseElement(const std::string& workFolder);
+
+protected:
+    // The user's side of the dialogs; tests answer them instead.
+    virtual void showError(const QString& text);
+    virtual void showMessage(const QString& title, const QString& text);
+    virtual QString runOpenDialog();
+
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // Runs one command: refused while another runs, failures reported.
+    // Returns whether it ran to the end.
+    template <class F>
+    bool runCommand(F&& command);
+
+private:
+    void pageMarginTriggered(bool checked);
+    void optimizeTriggered(bool checked);
+    void statusBarTriggered(bool checked);
+    void buildMenus();
+    void buildStatusBar();
+
+    std::string startDocument_;
+    bool shown_ = false;
+    bool busy_ = false;
+    ConversionContext ctx_;
+    TdocxInfo info_;
+    std::string shownPage_;
+};
+
+// Discards right-button presses and releases, and the context menus they
+// would open, for every widget of the application.
+class TRightButtonFilter : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+}  // namespace tavin
