@@ -55,18 +55,26 @@ void convertParagraphs(ConversionContext& ctx) {
     out.append(tv.substr(0, static_cast<std::size_t>(a - 1)));
     Pos consumed = a;
     bool inTable = false;
+    // The first "</p>" at or after closeFrom (0: there is none). Markers only
+    // move forward, so an end found for an earlier one that lies at or after
+    // the current marker is its end too, and none found means none follows:
+    // paragraphs without an end tag are not searched to the end each time.
+    Pos close = 0;
+    Pos closeFrom = 0;
     while (a != 0) {
         const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
         const Pos next = nextMarker(tv, a + 3);
         if (kind == 'p') {
-            const Pos close = findFrom(tv, "</p>", a);
+            if (closeFrom == 0 || (close != 0 && close < a)) {
+                close = findFrom(tv, "</p>", a);
+                closeFrom = a;
+            }
             if (close != 0) {
                 const Pos end = close + 4;
                 const std::string_view para = tv.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(end - a));
-                std::string html = convertParagraph(ctx, para, inTable);
                 // A further marker inside this paragraph (a nested paragraph)
-                // drops it; the inner one is converted on its own.
-                if (next == 0 || next >= end) out += html;
+                // drops it unconverted; the inner one is converted on its own.
+                if (next == 0 || next >= end) out += convertParagraph(ctx, para, inTable);
                 consumed = std::max(consumed, end);
             }
             // A "<p>" without "</p>" is left as text.

@@ -823,6 +823,13 @@ int TVCLUnZip::ExtractEntries() {
         }
     }
 
+    // Together the entries may not expand beyond the ratio either: each may
+    // be within the bounds and all of them still far more than the archive
+    // holds. (No entry writes beyond its declared size, so the output stays
+    // within these declared totals.)
+    if (declaredTotal > kZipRatioFloor && declaredTotal / kZipMaxRatio > static_cast<std::uint64_t>(fileSize_))
+        throw Error("Zip archive refused: its entries would expand more than 100 times its size");
+
     ExtractState state;
     int count = 0;
     for (Planned& p : plan) {

@@ -13,7 +13,8 @@
 //     files are created fresh as plain files (an existing file, link or hard
 //     link at the destination is removed first, never written through), and
 //     only the read-only bit of the stored attributes is honoured;
-//   - expands beyond the bounds below. Declared sizes are checked for every
+//   - expands beyond the bounds below, per entry and for the whole archive
+//     (the ratio applies to both). Declared sizes are checked for every
 //     entry before anything is written, and the inflated output is checked
 //     again while it streams, so an archive that lies about its sizes is
 //     stopped after a few megabytes. Declared sizes are never used to

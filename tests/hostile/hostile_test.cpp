@@ -1,0 +1,308 @@
+// Hostile documents: each one opens to a page or stops with a clear message,
+// in bounded time and memory, and writes nothing outside its work folder.
+//
+// Archive-level hostility on its own (names with "..", absolute names and
+// drive letters, link entries, links already at the destination, lying
+// sizes, truncated and damaged archives) is covered by the ZipHostile* tests
+// of tests/package/zip_test.cpp; here the same packages go through the work
+// folder and the conversion, as the viewer opens them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <vector>
+
+#include "docx2html/docx2html.h"
+#include "package/workfolder.h"
+#include "package/zipwriter.h"
+#include "support/testutil.h"
+
+using namespace tavin;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kWordNs = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+
+std::string documentXml(const std::string& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document " + kWordNs +
+           "><w:body>" + body +
+           "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+           "w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
+}
+
+std::string para(const std::string& text) { return "<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>"; }
+
+std::string repeat(const std::string& s, std::size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (std::size_t i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t p = text.find(part); p != std::string::npos; p = text.find(part, p + part.size())) ++n;
+    return n;
+}
+
+// The page a conversion gave, or the message it stopped with.
+struct Outcome {
+    std::string page;
+    std::string error;
+    bool isPage() const { return error.empty(); }
+};
+
+Outcome convertFolder(const std::string& folder) {
+    ConversionContext ctx;
+    ctx.workFolder = folder;
+    ctx.docTitle = "hostile";
+    try {
+        loadParts(ctx);
+        convert(ctx);
+    } catch (const Error& e) {
+        return {"", e.what()};
+    }
+    return {std::move(ctx.workingText), ""};
+}
+
+// Converts an extracted package made of the given parts.
+Outcome convertParts(const std::string& document, const std::string& styles = "",
+                     const std::string& numbering = "") {
+    testutil::TempDir dir;
+    fs::create_directories(dir.path() / "word");
+    testutil::writeFile(dir.path() / "word/document.xml", document);
+    if (!styles.empty()) testutil::writeFile(dir.path() / "word/styles.xml", styles);
+    if (!numbering.empty()) testutil::writeFile(dir.path() / "word/numbering.xml", numbering);
+    return convertFolder(dir.str() + "/");
+}
+
+void expectWholePage(const Outcome& o) {
+    ASSERT_TRUE(o.isPage()) << o.error;
+    EXPECT_EQ(o.page.rfind("<html>\r\n<head>", 0), 0u);
+    EXPECT_EQ(o.page.size() - o.page.rfind("</body></html>"), 14u);
+}
+
+ziptest::Entry entry(const std::string& name, const std::string& data, std::uint16_t method = 8) {
+    ziptest::Entry e;
+    e.name = name;
+    e.data = data;
+    e.method = method;
+    return e;
+}
+
+// A .docx under a fresh folder that also holds the work folders' root.
+class HostilePackage : public ::testing::Test {
+protected:
+    testutil::TempDir tmp;
+    std::string root = tmp.str() + "/cache/";
+
+    std::string save(const ziptest::Archive& a, const std::string& name = "hostile.docx") {
+        const fs::path p = tmp.path() / name;
+        testutil::writeFile(p, ziptest::build(a).bytes);
+        return p.string();
+    }
+    // Opens the package as the viewer does and converts it.
+    Outcome open(const std::string& docx) {
+        std::string folder;
+        try {
+            folder = openWorkFolder(docx, root);
+        } catch (const Error& e) {
+            return {"", e.what()};
+        }
+        return convertFolder(folder);
+    }
+    // Everything under the temp folder, relative to it.
+    std::set<std::string> tree() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
+            names.insert(fs::relative(e.path(), tmp.path()).string());
+        return names;
+    }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Packages
+
+TEST_F(HostilePackage, EscapingEntriesStayInTheWorkFolder) {
+    ziptest::Archive a;
+    a.entries = {entry("word/document.xml", documentXml(para("kept"))), entry("../escaped.txt", "x"),
+                 entry("word/../../../escaped2.txt", "x"), entry("/abs/rooted.txt", "x"),
+                 entry("C:/drive/rooted.txt", "x")};
+    a.entries.push_back(entry("word/link", "/etc/passwd"));
+    a.entries.back().versionMadeBy = 3 << 8;
+    a.entries.back().externalAttributes = 0120777u << 16;
+
+    const Outcome o = open(save(a));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("kept"), std::string::npos);
+    for (const std::string& name : tree()) {
+        EXPECT_EQ(name.find("escaped"), std::string::npos) << name;
+        EXPECT_TRUE(name == "hostile.docx" || name == "cache" || name.starts_with("cache/hostile")) << name;
+    }
+    EXPECT_TRUE(fs::exists(fs::path(root) / "hostile/abs/rooted.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(root) / "hostile/word/link"));
+}
+
+TEST_F(HostilePackage, GigabytesAreRefusedBeforeTheyAreWritten) {
+    const std::string eightMiB = ziptest::deflatedZeros(std::uint64_t{8} << 20);
+    const std::uint32_t eightMiBCrc = ziptest::crcOf(std::string(std::size_t{8} << 20, '\0'));
+
+    // One entry of 4 GiB.
+    ziptest::Archive one;
+    one.entries = {entry("word/document.xml", documentXml(para("x"))), entry("word/media/huge.bin", "")};
+    one.entries[1].payload = ziptest::deflatedZeros(std::uint64_t{4} << 30);
+    one.entries[1].uncompressedSize = std::uint64_t{4} << 30;
+    one.entries[1].crc = 0;
+    one.entries[1].zip64 = true;
+    one.zip64End = true;
+
+    // 200 entries of 8 MiB each: every one within the per-entry bounds,
+    // 1.6 GiB together from a package of under 2 MB.
+    ziptest::Archive many;
+    many.entries = {entry("word/document.xml", documentXml(para("x")))};
+    for (int i = 0; i < 200; ++i) {
+        many.entries.push_back(entry("word/media/zeros" + std::to_string(i) + ".bin", ""));
+        many.entries.back().payload = eightMiB;
+        many.entries.back().uncompressedSize = std::uint64_t{8} << 20;
+        many.entries.back().crc = eightMiBCrc;
+    }
+
+    for (const auto* a : {&one, &many}) {
+        const Outcome o = open(save(*a));
+        EXPECT_NE(o.error.find("Zip archive refused"), std::string::npos) << o.error;
+        // The failed extraction leaves no folder behind.
+        for (const std::string& name : tree()) EXPECT_TRUE(name == "hostile.docx" || name == "cache") << name;
+    }
+}
+
+TEST_F(HostilePackage, AHundredThousandEntries) {
+    // Entries whose names are skipped or that only name a folder cost no
+    // file of their own, so the test stays quick while the directory, the
+    // plan and the walk see every entry.
+    ziptest::Archive a;
+    a.entries.reserve(100001);
+    a.entries.push_back(entry("word/document.xml", documentXml(para("many"))));
+    for (int i = 0; i < 100000; ++i) {
+        a.entries.push_back(entry(i % 2 ? "../x" + std::to_string(i) : "word/", "", 0));
+    }
+    const Outcome o = open(save(a));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("many"), std::string::npos);
+}
+
+TEST_F(HostilePackage, NamesOfTheLongestLength) {
+    ziptest::Archive a;
+    a.entries = {entry("word/document.xml", documentXml(para("named"))), entry(std::string(65535, 'n'), "flat"),
+                 entry(repeat("d/", 32767) + "f", "deep"), entry("word/" + std::string(65530, 'w'), "word")};
+    const Outcome o = open(save(a));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("named"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Document texts
+
+TEST(HostileDocument, TablesNestedAThousandLevels) {
+    const std::string cellOpen = "<w:tbl><w:tblPr><w:tblW w:w=\"5000\" w:type=\"pct\"/></w:tblPr><w:tr><w:tc>"
+                                 "<w:tcPr><w:vMerge w:val=\"restart\"/><w:gridSpan w:val=\"2\"/></w:tcPr>";
+    const std::string cellClose = para("c") + "</w:tc></w:tr></w:tbl>";
+    const Outcome o = convertParts(documentXml(repeat(cellOpen, 1000) + para("core") + repeat(cellClose, 1000)));
+    expectWholePage(o);
+    EXPECT_EQ(count(o.page, "<table"), 1000u);
+    EXPECT_EQ(count(o.page, "</table>"), 1000u);
+}
+
+TEST(HostileDocument, AHundredThousandNestedFields) {
+    const std::string begin = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>PAGE</w:instrText></w:r>";
+    const std::string end = "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+    const Outcome o = convertParts(
+        documentXml("<w:p>" + repeat(begin, 100000) + "<w:r><w:t>inner</w:t></w:r>" + repeat(end, 100000) + "</w:p>" +
+                    para("after")));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("after"), std::string::npos);
+}
+
+TEST(HostileDocument, ParagraphsWithoutEndTags) {
+    expectWholePage(convertParts(documentXml(para("first") + "<w:p><w:r><w:t>open")));
+    expectWholePage(convertParts(documentXml("<w:p><w:pPr><w:jc w:val=\"center\"/>" + para("inner"))));
+    // Many of them, each searched for the end it does not have.
+    const Outcome many = convertParts(documentXml(repeat("<w:p><w:r><w:t>open</w:t></w:r>", 100000) + para("last")));
+    expectWholePage(many);
+    EXPECT_NE(many.page.find("last"), std::string::npos);
+}
+
+TEST(HostileDocument, UnterminatedAttributes) {
+    for (const std::string& body : std::vector<std::string>{
+             "<w:p w:rsidR=\"00AB><w:r><w:t>a</w:t></w:r></w:p>" + para("b"),
+             "<w:p><w:pPr><w:pStyle w:val=\"Heading1/></w:pPr><w:r><w:t>a</w:t></w:r></w:p>",
+             "<w:p><w:r><w:rPr><w:sz w:val=\"24/><w:color w:val=\"FF0000/></w:rPr><w:t>a</w:t></w:r></w:p>",
+             "<w:tbl><w:tblPr><w:tblW w:w=\"50 w:type=\"pct/></w:tblPr><w:tr><w:tc><w:tcPr><w:gridSpan w:val=\"2/>"
+             "</w:tcPr>" + para("c") + "</w:tc></w:tr></w:tbl>",
+             "<w:p><w:hyperlink r:id=\"rId1><w:r><w:t>link</w:t></w:r></w:hyperlink></w:p>",
+             "<w:p><w:r><w:t>end</w:t></w:r></w:p><w:p w:rsidR=\"",
+             "<w:p><w:r><w:t xml:space=\"preserve",
+         }) {
+        const Outcome o = convertParts(documentXml(body));
+        EXPECT_TRUE(o.isPage() || !o.error.empty()) << body;
+        if (o.isPage()) {
+            EXPECT_EQ(o.page.rfind("<html>", 0), 0u) << body;
+        }
+    }
+    // Values that are not numbers stop with the message that names them.
+    const Outcome o = convertParts(documentXml("<w:p><w:pPr><w:ind w:left=\"12/></w:pPr><w:r><w:t>a</w:t></w:r></w:p>"));
+    if (!o.isPage()) {
+        EXPECT_NE(o.error.find("is not a valid integer value"), std::string::npos) << o.error;
+    }
+}
+
+TEST(HostileDocument, StylesBasedOnThemselves) {
+    const std::string styles =
+        "<w:styles " + kWordNs +
+        "><w:style w:type=\"paragraph\" w:styleId=\"Self\"><w:basedOn w:val=\"Self\"/><w:rPr><w:sz w:val=\"30\"/>"
+        "</w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"A\"><w:basedOn w:val=\"B\"/></w:style>"
+        "<w:style w:type=\"paragraph\" w:styleId=\"B\"><w:basedOn w:val=\"A\"/><w:rPr><w:color w:val=\"00FF00\"/>"
+        "</w:rPr></w:style></w:styles>";
+    const std::string body = "<w:p><w:pPr><w:pStyle w:val=\"Self\"/></w:pPr><w:r><w:t>self</w:t></w:r></w:p>"
+                             "<w:p><w:pPr><w:pStyle w:val=\"A\"/></w:pPr><w:r><w:t>cycle</w:t></w:r></w:p>";
+    const Outcome o = convertParts(documentXml(body), styles);
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("font-size:20"), std::string::npos);
+    EXPECT_NE(o.page.find("cycle"), std::string::npos);
+}
+
+TEST(HostileDocument, NumberingWithAHundredThousandLevels) {
+    std::string levels;
+    for (int i = 0; i < 100000; ++i) {
+        levels += "<w:lvl w:ilvl=\"" + std::to_string(i) + "\"><w:start w:val=\"1\"/><w:numFmt w:val=\"decimal\"/>"
+                  "<w:lvlText w:val=\"%1.\"/></w:lvl>";
+    }
+    const std::string numbering = "<w:numbering " + kWordNs + "><w:abstractNum w:abstractNumId=\"0\">" + levels +
+                                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+                                  "</w:numbering>";
+    std::string body;
+    for (int lvl : {0, 1, 99999, 2, 0}) {
+        body += "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"" + std::to_string(lvl) +
+                "\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>";
+    }
+    const Outcome o = convertParts(documentXml(body), "", numbering);
+    expectWholePage(o);
+    EXPECT_EQ(count(o.page, "<li>"), 5u);
+    EXPECT_GE(count(o.page, "<ol>"), 1u);
+}
+
+TEST(HostileDocument, TenThousandIdenticalOneItemLists) {
+    const std::string numbering = "<w:numbering " + kWordNs +
+                                  "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/>"
+                                  "</w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+                                  "</w:numbering>";
+    const std::string item = "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
+                             "<w:r><w:t>item</w:t></w:r></w:p>";
+    const Outcome o = convertParts(documentXml(repeat(item + para("between"), 10000)), "", numbering);
+    expectWholePage(o);
+    EXPECT_EQ(count(o.page, "<ul>"), 10000u);
+    EXPECT_EQ(count(o.page, "</ul>"), 10000u);
+    EXPECT_EQ(count(o.page, "<li>"), 10000u);
+}
