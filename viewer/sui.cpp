@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <sys/stat.h>
 #include <utility>
 
 #include <QAction>
@@ -9,6 +11,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -29,12 +32,28 @@
 #include "docx2html/docx2html.h"
 #include "package/workfolder.h"
 #include "viewer/HTMLView.h"
+#include "viewer/about.h"
+#include "viewer/association.h"
+#include "viewer/dialogs.h"
 
 namespace tavin {
 
 namespace {
 
 QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+std::string toPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Whether two paths name the same existing file or folder.
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(a, b, ec) && !ec;
+}
 
 QString fromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -138,7 +157,7 @@ void TForm1::buildMenus() {
     HelpItem->setShortcut(Qt::Key_F1);
     mAbout = item(HelpMenu, "mAbout", QStringLiteral("&About..."));
     mAbout->setStatusTip(QStringLiteral("Show program information"));
-    Tessarinecom1 = item(HelpMenu, "Tessarinecom1", QStringLiteral("www.tessarine.com"));
+    Tessarinecom1 = item(HelpMenu, "Tessarinecom1", QString::fromLatin1(kMakerAddress));
 
     connect(FileOpenItem, &QAction::triggered, this, &TForm1::FileOpenItemClick);
     connect(Convert1, &QAction::triggered, this, &TForm1::Convert1Click);
@@ -146,6 +165,11 @@ void TForm1::buildMenus() {
     connect(chkPage, &QAction::triggered, this, &TForm1::pageMarginTriggered);
     connect(chkOpt, &QAction::triggered, this, &TForm1::optimizeTriggered);
     connect(mStatus, &QAction::triggered, this, &TForm1::statusBarTriggered);
+    connect(FileSaveAsItem, &QAction::triggered, this, &TForm1::FileSaveAsItemClick);
+    connect(Associatedocx1, &QAction::triggered, this, &TForm1::Associatedocx1Click);
+    connect(HelpItem, &QAction::triggered, this, &TForm1::HelpItemClick);
+    connect(mAbout, &QAction::triggered, this, &TForm1::mAboutClick);
+    connect(Tessarinecom1, &QAction::triggered, this, &TForm1::Tessarinecom1Click);
 }
 
 void TForm1::buildStatusBar() {
@@ -198,6 +222,7 @@ void TForm1::buildStatusBar() {
     btnHelp->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
     btnHelp->setIconSize(QSize(14, 14));
     btnHelp->move(-1, -3);  // centred on the 20 x 16 panel
+    connect(btnHelp, &QToolButton::clicked, this, &TForm1::btnHelpClick);
     row->addWidget(helpPanel);
 }
 
@@ -233,6 +258,13 @@ QString TForm1::runOpenDialog() {
     return OpenDialog1->selectedFiles().value(0);
 }
 
+QString TForm1::runSaveDialog() {
+    if (SaveDialog1->exec() != QDialog::Accepted) return {};
+    return SaveDialog1->selectedFiles().value(0);
+}
+
+bool TForm1::askConfirm(const QString& question) { return confirm(question, this); }
+
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) QTimer::singleShot(0, this, &TForm1::FormShow);
@@ -241,6 +273,13 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     if (shown_) return;
     shown_ = true;
+    try {
+        recent.loadRecentMenu(OpenRecent1, recentListPath(), [this](int index) { recentfileclick(index); });
+        recentLoaded_ = true;
+    } catch (const std::exception& e) {
+        // The list stays empty, and rec.lst is left alone at close.
+        showError(QString::fromUtf8(e.what()));
+    }
     if (!startDocument_.empty()) runCommand([this] { openDocument(startDocument_); });
 }
 
@@ -248,6 +287,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
     if (busy_) {
         event->ignore();
         return;
+    }
+    // Only a list that was read is written back, so a window closed before
+    // it was shown never empties rec.lst.
+    if (recentLoaded_) {
+        try {
+            recent.saveRecentList(recentListPath());
+        } catch (const std::exception& e) {
+            showError(QString::fromUtf8(e.what()));
+        }
     }
     event->accept();
 }
@@ -290,6 +338,7 @@ void TForm1::openDocument(const std::string& path) {
     page.append(ctx_.workingText.data(), static_cast<qsizetype>(ctx_.workingText.size()));
     wb1->LoadHTMLText(page);
     shownPage_ = std::move(ctx_.workingText);
+    shownFolder_ = folder;
     ctx_.workingText.clear();
 
     FileSaveAsItem->setEnabled(true);
@@ -304,8 +353,8 @@ void TForm1::FileOpenItemClick() {
     if (busy_) return;
     const QString chosen = runOpenDialog();
     if (chosen.isEmpty()) return;
-    const std::string path = QFile::encodeName(chosen).toStdString();
-    runCommand([&] { openDocument(path); });
+    const std::string path = toPath(chosen);
+    if (runCommand([&] { openDocument(path); })) recent.addRecentFile(path);
 }
 
 void TForm1::Convert1Click() {
@@ -321,6 +370,7 @@ void TForm1::Convert1Click() {
         const std::string htmlPath = ctx_.workFolder + "word/doc.html";
         writeTextFile(htmlPath, ctx_.workingText);
         shownPage_ = std::move(ctx_.workingText);
+        shownFolder_ = ctx_.workFolder;
         ctx_.workingText.clear();
         showStep("Loading HTML");
         wb1->Navigate(fromPath(htmlPath));
@@ -354,6 +404,69 @@ void TForm1::optimizeTriggered(bool checked) {
 void TForm1::statusBarTriggered(bool checked) { pnlStatus->setVisible(checked); }
 
 void TForm1::FileExitItemClick() { close(); }
+
+void TForm1::recentfileclick(int index) {
+    if (busy_ || index < 0 || index >= kRecentCount) return;
+    const std::string path = recent.recentFiles[static_cast<std::size_t>(index)];
+    if (path.empty()) return;
+    if (!isRegularFile(path)) {
+        showMessage(QCoreApplication::applicationName(),
+                    QStringLiteral("File not found.\nMaybe it was moved or renamed,\nplease check."));
+        return;
+    }
+    runCommand([&] { openDocument(path); });
+}
+
+void TForm1::FileSaveAsItemClick() {
+    if (busy_ || shownFolder_.empty()) return;  // enabled by the first open
+    const QString chosen = runSaveDialog();
+    if (chosen.isEmpty()) return;
+    savedPageName = chosen;
+    runCommand([&] {
+        // The page last shown, as the Convert command writes it: without the
+        // base element, so that it finds its pictures in the media folder.
+        const std::string htmlPath = shownFolder_ + "word/doc.html";
+        writeTextFile(htmlPath, shownPage_);
+        const std::string target = toPath(chosen);
+        if (!sameFile(htmlPath, target)) copyFileTo(htmlPath, target);
+        std::string folder = std::filesystem::path(target).parent_path().string();
+        if (folder.empty()) folder = ".";
+        const std::string media = shownFolder_ + "word/media/";
+        const std::string targetMedia = folder + "/media/";
+        // Copying the pictures onto themselves would empty them.
+        if (!sameFile(media, targetMedia)) copyFolderFiles(media, targetMedia);
+    });
+}
+
+void TForm1::Associatedocx1Click() {
+    if (busy_) return;
+    if (!askConfirm(QStringLiteral("Set Tavin as default viewer for .docx files?"))) return;
+    runCommand([this] { associateDocx(toPath(applicationFolder + QStringLiteral("/tavin"))); });
+}
+
+QString TForm1::helpFilePath() const {
+    const QStringList candidates = {applicationFolder + QStringLiteral("/help.htm"),
+                                    applicationFolder + QStringLiteral("/../share/tavin/help.htm")};
+    for (const QString& c : candidates) {
+        if (isRegularFile(toPath(c))) return QFileInfo(c).absoluteFilePath();
+    }
+    return candidates.front();
+}
+
+void TForm1::HelpItemClick() {
+    if (busy_) return;
+    wb1->Navigate(helpFilePath());
+}
+
+void TForm1::mAboutClick() {
+    if (busy_) return;
+    if (!frmAbout) frmAbout = new TfrmAbout(this);
+    frmAbout->exec();
+}
+
+void TForm1::btnHelpClick() { mAbout->trigger(); }
+
+void TForm1::Tessarinecom1Click() { wb1->Navigate(QString::fromLatin1(kMakerUrl)); }
 
 bool TRightButtonFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {

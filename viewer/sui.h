@@ -9,6 +9,7 @@
 
 #include "docx2html/context.h"
 #include "package/docxInfo.h"
+#include "viewer/uRecentFile.h"
 
 class QAction;
 class QFileDialog;
@@ -20,6 +21,7 @@ class QToolButton;
 namespace tavin {
 
 class THTMLView;
+class TfrmAbout;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -60,10 +62,16 @@ public:
     QAction* mAbout = nullptr;
     QAction* Tessarinecom1 = nullptr;
 
+    TfrmAbout* frmAbout = nullptr;  // created on first use
+    TRecentFiles recent;
+
     // The folder of the executable, without a trailing "/".
     QString applicationFolder;
+    // The file name last chosen in the Save As dialog.
+    QString savedPageName;
 
-    // Opens the start document; runs once, on the first show.
+    // Builds the Open Recent submenu from rec.lst and opens the start
+    // document; runs once, on the first show.
     void FormShow();
 
     // Menu commands. Each refuses to run while another command runs and
@@ -74,6 +82,16 @@ public:
     void OptimizeHTML1Click();
     void mStatusClick();
     void FileExitItemClick();
+    void FileSaveAsItemClick();
+    void Associatedocx1Click();
+    void HelpItemClick();
+    void mAboutClick();
+    void btnHelpClick();
+    void Tessarinecom1Click();
+    void recentfileclick(int index);
+
+    // help.htm beside the program, or in the installed data folder.
+    QString helpFilePath() const;
 
     // Opens one .docx file end to end; raises on failure, leaving what the
     // steps before the failure had set.
@@ -86,8 +104,9 @@ public:
     const std::string& workFolder() const { return ctx_.workFolder; }
     const TdocxInfo& docxInfo() const { return info_; }
     const ConversionContext& context() const { return ctx_; }
-    // The page last shown, without its base element.
+    // The page last shown, without its base element, and its work folder.
     const std::string& shownPage() const { return shownPage_; }
+    const std::string& shownFolder() const { return shownFolder_; }
 
     // "<base href="..."> for a work folder: its word/ folder as a file: URL.
     static std::string baseElement(const std::string& workFolder);
@@ -97,6 +116,8 @@ protected:
     virtual void showError(const QString& text);
     virtual void showMessage(const QString& title, const QString& text);
     virtual QString runOpenDialog();
+    virtual QString runSaveDialog();
+    virtual bool askConfirm(const QString& question);
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -116,9 +137,11 @@ private:
     std::string startDocument_;
     bool shown_ = false;
     bool busy_ = false;
+    bool recentLoaded_ = false;
     ConversionContext ctx_;
     TdocxInfo info_;
     std::string shownPage_;
+    std::string shownFolder_;
 };
 
 // Discards right-button presses and releases, and the context menus they

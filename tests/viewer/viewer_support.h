@@ -85,11 +85,19 @@ public:
     QStringList errors;
     QStringList messages;  // "title|text"
     QStringList openAnswers;  // what the open dialog returns, in turn
+    QStringList saveAnswers;  // what the save dialog returns, in turn
+    QStringList questions;    // what confirm asked
+    bool confirmAnswer = false;
 
 protected:
     void showError(const QString& text) override { errors << text; }
     void showMessage(const QString& title, const QString& text) override { messages << title + "|" + text; }
     QString runOpenDialog() override { return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst(); }
+    QString runSaveDialog() override { return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst(); }
+    bool askConfirm(const QString& question) override {
+        questions << question;
+        return confirmAnswer;
+    }
 };
 
 // Opens a document through File, Open and waits until the page is shown.

@@ -1,0 +1,114 @@
+#include "viewer/uRecentFile.h"
+
+#include <cstdlib>
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+
+#include "core/errors.h"
+#include "core/uStr.h"
+#include "viewer/savefile.h"
+
+namespace tavin {
+
+namespace {
+
+std::string withSlash(std::string p) {
+    if (p.empty() || p.back() != '/') p += '/';
+    return p;
+}
+
+}  // namespace
+
+std::string recentListPath() {
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    if (xdg && xdg[0] == '/') return withSlash(xdg) + "tavin/rec.lst";
+    const char* home = std::getenv("HOME");
+    return withSlash(home && *home ? home : "/tmp") + ".config/tavin/rec.lst";
+}
+
+RecentList parseRecentList(std::string_view text) {
+    RecentList list;
+    if (trimText(text).empty()) return list;
+    std::size_t pos = 0;
+    for (int i = 0; i < kRecentCount && pos < text.size(); ++i) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        list[static_cast<std::size_t>(i)] = std::string(line);
+        pos = end + 1;
+    }
+    return list;
+}
+
+std::string formatRecentList(const RecentList& list) {
+    std::string text = list[0];
+    for (int i = 1; i < kRecentCount; ++i) text += "\r\n" + list[static_cast<std::size_t>(i)];
+    return text;
+}
+
+QString recentCaption(const std::string& path) {
+    QString caption = QFile::decodeName(QByteArray::fromStdString(path));
+    caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return caption;
+}
+
+void TRecentFiles::showItem(int index) {
+    QAction* item = items[static_cast<std::size_t>(index)];
+    const std::string& path = recentFiles[static_cast<std::size_t>(index)];
+    item->setText(recentCaption(path));
+}
+
+void TRecentFiles::loadRecentMenu(QMenu* parent, const std::string& path, const std::function<void(int)>& onClick) {
+    for (int i = 0; i < kRecentCount; ++i) {
+        auto* item = new QAction(parent);
+        item->setObjectName(QStringLiteral("recent%1").arg(i));
+        item->setVisible(false);
+        QObject::connect(item, &QAction::triggered, parent, [onClick, i] { onClick(i); });
+        parent->addAction(item);
+        items[static_cast<std::size_t>(i)] = item;
+    }
+    recentFiles = parseRecentList(readTextFile(path));
+    for (int i = 0; i < kRecentCount; ++i) {
+        showItem(i);
+        items[static_cast<std::size_t>(i)]->setVisible(!recentFiles[static_cast<std::size_t>(i)].empty());
+    }
+}
+
+void TRecentFiles::addRecentFile(const std::string& path) {
+    if (path.empty() || path.find_first_of("\r\n") != std::string::npos) return;
+    for (int k = 0; k < kRecentCount; ++k) {
+        if (recentFiles[static_cast<std::size_t>(k)] != path) continue;
+        // Found: it swaps places with the top entry; nothing else moves.
+        recentFiles[static_cast<std::size_t>(k)] = recentFiles[0];
+        recentFiles[0] = path;
+        if (items[0]) {
+            // Visibility follows the captions, also where rec.lst had gaps.
+            for (int i : {0, k}) {
+                showItem(i);
+                items[static_cast<std::size_t>(i)]->setVisible(!recentFiles[static_cast<std::size_t>(i)].empty());
+            }
+        }
+        return;
+    }
+    for (int n = kRecentCount - 1; n >= 1; --n) {
+        recentFiles[static_cast<std::size_t>(n)] = recentFiles[static_cast<std::size_t>(n - 1)];
+        if (items[static_cast<std::size_t>(n)]) {
+            showItem(n);
+            if (!recentFiles[static_cast<std::size_t>(n)].empty()) items[static_cast<std::size_t>(n)]->setVisible(true);
+        }
+    }
+    recentFiles[0] = path;
+    if (items[0]) {
+        showItem(0);
+        items[0]->setVisible(true);
+    }
+}
+
+void TRecentFiles::saveRecentList(const std::string& path) const {
+    writeFileAtomically(path, formatRecentList(recentFiles));
+}
+
+}  // namespace tavin
