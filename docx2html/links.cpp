@@ -6,6 +6,7 @@
 
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
+#include "docx2html/markup.h"
 
 namespace tavin {
 
@@ -92,8 +93,9 @@ void wrapDropCaps(ConversionContext& ctx) {
     if (pos == std::string::npos) return;
     const std::string_view div = "<div style=\"float:left\">";
     InsertionList ins;
+    LastOccurrence paragraphStart(t, "<p>");
     while (pos != std::string::npos) {
-        const std::size_t start = t.rfind("<p>", pos);
+        const std::size_t start = paragraphStart.atOrBefore(pos);
         std::size_t searchFrom = pos;
         if (start != std::string::npos) {
             ins.before(start, std::string(div));
@@ -104,7 +106,10 @@ void wrapDropCaps(ConversionContext& ctx) {
         const std::size_t end = t.find("</p>", searchFrom);
         if (end == std::string::npos) break;
         ins.after(end + 4, "</div>");
-        pos = t.find("<framePr dropCap=", end);
+        // A paragraph end found in front of the marker (a marker outside any
+        // paragraph) would find the same marker again, for ever: the walk
+        // always moves on past the current marker.
+        pos = t.find("<framePr dropCap=", std::max(end, pos + 1));
     }
     if (!ins.empty()) ctx.workingText = ins.apply(t);
 }

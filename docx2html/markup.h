@@ -5,6 +5,31 @@
 
 namespace tavin {
 
+// The last occurrence of a marker that begins at or before an offset (what
+// rfind gives), for offsets that never decrease. Each occurrence is looked
+// at once, so asking at every step of a walk costs one scan of the text,
+// where rfind could scan back over all of it each time.
+class LastOccurrence {
+public:
+    LastOccurrence(std::string_view text, std::string_view marker)
+        : text_(text), marker_(marker), next_(text.find(marker)) {}
+
+    // npos when no occurrence begins at or before offset.
+    std::size_t atOrBefore(std::size_t offset) {
+        while (next_ != std::string_view::npos && next_ <= offset) {
+            last_ = next_;
+            next_ = text_.find(marker_, next_ + 1);
+        }
+        return last_;
+    }
+
+private:
+    std::string_view text_;
+    std::string_view marker_;
+    std::size_t next_;
+    std::size_t last_ = std::string_view::npos;
+};
+
 // Whether deleting every tag ("<", at least one character, ">") from the
 // text would leave nothing of it.
 bool onlyTags(std::string_view t);
