@@ -1,6 +1,7 @@
 // Lists: numbered paragraphs become li items inside ol and ul lists.
 #include "docx2html/lists.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "docx2html/docxstyle.h"
@@ -31,6 +32,52 @@ private:
 
 int levelOf(std::string_view piece) { return strToInt(propVal(piece, "ilvl")); }
 
+// onlyTags of t[start, end) for a walk whose ranges keep their start while
+// their ends grow (list markers without paragraph starts between them): the
+// whole tags already read from a start are not read again, so the walk stays
+// linear where it would scan from the same start each time.
+class TagsOnlyFrom {
+public:
+    explicit TagsOnlyFrom(std::string_view t) : t_(t) {}
+
+    bool onlyTags(std::size_t start, std::size_t end) {
+        if (start != start_ || end < end_) {
+            start_ = start;
+            pos_ = start;
+            searched_ = 0;
+            failed_ = false;
+        }
+        end_ = end;
+        if (failed_) return false;
+        const std::string_view range = t_.substr(0, end);
+        while (pos_ < end) {
+            // A text byte or "<>" fails the range and every longer one; a tag
+            // cut off by the end may still close within a longer range.
+            if (t_[pos_] != '<' || (pos_ + 1 < end && t_[pos_ + 1] == '>')) {
+                failed_ = true;
+                return false;
+            }
+            if (pos_ + 1 >= end) return false;
+            const std::size_t gt = range.find('>', std::max(pos_ + 1, searched_));
+            if (gt == std::string_view::npos) {
+                searched_ = end;
+                return false;
+            }
+            pos_ = gt + 1;
+            searched_ = 0;
+        }
+        return true;
+    }
+
+private:
+    std::string_view t_;
+    std::size_t start_ = std::string_view::npos;
+    std::size_t end_ = 0;
+    std::size_t pos_ = 0;       // t[start, pos) is whole tags
+    std::size_t searched_ = 0;  // no ">" for the tag at pos before this
+    bool failed_ = false;
+};
+
 }  // namespace
 
 void wrapListItems(ConversionContext& ctx) {
@@ -40,12 +87,14 @@ void wrapListItems(ConversionContext& ctx) {
     if (pos == std::string::npos) return;
     ctx.listItemsFound = true;
     InsertionList ins;
+    LastOccurrence paragraphStart(t, "<p>");
+    TagsOnlyFrom tagsOnly(t);
     while (pos != std::string::npos) {
         const std::size_t end = t.find("</p>", pos);
         if (end == std::string::npos) break;  // no paragraph end: nothing more to wrap
-        const std::size_t start = t.rfind("<p>", pos);
+        const std::size_t start = paragraphStart.atOrBefore(pos);
         if (start != std::string::npos) {
-            if (!onlyTags(std::string_view(t).substr(start, end - start))) {
+            if (!tagsOnly.onlyTags(start, end)) {
                 ins.before(start, "<li>");
                 ins.after(end + 4, "</li>");
             }

@@ -293,6 +293,19 @@ TEST(HostileDocument, NumberingWithAHundredThousandLevels) {
     EXPECT_GE(count(o.page, "<ol>"), 1u);
 }
 
+TEST(HostileDocument, ListMarkersWithoutParagraphStarts) {
+    // Every marker looked back over all the markers before it for a
+    // paragraph start, and checked the whole stretch for text.
+    const std::string numbering = "<w:numbering " + kWordNs +
+                                  "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"decimal\"/>"
+                                  "</w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+                                  "</w:numbering>";
+    const std::string marker = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:p>";
+    const Outcome o = convertParts(documentXml("<w:p>" + repeat(marker, 100000) + para("after")), "", numbering);
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("after"), std::string::npos);
+}
+
 TEST(HostileDocument, TenThousandIdenticalOneItemLists) {
     const std::string numbering = "<w:numbering " + kWordNs +
                                   "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/>"
