@@ -32,6 +32,76 @@ private:
 
 int levelOf(std::string_view piece) { return strToInt(propVal(piece, "ilvl")); }
 
+// White space as the pattern engine's \s knows it.
+bool isPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Where every match of the grouping pattern ((<li>.+?</li>\s*)+) has ended:
+// past the white space after the last "</li>" (in any letter case), 0 when
+// there is none. Searching only up to there finds the same matches, and an
+// item start after it is not scanned to the end of the text in vain.
+std::size_t itemsEnd(std::string_view t) {
+    for (std::size_t i = t.size(); i >= 5; --i) {
+        const std::size_t p = i - 5;
+        if (t[p] == '<' && t[p + 1] == '/' && lowerAscii(t[p + 2]) == 'l' && lowerAscii(t[p + 3]) == 'i' &&
+            t[p + 4] == '>') {
+            std::size_t end = i;
+            while (end < t.size() && isPatternSpace(t[end])) ++end;
+            return end;
+        }
+    }
+    return 0;
+}
+
+// The next end tag of one kind ("</ul>" or "</ol>", any letter case) at or
+// after an offset, for offsets that never decrease.
+class NextEndTag {
+public:
+    NextEndTag(std::string_view t, std::string_view tag) : t_(t), tag_(tag) {}
+    std::size_t atOrAfter(std::size_t offset) {
+        if (!searched_ || (found_ != std::string_view::npos && found_ < offset)) {
+            const Pos p = findFrom(t_, tag_, static_cast<Pos>(offset) + 1, true);
+            found_ = p == 0 ? std::string_view::npos : static_cast<std::size_t>(p - 1);
+            searched_ = true;
+        }
+        return found_;
+    }
+
+private:
+    std::string_view t_;
+    std::string_view tag_;
+    std::size_t found_ = std::string_view::npos;
+    bool searched_ = false;
+};
+
+struct Block {
+    std::size_t offset;
+    std::size_t length;
+};
+
+// The matches of <([uo]l)>.+?</\1> (any letter case, "." matching line
+// breaks), left to right, found in one scan: a list start tag matches up to
+// the first end tag of its kind at least one byte after it, and a start tag
+// without one is passed over without searching the rest of the text again.
+std::vector<Block> listBlocks(std::string_view t) {
+    std::vector<Block> blocks;
+    NextEndTag ulEnd(t, "</ul>");
+    NextEndTag olEnd(t, "</ol>");
+    std::size_t s = t.find('<');
+    while (s != std::string_view::npos && s + 4 <= t.size()) {
+        const char kind = lowerAscii(t[s + 1]);
+        if ((kind == 'u' || kind == 'o') && lowerAscii(t[s + 2]) == 'l' && t[s + 3] == '>') {
+            const std::size_t end = (kind == 'u' ? ulEnd : olEnd).atOrAfter(s + 5);
+            if (end != std::string_view::npos) {
+                blocks.push_back({s, end + 5 - s});
+                s = t.find('<', end + 5);
+                continue;
+            }
+        }
+        s = t.find('<', s + 1);
+    }
+    return blocks;
+}
+
 // onlyTags of t[start, end) for a walk whose ranges keep their start while
 // their ends grow (list markers without paragraph starts between them): the
 // whole tags already read from a start are not read again, so the walk stays
@@ -123,7 +193,8 @@ void buildLists(ConversionContext& ctx) {
     // in its list at its own place.
     {
         rx.setPattern(R"(((<li>.+?</li>\s*)+))");
-        rx.setSubject(std::move(ctx.workingText));
+        const std::size_t limit = itemsEnd(ctx.workingText);
+        rx.setSubject(ctx.workingText.substr(0, limit));
         const std::string& t = rx.Subject();
         std::string out;
         out.reserve(t.size() + t.size() / 16);
@@ -142,6 +213,7 @@ void buildLists(ConversionContext& ctx) {
             } while (rx.MatchNext());
         }
         out.append(t, copied, std::string::npos);
+        out.append(ctx.workingText, limit, std::string::npos);
         rx.setSubject(std::string());
         ctx.workingText = std::move(out);
     }
@@ -150,21 +222,9 @@ void buildLists(ConversionContext& ctx) {
     // and one whose level falls closes one. Once a block has changed, every
     // later block is rejoined too; a rejoined block replaces every block of
     // the same text that is still in place.
-    struct Block {
-        std::size_t offset;
-        std::size_t length;
-    };
-    std::vector<Block> blocks;
-    rx.setPattern(R"(<([uo]l)>.+?</\1>)");
-    rx.setSubject(std::move(ctx.workingText));
-    if (rx.Match()) {
-        do {
-            blocks.push_back({static_cast<std::size_t>(rx.MatchedOffset() - 1),
-                              static_cast<std::size_t>(rx.MatchedLength())});
-        } while (rx.MatchNext());
-    }
-    std::string t = rx.takeSubject();
+    const std::string t = std::move(ctx.workingText);
     const std::string_view tv = t;
+    const std::vector<Block> blocks = listBlocks(tv);
 
     std::unordered_map<std::string_view, std::vector<std::size_t>> sameText;
     for (std::size_t i = 0; i < blocks.size(); ++i) {

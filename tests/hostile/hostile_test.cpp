@@ -306,6 +306,23 @@ TEST(HostileDocument, ListMarkersWithoutParagraphStarts) {
     EXPECT_NE(o.page.find("after"), std::string::npos);
 }
 
+TEST(HostileDocument, ListTagsWithoutEndTags) {
+    // Item and list start tags written into the document itself, with no end
+    // tag after them: each was searched to the end of the text for one.
+    const std::string item = "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
+                             "<w:r><w:t>item</w:t></w:r></w:p>";
+    for (const char* tag : {"<w:li>", "<w:ul>", "<w:OL>"}) {
+        const Outcome o = convertParts(documentXml(item + repeat(std::string(tag) + "x", 100000) + "</w:ul>" + para("after")));
+        // A list block without item levels stops the conversion with a message.
+        if (o.isPage()) {
+            expectWholePage(o);
+            EXPECT_NE(o.page.find("after"), std::string::npos);
+        } else {
+            EXPECT_NE(o.error.find("is not a valid integer value"), std::string::npos) << o.error;
+        }
+    }
+}
+
 TEST(HostileDocument, TenThousandIdenticalOneItemLists) {
     const std::string numbering = "<w:numbering " + kWordNs +
                                   "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/>"
