@@ -228,8 +228,9 @@ std::string placeColSpans(std::string_view t) {
 std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
     std::string style;
     Pos pos = 1;
+    EndTagMemo memo;
     for (;;) {
-        const std::string el = nextElement(props, pos);
+        const std::string el = nextElement(props, pos, &memo);
         if (el.empty()) break;
         const std::string name = tagName(el);
         if (name == "shd") {
@@ -441,7 +442,18 @@ std::string tagName(std::string_view el) {
     return std::string(el.substr(1, n));
 }
 
-std::string nextElement(std::string_view t, Pos& pos) {
+std::size_t EndTagMemo::find(std::string_view t, const std::string& tag, std::size_t from) {
+    auto it = hits_.find(tag);
+    // An earlier search from no later than here stands while what it found
+    // (or that it found nothing) lies at or after from.
+    if (it != hits_.end() && it->second.from <= from && (it->second.at == npos || it->second.at >= from))
+        return it->second.at;
+    const std::size_t at = t.find(tag, from);
+    hits_[tag] = Hit{from, at};
+    return at;
+}
+
+std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo) {
     const std::size_t from = pos < 1 ? 0 : static_cast<std::size_t>(pos - 1);
     if (from >= t.size()) return {};
     const std::size_t s = t.find('<', from);
@@ -455,7 +467,7 @@ std::string nextElement(std::string_view t, Pos& pos) {
     std::string endTag = "</";
     endTag += t.substr(s + 1, g - s - 1);
     endTag += ">";
-    const std::size_t e = t.find(endTag, g + 1);
+    const std::size_t e = memo ? memo->find(t, endTag, g + 1) : t.find(endTag, g + 1);
     if (e == npos) {
         // No end tag (a start tag with attributes never has one that matches):
         // the start tag alone, and the walk goes on after it.

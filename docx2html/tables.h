@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "docx2html/context.h"
 
@@ -20,7 +21,24 @@ std::string cellMarginSide(const ConversionContext& ctx, std::string_view m, std
 void collectSplices(ConversionContext& ctx, int group, std::string_view prefix, std::string_view suffix);
 void applySplices(ConversionContext& ctx);
 std::string tagName(std::string_view el);
+
+// For a walk of nextElement over one text from left to right: where each end
+// tag it looked for was found, so repeated elements without an end tag are
+// not each searched for to the end of the text.
+class EndTagMemo {
+public:
+    // The first occurrence of tag at or after from (0-based), or npos.
+    std::size_t find(std::string_view t, const std::string& tag, std::size_t from);
+
+private:
+    struct Hit {
+        std::size_t from;
+        std::size_t at;
+    };
+    std::unordered_map<std::string, Hit> hits_;
+};
+
 // The next whole element at or after pos (1-based, updated); empty if none.
-std::string nextElement(std::string_view t, Pos& pos);
+std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo = nullptr);
 
 }  // namespace tavin

@@ -225,6 +225,16 @@ TEST(HostileDocument, AHundredThousandNestedFields) {
     EXPECT_NE(o.page.find("after"), std::string::npos);
 }
 
+TEST(HostileDocument, CellPropertiesWithElementsWithoutEndTags) {
+    // Every start tag without an end tag was searched for one to the end of
+    // the cell's properties.
+    const std::string body = "<w:tbl><w:tr><w:tc>" + repeat("<w:tcPr><w:shd w:fill=\"auto\"/>", 100000) +
+                             "</w:tcPr>" + para("cell") + "</w:tc></w:tr></w:tbl>";
+    const Outcome o = convertParts(documentXml(body));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("cell"), std::string::npos);
+}
+
 TEST(HostileDocument, ParagraphsWithoutEndTags) {
     expectWholePage(convertParts(documentXml(para("first") + "<w:p><w:r><w:t>open")));
     expectWholePage(convertParts(documentXml("<w:p><w:pPr><w:jc w:val=\"center\"/>" + para("inner"))));
