@@ -13,20 +13,138 @@ namespace tavin {
 
 namespace {
 
-// listTagFor depends only on the first numId of its text; lists of one
-// numbering share the lookup.
+constexpr std::size_t npos = std::string_view::npos;
+
+// Offsets of every occurrence of marker in text, in order.
+std::vector<std::size_t> occurrences(std::string_view text, std::string_view marker) {
+    std::vector<std::size_t> out;
+    for (std::size_t p = text.find(marker); p != npos; p = text.find(marker, p + 1)) out.push_back(p);
+    return out;
+}
+
+// The first offset in sorted at or after from, or npos.
+std::size_t firstAtOrAfter(const std::vector<std::size_t>& sorted, std::size_t from) {
+    const auto it = std::lower_bound(sorted.begin(), sorted.end(), from);
+    return it == sorted.end() ? npos : *it;
+}
+
+// The first occurrence of marker + x in a text, for many x: occurrences of
+// marker sorted by the attribute value that follows (up to the next quote),
+// so the ones followed by x are found by their value's prefix.
+class MarkerIndex {
+public:
+    MarkerIndex(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {
+        for (const std::size_t p : occurrences(text, marker)) {
+            const std::size_t v = p + marker.size();
+            const std::size_t q = text.find('"', v);
+            entries_.push_back({text.substr(v, q == npos ? npos : q - v), p});
+        }
+        std::sort(entries_.begin(), entries_.end());
+    }
+
+    std::size_t first(const std::string& x) {
+        auto known = firsts_.find(x);
+        if (known != firsts_.end()) return known->second;
+        std::size_t found = npos;
+        if (x.find('"') != std::string::npos) {
+            found = text_.find(std::string(marker_) + x);
+        } else {
+            // Without a quote in x, marker + x occurs where the value starts with x.
+            for (auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{x, 0});
+                 it != entries_.end() && it->value.starts_with(x); ++it) {
+                found = std::min(found, it->at);
+            }
+        }
+        firsts_.emplace(x, found);
+        return found;
+    }
+
+private:
+    struct Entry {
+        std::string_view value;
+        std::size_t at;
+        bool operator<(const Entry& o) const { return value < o.value || (value == o.value && at < o.at); }
+    };
+    std::string_view text_;
+    std::string_view marker_;
+    std::vector<Entry> entries_;
+    std::unordered_map<std::string, std::size_t> firsts_;
+};
+
+// listTagFor for every list of a conversion, answered from positions found
+// in one scan of the numbering part: each lookup used to search the part
+// from its start, which made thousands of lists of their own numbering take
+// seconds. The text between markers and values follow textBetween and
+// attrValue exactly. listTagFor depends only on the first numId of its
+// text; lists of one numbering share the answer.
 class ListTagCache {
 public:
-    explicit ListTagCache(const ConversionContext& ctx) : ctx_(ctx) {}
+    explicit ListTagCache(const ConversionContext& ctx)
+        : text_(ctx.numberingText),
+          nums_(text_, kNum),
+          abstracts_(text_, kAbstract),
+          numEnds_(occurrences(text_, "</num>")),
+          abstractEnds_(occurrences(text_, "</abstractNum>")),
+          abstractRefs_(occurrences(text_, kAbstractRef)),
+          formats_(occurrences(text_, kFormat)),
+          quotes_(occurrences(text_, "\"")) {}
+
     const std::string& tagFor(std::string_view t) {
         const std::string numId = textBetween(t, "<numId val=\"", "\"");
         auto it = cache_.find(numId);
-        if (it == cache_.end()) it = cache_.emplace(numId, listTagFor(ctx_, t)).first;
+        if (it == cache_.end()) it = cache_.emplace(numId, lookUp(numId)).first;
         return it->second;
     }
 
 private:
-    const ConversionContext& ctx_;
+    static constexpr std::string_view kNum = "<num numId=\"";
+    static constexpr std::string_view kAbstract = "<abstractNum abstractNumId=\"";
+    static constexpr std::string_view kAbstractRef = "<abstractNumId val=\"";
+    static constexpr std::string_view kFormat = "<numFmt val=\"";
+
+    struct Range {
+        std::size_t from = 0;
+        std::size_t to = 0;  // empty when from >= to
+    };
+
+    // textBetween(text, marker + x, endTag), as a range of the text.
+    Range between(MarkerIndex& markers, std::size_t markerLength, const std::string& x,
+                  const std::vector<std::size_t>& ends) const {
+        const std::size_t p = markers.first(x);
+        if (p == npos) return {};
+        const std::size_t a = p + markerLength + x.size();
+        const std::size_t e = firstAtOrAfter(ends, a);
+        if (e == npos) return {};
+        return {a, e};
+    }
+
+    // attrValue within a range: the text after the first marker lying wholly
+    // in it, up to the next quote in it.
+    std::string valueIn(Range r, const std::vector<std::size_t>& markers, std::size_t markerLength) const {
+        if (r.from >= r.to) return {};
+        const std::size_t s = firstAtOrAfter(markers, r.from);
+        if (s == npos || s + markerLength > r.to) return {};
+        const std::size_t a = s + markerLength;
+        const std::size_t q = firstAtOrAfter(quotes_, a);
+        if (q == npos || q >= r.to || q <= a) return {};
+        return std::string(text_.substr(a, q - a));
+    }
+
+    std::string lookUp(const std::string& numId) {
+        const Range num = between(nums_, kNum.size(), numId, numEnds_);
+        const std::string abstractId = valueIn(num, abstractRefs_, kAbstractRef.size());
+        const Range abstract = between(abstracts_, kAbstract.size(), abstractId, abstractEnds_);
+        return valueIn(abstract, formats_, kFormat.size()) == "decimal" ? "ol" : "ul";
+    }
+
+    std::string_view text_;
+    MarkerIndex nums_;
+    MarkerIndex abstracts_;
+    std::vector<std::size_t> numEnds_;
+    std::vector<std::size_t> abstractEnds_;
+    std::vector<std::size_t> abstractRefs_;
+    std::vector<std::size_t> formats_;
+    std::vector<std::size_t> quotes_;
     std::unordered_map<std::string, std::string> cache_;
 };
 

@@ -303,6 +303,24 @@ TEST(HostileDocument, NumberingWithAHundredThousandLevels) {
     EXPECT_GE(count(o.page, "<ol>"), 1u);
 }
 
+TEST(HostileDocument, TenThousandListsOfTheirOwnNumbering) {
+    // Each list's kind was looked up by searching the numbering part from its
+    // start: 10,000 lists with a numbering each took many seconds.
+    std::string abstracts, nums, body;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string id = std::to_string(i);
+        abstracts += "<w:abstractNum w:abstractNumId=\"" + id + "\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"" +
+                     (i % 2 ? "decimal" : "bullet") + "\"/></w:lvl></w:abstractNum>";
+        nums += "<w:num w:numId=\"" + id + "\"><w:abstractNumId w:val=\"" + id + "\"/></w:num>";
+        body += "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + id +
+                "\"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>" + para("between");
+    }
+    const Outcome o = convertParts(documentXml(body), "", "<w:numbering " + kWordNs + ">" + abstracts + nums + "</w:numbering>");
+    expectWholePage(o);
+    EXPECT_EQ(count(o.page, "<ol>"), 5000u);
+    EXPECT_EQ(count(o.page, "<ul>"), 5000u);
+}
+
 TEST(HostileDocument, ListMarkersWithoutParagraphStarts) {
     // Every marker looked back over all the markers before it for a
     // paragraph start, and checked the whole stretch for text.
