@@ -106,25 +106,38 @@ propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldA
     return slots;
 }
 
+namespace {
+
+// readStyle, with the styles before i looked up in ids when given.
+void readStyleEntry(ConversionContext& ctx, std::string_view text, int i, const StyleIds* ids) {
+    styleEntry& entry = ctx.styleTable[static_cast<std::size_t>(i)];
+    entry.id = attrValue(text, "styleId");
+    entry.props = readProps(ctx, text, true);
+    if (text.find("<basedOn") != std::string_view::npos) {
+        const std::string base = attrValue(text, "basedOn val");
+        const int k = ids ? ids->find(base, i) : findStyle(ctx, base, i);
+        if (k != -1) inheritProps(ctx, entry.props, k, false);
+    }
+}
+
+}  // namespace
+
 void loadStyles(ConversionContext& ctx) {
     ctx.styleTable.clear();
     std::vector<std::string> matches;
     ctx.sharedRegex.setPattern("<style .+?</style>");
     matches = ctx.sharedRegex.AllMatches(ctx.stylesText);
     ctx.styleTable.resize(matches.size());
-    for (std::size_t i = 0; i < matches.size(); ++i) readStyle(ctx, matches[i], static_cast<int>(i));
-}
-
-void readStyle(ConversionContext& ctx, std::string_view text, int i) {
-    styleEntry& entry = ctx.styleTable[static_cast<std::size_t>(i)];
-    entry.id = attrValue(text, "styleId");
-    entry.props = readProps(ctx, text, true);
-    if (text.find("<basedOn") != std::string_view::npos) {
-        const std::string base = attrValue(text, "basedOn val");
-        const int k = findStyle(ctx, base, i);
-        if (k != -1) inheritProps(ctx, entry.props, k, false);
+    // Base styles are looked up by id, not by a walk over all earlier styles:
+    // a styles part with 100,000 styles stays linear.
+    StyleIds ids;
+    for (std::size_t i = 0; i < matches.size(); ++i) {
+        readStyleEntry(ctx, matches[i], static_cast<int>(i), &ids);
+        ids.add(ctx.styleTable[i].id, static_cast<int>(i));
     }
 }
+
+void readStyle(ConversionContext& ctx, std::string_view text, int i) { readStyleEntry(ctx, text, i, nullptr); }
 
 int findStyle(const ConversionContext& ctx, std::string_view id, int limit) {
     const int n = std::min<int>(limit, static_cast<int>(ctx.styleTable.size()));
@@ -132,6 +145,16 @@ int findStyle(const ConversionContext& ctx, std::string_view id, int limit) {
         if (ctx.styleTable[static_cast<std::size_t>(i)].id == id) return i;
     }
     return -1;
+}
+
+StyleIds::StyleIds(const std::vector<styleEntry>& table) {
+    for (std::size_t i = 0; i < table.size(); ++i) add(table[i].id, static_cast<int>(i));
+}
+
+int StyleIds::find(const std::string& id, int limit) const {
+    const auto it = first_.find(id);
+    // The first position is the only candidate: any later one is not first.
+    return it != first_.end() && it->second < limit ? it->second : -1;
 }
 
 void inheritProps(const ConversionContext& ctx, propSlots& slots, int k, bool all) {

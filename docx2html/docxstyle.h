@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "docx2html/context.h"
 
@@ -29,6 +30,20 @@ propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldA
 void loadStyles(ConversionContext& ctx);
 void readStyle(ConversionContext& ctx, std::string_view text, int i);
 int findStyle(const ConversionContext& ctx, std::string_view id, int limit);
+
+// findStyle for many lookups in one style table: the first position of each
+// id, added in table order.
+class StyleIds {
+public:
+    StyleIds() = default;
+    explicit StyleIds(const std::vector<styleEntry>& table);
+    void add(const std::string& id, int i) { first_.emplace(id, i); }
+    // As findStyle(ctx, id, limit) on the table the ids came from.
+    int find(const std::string& id, int limit) const;
+
+private:
+    std::unordered_map<std::string, int> first_;
+};
 void inheritProps(const ConversionContext& ctx, propSlots& slots, int k, bool all);
 std::string styleXml(const ConversionContext& ctx, std::string_view id);
 

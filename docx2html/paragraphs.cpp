@@ -15,7 +15,8 @@ Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<ta
 
 }  // namespace
 
-std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable) {
+std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
+                             const StyleIds* ids) {
     std::string props = textBetween(paragraphText, "<pPr>", "</pPr>");
     std::string content = props.empty() ? textBetween(paragraphText, ">", "</p>")
                                         : textBetween(paragraphText, "</pPr>", "</p>");
@@ -31,7 +32,8 @@ std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphT
         if (!border.empty()) border = bordersToCss(ctx, border);
         propSlots slots = readProps(ctx, props, false);
         if (!styleId.empty()) {
-            const int k = findStyle(ctx, styleId, static_cast<int>(ctx.styleTable.size()));
+            const int limit = static_cast<int>(ctx.styleTable.size());
+            const int k = ids ? ids->find(styleId, limit) : findStyle(ctx, styleId, limit);
             if (k >= 0) inheritProps(ctx, slots, k, !inTable);
         }
         style = slots[9];
@@ -61,6 +63,7 @@ void convertParagraphs(ConversionContext& ctx) {
     // paragraphs without an end tag are not searched to the end each time.
     Pos close = 0;
     Pos closeFrom = 0;
+    const StyleIds ids(ctx.styleTable);
     while (a != 0) {
         const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
         const Pos next = nextMarker(tv, a + 3);
@@ -74,7 +77,7 @@ void convertParagraphs(ConversionContext& ctx) {
                 const std::string_view para = tv.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(end - a));
                 // A further marker inside this paragraph (a nested paragraph)
                 // drops it unconverted; the inner one is converted on its own.
-                if (next == 0 || next >= end) out += convertParagraph(ctx, para, inTable);
+                if (next == 0 || next >= end) out += convertParagraph(ctx, para, inTable, &ids);
                 consumed = std::max(consumed, end);
             }
             // A "<p>" without "</p>" is left as text.

@@ -8,7 +8,11 @@
 
 namespace tavin {
 
+class StyleIds;
+
 void convertParagraphs(ConversionContext& ctx);
-std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable);
+// ids, when given, is the style table's StyleIds (for many paragraphs).
+std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
+                             const StyleIds* ids = nullptr);
 
 }  // namespace tavin

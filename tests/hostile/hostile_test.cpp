@@ -283,6 +283,24 @@ TEST(HostileDocument, StylesBasedOnThemselves) {
     EXPECT_NE(o.page.find("cycle"), std::string::npos);
 }
 
+TEST(HostileDocument, FiftyThousandStyles) {
+    // Base styles and paragraph styles were found by walking the whole
+    // style table for each.
+    std::string styles = "<w:styles " + kWordNs + ">";
+    std::string body;
+    for (int i = 0; i < 50000; ++i) {
+        styles += "<w:style w:type=\"paragraph\" w:styleId=\"S" + std::to_string(i) + "\"><w:basedOn w:val=\"S" +
+                  std::to_string(i - 1) + "\"/><w:rPr><w:sz w:val=\"30\"/></w:rPr></w:style>";
+        if (i % 5 == 0) {
+            body += "<w:p><w:pPr><w:pStyle w:val=\"S" + std::to_string(49999 - i) +
+                    "\"/></w:pPr><w:r><w:t>p</w:t></w:r></w:p>";
+        }
+    }
+    const Outcome o = convertParts(documentXml(body), styles + "</w:styles>");
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("font-size:20"), std::string::npos);
+}
+
 TEST(HostileDocument, NumberingWithAHundredThousandLevels) {
     std::string levels;
     for (int i = 0; i < 100000; ++i) {
