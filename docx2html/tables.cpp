@@ -61,23 +61,63 @@ struct TableProps {
 };
 
 // Table styles repeat from table to table; their attributes are worked out
-// once per style name.
+// once per style name. A style's text is found as styleXml finds it, from
+// the positions of every style id and style end in the styles part (read
+// once), so thousands of tables with styles of their own do not each search
+// the part from its start.
 class TableStyleCache {
 public:
     explicit TableStyleCache(const ConversionContext& ctx) : ctx_(ctx) {}
     const std::string& attrsFor(const std::string& name) {
         auto it = cache_.find(name);
-        if (it == cache_.end()) it = cache_.emplace(name, tableStyleAttrs(ctx_, styleXml(ctx_, name))).first;
+        if (it == cache_.end()) it = cache_.emplace(name, tableStyleAttrs(ctx_, styleText(name))).first;
         return it->second;
     }
 
 private:
+    static constexpr std::string_view kId = "styleId=\"";
+    static constexpr std::string_view kEnd = "</style>";
+
+    void index() {
+        const std::string_view t = ctx_.stylesText;
+        for (std::size_t p = t.find(kId); p != npos; p = t.find(kId, p + 1)) {
+            const std::size_t v = p + kId.size();
+            const std::size_t q = t.find('"', v);
+            // Only an id followed by its start tag's end can be looked for.
+            if (q != npos && q + 1 < t.size() && t[q + 1] == '>') firstOf_.emplace(t.substr(v, q - v), p);
+        }
+        for (std::size_t p = t.find(kEnd); p != npos; p = t.find(kEnd, p + 1)) ends_.push_back(p);
+        indexed_ = true;
+    }
+
+    // styleXml(ctx, name).
+    std::string styleText(const std::string& name) {
+        if (name.find('"') != std::string::npos) return styleXml(ctx_, name);
+        if (!indexed_) index();
+        const auto first = firstOf_.find(name);
+        if (first == firstOf_.end()) return {};
+        const std::size_t a = first->second + kId.size() + name.size() + 2;
+        const auto e = std::lower_bound(ends_.begin(), ends_.end(), a);
+        if (e == ends_.end() || *e <= a) return {};
+        return ctx_.stylesText.substr(a, *e - a);
+    }
+
     const ConversionContext& ctx_;
     std::unordered_map<std::string, std::string> cache_;
+    bool indexed_ = false;
+    std::unordered_map<std::string_view, std::size_t> firstOf_;  // first position of each id
+    std::vector<std::size_t> ends_;
 };
 
 TableProps readTableProps(const ConversionContext& ctx, std::string_view props, TableStyleCache& styles) {
     TableProps out;
+    // Every "<tblBorders>" takes the borders of the first one; they are
+    // worked out once, and the end tag found last is reused while it lies
+    // ahead, so repeated unterminated borders stay linear.
+    std::string borders;
+    bool bordersRead = false;
+    std::size_t bordersEnd = 0;
+    bool bordersEndFound = false;
     std::size_t b = props.find('<');
     while (b != npos) {
         const std::size_t gt = props.find('>', b + 1);
@@ -85,8 +125,16 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
         const std::string_view el = props.substr(b, gt + 1 - b);
         std::size_t after = gt + 1;
         if (el == "<tblBorders>") {
-            out.attrs += " " + tableStyleAttrs(ctx, textBetween(props, "<tblBorders>", "</tblBorders>"));
-            const std::size_t close = props.find("</tblBorders>", b);
+            if (!bordersRead) {
+                borders = tableStyleAttrs(ctx, textBetween(props, "<tblBorders>", "</tblBorders>"));
+                bordersRead = true;
+            }
+            out.attrs += " " + borders;
+            if (!bordersEndFound || (bordersEnd != npos && bordersEnd < b)) {
+                bordersEnd = props.find("</tblBorders>", b);
+                bordersEndFound = true;
+            }
+            const std::size_t close = bordersEnd;
             if (close != npos) after = close + 13;
         } else {
             const std::string name = tagName(el);

@@ -215,6 +215,27 @@ TEST(HostileDocument, TablesNestedAThousandLevels) {
     EXPECT_EQ(count(o.page, "</table>"), 1000u);
 }
 
+TEST(HostileDocument, TablePropertiesRepeatedAndTableStylesOfTheirOwn) {
+    // Unterminated borders, each searched for their end and worked out anew.
+    const Outcome borders = convertParts(documentXml("<w:tbl><w:tblPr>" + repeat("<w:tblBorders>", 100000) +
+                                                     "</w:tblPr><w:tr><w:tc>" + para("c") + "</w:tc></w:tr></w:tbl>"));
+    expectWholePage(borders);
+    // 10,000 tables, each of a style of its own, each searched for in the
+    // whole styles part.
+    std::string styles = "<w:styles " + kWordNs + ">";
+    std::string body;
+    for (int i = 0; i < 10000; ++i) {
+        const std::string id = "T" + std::to_string(i);
+        styles += "<w:style w:type=\"table\" w:styleId=\"" + id + "\"><w:tblPr><w:tblBorders><w:insideH w:sz=\"" +
+                  std::to_string(15 * (i % 3 + 1)) + "\"/></w:tblBorders></w:tblPr></w:style>";
+        body += "<w:tbl><w:tblPr><w:tblStyle w:val=\"" + id + "\"/></w:tblPr><w:tr><w:tc>" + para("c") +
+                "</w:tc></w:tr></w:tbl>";
+    }
+    const Outcome tables = convertParts(documentXml(body), styles + "</w:styles>");
+    expectWholePage(tables);
+    EXPECT_EQ(count(tables.page, "<table border=3"), 3333u);
+}
+
 TEST(HostileDocument, AHundredThousandNestedFields) {
     const std::string begin = "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText>PAGE</w:instrText></w:r>";
     const std::string end = "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
