@@ -30,6 +30,28 @@ private:
     std::size_t last_ = std::string_view::npos;
 };
 
+// The first occurrence of a marker at or after an offset (what find gives),
+// for offsets that never decrease: an occurrence found for an earlier offset
+// that still lies ahead is reused, and none found stays none.
+class NextOccurrence {
+public:
+    NextOccurrence(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {}
+
+    std::size_t atOrAfter(std::size_t offset) {
+        if (!searched_ || (found_ != std::string_view::npos && found_ < offset)) {
+            found_ = text_.find(marker_, offset);
+            searched_ = true;
+        }
+        return found_;
+    }
+
+private:
+    std::string_view text_;
+    std::string_view marker_;
+    std::size_t found_ = std::string_view::npos;
+    bool searched_ = false;
+};
+
 // Whether deleting every tag ("<", at least one character, ">") from the
 // text would leave nothing of it.
 bool onlyTags(std::string_view t);

@@ -3,6 +3,7 @@
 
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
+#include "docx2html/markup.h"
 
 namespace tavin {
 
@@ -17,12 +18,17 @@ void wrapRuns(std::string& content, std::string_view marker, std::string_view na
     InsertionList ins;
     const std::string startTag = "<" + std::string(name) + ">";
     const std::string endTag = "</" + std::string(name) + ">";
+    // The walk only moves forward: an end found for an earlier marker that
+    // lies at or after this one is this one's too, so markers whose runs have
+    // no property end nearby do not each search the rest of the content.
+    NextOccurrence runEnd(content, "</r>");
+    NextOccurrence propsEnd(content, "</rPr>");
     std::size_t pos = 0;
     for (;;) {
         const std::size_t m = content.find(marker, pos);
         if (m == std::string::npos) break;
-        const std::size_t end = content.find("</r>", m);
-        const std::size_t props = content.find("</rPr>", m);
+        const std::size_t end = runEnd.atOrAfter(m);
+        const std::size_t props = propsEnd.atOrAfter(m);
         // A marker without a later run end or property end ends the walk.
         if (end == std::string::npos || props == std::string::npos) break;
         ins.before(end, endTag);

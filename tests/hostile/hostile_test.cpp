@@ -256,6 +256,15 @@ TEST(HostileDocument, CellPropertiesWithElementsWithoutEndTags) {
     EXPECT_NE(o.page.find("cell"), std::string::npos);
 }
 
+TEST(HostileDocument, RunPropertiesWithoutTheirEnd) {
+    // Every bold or italic mark searched for its run's property end to the
+    // end of the paragraph.
+    const Outcome o = convertParts(documentXml("<w:p>" + repeat("<w:r><w:rPr><w:b/><w:i/></w:r>x", 100000) +
+                                               "</w:rPr></w:p>" + para("after")));
+    expectWholePage(o);
+    EXPECT_NE(o.page.find("after"), std::string::npos);
+}
+
 TEST(HostileDocument, ParagraphsWithoutEndTags) {
     expectWholePage(convertParts(documentXml(para("first") + "<w:p><w:r><w:t>open")));
     expectWholePage(convertParts(documentXml("<w:p><w:pPr><w:jc w:val=\"center\"/>" + para("inner"))));
