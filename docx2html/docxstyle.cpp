@@ -71,6 +71,10 @@ std::string bordersToCss(const ConversionContext& ctx, std::string_view b) {
     const std::string l = borderSide(ctx, b, "left");
     const std::string r = borderSide(ctx, b, "right");
     const std::string bo = borderSide(ctx, b, "bottom");
+    return combineBorders(t, l, r, bo);
+}
+
+std::string combineBorders(const std::string& t, const std::string& l, const std::string& r, const std::string& bo) {
     if (t == l && t == r && t == bo) return t.empty() ? std::string("border:none") : "border:" + t;
     std::string out;
     if (!t.empty()) out += "border-top:" + t;

@@ -24,6 +24,10 @@ std::string indToCss(const ConversionContext& ctx, std::string_view t);
 std::string spacingToCss(const ConversionContext& ctx, std::string_view t);
 std::string borderSide(const ConversionContext& ctx, std::string_view b, std::string_view side);
 std::string bordersToCss(const ConversionContext& ctx, std::string_view b);
+// The CSS of four border sides as borderSide gives them (bordersToCss of a
+// non-empty text).
+std::string combineBorders(const std::string& top, const std::string& left, const std::string& right,
+                           const std::string& bottom);
 propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldAllowed);
 
 // The style table.

@@ -10,6 +10,7 @@
 #include "docx2html/tables.h"
 
 #include <algorithm>
+#include <array>
 #include <unordered_map>
 #include <vector>
 
@@ -64,19 +65,23 @@ struct TableProps {
 // once per style name. A style's text is found as styleXml finds it, from
 // the positions of every style id and style end in the styles part (read
 // once), so thousands of tables with styles of their own do not each search
-// the part from its start.
+// the part from its start. The attributes depend only on the first border
+// elements in that text, which are found by position too and read on their
+// own (style texts without an end of their own run on to a later one, so
+// reading each whole would read the rest of the part for every style).
 class TableStyleCache {
 public:
     explicit TableStyleCache(const ConversionContext& ctx) : ctx_(ctx) {}
     const std::string& attrsFor(const std::string& name) {
         auto it = cache_.find(name);
-        if (it == cache_.end()) it = cache_.emplace(name, tableStyleAttrs(ctx_, styleText(name))).first;
+        if (it == cache_.end()) it = cache_.emplace(name, attrsOf(name)).first;
         return it->second;
     }
 
 private:
     static constexpr std::string_view kId = "styleId=\"";
     static constexpr std::string_view kEnd = "</style>";
+    static constexpr std::string_view kMarks[5] = {"<insideH", "<top", "<left", "<right", "<bottom"};
 
     void index() {
         const std::string_view t = ctx_.stylesText;
@@ -87,26 +92,64 @@ private:
             if (q != npos && q + 1 < t.size() && t[q + 1] == '>') firstOf_.emplace(t.substr(v, q - v), p);
         }
         for (std::size_t p = t.find(kEnd); p != npos; p = t.find(kEnd, p + 1)) ends_.push_back(p);
+        for (std::size_t k = 0; k < borderMarks_.size(); ++k) {
+            for (std::size_t p = t.find(kMarks[k]); p != npos; p = t.find(kMarks[k], p + 1)) borderMarks_[k].push_back(p);
+        }
+        for (std::size_t p = t.find('>'); p != npos; p = t.find('>', p + 1)) gts_.push_back(p);
+        for (std::size_t p = t.find("/>"); p != npos; p = t.find("/>", p + 1)) closes_.push_back(p);
         indexed_ = true;
     }
 
-    // styleXml(ctx, name).
-    std::string styleText(const std::string& name) {
-        if (name.find('"') != std::string::npos) return styleXml(ctx_, name);
+    // tableStyleAttrs(ctx, styleXml(ctx, name)).
+    std::string attrsOf(const std::string& name) {
+        if (name.find('"') != std::string::npos) return tableStyleAttrs(ctx_, styleXml(ctx_, name));
         if (!indexed_) index();
         const auto first = firstOf_.find(name);
-        if (first == firstOf_.end()) return {};
+        if (first == firstOf_.end()) return tableStyleAttrs(ctx_, "");
         const std::size_t a = first->second + kId.size() + name.size() + 2;
         const auto e = std::lower_bound(ends_.begin(), ends_.end(), a);
-        if (e == ends_.end() || *e <= a) return {};
-        return ctx_.stylesText.substr(a, *e - a);
+        if (e == ends_.end() || *e <= a) return tableStyleAttrs(ctx_, "");
+        // As tableStyleAttrs(ctx, text[a, end)) reads it: the first
+        // "<insideH" up to its ">", and the first element of each side up to
+        // its "/>", each only when wholly inside the text.
+        const std::size_t end = *e;
+        const std::string sz = attrValue(textBetween(element(0, a, end, gts_, 1), "<insideH", ">"), "sz");
+        std::string out;
+        if (!sz.empty()) out = " border=" + twipsToPx(ctx_, sz);
+        const std::string top = borderSide(ctx_, element(1, a, end, closes_, 2), "top");
+        const std::string left = borderSide(ctx_, element(2, a, end, closes_, 2), "left");
+        const std::string right = borderSide(ctx_, element(3, a, end, closes_, 2), "right");
+        const std::string bottom = borderSide(ctx_, element(4, a, end, closes_, 2), "bottom");
+        const std::string css = combineBorders(top, left, right, bottom);
+        if (!css.empty()) out += " style=\"" + css + "\"";
+        return out;
     }
+
+    // The first marks[k] at or after from, through the first terminator
+    // after it, when both lie before end; empty otherwise.
+    std::string_view element(std::size_t k, std::size_t from, std::size_t end, const std::vector<std::size_t>& terms,
+                             std::size_t termLength) const {
+        const std::size_t s = firstAtOrAfter(borderMarks_[k], from);
+        if (s == npos || s + kMarks[k].size() > end) return {};
+        const std::size_t t = firstAtOrAfter(terms, s + kMarks[k].size());
+        if (t == npos || t + termLength > end) return {};
+        return std::string_view(ctx_.stylesText).substr(s, t + termLength - s);
+    }
+
+    static std::size_t firstAtOrAfter(const std::vector<std::size_t>& sorted, std::size_t from) {
+        const auto it = std::lower_bound(sorted.begin(), sorted.end(), from);
+        return it == sorted.end() ? npos : *it;
+    }
+
 
     const ConversionContext& ctx_;
     std::unordered_map<std::string, std::string> cache_;
     bool indexed_ = false;
     std::unordered_map<std::string_view, std::size_t> firstOf_;  // first position of each id
     std::vector<std::size_t> ends_;
+    std::array<std::vector<std::size_t>, 5> borderMarks_;  // what tableStyleAttrs searches for
+    std::vector<std::size_t> gts_;                        // every ">"
+    std::vector<std::size_t> closes_;                     // every "/>"
 };
 
 TableProps readTableProps(const ConversionContext& ctx, std::string_view props, TableStyleCache& styles) {

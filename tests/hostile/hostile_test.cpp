@@ -234,6 +234,11 @@ TEST(HostileDocument, TablePropertiesRepeatedAndTableStylesOfTheirOwn) {
     const Outcome tables = convertParts(documentXml(body), styles + "</w:styles>");
     expectWholePage(tables);
     EXPECT_EQ(count(tables.page, "<table border=3"), 1666u);
+    // The same styles without their end tags but the last: each style's text
+    // runs on to the end of the part, and each was worked out on its own.
+    const Outcome unended = convertParts(documentXml(body), replaceAll(styles, "</w:style>", "") + "</w:style></w:styles>");
+    expectWholePage(unended);
+    EXPECT_EQ(count(unended.page, "<table border=1"), 1667u);
 }
 
 TEST(HostileDocument, AHundredThousandNestedFields) {
