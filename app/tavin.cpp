@@ -1,23 +1,115 @@
 // tavin: the desktop viewer for .docx documents.
+#include <cstdio>
+#include <cstring>
+#include <exception>
 #include <string>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QLoggingCategory>
 
 #include "version.h"
 #include "viewer/HTMLView.h"
+#include "viewer/pdfexport.h"
 #include "viewer/sui.h"
 
+namespace {
+
+const char* const kUsage =
+    "Usage: tavin [FILE.docx]\n"
+    "       tavin --pdf OUT.pdf FILE.docx\n"
+    "       tavin --help | --version\n"
+    "\n"
+    "Shows a Word document (.docx) in a window. FILE.docx, when given, is\n"
+    "opened at start-up (a file named like an option goes after \"--\").\n"
+    "\n"
+    "  --pdf OUT.pdf FILE.docx  convert FILE.docx and write it as OUT.pdf,\n"
+    "                           without a window (no display needed)\n"
+    "  --help                   show this text\n"
+    "  --version                show the version\n"
+    "\n"
+    "Exit status of --pdf: 0 when the PDF was written, 1 when the document\n"
+    "could not be converted or the PDF not written (the message goes to\n"
+    "standard error), 2 for wrong usage.\n";
+
+bool is(const char* arg, const char* option) { return arg && std::strcmp(arg, option) == 0; }
+
+int usageError(const char* message) {
+    std::fprintf(stderr, "tavin: %s\n%s", message, kUsage);
+    return 2;
+}
+
+int exportPdf(const std::string& docx, const QString& pdf) {
+    tavin::ExtractCallbacks callbacks;
+    callbacks.message = [&docx](const std::string&, const std::string& text) {
+        std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
+    };
+    try {
+        tavin::exportDocxToPdf(docx, pdf, callbacks);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tavin: %s: %s\n", docx.c_str(), e.what());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+// Sanitizer builds: the web engine library, which is not instrumented, frees
+// some of its objects through a base type of another size and keeps caches
+// until the process ends. Those reports are about that library, not Tavin.
+extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libQt6WebEngineCore.so\nleak:libudev.so\nleak:libfontconfig.so\n";
+}
+#endif
+
 int main(int argc, char** argv) {
-    // Custom URL schemes must be known before the application object exists.
+    const char* first = argc > 1 ? argv[1] : nullptr;
+    // Neither needs a display, so both are answered before Qt starts.
+    if (is(first, "--help") || is(first, "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (is(first, "--version")) {
+        std::printf("tavin %s\n", TAVIN_VERSION);
+        return 0;
+    }
+    // PDF export shows no window: it runs without a display unless told
+    // otherwise.
+    if (is(first, "--pdf")) {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The engine's report on graphics support says nothing to a user
+        // who asked for a file.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+    }
+
+    // The web engine's sandbox refuses to start for root (containers, CI);
+    // there the engine runs without it rather than not at all. The pages
+    // Tavin shows run no scripts and load nothing from the network.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+
+    // Custom URL schemes must be known before the application object exists,
+    // and the web engine wants shared GL contexts from the start.
     tavin::THTMLView::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(" Tavin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavin"));
 
-    // QApplication has taken its own options out of argv; the first argument
-    // left is the document, kept as the bytes it was given as.
-    const std::string document = argc > 1 ? std::string(argv[1]) : std::string();
+    // QApplication has taken its own options out of argv; the arguments left
+    // are kept as the bytes they were given as.
+    if (argc > 1 && is(argv[1], "--pdf")) {
+        if (argc != 4) return usageError("--pdf needs an output file and a document");
+        return exportPdf(argv[3], QFile::decodeName(argv[2]));
+    }
+    const int at = argc > 1 && is(argv[1], "--") ? 2 : 1;
+    const std::string document = argc > at ? std::string(argv[at]) : std::string();
     tavin::TForm1 form(document);
     form.showMaximized();
     return app.exec();

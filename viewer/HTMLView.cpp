@@ -1,12 +1,19 @@
 #include "viewer/HTMLView.h"
 
+#include <array>
+#include <functional>
 #include <utility>
 
 #include <QBuffer>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QMimeData>
+#include <QWheelEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
@@ -30,7 +37,20 @@ bool opensInBrowser(const QString& scheme) {
     return web.contains(scheme, Qt::CaseInsensitive);
 }
 
+constexpr std::array<qreal, 17> kZoomSteps = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                              1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 4.0, 5.0};
+
 }  // namespace
+
+QString droppedDocx(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (path.endsWith(QStringLiteral(".docx"), Qt::CaseInsensitive) && QFileInfo(path).isFile()) return path;
+    }
+    return {};
+}
 
 // Serves the last page given to LoadHTMLText. Each page gets an address of
 // its own, so a new page is a new document and never a reload of the old.
@@ -67,8 +87,12 @@ public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (!isLocalScheme(info.requestUrl().scheme())) info.block(true);
+        if (isLocalScheme(info.requestUrl().scheme())) return;
+        info.block(true);
+        if (onBlocked) onBlocked(info.requestUrl());
     }
+
+    std::function<void(const QUrl&)> onBlocked;
 };
 
 THTMLPage::THTMLPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
@@ -143,6 +167,10 @@ THTMLView::THTMLView(QWidget* parent)
       blocker_(new TRemoteBlocker(this)),
       page_(nullptr) {
     profile_->installUrlSchemeHandler(kPageScheme, pages_);
+    blocker_->onBlocked = [this](const QUrl& url) {
+        // Posted: the engine may ask from a thread of its own.
+        QMetaObject::invokeMethod(this, [this, url] { emit remoteRequestBlocked(url); }, Qt::QueuedConnection);
+    };
     profile_->setUrlRequestInterceptor(blocker_);
     page_ = new THTMLPage(profile_, this);
     setPage(page_);
@@ -187,5 +215,76 @@ void THTMLView::Navigate(const QString& urlOrPath) {
 }
 
 QUrl THTMLView::textPageUrl() const { return pages_->url(); }
+
+qreal THTMLView::nextZoom(qreal factor, int direction) {
+    constexpr qreal slack = 0.001;
+    if (direction > 0) {
+        for (qreal step : kZoomSteps) {
+            if (step > factor + slack) return step;
+        }
+        return kZoomSteps.back();
+    }
+    for (auto it = kZoomSteps.rbegin(); it != kZoomSteps.rend(); ++it) {
+        if (*it < factor - slack) return *it;
+    }
+    return kZoomSteps.front();
+}
+
+// The page keeps its zoom factor and applies it again to every page it
+// loads, so the factor set here holds across documents.
+void THTMLView::zoomIn() { setZoomFactor(nextZoom(zoomFactor(), 1)); }
+void THTMLView::zoomOut() { setZoomFactor(nextZoom(zoomFactor(), -1)); }
+void THTMLView::resetZoom() { setZoomFactor(1.0); }
+
+bool THTMLView::event(QEvent* event) {
+    // The engine draws into child widgets that it makes as pages need them;
+    // Ctrl+wheel is caught on each before the engine sees it.
+    if (event->type() == QEvent::ChildPolished) {
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child->isWidgetType()) child->installEventFilter(this);
+    }
+    return QWebEngineView::event(event);
+}
+
+bool THTMLView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        auto* wheel = static_cast<QWheelEvent*>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            // Fine-grained wheels send small steps: one zoom step for each
+            // notch's worth of them.
+            wheelZoom_ += wheel->angleDelta().y();
+            for (; wheelZoom_ >= 120; wheelZoom_ -= 120) zoomIn();
+            for (; wheelZoom_ <= -120; wheelZoom_ += 120) zoomOut();
+            return true;
+        }
+    }
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+void THTMLView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedDocx(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+        return;
+    }
+    QWebEngineView::dragEnterEvent(event);
+}
+
+void THTMLView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedDocx(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+        return;
+    }
+    QWebEngineView::dragMoveEvent(event);
+}
+
+void THTMLView::dropEvent(QDropEvent* event) {
+    const QString path = droppedDocx(event->mimeData());
+    if (path.isEmpty()) {
+        QWebEngineView::dropEvent(event);
+        return;
+    }
+    event->acceptProposedAction();
+    emit docxDropped(path);
+}
 
 }  // namespace tavin

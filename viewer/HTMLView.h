@@ -4,11 +4,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+class QMimeData;
 class QWebEngineProfile;
 
 namespace tavin {
@@ -65,6 +67,27 @@ public:
     // The address under which the last LoadHTMLText page is served.
     QUrl textPageUrl() const;
 
+    // Zoom in steps; the factor stays with the view for every page it shows.
+    // Ctrl+wheel over the view zooms too.
+    void zoomIn();
+    void zoomOut();
+    void resetZoom();
+    // The zoom step after factor, one step up (direction > 0) or down.
+    static qreal nextZoom(qreal factor, int direction);
+
+signals:
+    // A local .docx file was dropped on the view.
+    void docxDropped(const QString& path);
+    // A request for a resource that is not local was refused.
+    void remoteRequestBlocked(const QUrl& url);
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
 private:
     void startLoad(const QUrl& url);
 
@@ -75,10 +98,14 @@ private:
     // While about:blank loads, a new load is held back until it has finished.
     bool blankLoading_ = false;
     QUrl deferred_;
+    int wheelZoom_ = 0;  // Ctrl+wheel angle not yet turned into zoom steps
 };
 
 // True for the schemes the view may load from: local files, its own pages
 // and the browser's built-in documents.
 bool isLocalScheme(const QString& scheme);
+
+// The first local .docx file among dragged data, or an empty string.
+QString droppedDocx(const QMimeData* data);
 
 }  // namespace tavin

@@ -10,6 +10,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -20,6 +23,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QProgressBar>
 #include <QStyle>
 #include <QTimer>
@@ -35,6 +40,8 @@
 #include "viewer/about.h"
 #include "viewer/association.h"
 #include "viewer/dialogs.h"
+#include "viewer/findbar.h"
+#include "viewer/pdfexport.h"
 
 namespace tavin {
 
@@ -84,6 +91,8 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     wb1 = new THTMLView(client);
     wb1->setObjectName(QStringLiteral("wb1"));
     column->addWidget(wb1, 1);
+    findBar = new TFindBar(wb1, client);
+    column->addWidget(findBar);
     buildStatusBar();
     column->addWidget(pnlStatus);
     setCentralWidget(client);
@@ -101,6 +110,9 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
 
     ctx_.showStep = [this](const std::string& name) { showStep(name); };
     qApp->installEventFilter(new TRightButtonFilter(this));
+    setAcceptDrops(true);
+    // Queued: the drop finishes before the document is opened.
+    connect(wb1, &THTMLView::docxDropped, this, &TForm1::openDropped, Qt::QueuedConnection);
     wb1->Navigate(QStringLiteral("about:blank"));
 }
 
@@ -129,6 +141,19 @@ void TForm1::buildMenus() {
     FileSaveAsItem->setStatusTip(QStringLiteral("Save current file under a new name"));
     FileSaveAsItem->setVisible(false);
     FileSaveAsItem->setEnabled(false);
+    FileReloadItem = item(FileMenu, "FileReloadItem", QStringLiteral("&Reload"));
+    FileReloadItem->setShortcut(Qt::Key_F5);
+    FileReloadItem->setStatusTip(QStringLiteral("Open the current file again"));
+    FileReloadItem->setEnabled(false);
+    N3 = FileMenu->addSeparator();
+    N3->setObjectName(QStringLiteral("N3"));
+    FilePrintItem = item(FileMenu, "FilePrintItem", QStringLiteral("&Print..."));
+    FilePrintItem->setShortcut(QKeySequence::Print);
+    FilePrintItem->setStatusTip(QStringLiteral("Print the page shown"));
+    FilePrintItem->setEnabled(false);
+    FileExportPdfItem = item(FileMenu, "FileExportPdfItem", QStringLiteral("&Export to PDF..."));
+    FileExportPdfItem->setStatusTip(QStringLiteral("Save the page shown as a PDF file"));
+    FileExportPdfItem->setEnabled(false);
     N1 = FileMenu->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     FileExitItem = item(FileMenu, "FileExitItem", QStringLiteral("E&xit"));
@@ -151,6 +176,19 @@ void TForm1::buildMenus() {
     N2->setObjectName(QStringLiteral("N2"));
     Associatedocx1 = item(Setting1, "Associatedocx1", QStringLiteral("&Associate *.docx"));
 
+    ViewMenu = bar->addMenu(QStringLiteral("&View"));
+    ViewMenu->setObjectName(QStringLiteral("ViewMenu"));
+    ViewZoomInItem = item(ViewMenu, "ViewZoomInItem", QStringLiteral("Zoom &In"));
+    ViewZoomInItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    ViewZoomOutItem = item(ViewMenu, "ViewZoomOutItem", QStringLiteral("Zoom &Out"));
+    ViewZoomOutItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    ViewZoomResetItem = item(ViewMenu, "ViewZoomResetItem", QStringLiteral("&Reset Zoom"));
+    ViewZoomResetItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    N4 = ViewMenu->addSeparator();
+    N4->setObjectName(QStringLiteral("N4"));
+    ViewFindItem = item(ViewMenu, "ViewFindItem", QStringLiteral("&Find..."));
+    ViewFindItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+
     HelpMenu = bar->addMenu(QStringLiteral("&Help  "));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));
     HelpItem = item(HelpMenu, "HelpItem", QStringLiteral("Help "));
@@ -158,6 +196,12 @@ void TForm1::buildMenus() {
     mAbout = item(HelpMenu, "mAbout", QStringLiteral("&About..."));
     mAbout->setStatusTip(QStringLiteral("Show program information"));
     Tessarinecom1 = item(HelpMenu, "Tessarinecom1", QString::fromLatin1(kMakerAddress));
+
+    // Ctrl+O opens too; F2 stays the item's own key.
+    FileOpenKey = new QAction(this);
+    FileOpenKey->setObjectName(QStringLiteral("FileOpenKey"));
+    FileOpenKey->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addAction(FileOpenKey);
 
     connect(FileOpenItem, &QAction::triggered, this, &TForm1::FileOpenItemClick);
     connect(Convert1, &QAction::triggered, this, &TForm1::Convert1Click);
@@ -170,6 +214,14 @@ void TForm1::buildMenus() {
     connect(HelpItem, &QAction::triggered, this, &TForm1::HelpItemClick);
     connect(mAbout, &QAction::triggered, this, &TForm1::mAboutClick);
     connect(Tessarinecom1, &QAction::triggered, this, &TForm1::Tessarinecom1Click);
+    connect(FileOpenKey, &QAction::triggered, this, &TForm1::FileOpenItemClick);
+    connect(FileReloadItem, &QAction::triggered, this, &TForm1::FileReloadItemClick);
+    connect(FilePrintItem, &QAction::triggered, this, &TForm1::FilePrintItemClick);
+    connect(FileExportPdfItem, &QAction::triggered, this, &TForm1::FileExportPdfItemClick);
+    connect(ViewZoomInItem, &QAction::triggered, wb1, &THTMLView::zoomIn);
+    connect(ViewZoomOutItem, &QAction::triggered, wb1, &THTMLView::zoomOut);
+    connect(ViewZoomResetItem, &QAction::triggered, wb1, &THTMLView::resetZoom);
+    connect(ViewFindItem, &QAction::triggered, this, &TForm1::ViewFindItemClick);
 }
 
 void TForm1::buildStatusBar() {
@@ -265,6 +317,26 @@ QString TForm1::runSaveDialog() {
 
 bool TForm1::askConfirm(const QString& question) { return confirm(question, this); }
 
+bool TForm1::runPrintDialog(QPrinter* printer) {
+    QPrintDialog dialog(printer, this);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+QString TForm1::runExportDialog() {
+    QFileDialog dialog(this, QStringLiteral("Export to PDF"));
+    dialog.setObjectName(QStringLiteral("ExportDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (!documentPath_.empty()) {
+        dialog.setDirectory(QFileInfo(fromPath(documentPath_)).absolutePath());
+        dialog.selectFile(fromBytes(ctx_.docTitle) + QStringLiteral(".pdf"));
+    }
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles().value(0);
+}
+
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) QTimer::singleShot(0, this, &TForm1::FormShow);
@@ -309,6 +381,15 @@ std::string TForm1::baseElement(const std::string& workFolder) {
     return "<base href=\"" + QUrl::fromLocalFile(fromPath(workFolder + "word/")).toEncoded().toStdString() + "\">";
 }
 
+QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& html) {
+    const std::string base = baseElement(workFolder);
+    QByteArray page;
+    page.reserve(static_cast<qsizetype>(base.size() + html.size()));
+    page.append(base.data(), static_cast<qsizetype>(base.size()));
+    page.append(html.data(), static_cast<qsizetype>(html.size()));
+    return page;
+}
+
 void TForm1::openDocument(const std::string& path) {
     Gauge1->setValue(0);
     Gauge1->show();
@@ -331,17 +412,16 @@ void TForm1::openDocument(const std::string& path) {
     convert(ctx_);
     showStep("Writing tmp file");
 
-    const std::string base = baseElement(folder);
-    QByteArray page;
-    page.reserve(static_cast<qsizetype>(base.size() + ctx_.workingText.size()));
-    page.append(base.data(), static_cast<qsizetype>(base.size()));
-    page.append(ctx_.workingText.data(), static_cast<qsizetype>(ctx_.workingText.size()));
-    wb1->LoadHTMLText(page);
+    wb1->LoadHTMLText(viewPage(folder, ctx_.workingText));
     shownPage_ = std::move(ctx_.workingText);
     shownFolder_ = folder;
     ctx_.workingText.clear();
 
     FileSaveAsItem->setEnabled(true);
+    documentPath_ = path;
+    FileReloadItem->setEnabled(true);
+    FilePrintItem->setEnabled(true);
+    FileExportPdfItem->setEnabled(true);
     Gauge1->hide();
     pnlTitle->setText(QStringLiteral(" Title: ") + fromBytes(info_.title));
     pnlAuthor->setText(QStringLiteral(" Author: ") + fromBytes(info_.creator));
@@ -351,11 +431,55 @@ void TForm1::openDocument(const std::string& path) {
 
 void TForm1::FileOpenItemClick() {
     if (busy_) return;
-    const QString chosen = runOpenDialog();
-    if (chosen.isEmpty()) return;
+    openChosen(runOpenDialog());
+}
+
+void TForm1::openChosen(const QString& chosen) {
+    if (busy_ || chosen.isEmpty()) return;
     const std::string path = toPath(chosen);
     if (runCommand([&] { openDocument(path); })) recent.addRecentFile(path);
 }
+
+void TForm1::openDropped(const QString& path) { openChosen(path); }
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedDocx(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+    if (!droppedDocx(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    const QString path = droppedDocx(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    QTimer::singleShot(0, this, [this, path] { openDropped(path); });
+}
+
+void TForm1::FileReloadItemClick() {
+    if (busy_ || documentPath_.empty()) return;
+    const std::string path = documentPath_;  // openDocument sets it again
+    runCommand([&] { openDocument(path); });
+}
+
+void TForm1::FilePrintItemClick() {
+    if (busy_ || documentPath_.empty()) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(fromBytes(ctx_.docTitle));
+    printer.setPageLayout(documentPageLayout(ctx_));
+    if (!runPrintDialog(&printer)) return;
+    runCommand([&] { printView(*wb1, printer); });
+}
+
+void TForm1::FileExportPdfItemClick() {
+    if (busy_ || documentPath_.empty()) return;
+    const QString chosen = runExportDialog();
+    if (chosen.isEmpty()) return;
+    runCommand([&] { printViewToPdf(*wb1, chosen, documentPageLayout(ctx_)); });
+}
+
+void TForm1::ViewFindItemClick() { findBar->openBar(); }
 
 void TForm1::Convert1Click() {
     if (!documentOpen()) return;  // nothing to convert yet

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
@@ -15,11 +16,13 @@ class QAction;
 class QFileDialog;
 class QLabel;
 class QMenu;
+class QPrinter;
 class QProgressBar;
 class QToolButton;
 
 namespace tavin {
 
+class TFindBar;
 class THTMLView;
 class TfrmAbout;
 
@@ -49,19 +52,31 @@ public:
     QMenu* OpenRecent1 = nullptr;
     QAction* Convert1 = nullptr;
     QAction* FileSaveAsItem = nullptr;
+    QAction* FileReloadItem = nullptr;
+    QAction* N3 = nullptr;
+    QAction* FilePrintItem = nullptr;
+    QAction* FileExportPdfItem = nullptr;
     QAction* N1 = nullptr;
     QAction* FileExitItem = nullptr;
+    QAction* FileOpenKey = nullptr;  // Ctrl+O, beside F2; in no menu
     QMenu* Setting1 = nullptr;
     QAction* chkPage = nullptr;
     QAction* mStatus = nullptr;
     QAction* chkOpt = nullptr;
     QAction* N2 = nullptr;
     QAction* Associatedocx1 = nullptr;
+    QMenu* ViewMenu = nullptr;
+    QAction* ViewZoomInItem = nullptr;
+    QAction* ViewZoomOutItem = nullptr;
+    QAction* ViewZoomResetItem = nullptr;
+    QAction* N4 = nullptr;
+    QAction* ViewFindItem = nullptr;
     QMenu* HelpMenu = nullptr;
     QAction* HelpItem = nullptr;
     QAction* mAbout = nullptr;
     QAction* Tessarinecom1 = nullptr;
 
+    TFindBar* findBar = nullptr;
     TfrmAbout* frmAbout = nullptr;  // created on first use
     TRecentFiles recent;
 
@@ -89,6 +104,13 @@ public:
     void btnHelpClick();
     void Tessarinecom1Click();
     void recentfileclick(int index);
+    // Opens the document shown again from its file (F5).
+    void FileReloadItemClick();
+    void FilePrintItemClick();
+    void FileExportPdfItemClick();
+    void ViewFindItemClick();
+    // Opens a .docx dropped on the window, as File > Open opens a chosen one.
+    void openDropped(const QString& path);
 
     // help.htm beside the program, or in the installed data folder.
     QString helpFilePath() const;
@@ -108,8 +130,14 @@ public:
     const std::string& shownPage() const { return shownPage_; }
     const std::string& shownFolder() const { return shownFolder_; }
 
+    // The path of the document last opened, as it was given; empty before.
+    const std::string& documentPath() const { return documentPath_; }
+
     // "<base href="..."> for a work folder: its word/ folder as a file: URL.
     static std::string baseElement(const std::string& workFolder);
+    // The bytes the view is given for a converted page: the base element,
+    // then the page.
+    static QByteArray viewPage(const std::string& workFolder, const std::string& html);
 
 protected:
     // The user's side of the dialogs; tests answer them instead.
@@ -118,9 +146,16 @@ protected:
     virtual QString runOpenDialog();
     virtual QString runSaveDialog();
     virtual bool askConfirm(const QString& question);
+    // The print dialog on printer; true when the user chose to print.
+    virtual bool runPrintDialog(QPrinter* printer);
+    // The file to export a PDF to; empty when cancelled.
+    virtual QString runExportDialog();
 
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
     // Runs one command: refused while another runs, failures reported.
     // Returns whether it ran to the end.
@@ -133,6 +168,8 @@ private:
     void statusBarTriggered(bool checked);
     void buildMenus();
     void buildStatusBar();
+    // Opens a path chosen by the user and lists it among the recent files.
+    void openChosen(const QString& chosen);
 
     std::string startDocument_;
     bool shown_ = false;
@@ -142,6 +179,7 @@ private:
     TdocxInfo info_;
     std::string shownPage_;
     std::string shownFolder_;
+    std::string documentPath_;
 };
 
 // Discards right-button presses and releases, and the context menus they

@@ -2,11 +2,16 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "package/zipwriter.h"
@@ -103,7 +108,8 @@ std::string docxBytes(const DocxSpec& spec) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<Relationships "
         "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
         "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
-        "Target=\"media/image1.png\"/></Relationships>";
+        "Target=\"media/image1.png\"/>" +
+        spec.relationships + "</Relationships>";
     const std::string core =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<cp:coreProperties "
         "xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
@@ -160,6 +166,31 @@ bool openAndWait(TestForm& form, const std::string& path) {
     form.FileOpenItemClick();
     if (form.errors.size() != errorsBefore) return false;
     return tracker.waitForUrl(form.wb1->textPageUrl());
+}
+
+bool showActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
+
+QVariant evaluate(QWebEngineView* view, const QString& script) {
+    // The answer may come after the wait has given up.
+    auto answer = std::make_shared<std::pair<bool, QVariant>>();
+    view->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                [answer](const QVariant& v) { *answer = {true, v}; });
+    if (!waitFor([&] { return answer->first; })) return {};
+    return answer->second;
+}
+
+bool havePdfToText() { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
+
+std::string pdfText(const fs::path& pdf) {
+    if (!havePdfToText()) return {};
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf.string()), QStringLiteral("-")});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).simplified().toStdString();
 }
 
 }  // namespace viewertest

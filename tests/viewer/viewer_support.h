@@ -13,10 +13,12 @@
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
+#include <QVariant>
 
 #include "support/testutil.h"
 #include "viewer/sui.h"
 
+class QPrinter;
 class QWebEngineView;
 
 namespace viewertest {
@@ -67,6 +69,7 @@ struct DocxSpec {
     std::string created = "2010-04-20T08:15:00Z";
     bool picture = true;     // word/media/image1.png, drawn red, shown in the body
     std::string paragraphs = {};  // extra body XML after the first paragraph
+    std::string relationships = {};  // extra Relationship elements
 };
 std::string docxBytes(const DocxSpec& spec);
 void writeDocx(const std::filesystem::path& file, const DocxSpec& spec = {});
@@ -88,6 +91,9 @@ public:
     QStringList saveAnswers;  // what the save dialog returns, in turn
     QStringList questions;    // what confirm asked
     bool confirmAnswer = false;
+    QStringList exportAnswers;  // what the Export to PDF dialog returns, in turn
+    // The print dialog: sets up the printer and answers; none cancels.
+    std::function<bool(QPrinter*)> printAnswer;
 
 protected:
     void showError(const QString& text) override { errors << text; }
@@ -98,9 +104,24 @@ protected:
         questions << question;
         return confirmAnswer;
     }
+    bool runPrintDialog(QPrinter* printer) override { return printAnswer && printAnswer(printer); }
+    QString runExportDialog() override { return exportAnswers.isEmpty() ? QString() : exportAnswers.takeFirst(); }
 };
 
 // Opens a document through File, Open and waits until the page is shown.
 bool openAndWait(TestForm& form, const std::string& path);
+
+// Shows the window and waits until it is the active one, so that its
+// shortcuts answer keys.
+bool showActive(QWidget& window);
+
+// The result of a script run in the application's own world of the page
+// shown (the page's own scripts stay off); invalid when it gave none.
+QVariant evaluate(QWebEngineView* view, const QString& script);
+
+// The text of a PDF file as pdftotext reads it, with blanks between words;
+// empty when pdftotext is not installed.
+std::string pdfText(const std::filesystem::path& pdf);
+bool havePdfToText();
 
 }  // namespace viewertest

@@ -1,0 +1,227 @@
+// Printing, Export to PDF, and `tavin --pdf` on the command line.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "docx2html/context.h"
+#include "package/workfolder.h"
+#include "viewer/HTMLView.h"
+#include "viewer/pdfexport.h"
+#include "viewer/viewer_support.h"
+
+namespace fs = std::filesystem;
+using namespace viewertest;
+
+namespace {
+
+QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+bool isPdf(const fs::path& file) {
+    std::error_code ec;
+    return fs::file_size(file, ec) > 1000 && testutil::readFile(file).rfind("%PDF-", 0) == 0;
+}
+
+// The modes a new file gets under this process's umask.
+fs::perms newFileModes() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<fs::perms>(0666 & ~mask);
+}
+
+struct ProcessResult {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the built tavin with args; env entries NAME=VALUE are set, bare
+// NAMEs removed.
+ProcessResult runTavin(const QStringList& args, const QStringList& env = {}) {
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : env) {
+        const qsizetype eq = entry.indexOf('=');
+        if (eq < 0) {
+            e.remove(entry);
+        } else {
+            e.insert(entry.left(eq), entry.mid(eq + 1));
+        }
+    }
+    p.setProcessEnvironment(e);
+    p.start(QStringLiteral(TAVIN_BINARY_DIR "/tavin"), args);
+    ProcessResult r;
+    if (!p.waitForFinished(120000)) return r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+class PdfTest : public ::testing::Test {
+protected:
+    IsolatedEnv env;
+};
+
+}  // namespace
+
+TEST_F(PdfTest, PrintAndExportWriteThePageShown) {
+    const fs::path doc = env.docs() / "printed.docx";
+    writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>Words on paper</w:t></w:r></w:p>"});
+    const fs::path out = env.root() / "out";
+    fs::create_directories(out);
+    TestForm form;
+    int printAsked = 0;
+    form.printAnswer = [&](QPrinter* printer) {
+        ++printAsked;
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(q(out / "printed.pdf"));
+        return true;
+    };
+
+    // Nothing to print or export before an open: no dialog is shown.
+    form.exportAnswers << q(out / "early.pdf");
+    form.FileExportPdfItemClick();
+    form.FilePrintItemClick();
+    EXPECT_EQ(form.exportAnswers.size(), 1);
+    EXPECT_EQ(printAsked, 0);
+    form.exportAnswers.clear();
+
+    ASSERT_TRUE(openAndWait(form, doc.string()));
+    form.exportAnswers << q(out / "exported.pdf");
+    form.FileExportPdfItem->trigger();
+    ASSERT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+    EXPECT_FALSE(form.busy());
+    ASSERT_TRUE(isPdf(out / "exported.pdf"));
+    EXPECT_EQ(fs::status(out / "exported.pdf").permissions() & fs::perms::mask, newFileModes());
+    if (havePdfToText()) {
+        EXPECT_NE(pdfText(out / "exported.pdf").find("Words on paper"), std::string::npos);
+    }
+
+    ASSERT_TRUE(showActive(form));
+    QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_EQ(printAsked, 1);
+    ASSERT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+    EXPECT_TRUE(isPdf(out / "printed.pdf"));
+
+    // A cancelled print dialog prints nothing.
+    form.printAnswer = [&](QPrinter*) { return ++printAsked, false; };
+    fs::remove(out / "printed.pdf");
+    form.FilePrintItemClick();
+    EXPECT_EQ(printAsked, 2);
+    EXPECT_FALSE(fs::exists(out / "printed.pdf"));
+
+    // A PDF that cannot be written is reported, and the window goes on.
+    form.exportAnswers << q(env.root() / "no-such-folder" / "x.pdf");
+    form.FileExportPdfItemClick();
+    ASSERT_EQ(form.errors.size(), 1);
+    EXPECT_TRUE(form.errors[0].startsWith("Cannot write ")) << form.errors[0].toStdString();
+    EXPECT_FALSE(form.busy());
+}
+
+TEST(DocumentPageLayout, IsTheDocumentsPaper) {
+    tavin::ConversionContext ctx;
+    // Nothing read: A4 with one-inch margins.
+    QPageLayout layout = tavin::documentPageLayout(ctx);
+    EXPECT_EQ(layout.pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(layout.margins(QPageLayout::Point), QMarginsF(72, 72, 72, 72));
+
+    // US Letter with 1.25 inch sides, in the conversion's pixels.
+    ctx.pageWidth = "816";
+    ctx.pageHeight = "1056";
+    ctx.marginTop = ctx.marginBottom = "96";
+    ctx.marginLeft = ctx.marginRight = "120";
+    layout = tavin::documentPageLayout(ctx);
+    EXPECT_EQ(layout.pageSize().id(), QPageSize::Letter);
+    EXPECT_EQ(layout.orientation(), QPageLayout::Portrait);
+    EXPECT_EQ(layout.margins(QPageLayout::Point), QMarginsF(90, 72, 90, 72));
+
+    // Landscape A4; margins that would leave no room are cut down.
+    ctx.pageWidth = "1123";
+    ctx.pageHeight = "794";
+    ctx.marginLeft = ctx.marginRight = "2000";
+    layout = tavin::documentPageLayout(ctx);
+    EXPECT_EQ(layout.pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(layout.orientation(), QPageLayout::Landscape);
+    const QMarginsF m = layout.margins(QPageLayout::Point);
+    EXPECT_LE(m.left() + m.right(), layout.fullRect(QPageLayout::Point).width() / 2 + 0.01);
+    EXPECT_TRUE(layout.isValid());
+}
+
+TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
+    const fs::path doc = env.docs() / "cli.docx";
+    writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>Converted without a window</w:t></w:r></w:p>"});
+    const fs::path pdf = env.root() / "cli out.pdf";
+
+    // No platform named and no display: --pdf needs neither.
+    const QStringList headless = {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"};
+    ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)}, headless);
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(isPdf(pdf)) << r.err;
+    if (havePdfToText()) {
+        EXPECT_NE(pdfText(pdf).find("Converted without a window"), std::string::npos);
+    }
+    // It went through the viewer's cache, as an open does.
+    EXPECT_TRUE(fs::exists(env.cache() / "cli" / "word" / "document.xml"));
+
+    // A document that is not a package: status 1, the window's message.
+    const fs::path bad = env.docs() / "bad.docx";
+    testutil::writeFile(bad, "plain text");
+    const fs::path badPdf = env.root() / "bad.pdf";
+    r = runTavin({"--pdf", q(badPdf), q(bad)}, headless);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("tavin: " + bad.string() + ": Incomplete Zip File\n"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(badPdf));
+    // A PDF that cannot be written.
+    r = runTavin({"--pdf", q(env.root() / "missing" / "x.pdf"), q(doc)}, headless);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(": Cannot write "), std::string::npos) << r.err;
+    // Wrong usage.
+    r = runTavin({"--pdf", q(pdf)}, headless);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("Usage: tavin"), std::string::npos);
+
+    // --help and --version answer without starting Qt (a platform that
+    // cannot start would abort otherwise).
+    const QStringList broken = {"QT_QPA_PLATFORM=xcb", "DISPLAY", "WAYLAND_DISPLAY"};
+    r = runTavin({"--help"}, broken);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("tavin --pdf OUT.pdf FILE.docx"), std::string::npos) << r.out;
+    r = runTavin({"--version"}, broken);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(QRegularExpression("^tavin \\d+\\.\\d+\\.\\d+\\n$").match(QString::fromStdString(r.out)).hasMatch())
+        << r.out;
+}
+
+TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
+    const fs::path corpus = testutil::corpusDir();
+    if (corpus.empty() || !fs::exists(corpus / "pandoc" / "tables.docx")) GTEST_SKIP() << "no public test documents";
+    if (!havePdfToText()) GTEST_SKIP() << "pdftotext is not installed (scripts/install-deps installs it)";
+    const fs::path doc = corpus / "pandoc" / "tables.docx";
+    const fs::path pdf = env.root() / "tables.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    // Every word of every table cell, as the package holds them.
+    const fs::path parts = env.root() / "parts";
+    tavin::extractPackage(doc.string(), parts.string() + "/");
+    const std::string xml = testutil::readFile(parts / "word" / "document.xml");
+    QStringList words;
+    const QRegularExpression table("<w:tbl>.*?</w:tbl>", QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpression text("<w:t(?: [^>]*)?>([^<]*)</w:t>");
+    for (auto t = table.globalMatch(QString::fromStdString(xml)); t.hasNext();) {
+        const QString tableXml = t.next().captured(0);
+        for (auto m = text.globalMatch(tableXml); m.hasNext();) {
+            words << m.next().captured(1).split(' ', Qt::SkipEmptyParts);
+        }
+    }
+    ASSERT_GT(words.size(), 20);
+    const QString shown = QString::fromStdString(pdfText(pdf));
+    for (const QString& w : words) EXPECT_TRUE(shown.contains(w)) << w.toStdString();
+}
