@@ -533,13 +533,90 @@ std::string tagName(std::string_view el) {
     return std::string(el.substr(1, n));
 }
 
+namespace {
+
+constexpr std::uint64_t kHashModulus = (std::uint64_t{1} << 61) - 1;
+
+std::uint64_t mulMod(std::uint64_t a, std::uint64_t b) {
+    const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
+    std::uint64_t r = static_cast<std::uint64_t>(p >> 61) + static_cast<std::uint64_t>(p & kHashModulus);
+    return r >= kHashModulus ? r - kHashModulus : r;
+}
+
+// Names and lengths share one key.
+std::uint64_t endKey(std::size_t length, std::uint64_t hash) { return hash * 1000003u + length; }
+
+}  // namespace
+
+std::uint64_t EndTagMemo::hashOf(std::string_view name) const {
+    std::uint64_t h = 0;
+    for (const char c : name) {
+        h = mulMod(h, base_) + static_cast<unsigned char>(c) + 1;
+        if (h >= kHashModulus) h -= kHashModulus;
+    }
+    return h;
+}
+
+void EndTagMemo::buildIndex(std::string_view t) {
+    // A base that differs from run to run, so no text can be made to collide
+    // on purpose; a collision would only cost a comparison.
+    base_ = (reinterpret_cast<std::uintptr_t>(this) ^ static_cast<std::uint64_t>(std::hash<std::size_t>{}(t.size()))) %
+                (kHashModulus - 512) + 257;
+    // Every "</" with the text up to the first ">" after it as its name: the
+    // only end tag that can begin there. Names are hashed from their end
+    // backwards, so the starts that share one ">" cost one pass over it.
+    std::size_t gt = t.find('>');
+    std::size_t p = t.find("</");
+    std::vector<std::size_t> starts;
+    while (p != npos && gt != npos) {
+        while (gt != npos && gt < p + 2) gt = t.find('>', gt + 1);
+        if (gt == npos) break;
+        // All "</" before this ">" end their names here.
+        starts.clear();
+        while (p != npos && p + 2 <= gt) {
+            starts.push_back(p);
+            p = t.find("</", p + 1);
+        }
+        std::uint64_t h = 0;
+        std::uint64_t power = 1;
+        std::size_t at = gt;
+        for (std::size_t k = starts.size(); k-- > 0;) {
+            const std::size_t nameStart = starts[k] + 2;
+            while (at > nameStart) {
+                --at;
+                h = (h + mulMod(static_cast<unsigned char>(t[at]) + 1, power)) % kHashModulus;
+                power = mulMod(power, base_);
+            }
+            ends_[endKey(gt - nameStart, h)].push_back(starts[k]);
+        }
+    }
+    for (auto& e : ends_) std::sort(e.second.begin(), e.second.end());
+    indexed_ = true;
+}
+
 std::size_t EndTagMemo::find(std::string_view t, const std::string& tag, std::size_t from) {
     auto it = hits_.find(tag);
     // An earlier search from no later than here stands while what it found
     // (or that it found nothing) lies at or after from.
     if (it != hits_.end() && it->second.from <= from && (it->second.at == npos || it->second.at >= from))
         return it->second.at;
-    const std::size_t at = t.find(tag, from);
+    std::size_t at = npos;
+    if (!indexed_ && scanned_ > 4 * t.size() + 4096) buildIndex(t);
+    if (indexed_) {
+        const std::string_view name = std::string_view(tag).substr(2, tag.size() - 3);
+        const auto e = ends_.find(endKey(name.size(), hashOf(name)));
+        if (e != ends_.end()) {
+            for (auto c = std::lower_bound(e->second.begin(), e->second.end(), from); c != e->second.end(); ++c) {
+                if (t.compare(*c, tag.size(), tag) == 0) {
+                    at = *c;
+                    break;
+                }
+            }
+        }
+    } else {
+        at = t.find(tag, from);
+        scanned_ += (at == npos ? t.size() : at + tag.size()) - std::min(from, t.size());
+    }
     hits_[tag] = Hit{from, at};
     return at;
 }

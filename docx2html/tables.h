@@ -1,9 +1,11 @@
 // Tables.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "docx2html/context.h"
 
@@ -24,10 +26,14 @@ std::string tagName(std::string_view el);
 
 // For a walk of nextElement over one text from left to right: where each end
 // tag it looked for was found, so repeated elements without an end tag are
-// not each searched for to the end of the text.
+// not each searched for to the end of the text. Once plain searches have
+// read the text a few times over (many different elements without end
+// tags), every end tag of the text is indexed by a hash of its name, and
+// each further search is a lookup.
 class EndTagMemo {
 public:
-    // The first occurrence of tag at or after from (0-based), or npos.
+    // The first occurrence of tag ("</" + name + ">", the name without ">")
+    // at or after from (0-based), or npos.
     std::size_t find(std::string_view t, const std::string& tag, std::size_t from);
 
 private:
@@ -35,7 +41,14 @@ private:
         std::size_t from;
         std::size_t at;
     };
+    void buildIndex(std::string_view t);
+    std::uint64_t hashOf(std::string_view name) const;
     std::unordered_map<std::string, Hit> hits_;
+    std::size_t scanned_ = 0;
+    bool indexed_ = false;
+    std::uint64_t base_ = 0;
+    // Starts of the "</...>" of each name, by name length and hash.
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> ends_;
 };
 
 // The next whole element at or after pos (1-based, updated); empty if none.

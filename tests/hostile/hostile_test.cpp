@@ -259,6 +259,12 @@ TEST(HostileDocument, CellPropertiesWithElementsWithoutEndTags) {
     const Outcome o = convertParts(documentXml(body));
     expectWholePage(o);
     EXPECT_NE(o.page.find("cell"), std::string::npos);
+    // As many elements, each of a name of its own.
+    std::string distinct = "<w:tbl><w:tr><w:tc><w:tcPr>";
+    for (int i = 0; i < 20000; ++i) distinct += "<x" + std::to_string(i) + ">";
+    const Outcome named = convertParts(documentXml(distinct + "</w:tcPr>" + para("cell") + "</w:tc></w:tr></w:tbl>"));
+    expectWholePage(named);
+    EXPECT_NE(named.page.find("cell"), std::string::npos);
 }
 
 TEST(HostileDocument, RunPropertiesWithoutTheirEnd) {
