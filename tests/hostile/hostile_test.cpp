@@ -170,9 +170,10 @@ TEST_F(HostilePackage, GigabytesAreRefusedBeforeTheyAreWritten) {
         many.entries.back().crc = eightMiBCrc;
     }
 
-    for (const auto* a : {&one, &many}) {
+    for (const auto& [a, why] : {std::pair{&one, "more than 1 GiB"}, std::pair{&many, "100 times its size"}}) {
         const Outcome o = open(save(*a));
-        EXPECT_NE(o.error.find("Zip archive refused"), std::string::npos) << o.error;
+        EXPECT_EQ(o.error.rfind("Zip archive refused", 0), 0u) << o.error;
+        EXPECT_NE(o.error.find(why), std::string::npos) << o.error;
         // The failed extraction leaves no folder behind.
         for (const std::string& name : tree()) EXPECT_TRUE(name == "hostile.docx" || name == "cache") << name;
     }
