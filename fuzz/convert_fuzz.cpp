@@ -38,6 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     tavin::ConversionContext ctx;
     ctx.docTitle = "fuzz";
+    // The viewer's two options, taken from the input's length so that every
+    // input keeps its meaning.
+    ctx.showPageMargin = (size & 1) == 0;
+    ctx.optimizeHtml = (size & 2) == 0;
     try {
         ctx.workingText = std::string(document);
         tavin::normalizeEmptyTags(ctx, ctx.workingText);
