@@ -85,7 +85,7 @@ std::string pngBytes(const QColor& colour, int width, int height) {
     return bytes.toStdString();
 }
 
-std::string docxBytes(const DocxSpec& spec) {
+std::string docxBytes(const DocxFixture& fixture) {
     const std::string ns =
         "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
         "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
@@ -93,13 +93,13 @@ std::string docxBytes(const DocxSpec& spec) {
         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
         "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
     std::string body = "<w:p><w:r><w:t>Fixture document text</w:t></w:r></w:p>";
-    if (spec.picture) {
+    if (fixture.picture) {
         body +=
             "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"1143000\" cy=\"1143000\"/><a:graphic><a:graphicData>"
             "<pic:pic><pic:blipFill><a:blip r:embed=\"rId3\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
             "</wp:inline></w:drawing></w:r></w:p>";
     }
-    body += spec.paragraphs;
+    body += fixture.paragraphs;
     const std::string document = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document " + ns +
                                  "><w:body>" + body +
                                  "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" "
@@ -109,14 +109,14 @@ std::string docxBytes(const DocxSpec& spec) {
         "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
         "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
         "Target=\"media/image1.png\"/>" +
-        spec.relationships + "</Relationships>";
+        fixture.relationships + "</Relationships>";
     const std::string core =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<cp:coreProperties "
         "xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
         "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"><dc:title>" +
-        spec.title + "</dc:title><dc:creator>" + spec.creator +
-        "</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">" + spec.created +
+        fixture.title + "</dc:title><dc:creator>" + fixture.creator +
+        "</dc:creator><dcterms:created xsi:type=\"dcterms:W3CDTF\">" + fixture.created +
         "</dcterms:created></cp:coreProperties>";
     const std::string types =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
@@ -133,11 +133,11 @@ std::string docxBytes(const DocxSpec& spec) {
     add("docProps/core.xml", core);
     add("word/document.xml", document);
     add("word/_rels/document.xml.rels", rels);
-    if (spec.picture) add("word/media/image1.png", pngBytes(QColor(255, 0, 0), 40, 40));
+    if (fixture.picture) add("word/media/image1.png", pngBytes(QColor(255, 0, 0), 40, 40));
     return ziptest::build(archive).bytes;
 }
 
-void writeDocx(const fs::path& file, const DocxSpec& spec) { testutil::writeFile(file, docxBytes(spec)); }
+void writeDocx(const fs::path& file, const DocxFixture& fixture) { testutil::writeFile(file, docxBytes(fixture)); }
 
 int countColour(const QImage& image, const QColor& colour, int tolerance) {
     const QImage img = image.convertToFormat(QImage::Format_RGB32);

@@ -63,7 +63,7 @@ private:
 };
 
 // A .docx package made in the test.
-struct DocxSpec {
+struct DocxFixture {
     std::string title = "Fixture title";
     std::string creator = "Fixture author";
     std::string created = "2010-04-20T08:15:00Z";
@@ -71,8 +71,8 @@ struct DocxSpec {
     std::string paragraphs = {};  // extra body XML after the first paragraph
     std::string relationships = {};  // extra Relationship elements
 };
-std::string docxBytes(const DocxSpec& spec);
-void writeDocx(const std::filesystem::path& file, const DocxSpec& spec = {});
+std::string docxBytes(const DocxFixture& fixture);
+void writeDocx(const std::filesystem::path& file, const DocxFixture& fixture = {});
 std::string pngBytes(const QColor& colour, int width, int height);
 
 // Pixels of image within tolerance of colour in each channel.
