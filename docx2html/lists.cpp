@@ -170,27 +170,6 @@ std::size_t itemsEnd(std::string_view t) {
     return 0;
 }
 
-// The next end tag of one kind ("</ul>" or "</ol>", any letter case) at or
-// after an offset, for offsets that never decrease.
-class NextEndTag {
-public:
-    NextEndTag(std::string_view t, std::string_view tag) : t_(t), tag_(tag) {}
-    std::size_t atOrAfter(std::size_t offset) {
-        if (!searched_ || (found_ != std::string_view::npos && found_ < offset)) {
-            const Pos p = findFrom(t_, tag_, static_cast<Pos>(offset) + 1, true);
-            found_ = p == 0 ? std::string_view::npos : static_cast<std::size_t>(p - 1);
-            searched_ = true;
-        }
-        return found_;
-    }
-
-private:
-    std::string_view t_;
-    std::string_view tag_;
-    std::size_t found_ = std::string_view::npos;
-    bool searched_ = false;
-};
-
 struct Block {
     std::size_t offset;
     std::size_t length;
@@ -202,8 +181,8 @@ struct Block {
 // without one is passed over without searching the rest of the text again.
 std::vector<Block> listBlocks(std::string_view t) {
     std::vector<Block> blocks;
-    NextEndTag ulEnd(t, "</ul>");
-    NextEndTag olEnd(t, "</ol>");
+    NextOccurrence ulEnd(t, "</ul>", true);
+    NextOccurrence olEnd(t, "</ol>", true);
     std::size_t s = t.find('<');
     while (s != std::string_view::npos && s + 4 <= t.size()) {
         const char kind = lowerAscii(t[s + 1]);

@@ -3,21 +3,25 @@
 
 #include <string_view>
 
+#include "core/uStr.h"
+
 namespace tavin {
 
 // The last occurrence of a marker that begins at or before an offset (what
 // rfind gives), for offsets that never decrease. Each occurrence is looked
 // at once, so asking at every step of a walk costs one scan of the text,
-// where rfind could scan back over all of it each time.
+// where rfind could scan back over all of it each time. Occurrences that
+// accept() rejects are passed over.
 class LastOccurrence {
 public:
-    LastOccurrence(std::string_view text, std::string_view marker)
-        : text_(text), marker_(marker), next_(text.find(marker)) {}
+    using Accept = bool (*)(std::string_view text, std::size_t at);
+    LastOccurrence(std::string_view text, std::string_view marker, Accept accept = nullptr)
+        : text_(text), marker_(marker), accept_(accept), next_(text.find(marker)) {}
 
-    // npos when no occurrence begins at or before offset.
+    // npos when no accepted occurrence begins at or before offset.
     std::size_t atOrBefore(std::size_t offset) {
         while (next_ != std::string_view::npos && next_ <= offset) {
-            last_ = next_;
+            if (!accept_ || accept_(text_, next_)) last_ = next_;
             next_ = text_.find(marker_, next_ + 1);
         }
         return last_;
@@ -26,20 +30,24 @@ public:
 private:
     std::string_view text_;
     std::string_view marker_;
+    Accept accept_;
     std::size_t next_;
     std::size_t last_ = std::string_view::npos;
 };
 
 // The first occurrence of a marker at or after an offset (what find gives),
 // for offsets that never decrease: an occurrence found for an earlier offset
-// that still lies ahead is reused, and none found stays none.
+// that still lies ahead is reused, and none found stays none. ignoreCase
+// folds ASCII letters.
 class NextOccurrence {
 public:
-    NextOccurrence(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {}
+    NextOccurrence(std::string_view text, std::string_view marker, bool ignoreCase = false)
+        : text_(text), marker_(marker), ignoreCase_(ignoreCase) {}
 
     std::size_t atOrAfter(std::size_t offset) {
         if (!searched_ || (found_ != std::string_view::npos && found_ < offset)) {
-            found_ = text_.find(marker_, offset);
+            const Pos p = findFrom(text_, marker_, static_cast<Pos>(offset) + 1, ignoreCase_);
+            found_ = p == 0 ? std::string_view::npos : static_cast<std::size_t>(p - 1);
             searched_ = true;
         }
         return found_;
@@ -48,6 +56,7 @@ public:
 private:
     std::string_view text_;
     std::string_view marker_;
+    bool ignoreCase_;
     std::size_t found_ = std::string_view::npos;
     bool searched_ = false;
 };

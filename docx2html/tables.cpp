@@ -15,38 +15,13 @@
 #include <vector>
 
 #include "docx2html/docxstyle.h"
+#include "docx2html/markup.h"
 
 namespace tavin {
 
 namespace {
 
 constexpr std::size_t npos = std::string_view::npos;
-
-// The last occurrence of a marker that begins at or before an offset, for
-// offsets that never decrease. Each occurrence is looked at once, so all the
-// queries of a pass cost one scan of the text. Occurrences that accept()
-// rejects are passed over.
-class LastMarker {
-public:
-    LastMarker(std::string_view text, std::string_view marker, bool (*accept)(std::string_view, std::size_t) = nullptr)
-        : text_(text), marker_(marker), accept_(accept), next_(text.find(marker)) {}
-
-    // 0-based offset, or npos when no accepted occurrence begins at or before it.
-    std::size_t atOrBefore(std::size_t offset) {
-        while (next_ != npos && next_ <= offset) {
-            if (!accept_ || accept_(text_, next_)) last_ = next_;
-            next_ = text_.find(marker_, next_ + 1);
-        }
-        return last_;
-    }
-
-private:
-    std::string_view text_;
-    std::string_view marker_;
-    bool (*accept_)(std::string_view, std::size_t);
-    std::size_t next_;
-    std::size_t last_ = npos;
-};
 
 // "<tc" that opens a cell: followed by a blank or ">" (not "<tcPr", "<tcW", ...).
 bool opensCell(std::string_view t, std::size_t at) {
@@ -260,7 +235,7 @@ bool isContinuation(std::string_view t, std::size_t merge) {
 std::string placeRowSpans(std::string_view t, const std::vector<int>& counts) {
     std::string out;
     out.reserve(t.size() + counts.size() * 16);
-    LastMarker cellStart(t, "<tc>");
+    LastOccurrence cellStart(t, "<tc>");
     std::size_t copied = 0;
     std::size_t k = 0;
     bool cellEndsLeft = true;
@@ -298,7 +273,7 @@ std::string placeColSpans(std::string_view t) {
     if (g == npos) return std::string(t);
     std::string out;
     out.reserve(t.size() + t.size() / 64);
-    LastMarker cellStart(t, "<tc>");
+    LastOccurrence cellStart(t, "<tc>");
     std::size_t copied = 0;
     while (g != npos) {
         const std::size_t s = cellStart.atOrBefore(g);
@@ -369,7 +344,7 @@ void tableAttrs(ConversionContext& ctx) {
     std::string out;
     out.reserve(t.size() + t.size() / 32);
     TableStyleCache styles(ctx);
-    LastMarker tableStart(t, "<tbl>");
+    LastOccurrence tableStart(t, "<tbl>");
     std::size_t copied = 0;
     while (pos != npos) {
         const std::size_t end = t.find("</tblPr>", pos + 7);
@@ -424,7 +399,7 @@ void cellStyles(ConversionContext& ctx) {
     if (i == npos) return;
     std::string out;
     out.reserve(t.size());
-    LastMarker cellStart(t, "<tc", opensCell);
+    LastOccurrence cellStart(t, "<tc", opensCell);
     std::size_t copied = 0;
     while (i != npos) {
         const std::size_t end = t.find("</tcPr>", i + 6);
