@@ -185,11 +185,7 @@ int usageError(const std::string& message) {
 bool parse(int argc, char** argv, Options& opt, int& exitCode) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        auto value = [&](const char* what) -> const char* {
-            if (i + 1 >= argc) return nullptr;
-            (void)what;
-            return argv[++i];
-        };
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (arg == "--help" || arg == "-h") {
             std::cout << kUsage;
             exitCode = 0;
@@ -199,15 +195,15 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
             exitCode = 0;
             return false;
         } else if (arg == "-o") {
-            const char* v = value("-o");
+            const char* v = value();
             if (!v) return exitCode = usageError("-o needs a file name"), false;
             opt.output = v;
         } else if (arg == "-d") {
-            const char* v = value("-d");
+            const char* v = value();
             if (!v) return exitCode = usageError("-d needs a folder"), false;
             opt.outDir = v;
         } else if (arg == "-j") {
-            const char* v = value("-j");
+            const char* v = value();
             char* end = nullptr;
             const long n = v ? std::strtol(v, &end, 10) : 0;
             if (!v || *end != '\0' || n < 1 || n > 256) return exitCode = usageError("-j needs a number from 1 to 256"), false;

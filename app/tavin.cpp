@@ -13,6 +13,7 @@
 #include "viewer/HTMLView.h"
 #include "viewer/pdfexport.h"
 #include "viewer/sui.h"
+#include "viewer/sanitizer_hooks.h"
 
 namespace {
 
@@ -55,16 +56,6 @@ int exportPdf(const std::string& docx, const QString& pdf) {
 }
 
 }  // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-// Sanitizer builds: the web engine library, which is not instrumented, frees
-// some of its objects through a base type of another size and keeps caches
-// until the process ends. Those reports are about that library, not Tavin.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libQt6WebEngineCore.so\nleak:libudev.so\nleak:libfontconfig.so\n";
-}
-#endif
 
 int main(int argc, char** argv) {
     const char* first = argc > 1 ? argv[1] : nullptr;

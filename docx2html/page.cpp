@@ -13,10 +13,9 @@ void readPageSetup(ConversionContext& ctx) {
         ctx.pageWidth = twipsToPx(ctx, rx.SubmatchText(1));
         ctx.pageHeight = twipsToPx(ctx, rx.SubmatchText(2));
     }
+    // Setting the subject again restarts the search position, so the margins
+    // are searched from the start whatever the first search matched.
     rx.setPattern(R"re(<pgMar top="(\d+)" right="(\d+)" bottom="(\d+)" left="(\d+)")re");
-    // A new pattern forgets the match, but Match always starts at the
-    // beginning; only a subject whose last match ended at its very end needs
-    // to be set again.
     rx.setSubject(rx.takeSubject());
     if (rx.Match()) {
         ctx.marginTop = twipsToPx(ctx, rx.SubmatchText(1));

@@ -8,6 +8,7 @@
 #include "support/testutil.h"
 #include "viewer/HTMLView.h"
 #include "viewer/viewer_support.h"
+#include "viewer/sanitizer_hooks.h"
 
 namespace {
 
@@ -16,19 +17,6 @@ void setDefault(const char* name, const char* value) {
 }
 
 }  // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-// Under AddressSanitizer: the web engine library, which is not instrumented,
-// frees some of its objects through a base type of another size and keeps
-// caches until the process ends. Those reports are about that library, so
-// this program alone turns the size check off and ignores its leaks (and
-// those of udev and fontconfig under it); the engine's own test programs
-// keep every check.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libQt6WebEngineCore.so\nleak:libudev.so\nleak:libfontconfig.so\n";
-}
-#endif
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
