@@ -269,6 +269,97 @@ int strToInt(std::string_view text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// Rounds num / den (den > 0) to the nearest integer, halves to even.
+__int128 roundRatio(__int128 num, __int128 den) {
+    const bool negative = num < 0;
+    if (negative) num = -num;
+    __int128 q = num / den;
+    const __int128 r2 = (num % den) * 2;
+    if (r2 > den || (r2 == den && (q & 1) != 0)) ++q;
+    return negative ? -q : q;
+}
+
+}  // namespace
+
+int measureToInt(std::string_view text, int unitsPerPoint) {
+    auto fail = [&]() -> int { throw Error("'" + std::string(text) + "' is not a valid integer value"); };
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // The digits as one integer mantissa with a count of fraction digits;
+    // trailing zeros of the fraction carry no value and are not counted.
+    __int128 mantissa = 0;
+    int scale = 0, digits = 0, pendingZeros = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c < '0' || c > '9') break;
+        ++digits;
+        if (point && c == '0') {
+            ++pendingZeros;
+            continue;
+        }
+        for (; pendingZeros > 0; --pendingZeros, ++scale) mantissa *= 10;
+        mantissa = mantissa * 10 + (c - '0');
+        if (point) ++scale;
+        if (mantissa > static_cast<__int128>(1) << 80 || scale > 18) return fail();
+    }
+    if (digits == 0) return fail();
+    const std::string_view unit = text.substr(i);
+    if (unit.empty() && !point) return strToInt(text);
+    // The measure in the field's unit is mantissa * num / (den * 10^scale).
+    __int128 num = 1, den = 1;
+    if (unit.empty()) {
+    } else if (unit == "pt") {
+        num = unitsPerPoint;
+    } else if (unit == "pc" || unit == "pi") {
+        num = 12 * unitsPerPoint;
+    } else if (unit == "in") {
+        num = 72 * unitsPerPoint;
+    } else if (unit == "cm") {
+        num = 7200 * unitsPerPoint;
+        den = 254;
+    } else if (unit == "mm") {
+        num = 720 * unitsPerPoint;
+        den = 254;
+    } else {
+        return fail();
+    }
+    for (int k = 0; k < scale; ++k) den *= 10;
+    __int128 value = roundRatio(mantissa * num, den);
+    if (negative) value = -value;
+    if (value > 2147483647 || value < -2147483647 - 1) return fail();
+    return static_cast<int>(value);
+}
+
+void appendUtf8(std::string& out, std::uint32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) c = 0xFFFD;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
 long long roundDiv(long long num, double den) {
     // nearbyint rounds in the default mode: to nearest, halves to even.
     return static_cast<long long>(std::nearbyint(static_cast<double>(num) / den));

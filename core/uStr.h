@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,11 +72,27 @@ void writeTextFile(const std::string& path, std::string_view text);
 // "'<text>' is not a valid integer value".
 int strToInt(std::string_view text);
 
+// A measure in a field whose own unit is 1/unitsPerPoint of a point (twips
+// 20, half-points 2, eighths 8, EMU 12700): an integer as strToInt reads it,
+// a decimal fraction in the field's own unit ("9360.0"), or a universal
+// measure with a unit (pt, in, cm, mm, pc, pi: "6pt", "0.5in"), rounded to
+// the nearest unit, halves to even. Anything else, or a result outside 32
+// bits, raises the integer error with the text as read.
+int measureToInt(std::string_view text, int unitsPerPoint);
+inline constexpr int kTwipsPerPoint = 20;
+inline constexpr int kHalfPointsPerPoint = 2;
+inline constexpr int kEighthsPerPoint = 8;
+inline constexpr int kEmuPerPoint = 12700;
+
 // Nearest integer of num / den with halves to the even neighbour.
 long long roundDiv(long long num, double den);
 
 // Blanks and control characters (bytes up to 0x20) removed at both ends.
 std::string_view trimText(std::string_view text);
+
+// Appends the UTF-8 bytes of code point c; surrogates and values past
+// U+10FFFF as U+FFFD.
+void appendUtf8(std::string& out, std::uint32_t c);
 
 // ASCII-only case folding.
 inline char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }

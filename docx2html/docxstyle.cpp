@@ -9,15 +9,20 @@ std::string attrValue(std::string_view text, std::string_view name) {
     return textBetween(text, marker, "\"");
 }
 
-std::string twipsToPx(const ConversionContext& ctx, std::string_view s) {
+std::string twipsToPx(const ConversionContext& ctx, std::string_view s, int unitsPerPoint) {
     if (trimText(s).empty()) return {};
-    const int n = strToInt(s);
+    const int n = measureToInt(s, unitsPerPoint);
     std::string px = std::to_string(roundDiv(n, ctx.twipsPerPx));
-    if (px == "0" && s != "0") px = "1";
+    // Any measure that is not zero gives at least one pixel; a plain
+    // integer counts as zero only when written "0".
+    const bool plain = s.find_first_not_of("+-0123456789") == std::string_view::npos;
+    if (px == "0" && (plain ? s != "0" : n != 0)) px = "1";
     return px;
 }
 
-std::string halfPtToPx(std::string_view s) { return std::to_string(roundDiv(strToInt(s), 1.5)); }
+std::string halfPtToPx(std::string_view s) {
+    return std::to_string(roundDiv(measureToInt(s, kHalfPointsPerPoint), 1.5));
+}
 
 std::string elementText(std::string_view text, std::string_view name) {
     std::string marker = "<";
@@ -54,7 +59,7 @@ std::string borderSide(const ConversionContext& ctx, std::string_view b, std::st
     if (e.empty()) return {};
     std::string v = attrValue(e, "val");
     if (v == "nil") return "none;";
-    std::string w = twipsToPx(ctx, attrValue(e, "sz"));
+    std::string w = twipsToPx(ctx, attrValue(e, "sz"), kEighthsPerPoint);
     if (v == "single") {
         v = "solid";
     } else if (v == "double") {

@@ -14,7 +14,10 @@ namespace tavin {
 std::string attrValue(std::string_view text, std::string_view name);
 
 // Twips to pixels: empty for blank text; a non-zero measure gives at least 1.
-std::string twipsToPx(const ConversionContext& ctx, std::string_view s);
+// The text is read by measureToInt in the field's own unit (twips unless
+// unitsPerPoint says otherwise: border sizes are eighths of a point) and
+// that number is divided as twips.
+std::string twipsToPx(const ConversionContext& ctx, std::string_view s, int unitsPerPoint = kTwipsPerPoint);
 // Half-points to pixels.
 std::string halfPtToPx(std::string_view s);
 // The first stretch from "<" + name through the next "/>", inclusive.

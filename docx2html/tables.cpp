@@ -90,7 +90,7 @@ private:
         const std::size_t end = *e;
         const std::string sz = attrValue(textBetween(element(0, a, end, gts_, 1), "<insideH", ">"), "sz");
         std::string out;
-        if (!sz.empty()) out = " border=" + twipsToPx(ctx_, sz);
+        if (!sz.empty()) out = " border=" + twipsToPx(ctx_, sz, kEighthsPerPoint);
         const std::string top = borderSide(ctx_, element(1, a, end, closes_, 2), "top");
         const std::string left = borderSide(ctx_, element(2, a, end, closes_, 2), "left");
         const std::string right = borderSide(ctx_, element(3, a, end, closes_, 2), "right");
@@ -380,7 +380,7 @@ std::string tableWidth(const ConversionContext& ctx, std::string_view el) {
 std::string tableStyleAttrs(const ConversionContext& ctx, std::string_view t) {
     std::string out;
     const std::string sz = attrValue(textBetween(t, "<insideH", ">"), "sz");
-    if (!sz.empty()) out = " border=" + twipsToPx(ctx, sz);
+    if (!sz.empty()) out = " border=" + twipsToPx(ctx, sz, kEighthsPerPoint);
     const std::string css = bordersToCss(ctx, t);
     if (!css.empty()) out += " style=\"" + css + "\"";
     return out;
