@@ -156,7 +156,6 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     const std::string folder = packageFolder(input, scratch);
     tavin::ConversionContext ctx;
     ctx.workFolder = folder;
-    ctx.documentPath = folder + "word/document.xml";
     ctx.docTitle = tavin::replaceAll(baseName(input), ".docx", "");
     ctx.showPageMargin = opt.pageMargin;
     ctx.optimizeHtml = opt.optimizeHtml;
@@ -173,7 +172,7 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     tavin::writeTextFile(pagePath, ctx.workingText);
     if (opt.media) {
         const std::string dir = page.has_parent_path() ? withSlash(page.parent_path().string()) : std::string();
-        tavin::copyFolderFiles(folder + "word/media/", dir + "media/");
+        tavin::copyFolderFiles(folder + ctx.documentFolder + "media/", dir + "media/");
     }
 }
 

@@ -94,9 +94,9 @@ void convertHostile(benchmark::State& state, const std::function<Parts(std::int6
         ctx.docTitle = "bench";
         ctx.workingText = parts.document;
         tavin::normalizeEmptyTags(ctx, ctx.workingText);
-        ctx.stylesText = tavin::replaceAll(parts.styles, "w:", "");
+        ctx.stylesText = tavin::removePrefixInTags(parts.styles);
         tavin::loadStyles(ctx);
-        ctx.numberingText = tavin::replaceAll(parts.numbering, "w:", "");
+        ctx.numberingText = tavin::removePrefixInTags(parts.numbering);
         tavin::convert(ctx);
         benchmark::DoNotOptimize(ctx.workingText.data());
     }

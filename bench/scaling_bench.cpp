@@ -38,9 +38,9 @@ const Parts& partsOf(const std::string& path) {
             p.head = doc.substr(0, b + 8);
             p.body = doc.substr(b + 8, s - b - 8);
             p.tail = doc.substr(s);
-            p.rels = tavin::replaceAll(tavin::readTextFile(dir + "/word/_rels/document.xml.rels"), "w:", "");
-            p.styles = tavin::replaceAll(tavin::readTextFile(dir + "/word/styles.xml"), "w:", "");
-            p.numbering = tavin::replaceAll(tavin::readTextFile(dir + "/word/numbering.xml"), "w:", "");
+            p.rels = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/_rels/document.xml.rels"));
+            p.styles = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/styles.xml"));
+            p.numbering = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/numbering.xml"));
             p.ok = true;
         }
     } catch (const tavin::Error&) {

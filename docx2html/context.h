@@ -30,8 +30,11 @@ struct ConversionContext {
 
     // Where the package was extracted ("" or a folder path ending in "/").
     std::string workFolder;
-    // The document part read by loadParts (workFolder + "word/document.xml").
+    // The document part read by loadParts (workFolder + "word/document.xml"
+    // unless the package names another), and its folder inside the package
+    // ("word/"), against which its pictures and links resolve.
     std::string documentPath;
+    std::string documentFolder = "word/";
 
     std::string workingText;
     std::string relsText;
@@ -73,8 +76,19 @@ struct ConversionContext {
 };
 
 // Reads the parts of an extracted package folder (workFolder) and sets the
-// conversion constants. Missing parts are empty text.
+// conversion constants. The document part is the one the package
+// relationships name; its absence is an error. Other missing parts are
+// empty text. Parts stored as UTF-16 are read as UTF-8.
 void loadParts(ConversionContext& ctx);
+
+// Empties the page values and the character set, as for a context that
+// has converted nothing yet: done for every document opened, so that no
+// page takes values from the document before it.
+void resetPageValues(ConversionContext& ctx);
+
+// The text with every "w:" removed inside tags (from "<" to the next ">");
+// character data keeps it.
+std::string removePrefixInTags(std::string_view text);
 
 // Runs every conversion step; afterwards workingText is the whole HTML page.
 void convert(ConversionContext& ctx);

@@ -1,6 +1,10 @@
 // The conversion driver: loading the package parts and running the steps.
 #include "docx2html/docx2html.h"
 
+#include <sys/stat.h>
+
+#include "package/docxParts.h"
+
 namespace tavin {
 
 ConversionContext::ConversionContext() {
@@ -11,13 +15,41 @@ void normalizeEmptyTags(ConversionContext& ctx, std::string& text) {
     regexReplace(ctx.sharedRegex, text, R"((<[^<>]*[^\s<>])\s+/>)", "$1/>");
 }
 
+std::string removePrefixInTags(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Character data up to the next tag is copied as it stands.
+        const std::size_t lt = text.find('<', i);
+        if (lt == std::string_view::npos) break;
+        out.append(text.substr(i, lt - i));
+        i = lt;
+        for (; i < n && text[i] != '>'; ++i) {
+            if (text[i] == 'w' && i + 1 < n && text[i + 1] == ':') {
+                ++i;
+                continue;
+            }
+            out.push_back(text[i]);
+        }
+    }
+    if (i < n) out.append(text.substr(i));
+    return out;
+}
+
 namespace {
 
-std::string readPart(ConversionContext& ctx, const std::string& relPath, bool dropPrefix) {
-    std::string text = readTextFile(ctx.workFolder + relPath);
+std::string readPart(ConversionContext& ctx, const std::string& path, bool dropPrefix) {
+    std::string text = readPartFile(path);
     normalizeEmptyTags(ctx, text);
-    if (dropPrefix) text = replaceAll(text, "w:", "");
+    if (dropPrefix) text = removePrefixInTags(text);
     return text;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace
@@ -25,12 +57,27 @@ std::string readPart(ConversionContext& ctx, const std::string& relPath, bool dr
 void loadParts(ConversionContext& ctx) {
     ctx.twipsPerPx = 15;
     ctx.autoShadeColor = "#eeeeee";
-    ctx.workingText = readTextFile(ctx.documentPath.empty() ? ctx.workFolder + "word/document.xml" : ctx.documentPath);
-    normalizeEmptyTags(ctx, ctx.workingText);
-    ctx.relsText = readPart(ctx, "word/_rels/document.xml.rels", true);
-    ctx.stylesText = readPart(ctx, "word/styles.xml", true);
+    const DocumentParts parts = findDocumentParts(ctx.workFolder);
+    ctx.documentPath = ctx.workFolder + parts.document;
+    ctx.documentFolder = parts.folder;
+    // A package without its document part is no document, not an empty one.
+    // (The package reader leaves out a part that fails its CRC check.)
+    if (!isRegularFile(ctx.documentPath)) throw Error("This package holds no document part");
+    ctx.workingText = readPart(ctx, ctx.documentPath, false);
+    ctx.relsText = readPart(ctx, ctx.workFolder + parts.relationships, true);
+    ctx.stylesText = readPart(ctx, ctx.workFolder + parts.styles, true);
     loadStyles(ctx);
-    ctx.numberingText = readPart(ctx, "word/numbering.xml", true);
+    ctx.numberingText = readPart(ctx, ctx.workFolder + parts.numbering, true);
+}
+
+void resetPageValues(ConversionContext& ctx) {
+    ctx.pageWidth.clear();
+    ctx.pageHeight.clear();
+    ctx.marginTop.clear();
+    ctx.marginRight.clear();
+    ctx.marginBottom.clear();
+    ctx.marginLeft.clear();
+    ctx.charset.clear();
 }
 
 void initRun(ConversionContext& ctx) {
@@ -41,11 +88,19 @@ void initRun(ConversionContext& ctx) {
 void preprocess(ConversionContext& ctx) {
     std::string& t = ctx.workingText;
     TWSRegEx& rx = ctx.sharedRegex;
-    t = replaceAll(t, "w:", "");
+    // Of each mc:AlternateContent only the fallback stays.
+    regexDelete(rx, t, "<mc:Choice[^>]*>.*?</mc:Choice>");
+    t = removePrefixInTags(t);
     t = replaceAll(t, "<t>", "");
     regexDelete(rx, t, "<t [^>]+>");
     regexReplace(rx, t, "<p [^>/]+>", "<p>");
     regexReplace(rx, t, "<tr [^>]+>", "<tr>");
+    // Tables and cells are found by their bare start tags; a run with empty
+    // properties would take the text of the runs after it.
+    regexReplace(rx, t, "<tbl [^>]+>", "<tbl>");
+    regexReplace(rx, t, "<tc [^>]+>", "<tc>");
+    t = replaceAll(t, "<rPr></rPr>", "");
+    t = replaceAll(t, "<rPr/>", "");
     t = replaceAll(t, "</t>", "");
     regexDelete(rx, t, "</?v:[^>]+>");
     regexDelete(rx, t, "<proofErr[^>]+/>");
@@ -76,6 +131,7 @@ void convert(ConversionContext& ctx) {
     ctx.optimizeFlag = ctx.optimizeHtml;
     if (ctx.optimizeFlag) optimize(ctx);
     reformat(ctx);
+    removeActiveContent(ctx);
     ctx.step("Done");
 }
 

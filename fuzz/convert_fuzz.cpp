@@ -24,7 +24,7 @@ std::string_view nextPart(std::string_view& rest) {
 std::string preparedPart(tavin::ConversionContext& ctx, std::string_view raw) {
     std::string text(raw);
     tavin::normalizeEmptyTags(ctx, text);
-    return tavin::replaceAll(text, "w:", "");
+    return tavin::removePrefixInTags(text);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "core/filehelpers.h"
 #include "core/uStr.h"
+#include "package/docxParts.h"
 #include "package/zip.h"
 
 namespace fs = std::filesystem;
@@ -116,11 +117,33 @@ void extractPackage(const std::string& documentPath, const std::string& destFold
     extract(documentPath, destFolder, callbacks, {});
 }
 
+namespace {
+
+// A part name as an extraction mask: lower case, wildcards taken literally.
+std::string partMask(const std::string& name) {
+    std::string mask;
+    for (char c : lowerCase(name)) {
+        if (c == '*' || c == '?' || c == '[' || c == '\\') mask.push_back('\\');
+        mask.push_back(c);
+    }
+    return mask;
+}
+
+}  // namespace
+
 void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
                             const ExtractCallbacks& callbacks) {
+    // The package relationships name the document part, and the document's
+    // own relationships its styles and numbering: each is read before the
+    // parts it names are taken out.
+    extract(documentPath, destFolder, callbacks, {"_rels/.rels"});
+    const std::string folder = withSlash(destFolder);
+    DocumentParts parts = findDocumentParts(folder);
     extract(documentPath, destFolder, callbacks,
-            {"word/document.xml", "word/_rels/document.xml.rels", "word/styles.xml", "word/numbering.xml",
-             "docprops/core.xml", "word/media/*"});
+            {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml",
+             partMask(parts.folder) + "media/*"});
+    parts = findDocumentParts(folder);
+    extract(documentPath, destFolder, callbacks, {partMask(parts.styles), partMask(parts.numbering)});
 }
 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {

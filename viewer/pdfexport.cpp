@@ -152,11 +152,10 @@ void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const 
     ConversionContext ctx;
     const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
     ctx.workFolder = folder;
-    ctx.documentPath = folder + "word/document.xml";
     ctx.docTitle = titleFromPath(docxPath);
     loadParts(ctx);
     convert(ctx);
-    const QByteArray page = TForm1::viewPage(folder, ctx.workingText);
+    const QByteArray page = TForm1::viewPage(folder, ctx.workingText, ctx.documentFolder);
     ctx.workingText.clear();
 
     THTMLView view;  // never shown

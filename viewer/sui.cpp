@@ -377,12 +377,13 @@ void TForm1::showStep(const std::string&) {
     Gauge1->repaint();
 }
 
-std::string TForm1::baseElement(const std::string& workFolder) {
-    return "<base href=\"" + QUrl::fromLocalFile(fromPath(workFolder + "word/")).toEncoded().toStdString() + "\">";
+std::string TForm1::baseElement(const std::string& workFolder, const std::string& documentFolder) {
+    return "<base href=\"" + QUrl::fromLocalFile(fromPath(workFolder + documentFolder)).toEncoded().toStdString() +
+           "\">";
 }
 
-QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& html) {
-    const std::string base = baseElement(workFolder);
+QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& html, const std::string& documentFolder) {
+    const std::string base = baseElement(workFolder, documentFolder);
     QByteArray page;
     page.reserve(static_cast<qsizetype>(base.size() + html.size()));
     page.append(base.data(), static_cast<qsizetype>(base.size()));
@@ -402,8 +403,9 @@ void TForm1::openDocument(const std::string& path) {
     };
     const std::string folder = openWorkFolder(path, tempRoot(), callbacks);
     ctx_.workFolder = folder;
-    ctx_.documentPath = folder + "word/document.xml";
     ctx_.docTitle = titleFromPath(path);
+    // A page never takes its size or margins from the document before it.
+    resetPageValues(ctx_);
     info_ = readCoreProperties(folder);
     setWindowTitle(QStringLiteral("Tavin - ") + fromPath(path));
 
@@ -412,7 +414,7 @@ void TForm1::openDocument(const std::string& path) {
     convert(ctx_);
     showStep("Writing tmp file");
 
-    wb1->LoadHTMLText(viewPage(folder, ctx_.workingText));
+    wb1->LoadHTMLText(viewPage(folder, ctx_.workingText, ctx_.documentFolder));
     shownPage_ = std::move(ctx_.workingText);
     shownFolder_ = folder;
     ctx_.workingText.clear();

@@ -134,10 +134,11 @@ public:
     const std::string& documentPath() const { return documentPath_; }
 
     // "<base href="..."> for a work folder: its word/ folder as a file: URL.
-    static std::string baseElement(const std::string& workFolder);
+    static std::string baseElement(const std::string& workFolder, const std::string& documentFolder = "word/");
     // The bytes the view is given for a converted page: the base element,
     // then the page.
-    static QByteArray viewPage(const std::string& workFolder, const std::string& html);
+    static QByteArray viewPage(const std::string& workFolder, const std::string& html,
+                               const std::string& documentFolder = "word/");
 
 protected:
     // The user's side of the dialogs; tests answer them instead.

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "docx2html/docx2html.h"
+#include "package/docxParts.h"
 #include "support/testutil.h"
 
 using namespace tavin;
@@ -37,7 +38,27 @@ TEST(Preprocess, RemovesPrefixesWrappersAndMarks) {
         "<w:smartTag w:uri=\"u\"><w:r><w:t>b</w:t></w:r></w:smartTag><v:shape id=\"s\"><v:f/>vml</v:shape>"
         "<w:p w:rsidR=\"2\"/><w:tr w:rsidR=\"3\"></w:p>";
     preprocess(ctx);
-    EXPECT_EQ(ctx.workingText, "<p><r>No a</r><r>b</r>vml<p rsidR=\"2\"/><tr></p>");
+    // Character data keeps its "w:".
+    EXPECT_EQ(ctx.workingText, "<p><r>Now: a</r><r>b</r>vml<p rsidR=\"2\"/><tr></p>");
+}
+
+TEST(Preprocess, TablesCellsEmptyRunPropertiesAndAlternateContent) {
+    ConversionContext ctx;
+    ctx.workingText =
+        "<w:tbl xmlns:x=\"u\"><w:tr><w:tc w:id=\"1\"><w:p><w:r><w:rPr></w:rPr><w:t>A</w:t></w:r>"
+        "<w:r><w:rPr/><w:t>B</w:t></w:r></w:p></w:tc></w:tr></w:tbl>"
+        "<mc:AlternateContent><mc:Choice Requires=\"wps\"><w:t>box</w:t></mc:Choice>"
+        "<mc:Fallback><w:t>box</w:t></mc:Fallback></mc:AlternateContent>";
+    preprocess(ctx);
+    EXPECT_EQ(ctx.workingText,
+              "<tbl><tr><tc><p><r>A</r><r>B</r></p></tc></tr></tbl>"
+              "<mc:AlternateContent><mc:Fallback>box</mc:Fallback></mc:AlternateContent>");
+}
+
+TEST(Preprocess, PrefixIsRemovedOnlyInsideTags) {
+    EXPECT_EQ(removePrefixInTags("<w:r w:a=\"w:b\">Now: w:x</w:r>ww:"), "<r a=\"b\">Now: w:x</r>ww:");
+    EXPECT_EQ(removePrefixInTags("<ww:x>"), "<wx>");
+    EXPECT_EQ(removePrefixInTags("text w:<w:unterminated"), "text w:<unterminated");
 }
 
 TEST(LoadParts, MissingPartsAndTagNormalisation) {
@@ -58,11 +79,69 @@ TEST(LoadParts, MissingPartsAndTagNormalisation) {
     EXPECT_TRUE(contains(ctx.workingText, "</html>"));
 }
 
-TEST(LoadParts, EmptyFolderGivesAnEmptyPage) {
+TEST(LoadParts, APackageWithoutItsDocumentPartIsAnError) {
     testutil::TempDir dir;
-    const std::string page = convertFolder(dir.str() + "/", true, true);
-    EXPECT_TRUE(contains(page, "<html>"));
-    EXPECT_TRUE(contains(page, "<div class=page></body></html>"));
+    EXPECT_EQ(testutil::errorOf([&] { convertFolder(dir.str() + "/"); }), "This package holds no document part");
+    // The package relationships name the document part; a part that is not
+    // there is no document, even when word/document.xml exists.
+    testutil::writeFile(dir.path() / "word" / "document.xml", "<w:body><w:p/></w:body>");
+    testutil::writeFile(dir.path() / "_rels" / ".rels",
+                        "<Relationships><Relationship Id=\"rId1\" Type=\"http://x/officeDocument\" "
+                        "Target=\"word/other.xml\"/></Relationships>");
+    EXPECT_EQ(testutil::errorOf([&] { convertFolder(dir.str() + "/"); }), "This package holds no document part");
+}
+
+TEST(LoadParts, TheDocumentPartAndItsPartsComeFromTheRelationships) {
+    testutil::TempDir dir;
+    const std::string folder = dir.str() + "/";
+    testutil::writeFile(folder + "_rels/.rels",
+                        "<Relationships><Relationship Type=\"http://x/relationships/officeDocument\" "
+                        "Target=\"/doc/main.xml\" Id=\"rId1\"/></Relationships>");
+    testutil::writeFile(folder + "doc/main.xml", "<w:body><w:p><w:r><w:t>Moved</w:t></w:r></w:p></w:body>");
+    testutil::writeFile(folder + "doc/_rels/main.xml.rels",
+                        "<Relationships><Relationship Id=\"rId2\" Type=\"http://x/styles\" Target=\"../st/s.xml\"/>"
+                        "<Relationship Id=\"rId3\" Type=\"http://x/numbering\" Target=\"n.xml\"/></Relationships>");
+    testutil::writeFile(folder + "st/s.xml", "<w:style w:styleId=\"A\"><w:b/></w:style>");
+    testutil::writeFile(folder + "doc/n.xml", "<w:numbering>N</w:numbering>");
+    ConversionContext ctx;
+    ctx.workFolder = folder;
+    loadParts(ctx);
+    EXPECT_EQ(ctx.documentPath, folder + "doc/main.xml");
+    EXPECT_EQ(ctx.documentFolder, "doc/");
+    EXPECT_TRUE(contains(ctx.relsText, "Target=\"n.xml\""));
+    ASSERT_EQ(ctx.styleTable.size(), 1u);
+    EXPECT_EQ(ctx.numberingText, "<numbering>N</numbering>");
+    convert(ctx);
+    EXPECT_TRUE(contains(ctx.workingText, "<p>Moved</p>"));
+}
+
+TEST(LoadParts, Utf16PartsAreReadAsUtf8) {
+    auto utf16 = [](const std::string& ascii, bool little) {
+        std::string out = little ? std::string("\xFF\xFE") : std::string("\xFE\xFF");
+        for (char c : ascii) {
+            out += little ? std::string{c, '\0'} : std::string{'\0', c};
+        }
+        return out;
+    };
+    testutil::TempDir dir;
+    const std::string folder = dir.str() + "/";
+    const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><w:body><w:p><w:r><w:t>Hi</w:t></w:r></w:p></w:body>";
+    std::string le = utf16(doc, true);
+    // "é" (U+00E9) and an emoji (a surrogate pair) before the end of the text.
+    le.insert(le.find(std::string("H\0", 2)), std::string("\xE9\x00\x3D\xD8\x00\xDE", 6));
+    testutil::writeFile(folder + "word/document.xml", le);
+    testutil::writeFile(folder + "word/styles.xml", utf16("<w:style w:styleId=\"A\"><w:b/></w:style>", false));
+    ConversionContext ctx;
+    ctx.workFolder = folder;
+    loadParts(ctx);
+    EXPECT_EQ(ctx.workingText,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:body><w:p><w:r><w:t>\xC3\xA9\xF0\x9F\x98\x80Hi</w:t></w:r>"
+              "</w:p></w:body>");
+    EXPECT_EQ(ctx.stylesText, "<style styleId=\"A\"><b/></style>");
+    convert(ctx);
+    EXPECT_TRUE(contains(ctx.workingText, "charset=UTF-8\""));
+    // An unpaired surrogate and an odd last byte become U+FFFD.
+    EXPECT_EQ(tavin::partTextAsUtf8(std::string("\xFF\xFE\x00\xD8\x41\x00\x42", 7)), "\xEF\xBF\xBD" "A" "\xEF\xBF\xBD");
 }
 
 TEST(LoadParts, UnreadablePartIsAnError) {
@@ -112,12 +191,12 @@ TEST(Convert, BadNumberInStylesStopsWithItsMessage) {
     testutil::TempDir dir;
     testutil::writeFile(dir.path() / "word" / "document.xml", "<w:body><w:p/></w:body>");
     testutil::writeFile(dir.path() / "word" / "styles.xml",
-                        "<w:styles><w:style w:styleId=\"S\"><w:sz w:val=\"8pt\"/></w:style></w:styles>");
+                        "<w:styles><w:style w:styleId=\"S\"><w:sz w:val=\"8px\"/></w:style></w:styles>");
     try {
         convertFolder(dir.str() + "/");
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "'8pt' is not a valid integer value");
+        EXPECT_STREQ(e.what(), "'8px' is not a valid integer value");
     }
 }
 

@@ -8,9 +8,12 @@
 // folder and the conversion, as the viewer opens them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <vector>
+
+#include <sys/wait.h>
 
 #include "docx2html/docx2html.h"
 #include "package/workfolder.h"
@@ -423,4 +426,53 @@ TEST(HostileDocument, TenThousandIdenticalOneItemLists) {
     EXPECT_EQ(count(o.page, "<ul>"), 10000u);
     EXPECT_EQ(count(o.page, "</ul>"), 10000u);
     EXPECT_EQ(count(o.page, "<li>"), 10000u);
+}
+
+// ---------------------------------------------------------------------------
+// Packages without a usable document part
+
+namespace {
+
+// What docx2html printed on standard error and its exit status.
+std::pair<std::string, int> runDocx2html(const std::string& docx) {
+    const std::string command = std::string("'") + TAVIN_BINARY_DIR + "/docx2html' '" + docx + "' 2>&1 >/dev/null";
+    FILE* p = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[256];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, p)) out.append(buffer, n);
+    const int status = ::pclose(p);
+    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+}  // namespace
+
+TEST_F(HostilePackage, NoDocumentPartOrADamagedOneIsAnErrorNotAnEmptyPage) {
+    ziptest::Archive none;
+    none.entries = {entry("word/styles.xml", "<w:styles/>"), entry("docProps/core.xml", "<x/>")};
+    ziptest::Archive damaged;
+    damaged.entries = {entry("word/document.xml", documentXml(para("text")))};
+    damaged.entries[0].crc = 0x12345678;
+    // The package relationships name the document part.
+    ziptest::Archive elsewhere;
+    elsewhere.entries = {entry("_rels/.rels",
+                               "<Relationships><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/"
+                               "officeDocument/2006/relationships/officeDocument\" Target=\"main/doc.xml\"/>"
+                               "</Relationships>"),
+                         entry("word/document.xml", documentXml(para("decoy"))),
+                         entry("main/doc.xml", documentXml(para("the real text")))};
+
+    for (const auto& [archive, name] : {std::pair{none, "none.docx"}, std::pair{damaged, "damaged.docx"}}) {
+        const std::string docx = save(archive, name);
+        EXPECT_EQ(open(docx).error, "This package holds no document part") << name;
+        const auto [err, status] = runDocx2html(docx);
+        EXPECT_EQ(status, 1) << name;
+        EXPECT_EQ(err, "docx2html: " + docx + ": This package holds no document part\n") << name;
+    }
+    const std::string docx = save(elsewhere, "elsewhere.docx");
+    const Outcome o = open(docx);
+    ASSERT_TRUE(o.isPage()) << o.error;
+    EXPECT_NE(o.page.find("the real text"), std::string::npos);
+    EXPECT_EQ(o.page.find("decoy"), std::string::npos);
+    const auto [err, status] = runDocx2html(docx);
+    EXPECT_EQ(status, 0) << err;
 }

@@ -16,6 +16,8 @@
 #include "core/uStr.h"
 #include "viewer/HTMLView.h"
 #include "viewer/dialogs.h"
+#include "package/zipwriter.h"
+#include "support/testutil.h"
 #include "viewer/viewer_support.h"
 
 namespace fs = std::filesystem;
@@ -102,6 +104,19 @@ TEST_F(MainWindowTest, AFailedOpenReportsTheErrorAndKeepsTheWindowAsItWas) {
     ASSERT_EQ(form.errors.size(), 2);
     EXPECT_TRUE(form.errors[1].contains("gone.docx"));
 
+    // A package without its document part is refused in the same way.
+    const fs::path empty = env.docs() / "parts.docx";
+    ziptest::Archive a;
+    a.entries.emplace_back();
+    a.entries.back().name = "word/styles.xml";
+    a.entries.back().data = "<w:styles/>";
+    testutil::writeFile(empty, ziptest::build(a).bytes);
+    form.openAnswers << q(empty.string());
+    form.FileOpenItemClick();
+    ASSERT_EQ(form.errors.size(), 3);
+    EXPECT_EQ(form.errors[2], "This package holds no document part");
+    EXPECT_EQ(form.wb1->url(), shown);
+
     // The window still works: the next open succeeds.
     ASSERT_TRUE(openAndWait(form, good.string()));
     EXPECT_FALSE(form.Gauge1->isVisibleTo(&form));
@@ -123,6 +138,29 @@ TEST_F(MainWindowTest, ReopeningAChangedFileShowsTheNewContent) {
     writeDocx(other, {.title = "Other folder"});
     ASSERT_TRUE(openAndWait(form, other.string()));
     EXPECT_EQ(form.pnlTitle->text(), " Title: Other folder");
+}
+
+TEST_F(MainWindowTest, APageNeverTakesItsSizeFromTheDocumentBefore) {
+    const fs::path sized = env.docs() / "a4.docx";
+    writeDocx(sized);
+    // A document without page size and margins.
+    const fs::path bare = env.docs() / "bare.docx";
+    ziptest::Archive a;
+    a.entries.emplace_back();
+    a.entries.back().name = "word/document.xml";
+    a.entries.back().data = "<w:document><w:body><w:p><w:r><w:t>bare</w:t></w:r></w:p></w:body></w:document>";
+    testutil::writeFile(bare, ziptest::build(a).bytes);
+
+    TestForm form;
+    ASSERT_TRUE(openAndWait(form, sized.string()));
+    EXPECT_NE(form.shownPage().find(" div.page{width:794;padding:96 96 96 96;"), std::string::npos);
+    ASSERT_TRUE(openAndWait(form, bare.string()));
+    EXPECT_NE(form.shownPage().find(" div.page{width:;padding:; "), std::string::npos);
+    // Converting the open document again keeps its own (empty) values.
+    form.ImposepageMargin1Click();
+    form.ImposepageMargin1Click();
+    EXPECT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+    EXPECT_NE(form.shownPage().find(" div.page{width:;padding:; "), std::string::npos);
 }
 
 TEST_F(MainWindowTest, ThePageMarginOptionConvertsAgainIntoThePageFile) {
