@@ -7,44 +7,30 @@
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
 #include "docx2html/markup.h"
+#include "package/docxParts.h"
 
 namespace tavin {
 
 namespace {
 
-constexpr std::string_view kRelMarker = "<Relationship Id=\"";
-
-// The target of a relationship entry that starts at offset p of relsText
-// (at its "<Relationship Id=" marker of an id of idLength bytes).
-std::string targetAt(std::string_view rels, std::size_t p, std::size_t idLength) {
-    const std::size_t from = p + kRelMarker.size() + idLength + 1;
-    const std::size_t gt = rels.find('>', from);
-    if (gt == std::string_view::npos || gt <= from) return {};
-    return textBetween(rels.substr(from, gt - from), "Target=\"", "\"");
-}
-
 // relTarget for many lookups: the first entry of every id, found in one scan.
 class RelationshipIndex {
 public:
-    explicit RelationshipIndex(std::string_view rels) : rels_(rels) {
-        std::size_t p = rels.find(kRelMarker);
-        while (p != std::string_view::npos) {
-            const std::size_t idStart = p + kRelMarker.size();
-            const std::size_t quote = rels.find('"', idStart);
-            if (quote == std::string_view::npos) break;
-            first_.emplace(rels.substr(idStart, quote - idStart), p);
-            p = rels.find(kRelMarker, p + 1);
+    explicit RelationshipIndex(std::string_view rels) {
+        RelationshipTags tags(rels);
+        for (std::string_view tag = tags.next(); !tag.empty(); tag = tags.next()) {
+            const std::string_view id = tagAttribute(tag, "Id");
+            if (!id.empty() || tag.find(" Id=") != std::string_view::npos) first_.emplace(id, tag);
         }
     }
     std::string target(std::string_view id) const {
         auto it = first_.find(id);
         if (it == first_.end()) return {};
-        return targetAt(rels_, it->second, id.size());
+        return textBetween(it->second, "Target=\"", "\"");
     }
 
 private:
-    std::string_view rels_;
-    std::unordered_map<std::string_view, std::size_t> first_;
+    std::unordered_map<std::string_view, std::string_view> first_;
 };
 
 std::string anchorTemplate(std::string_view match, const RelationshipIndex& rels) {
@@ -71,10 +57,7 @@ std::string imgText(std::string_view match, const RelationshipIndex& rels) {
 std::string relId(std::string_view text) { return textBetween(text, "r:id=\"", "\""); }
 
 std::string relTarget(const ConversionContext& ctx, std::string_view id) {
-    const std::string marker = std::string(kRelMarker) + std::string(id) + "\"";
-    const Pos p = findFrom(ctx.relsText, marker, 1);
-    if (p == 0) return {};
-    return targetAt(ctx.relsText, static_cast<std::size_t>(p - 1), id.size());
+    return relationshipTargetById(ctx.relsText, id);
 }
 
 std::string linkToAnchor(const ConversionContext& ctx, std::string_view match) {
@@ -85,7 +68,9 @@ std::string drawingToImg(const ConversionContext& ctx, std::string_view match) {
     return imgText(match, RelationshipIndex(ctx.relsText));
 }
 
-std::string emuToPx(std::string_view text) { return std::to_string(roundDiv(strToInt(text), 9525)); }
+std::string emuToPx(std::string_view text) {
+    return std::to_string(roundDiv(measureToInt(text, kEmuPerPoint), 9525));
+}
 
 void wrapDropCaps(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
@@ -125,7 +110,7 @@ void convertLinks(ConversionContext& ctx) {
     rx.ReplaceEach(rx.takeSubject(), link);
     ctx.workingText = rx.takeSubject();
 
-    regexReplace(rx, ctx.workingText, R"re(<bookmarkStart.+?name="(\w+)"/>)re", R"(<a name="$1"/>)");
+    regexReplace(rx, ctx.workingText, R"re(<bookmarkStart[^>]* name="([^"]*)"[^>]*/>)re", R"(<a name="$1"/>)");
     regexDelete(rx, ctx.workingText, "<bookMark[^>]+/>");
 }
 

@@ -114,8 +114,12 @@ TEST(Links, RelationshipLookup) {
     ctx.relsText = kRels;
     EXPECT_EQ(relTarget(ctx, "rId1"), "media/image1.png");
     EXPECT_EQ(relTarget(ctx, "rId10"), "https://example.org/x");
-    EXPECT_EQ(relTarget(ctx, "rId9"), "");  // Id must be the first attribute
+    EXPECT_EQ(relTarget(ctx, "rId9"), "late-id.png");  // Id after Type
     EXPECT_EQ(relTarget(ctx, "rId3"), "");
+    EXPECT_EQ(relTarget(ctx, "rId"), "");  // ids match whole
+    // Links and pictures find it in the same way.
+    EXPECT_EQ(linked("<hyperlink r:id=\"rId9\">x</hyperlink>"), "<a href=\"late-id.png\">x</a>");
+    EXPECT_EQ(pictured("<drawing><a:blip r:embed=\"rId9\"/></drawing>"), "<img src=\"late-id.png\"/>");
     EXPECT_EQ(relId("<hyperlink r:id=\"rId7\" history=\"1\">"), "rId7");
 }
 
@@ -131,10 +135,11 @@ TEST(Links, AnchorsTargetsAndBothForms) {
 
 TEST(Links, Bookmarks) {
     EXPECT_EQ(linked("<bookmarkStart id=\"0\" name=\"_Toc1\"/>H<bookmarkEnd id=\"0\"/>"), "<a name=\"_Toc1\"/>H");
-    // A name with other characters is not matched alone: the lazy pattern runs
-    // on to the next matching bookmark and swallows what lies between.
-    EXPECT_EQ(linked("<bookmarkStart id=\"1\" name=\"a-b\"/>mid<bookmarkStart id=\"2\" name=\"ok\"/>end"),
-              "<a name=\"ok\"/>end");
+    // Any name, any attribute order; the text between two bookmarks stays.
+    EXPECT_EQ(linked("<bookmarkStart id=\"1\" name=\"Figure1-6\"/>mid<bookmarkStart name=\"ok\" id=\"2\"/>end"),
+              "<a name=\"Figure1-6\"/>mid<a name=\"ok\"/>end");
+    EXPECT_EQ(linked("<bookmarkStart id=\"3\" name=\"\"/>x<bookmarkStart id=\"4\" colFirst=\"0\" name=\"a b\"/>"),
+              "<a name=\"\"/>x<a name=\"a b\"/>");
 }
 
 TEST(Pictures, SizesAlignmentAndSource) {
@@ -144,7 +149,9 @@ TEST(Pictures, SizesAlignmentAndSource) {
     EXPECT_EQ(pictured("<drawing><wp:extent cx=\"4762\" cy=\"4763\"/></drawing>"), "<img src=\"\" width=0 height=1/>");
     EXPECT_EQ(pictured("<drawing><wp:inline/></drawing><drawing>x</drawing>"), "<img src=\"\"/><img src=\"\"/>");
     EXPECT_EQ(emuToPx("9525"), "1");
-    EXPECT_THROW(pictured("<drawing><wp:extent cx=\"1.5\" cy=\"1\"/></drawing>"), Error);
+    EXPECT_THROW(pictured("<drawing><wp:extent cx=\"wide\" cy=\"1\"/></drawing>"), Error);
+    // Measures with a unit, and decimals in EMU.
+    EXPECT_EQ(pictured("<drawing><wp:extent cx=\"1in\" cy=\"95250.4\"/></drawing>"), "<img src=\"\" width=96 height=10/>");
 }
 
 TEST(DropCaps, EachDropCapParagraphGetsItsDivision) {
