@@ -86,10 +86,16 @@ void TWordHTM::collapseSpaces(std::string& text) {
     std::string out;
     out.reserve(text.size());
     const std::size_t n = text.size();
+    // From the body on, a run after ":" or ";" disappears only inside a tag;
+    // in the text a reader sees it becomes one space like any other.
+    const std::size_t body = text.find("<body");
+    bool inTag = false;
     std::size_t i = 0;
     while (i < n) {
         const char c = text[i];
         if (c != ' ') {
+            if (c == '<') inTag = true;
+            else if (c == '>') inTag = false;
             out.push_back(c);
             ++i;
             continue;
@@ -101,7 +107,8 @@ void TWordHTM::collapseSpaces(std::string& text) {
             out.push_back(' ');
         } else {
             const bool afterSeparator = i > 0 && (text[i - 1] == ':' || text[i - 1] == ';');
-            if (!(afterSeparator && run >= 3)) out.push_back(' ');
+            const bool inText = body != std::string::npos && i >= body && !inTag;
+            if (!(afterSeparator && run >= 3) || inText) out.push_back(' ');
         }
         i = runEnd;
     }

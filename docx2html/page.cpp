@@ -3,6 +3,9 @@
 
 #include "docx2html/docxstyle.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace tavin {
 
 void readPageSetup(ConversionContext& ctx) {
@@ -31,13 +34,84 @@ namespace {
 
 std::string escapeTitle(std::string_view title) { return replaceAll(title, "<", "&lt;"); }
 
+bool tagNameEnds(char c) { return c == ' ' || c == '/' || c == '>' || c == '\t' || c == '\r' || c == '\n'; }
+
+// One fldChar element: its place in the text and its type.
+struct FieldMark {
+    std::size_t begin, end;
+    enum Kind { Begin, Separate, End, Other } kind;
+};
+
+std::vector<FieldMark> fieldMarks(std::string_view t) {
+    std::vector<FieldMark> marks;
+    std::size_t p = 0;
+    while ((p = static_cast<std::size_t>(findFrom(t, "<fldChar", static_cast<Pos>(p) + 1, true))) != 0) {
+        const std::size_t at = p - 1;
+        p = at + 8;
+        if (p >= t.size() || !tagNameEnds(t[p])) continue;
+        const std::size_t gt = t.find('>', p);
+        if (gt == std::string_view::npos) break;
+        std::size_t end = gt + 1;
+        // An element with children runs through its end tag.
+        if (t[gt - 1] != '/') {
+            const Pos close = findFrom(t, "</fldChar>", static_cast<Pos>(end) + 1, true);
+            if (close != 0) end = static_cast<std::size_t>(close - 1) + 10;
+        }
+        const std::string type = lowerCase(textBetween(t.substr(at, gt - at), "fldCharType=\"", "\"", true));
+        const FieldMark::Kind kind = type == "begin"      ? FieldMark::Begin
+                                     : type == "separate" ? FieldMark::Separate
+                                     : type == "end"      ? FieldMark::End
+                                                          : FieldMark::Other;
+        marks.push_back({at, end, kind});
+        p = end;
+    }
+    return marks;
+}
+
 }  // namespace
+
+void removeFieldCodes(ConversionContext& ctx) {
+    const std::string_view t = ctx.workingText;
+    const std::vector<FieldMark> marks = fieldMarks(t);
+    if (marks.empty()) return;
+    // Every mark is deleted; a field that ends also loses its instruction,
+    // from its begin mark through its separate mark (or its end mark when it
+    // has none). Fields nest: a stack pairs each end with its begin.
+    std::vector<std::pair<std::size_t, std::size_t>> cuts;
+    struct Open {
+        std::size_t begin;
+        std::size_t separate;  // npos while the instruction runs
+    };
+    std::vector<Open> open;
+    for (const FieldMark& m : marks) {
+        cuts.emplace_back(m.begin, m.end);
+        if (m.kind == FieldMark::Begin) {
+            open.push_back({m.begin, std::string_view::npos});
+        } else if (m.kind == FieldMark::Separate) {
+            if (!open.empty() && open.back().separate == std::string_view::npos) open.back().separate = m.end;
+        } else if (m.kind == FieldMark::End && !open.empty()) {
+            const Open f = open.back();
+            open.pop_back();
+            cuts.emplace_back(f.begin, f.separate == std::string_view::npos ? m.end : f.separate);
+        }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    std::string out;
+    out.reserve(t.size());
+    std::size_t copied = 0;
+    for (const auto& [from, to] : cuts) {
+        if (from > copied) out.append(t.substr(copied, from - copied));
+        copied = std::max(copied, to);
+    }
+    out.append(t.substr(copied));
+    ctx.workingText = std::move(out);
+}
 
 void assembleHtml(ConversionContext& ctx) {
     std::string& t = ctx.workingText;
     TWSRegEx& rx = ctx.sharedRegex;
     regexDelete(rx, t, "\n\r");
-    regexDelete(rx, t, R"(<fldChar fldCharType="begin"/>.+?<fldChar fldCharType="end"/>)");
+    removeFieldCodes(ctx);
 
     std::string_view body = t;
     const std::size_t bodyStart = body.find("<body");
