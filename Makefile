@@ -20,7 +20,7 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the two programs and the sample: no tests, no benchmarks.
+# Only the two programs, the sample and the manual pages: no tests, no benchmarks.
 programs: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS) --target programs
 
@@ -45,11 +45,11 @@ fuzz: deps
 	FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) scripts/fuzz build-fuzz
 
 # The desktop entry is written while installing, so it names PREFIX/bin/tavin.
-install: deps build
+install: deps programs
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 # The package installs into /usr whatever PREFIX is; it is written into $(BUILD)/.
-deb: deps build
+deb: deps programs
 	cd $(BUILD) && cpack -G DEB
 
 clean:

@@ -1,5 +1,8 @@
 # Installed files (make install) and the Debian package (make deb).
 include(GNUInstallDirs)
+# Installing (and packaging) needs only what the programs target builds, not
+# the tests and benchmarks the whole build holds; the Makefile builds it first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # Directories as Debian wants them, whatever the umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
