@@ -291,7 +291,6 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
     if (std::count(opt.inputs.begin(), opt.inputs.end(), kStdinName) > 1) {
         return exitCode = usageError("standard input (-) can be read only once"), false;
     }
-
     if (!opt.output.empty() && !opt.outDir.empty()) return exitCode = usageError("-o and -d cannot be combined"), false;
     if (!opt.info && opt.outDir.empty() && opt.inputs.size() > 1) {
         return exitCode = usageError("several inputs need -d DIR"), false;
