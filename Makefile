@@ -1,12 +1,13 @@
 # Entry points for people: make, make run, make test, make check-asan, make bench,
-# make fuzz (FUZZ_SECONDS per target, default 60), make install (PREFIX, default /usr/local).
+# make fuzz (FUZZ_SECONDS per target, default 60), make install (PREFIX, default /usr/local),
+# make deb (the Debian package, in build/).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all build deps run test check-asan bench fuzz install clean
+.PHONY: all build programs deps run test check-asan bench fuzz install deb clean
 
 all: build
 
@@ -19,7 +20,11 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
+# Only the two programs, the sample and the manual pages: no tests, no benchmarks.
+programs: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target programs
+
+run: deps programs
 	@scripts/run-sample $(BUILD)
 
 test: deps build
@@ -39,11 +44,13 @@ bench: deps build
 fuzz: deps
 	FUZZ_SECONDS=$(or $(FUZZ_SECONDS),60) scripts/fuzz build-fuzz
 
-# The prefix is set at configure time: the desktop entry names the installed program.
-install: deps $(BUILD)/CMakeCache.txt
-	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(BUILD) -j $(JOBS)
-	cmake --install $(BUILD)
+# The desktop entry is written while installing, so it names PREFIX/bin/tavin.
+install: deps programs
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The package installs into /usr whatever PREFIX is; it is written into $(BUILD)/.
+deb: deps programs
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

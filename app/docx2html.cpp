@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -36,7 +37,10 @@ const char* kUsage =
     "Converts Word documents (.docx files, or folders holding an extracted\n"
     "package) to HTML pages.\n"
     "\n"
-    "  -o OUT.html        write the page to OUT.html (default: standard output)\n"
+    "An input named - is read from standard input.\n"
+    "\n"
+    "  -o OUT.html        write the page to OUT.html (default: standard output;\n"
+    "                     -o - is standard output too)\n"
     "  -d DIR             convert each FILE into DIR/NAME/NAME.html\n"
     "  --no-media         do not copy the pictures beside the page\n"
     "  --no-page-margin   no page box around the body\n"
@@ -44,7 +48,9 @@ const char* kUsage =
     "  --info             print the document properties instead of converting\n"
     "  -j N               convert N documents at a time (default: number of cores)\n"
     "  -q                 no progress display\n"
-    "  --help, --version\n"
+    "  -h, --help         show this text\n"
+    "  --version          show the version\n"
+    "  --                 every argument after it is an input\n"
     "\n"
     "With -o or -d the pictures of each document are copied into a folder\n"
     "'media' beside its page. Exit status: 0 when every document converted,\n"
@@ -60,7 +66,14 @@ struct Options {
     bool info = false;
     bool quiet = false;
     unsigned jobs = 0;
+    // The private copy of standard input when an input is "-", or why it
+    // could not be made.
+    std::string stdinCopy;
+    std::string stdinError;
 };
+
+// An input named "-" is standard input, whatever its place.
+constexpr const char* kStdinName = "-";
 
 struct Job {
     std::string input;
@@ -134,9 +147,50 @@ std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolde
     return scratch->path();
 }
 
-void writeInfo(const std::string& input, bool header) {
+// The file or folder an input is read from: standard input is read from its
+// private copy.
+std::string sourceOf(const Options& opt, const std::string& input) {
+    if (input != kStdinName) return input;
+    if (!opt.stdinError.empty()) throw Error(opt.stdinError);
+    return opt.stdinCopy;
+}
+
+// Copies standard input into DIR/stdin.docx (a new file, private to the
+// user) and returns its path.
+std::string copyStdin(const std::string& dir) {
+    const std::string path = dir + "stdin.docx";
+    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) throw Error("Cannot create a temporary file: " + std::string(std::strerror(errno)));
+    std::vector<char> buffer(1 << 16);
+    std::string failure;
+    std::uintmax_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            failure = "cannot read standard input: " + std::string(std::strerror(errno));
+            break;
+        }
+        if (n == 0) break;
+        total += static_cast<std::uintmax_t>(n);
+        for (ssize_t done = 0; done < n && failure.empty();) {
+            const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0) failure = "cannot copy standard input: " + std::string(std::strerror(errno));
+            else done += w;
+        }
+        if (!failure.empty()) break;
+    }
+    if (::close(out) != 0 && failure.empty()) failure = "cannot copy standard input: " + std::string(std::strerror(errno));
+    if (!failure.empty()) throw Error(failure);
+    // An empty pipe (a download that failed, say) holds no document.
+    if (total == 0) throw Error("standard input is empty");
+    return path;
+}
+
+void writeInfo(const Options& opt, const std::string& input, bool header) {
     std::unique_ptr<ScratchFolder> scratch;
-    const std::string folder = packageFolder(input, scratch);
+    const std::string folder = packageFolder(sourceOf(opt, input), scratch);
     const tavin::TdocxInfo i = tavin::readCoreProperties(folder);
     std::lock_guard<std::mutex> lock(ioMutex);
     if (header) std::cout << "file: " << input << "\n";
@@ -153,10 +207,11 @@ void writeInfo(const std::string& input, bool header) {
 // Converts one document. pagePath empty: the page goes to standard output.
 void convertOne(const Options& opt, const std::string& input, const std::string& pagePath) {
     std::unique_ptr<ScratchFolder> scratch;
-    const std::string folder = packageFolder(input, scratch);
+    const std::string folder = packageFolder(sourceOf(opt, input), scratch);
     tavin::ConversionContext ctx;
     ctx.workFolder = folder;
-    ctx.docTitle = tavin::replaceAll(baseName(input), ".docx", "");
+    // A document from standard input has no name to give the page.
+    ctx.docTitle = input == kStdinName ? std::string() : tavin::replaceAll(baseName(input), ".docx", "");
     ctx.showPageMargin = opt.pageMargin;
     ctx.optimizeHtml = opt.optimizeHtml;
     tavin::loadParts(ctx);
@@ -176,12 +231,18 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     }
 }
 
+// Wrong usage is told in one line; --help has the rest.
 int usageError(const std::string& message) {
-    std::cerr << "docx2html: " << message << "\n" << kUsage;
+    std::cerr << "docx2html: " << message << "; see --help\n";
     return 2;
 }
 
 bool parse(int argc, char** argv, Options& opt, int& exitCode) {
+    if (argc < 2) {
+        std::cerr << kUsage;
+        exitCode = 2;
+        return false;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -226,6 +287,9 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
         }
     }
     if (opt.inputs.empty()) return exitCode = usageError("no input given"), false;
+    if (std::count(opt.inputs.begin(), opt.inputs.end(), kStdinName) > 1) {
+        return exitCode = usageError("standard input (-) can be read only once"), false;
+    }
     if (!opt.output.empty() && !opt.outDir.empty()) return exitCode = usageError("-o and -d cannot be combined"), false;
     if (!opt.info && opt.outDir.empty() && opt.inputs.size() > 1) {
         return exitCode = usageError("several inputs need -d DIR"), false;
@@ -241,11 +305,27 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     if (!parse(argc, argv, opt, exitCode)) return exitCode;
 
+    // Standard input is copied before any work starts; the copy goes when
+    // main returns, whatever happened.
+    std::unique_ptr<ScratchFolder> stdinFolder;
+    if (std::find(opt.inputs.begin(), opt.inputs.end(), kStdinName) != opt.inputs.end()) {
+        if (::isatty(STDIN_FILENO)) {
+            opt.stdinError = "standard input is a terminal, not a document";
+        } else {
+            try {
+                stdinFolder = std::make_unique<ScratchFolder>();
+                opt.stdinCopy = copyStdin(stdinFolder->path());
+            } catch (const std::exception& e) {
+                opt.stdinError = e.what();
+            }
+        }
+    }
+
     if (opt.info) {
         int status = 0;
         for (const auto& input : opt.inputs) {
             try {
-                writeInfo(input, opt.inputs.size() > 1);
+                writeInfo(opt, input, opt.inputs.size() > 1);
             } catch (const std::exception& e) {
                 report(input, e.what());
                 status = 1;
@@ -256,7 +336,7 @@ int main(int argc, char** argv) {
 
     if (opt.outDir.empty()) {
         try {
-            convertOne(opt, opt.inputs[0], opt.output);
+            convertOne(opt, opt.inputs[0], opt.output == "-" ? std::string() : opt.output);
         } catch (const std::exception& e) {
             report(opt.inputs[0], e.what());
             return 1;
@@ -270,12 +350,13 @@ int main(int argc, char** argv) {
     for (const auto& input : opt.inputs) {
         Job job;
         job.input = input;
-        const std::string base = outputName(input);
+        const std::string base = input == kStdinName ? std::string("stdin") : outputName(input);
         job.name = base;
         for (int n = 2; taken.count(job.name); ++n) job.name = base + "-" + std::to_string(n);
         taken.insert(job.name);
         std::error_code ec;
-        job.size = isFolder(input) ? fs::file_size(withSlash(input) + "word/document.xml", ec) : fs::file_size(input, ec);
+        const std::string source = input == kStdinName ? opt.stdinCopy : input;
+        job.size = isFolder(source) ? fs::file_size(withSlash(source) + "word/document.xml", ec) : fs::file_size(source, ec);
         if (ec) job.size = 0;
         jobs.push_back(job);
     }

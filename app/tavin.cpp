@@ -27,7 +27,7 @@ const char* const kUsage =
     "\n"
     "  --pdf OUT.pdf FILE.docx  convert FILE.docx and write it as OUT.pdf,\n"
     "                           without a window (no display needed)\n"
-    "  --help                   show this text\n"
+    "  -h, --help               show this text\n"
     "  --version                show the version\n"
     "\n"
     "Exit status of --pdf: 0 when the PDF was written, 1 when the document\n"

@@ -47,9 +47,33 @@ grep -q "^docx2html: $work/in/bad.docx: Incomplete Zip File\$" "$work/err.txt" |
 grep -q '^title: Tavin sample document$' "$work/info.txt" || fail "--info title"
 [ "$(wc -l < "$work/info.txt")" -eq 7 ] || fail "--info prints seven lines"
 "$bin" > /dev/null 2>&1; [ $? -eq 2 ] || fail "no input: exit status 2"
-"$bin" --bogus x > /dev/null 2>&1; [ $? -eq 2 ] || fail "unknown option: exit status 2"
+"$bin" --bogus x > /dev/null 2> "$work/usage.txt"; [ $? -eq 2 ] || fail "unknown option: exit status 2"
+[ "$(cat "$work/usage.txt")" = "docx2html: unknown option --bogus; see --help" ] \
+    || fail "unknown option message: $(cat "$work/usage.txt")"
+"$bin" -o 2> "$work/usage.txt"; [ $? -eq 2 ] && [ "$(wc -l < "$work/usage.txt")" -eq 1 ] || fail "-o without a value: one line, exit 2"
+"$bin" > /dev/null 2> "$work/usage.txt"; grep -q '^Usage: docx2html' "$work/usage.txt" || fail "no arguments: usage"
 "$bin" a.docx b.docx > /dev/null 2>&1; [ $? -eq 2 ] || fail "two inputs without -d: exit status 2"
 "$bin" "$work/missing.docx" > /dev/null 2>&1; [ $? -eq 1 ] || fail "missing file: exit status 1"
+
+# Standard input and output: "-" reads the document from a pipe, "-o -"
+# writes to standard output. The page is the file's, less its title.
+untitled() { sed 's#<title>[^<]*</title>#<title></title>#' "$1"; }
+cat "$build/sample.docx" | "$bin" - > "$work/pipe.html" || fail "- exit status"
+untitled "$work/a.html" | cmp -s - "$work/pipe.html" || fail "- converts differently from the file"
+grep -q '<title></title>' "$work/pipe.html" || fail "- gives the page a title"
+"$bin" -o - "$build/sample.docx" > "$work/dash-o.html" || fail "-o - exit status"
+cmp -s "$work/dash-o.html" "$work/a.html" || fail "-o - differs from standard output"
+"$bin" - -o "$work/piped/p.html" < "$build/sample.docx" || fail "- with -o"
+[ -f "$work/piped/media/image1.png" ] || fail "- with -o copies no pictures"
+"$bin" -q -d "$work/mixed" "$build/sample.docx" - < "$build/sample.docx" || fail "- with -d"
+[ -f "$work/mixed/stdin/stdin.html" ] && [ -f "$work/mixed/sample/sample.html" ] || fail "- with -d: page names"
+"$bin" --info - < "$build/sample.docx" | grep -q '^title: Tavin sample document$' || fail "--info -"
+"$bin" -- - < "$build/sample.docx" > /dev/null || fail "- after --"
+printf 'not a zip' | "$bin" - > /dev/null 2> "$work/err.txt"; [ $? -eq 1 ] || fail "bad document on stdin: exit 1"
+grep -qx 'docx2html: -: Incomplete Zip File' "$work/err.txt" || fail "bad stdin message: $(cat "$work/err.txt")"
+"$bin" - < /dev/null > /dev/null 2> "$work/err.txt"; [ $? -eq 1 ] || fail "empty stdin: exit 1"
+grep -qx 'docx2html: -: standard input is empty' "$work/err.txt" || fail "empty stdin message: $(cat "$work/err.txt")"
+"$bin" -q -d "$work/twice" - - < "$build/sample.docx" 2> /dev/null; [ $? -eq 2 ] || fail "- twice: exit 2"
 
 # No private extraction folder is left behind, also after failures.
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary folders left: $(ls -A "$TMPDIR")"

@@ -1,0 +1,101 @@
+# Installed files (make install) and the Debian package (make deb).
+include(GNUInstallDirs)
+# Installing (and packaging) needs only what the programs target builds, not
+# the tests and benchmarks the whole build holds; the Makefile builds it first.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+
+# Directories as Debian wants them, whatever the umask.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Manual pages, written in scdoc and compressed as Debian keeps them.
+find_program(SCDOC_EXECUTABLE scdoc)
+find_program(GZIP_EXECUTABLE gzip)
+set(TAVIN_MAN_PAGES docx2html)
+if(TAVIN_VIEWER)
+  list(APPEND TAVIN_MAN_PAGES tavin)
+endif()
+if(SCDOC_EXECUTABLE AND GZIP_EXECUTABLE)
+  set(man_outputs)
+  foreach(page IN LISTS TAVIN_MAN_PAGES)
+    set(src ${CMAKE_SOURCE_DIR}/data/man/${page}.1.scd)
+    set(out ${CMAKE_BINARY_DIR}/man/${page}.1)
+    add_custom_command(
+      OUTPUT ${out} ${out}.gz
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      COMMAND sh -c "\"$0\" < \"$1\" > \"$2\" && \"$3\" -9nc \"$2\" > \"$2.gz\"" ${SCDOC_EXECUTABLE} ${src} ${out} ${GZIP_EXECUTABLE}
+      DEPENDS ${src}
+      COMMENT "Writing the manual page ${page}(1)"
+      VERBATIM)
+    list(APPEND man_outputs ${out}.gz)
+    install(FILES ${out}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endforeach()
+  add_custom_target(manpages ALL DEPENDS ${man_outputs})
+else()
+  message(WARNING "scdoc or gzip not found (scripts/install-deps installs them): no manual pages")
+endif()
+
+install(TARGETS docx2html RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES data/bash-completion/docx2html DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+
+if(TAVIN_VIEWER)
+  install(TARGETS tavin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The desktop entry names the installed program, so it is written when
+  # installing: the prefix may be given only then (cmake --install --prefix,
+  # or the package's /usr).
+  set(desktop_out ${CMAKE_BINARY_DIR}/install/tavin.desktop)
+  install(CODE "
+    set(TAVIN_INSTALLED_EXE \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tavin\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/data/tavin.desktop.in\" \"${desktop_out}\" @ONLY)")
+  install(FILES ${desktop_out} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES data/tavin.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES data/tavin.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  install(FILES data/help.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/tavin)
+  install(FILES data/bash-completion/tavin DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+endif()
+
+# The package's change log and copyright notice, where Debian keeps them.
+set(doc_dir ${CMAKE_BINARY_DIR}/install/doc)
+file(MAKE_DIRECTORY ${doc_dir})
+add_custom_command(
+  OUTPUT ${doc_dir}/changelog.gz
+  COMMAND sh -c "\"$0\" -9nc \"$1\" > \"$2\"" ${GZIP_EXECUTABLE} ${CMAKE_SOURCE_DIR}/data/debian/changelog ${doc_dir}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/debian/changelog
+  VERBATIM)
+add_custom_target(package_docs ALL DEPENDS ${doc_dir}/changelog.gz)
+install(FILES ${doc_dir}/changelog.gz data/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavin)
+
+# The Debian package, built by CPack from the install rules above, so the
+# package and make install can never disagree about what goes where.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tavin)
+set(CPACK_PACKAGE_VENDOR "Tavin")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Tavin maintainers <maintainers@users.noreply.c-seed-4be0d70c.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer and HTML converter for Word documents")
+set(CPACK_PACKAGE_DESCRIPTION "Tavin shows Word documents (.docx) in a window: it extracts the
+document's package, converts its body to one HTML page and displays it
+without running scripts or loading anything from the network. It can also
+write the page as a PDF file without a display.
+
+The package also holds docx2html, the same conversion as a command for
+scripts and servers, which writes HTML pages from .docx files or from
+standard input.")
+# Installed into /usr whatever CMAKE_INSTALL_PREFIX is; the install step
+# then sees /usr as its prefix (written into the desktop entry).
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION text)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+# Depends from the libraries the programs link (dpkg-shlibdeps), plus the
+# platform plugins a window needs, which no library names.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(TAVIN_VIEWER)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+endif()
+include(CPack)
