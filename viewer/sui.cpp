@@ -412,6 +412,7 @@ void TForm1::openDocument(const std::string& path) {
     convert(ctx_);
     showStep("Writing tmp file");
 
+    wb1->setLocalRoot(fromPath(folder));
     wb1->LoadHTMLText(viewPage(folder, ctx_.workingText));
     shownPage_ = std::move(ctx_.workingText);
     shownFolder_ = folder;
