@@ -8,6 +8,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,11 +130,25 @@ void writeRecord(const std::string& folder, const std::string& record) {
     }
 }
 
+// The temporary folders made and not yet renamed or removed.
+std::mutex unfinishedLock;
+std::set<std::string>& unfinished() {
+    static std::set<std::string> folders;
+    return folders;
+}
+
 // A new private folder ".NAME.XXXXXX" in root; returns its name.
 std::string makeTempSibling(const std::string& root, const std::string& name) {
     std::string templ = root + "." + name + ".XXXXXX";
+    std::lock_guard<std::mutex> hold(unfinishedLock);
     if (!::mkdtemp(templ.data())) throw Error("Cannot create a folder in " + root + ": " + std::strerror(errno));
+    unfinished().insert(templ);
     return templ.substr(root.size());
+}
+
+void finished(const std::string& root, const std::string& name) {
+    std::lock_guard<std::mutex> hold(unfinishedLock);
+    unfinished().erase(root + name);
 }
 
 // Removes a folder of root and everything in it; std::filesystem removes
@@ -140,6 +156,7 @@ std::string makeTempSibling(const std::string& root, const std::string& name) {
 void removeTree(const std::string& root, const std::string& name) {
     std::error_code ec;
     fs::remove_all(fs::path(root + name), ec);
+    finished(root, name);
 }
 
 // Whether name is one of our temporary siblings: "." NAME "." and six
@@ -328,7 +345,10 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
     }
 
     for (int attempt = 0; attempt < 8; ++attempt) {
-        if (renameNoReplace(rootFd.fd, fresh, name)) return folder;
+        if (renameNoReplace(rootFd.fd, fresh, name)) {
+            finished(base, fresh);
+            return folder;
+        }
         const int err = errno;
         if (err != EEXIST && err != ENOTEMPTY) {
             removeTree(base, fresh);
@@ -354,6 +374,16 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
     const int err = errno;
     removeTree(base, fresh);
     throw Error("Cannot move the extracted package to " + folder + ": " + std::strerror(err));
+}
+
+void removeUnfinishedWorkFolders() {
+    std::lock_guard<std::mutex> hold(unfinishedLock);
+    // An extraction may still be writing into them: tried again until gone.
+    for (const std::string& folder : unfinished()) {
+        std::error_code ec;
+        for (int attempt = 0; attempt < 100 && fs::exists(folder, ec); ++attempt) fs::remove_all(folder, ec);
+    }
+    unfinished().clear();
 }
 
 }  // namespace tavin

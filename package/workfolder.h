@@ -57,6 +57,10 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root,
                            const ExtractCallbacks& callbacks = {});
 
+// Removes the temporary folders of extractions still under way, for a
+// program that is being interrupted.
+void removeUnfinishedWorkFolders();
+
 // The name of the record file inside a work folder.
 inline constexpr const char* kSourceRecordName = ".tavin-source";
 
