@@ -20,6 +20,7 @@
 
 #include "core/allocator.h"
 #include "core/filehelpers.h"
+#include "core/signals.h"
 #include "docx2html/docx2html.h"
 #include "package/docxInfo.h"
 #include "package/workfolder.h"
@@ -113,18 +114,38 @@ std::string outputName(const std::string& input) {
     return name;
 }
 
+// The scratch folders in use, removed too when the program is interrupted.
+std::mutex scratchMutex;
+std::set<std::string> scratchFolders;
+
+// Runs on interruption, while other threads may still write into them:
+// tried again until each is gone. The lock stays taken, so that no new
+// folder is made before the program ends.
+void removeScratchFolders() {
+    scratchMutex.lock();
+    for (const auto& folder : scratchFolders) {
+        std::error_code ec;
+        for (int attempt = 0; attempt < 100 && fs::exists(folder, ec); ++attempt) fs::remove_all(folder, ec);
+    }
+    scratchFolders.clear();
+}
+
 // A private extraction folder, removed when the conversion is done.
 class ScratchFolder {
 public:
     ScratchFolder() {
         const char* tmp = std::getenv("TMPDIR");
         std::string templ = withSlash(tmp && *tmp ? tmp : "/tmp") + "docx2html.XXXXXX";
+        std::lock_guard<std::mutex> lock(scratchMutex);
         if (!::mkdtemp(templ.data())) throw Error("Cannot create a temporary folder: " + std::string(std::strerror(errno)));
         path_ = withSlash(templ);
+        scratchFolders.insert(path_);
     }
     ~ScratchFolder() {
+        std::lock_guard<std::mutex> lock(scratchMutex);
         std::error_code ec;
         fs::remove_all(path_, ec);
+        scratchFolders.erase(path_);
     }
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -140,6 +161,8 @@ std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolde
     if (isFolder(input)) return withSlash(input);
     struct stat st {};
     if (::stat(input.c_str(), &st) != 0) throw Error(std::strerror(errno));
+    // A FIFO or device would hold the open for ever.
+    if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
     scratch = std::make_unique<ScratchFolder>();
     tavin::ExtractCallbacks callbacks;
     callbacks.message = [&input](const std::string&, const std::string& text) { report(input, "warning: " + text); };
@@ -188,19 +211,37 @@ std::string copyStdin(const std::string& dir) {
     return path;
 }
 
+// A value on one line of its own: control bytes (line breaks, escape
+// sequences, DEL) written as \xNN.
+std::string oneLine(const std::string& value) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : value) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f) {
+            out += "\\x";
+            out += digits[b >> 4];
+            out += digits[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void writeInfo(const Options& opt, const std::string& input, bool header) {
     std::unique_ptr<ScratchFolder> scratch;
     const std::string folder = packageFolder(sourceOf(opt, input), scratch);
     const tavin::TdocxInfo i = tavin::readCoreProperties(folder);
     std::lock_guard<std::mutex> lock(ioMutex);
-    if (header) std::cout << "file: " << input << "\n";
-    std::cout << "title: " << i.title << "\n"
-              << "creator: " << i.creator << "\n"
-              << "lastModifiedBy: " << i.lastModifiedBy << "\n"
-              << "keywords: " << i.keywords << "\n"
-              << "keywords2: " << i.keywords2 << "\n"
-              << "created: " << i.created << "\n"
-              << "modified: " << i.modified << "\n";
+    if (header) std::cout << "file: " << oneLine(input) << "\n";
+    std::cout << "title: " << oneLine(i.title) << "\n"
+              << "creator: " << oneLine(i.creator) << "\n"
+              << "lastModifiedBy: " << oneLine(i.lastModifiedBy) << "\n"
+              << "keywords: " << oneLine(i.keywords) << "\n"
+              << "keywords2: " << oneLine(i.keywords2) << "\n"
+              << "created: " << oneLine(i.created) << "\n"
+              << "modified: " << oneLine(i.modified) << "\n";
     if (header) std::cout << "\n";
 }
 
@@ -304,6 +345,7 @@ int main(int argc, char** argv) {
     Options opt;
     int exitCode = 0;
     if (!parse(argc, argv, opt, exitCode)) return exitCode;
+    tavin::cleanUpOnSignals(removeScratchFolders);
 
     // Standard input is copied before any work starts; the copy goes when
     // main returns, whatever happened.

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QLoggingCategory>
 
+#include "core/signals.h"
+#include "package/workfolder.h"
 #include "version.h"
 #include "viewer/HTMLView.h"
 #include "viewer/pdfexport.h"
@@ -42,6 +44,8 @@ int usageError(const char* message) {
 }
 
 int exportPdf(const std::string& docx, const QString& pdf) {
+    // An interrupted export leaves no half-made folder in the cache.
+    tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
     tavin::ExtractCallbacks callbacks;
     callbacks.message = [&docx](const std::string&, const std::string& text) {
         std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());

@@ -29,6 +29,30 @@ std::string workFolderName(const std::string& path) {
     return headText(name, findBackward(name, ".", 0));
 }
 
+void writeFileNoFollow(const std::string& path, std::string_view text) {
+    // Non-blocking, so that a FIFO at path cannot hold the open.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) throw Error("Cannot create file " + path + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw Error("Cannot create file " + path + ": Not a regular file");
+    }
+    int err = ::ftruncate(fd, 0) == 0 ? 0 : errno;
+    std::size_t done = 0;
+    while (!err && done < text.size()) {
+        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0) {
+            err = errno;
+            break;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    if (::close(fd) != 0 && err == 0) err = errno;
+    if (err != 0) throw Error("Cannot write file " + path + ": " + std::strerror(err));
+}
+
 void copyFileTo(const std::string& source, const std::string& destination) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) throw Error("Cannot open " + source + ": " + std::strerror(errno));

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tavin {
@@ -17,6 +18,11 @@ std::string sizeText(std::int64_t bytes);
 // The file name of a document path up to and including its last "."
 // ("report.docx" gives "report."); empty when the name has no ".".
 std::string workFolderName(const std::string& path);
+
+// Writes text to the file at path, created with the modes the umask gives
+// new files. A link at path is never followed, and anything that is not a
+// regular file is refused ("Not a regular file"). Raises on failure.
+void writeFileNoFollow(const std::string& path, std::string_view text);
 
 // Copies one file's bytes, replacing the destination. Raises on failure.
 void copyFileTo(const std::string& source, const std::string& destination);

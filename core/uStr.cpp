@@ -231,7 +231,7 @@ std::string readTextFile(const std::string& path) {
 }
 
 void writeTextFile(const std::string& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw Error("Cannot create file " + path + ": " + std::strerror(errno));
     std::size_t done = 0;
     int err = 0;

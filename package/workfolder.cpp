@@ -1,14 +1,21 @@
 #include "package/workfolder.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/errors.h"
 #include "core/filehelpers.h"
+#include "core/sha256.h"
 #include "core/uStr.h"
 #include "package/docxParts.h"
 #include "package/zip.h"
@@ -19,60 +26,223 @@ namespace tavin {
 
 namespace {
 
+constexpr std::size_t kMaxNameBytes = 200;
+constexpr std::time_t kStaleAge = 24 * 60 * 60;
+
 std::string withSlash(std::string p) {
     if (p.empty() || p.back() != '/') p += '/';
     return p;
 }
 
-// What identifies the file a work folder was extracted from.
-std::string sourceRecord(const std::string& documentPath) {
+std::string withoutSlash(std::string p) {
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    return p;
+}
+
+std::string absolutePath(const std::string& path) {
     std::error_code ec;
-    const fs::path abs = fs::absolute(documentPath, ec);
+    const fs::path abs = fs::absolute(path, ec);
+    return ec ? path : abs.lexically_normal().string();
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+};
+
+// What identifies the file a work folder was extracted from. Anything but a
+// regular file is refused here, before anything opens it.
+std::string sourceRecord(const std::string& documentPath) {
     struct stat st {};
     if (::stat(documentPath.c_str(), &st) != 0) {
         throw Error(std::string("Cannot open ") + documentPath + ": " + std::strerror(errno));
     }
-    return std::to_string(static_cast<long long>(st.st_size)) + " " + std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) +
-           "." + std::to_string(st.st_mtim.tv_nsec) + " " + (ec ? documentPath : abs.lexically_normal().string());
+    if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
+    auto time = [](const struct timespec& t) {
+        return std::to_string(static_cast<long long>(t.tv_sec)) + "." + std::to_string(t.tv_nsec);
+    };
+    return std::to_string(static_cast<long long>(st.st_size)) + " " + time(st.st_mtim) + " " +
+           std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+           std::to_string(static_cast<unsigned long long>(st.st_ino)) + " " + time(st.st_ctim) + " " +
+           absolutePath(documentPath);
 }
 
-bool hasRecord(const std::string& folder) {
+// The folder name inside root, when it is a real folder of the user's
+// (never a link); -1 otherwise.
+int openOwnFolder(int rootFd, const std::string& name) {
+    const int fd = ::openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return -1;
     struct stat st {};
-    return ::lstat((folder + kSourceRecordName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
-bool recordMatches(const std::string& folder, const std::string& record) {
-    if (!hasRecord(folder)) return false;
-    try {
-        return readTextFile(folder + kSourceRecordName) == record;
-    } catch (const Error&) {
-        return false;
+// The record of a folder, read without following a link; nullopt-like empty
+// flag when it has none.
+bool readRecord(int folderFd, std::string& record) {
+    const int fd = ::openat(folderFd, kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    Fd guard(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 65536) return false;
+    record.clear();
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        record.append(buf, static_cast<std::size_t>(n));
     }
+    return true;
+}
+
+bool hasRecord(int rootFd, const std::string& name) {
+    const int fd = openOwnFolder(rootFd, name);
+    if (fd < 0) return false;
+    Fd guard(fd);
+    std::string record;
+    return readRecord(fd, record);
+}
+
+bool recordMatches(int rootFd, const std::string& name, const std::string& expected) {
+    const int fd = openOwnFolder(rootFd, name);
+    if (fd < 0) return false;
+    Fd guard(fd);
+    std::string record;
+    return readRecord(fd, record) && record == expected;
 }
 
 // Written beside its final name and renamed into place.
 void writeRecord(const std::string& folder, const std::string& record) {
     const std::string tmp = folder + kSourceRecordName + ".tmp";
-    writeTextFile(tmp, record);
+    writeFileNoFollow(tmp, record);
     if (::rename(tmp.c_str(), (folder + kSourceRecordName).c_str()) != 0) {
         throw Error("Cannot write " + folder + kSourceRecordName + ": " + std::strerror(errno));
     }
 }
 
+// The temporary folders made and not yet renamed or removed.
+std::mutex unfinishedLock;
+std::set<std::string>& unfinished() {
+    static std::set<std::string> folders;
+    return folders;
+}
+
+// A new private folder ".NAME.XXXXXX" in root; returns its name.
 std::string makeTempSibling(const std::string& root, const std::string& name) {
     std::string templ = root + "." + name + ".XXXXXX";
+    std::lock_guard<std::mutex> hold(unfinishedLock);
     if (!::mkdtemp(templ.data())) throw Error("Cannot create a folder in " + root + ": " + std::strerror(errno));
-    return withSlash(templ);
+    unfinished().insert(templ);
+    return templ.substr(root.size());
 }
 
-void removeTree(const std::string& folder) {
+void finished(const std::string& root, const std::string& name) {
+    std::lock_guard<std::mutex> hold(unfinishedLock);
+    unfinished().erase(root + name);
+}
+
+// Removes a folder of root and everything in it; std::filesystem removes
+// links, never what they point to.
+void removeTree(const std::string& root, const std::string& name) {
     std::error_code ec;
-    fs::remove_all(fs::path(folder), ec);
+    fs::remove_all(fs::path(root + name), ec);
+    finished(root, name);
 }
 
-bool isFolder(const std::string& path) {
+// Whether name is one of our temporary siblings: "." NAME "." and six
+// characters of mkdtemp.
+bool isTempSiblingName(const std::string& name) {
+    if (name.size() < 9 || name[0] != '.' || name == "." || name == "..") return false;
+    const std::size_t dot = name.size() - 7;
+    return name[dot] == '.' && dot > 1;
+}
+
+void removeStaleSiblings(const std::string& root, int rootFd) {
+    const int dupFd = ::dup(rootFd);
+    if (dupFd < 0) return;
+    DIR* dir = ::fdopendir(dupFd);
+    if (!dir) {
+        ::close(dupFd);
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (!isTempSiblingName(name)) continue;
+        struct stat st {};
+        if (::fstatat(rootFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (now - st.st_mtim.tv_sec > kStaleAge) stale.push_back(name);
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) removeTree(root, name);
+}
+
+// Opens the prepared root; raises when it may not be used.
+int openTempRoot(const std::string& root) {
+    const std::string path = withoutSlash(root);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            throw Error("The cache folder " + path + " is a link; Tavin uses only a folder of its own");
+        }
+        throw Error("Cannot open the cache folder " + path + ": " + std::strerror(errno));
+    }
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        throw Error("The cache folder " + path + " belongs to another user; Tavin uses only a folder of its own");
+    }
+    if ((st.st_mode & 077) != 0) ::fchmod(fd, 0700);
+    return fd;
+}
+
+// Renames from to to inside root unless to exists. File systems without
+// renameat2 flags get the plain rename, which fails on a folder that is
+// not empty and is only tried when nothing is there.
+bool renameNoReplace(int rootFd, const std::string& from, const std::string& to) {
+    if (::renameat2(rootFd, from.c_str(), rootFd, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat st {};
+    if (::fstatat(rootFd, to.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(rootFd, from.c_str(), rootFd, to.c_str()) == 0;
+}
+
+// Swaps two folders of root; without renameat2 flags, to is moved aside
+// to a temporary name first and from renamed into its place. Afterwards
+// from names the old folder.
+bool exchangeFolders(const std::string& root, int rootFd, const std::string& from, const std::string& to) {
+    if (::renameat2(rootFd, from.c_str(), rootFd, to.c_str(), RENAME_EXCHANGE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    const std::string aside = makeTempSibling(root, to + ".old");
+    if (::renameat(rootFd, to.c_str(), rootFd, aside.c_str()) != 0) {
+        ::unlinkat(rootFd, aside.c_str(), AT_REMOVEDIR);
+        return false;
+    }
+    if (!renameNoReplace(rootFd, from, to)) {
+        const int err = errno;
+        removeTree(root, aside);
+        errno = err;
+        return false;
+    }
+    if (::renameat(rootFd, aside.c_str(), rootFd, from.c_str()) != 0) removeTree(root, aside);
+    return true;
 }
 
 }  // namespace
@@ -89,6 +259,28 @@ std::string workFolderDirName(const std::string& documentPath) {
     if (!name.empty() && name.back() == '.') name.pop_back();
     if (name.empty() || name == "." || name == "..") return "_";
     return name;
+}
+
+std::string workFolderKey(const std::string& documentPath) {
+    std::string name = workFolderDirName(documentPath);
+    if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
+    return name + "-" + sha256Hex(absolutePath(documentPath)).substr(0, 8);
+}
+
+void prepareTempRoot(const std::string& root) {
+    // The folders missing on the way are made private: the names in them
+    // tell which documents were read.
+    const fs::path path = fs::path(withoutSlash(root)).lexically_normal();
+    fs::path sofar;
+    for (const fs::path& part : path) {
+        sofar /= part;
+        if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST) {
+            throw Error("Cannot create " + sofar.string() + ": " + std::strerror(errno));
+        }
+    }
+    const int fd = openTempRoot(root);
+    removeStaleSiblings(withSlash(root), fd);
+    ::close(fd);
 }
 
 namespace {
@@ -148,48 +340,73 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {
     const std::string base = withSlash(root);
-    const std::string name = workFolderDirName(documentPath);
+    const std::string name = workFolderKey(documentPath);
     const std::string folder = base + name + "/";
-    const std::string record = sourceRecord(documentPath);
-    if (recordMatches(folder, record)) return folder;
+    std::string record = sourceRecord(documentPath);
 
-    std::error_code ec;
-    fs::create_directories(base, ec);
-    if (ec) throw Error("Cannot create " + base + ": " + ec.message());
+    prepareTempRoot(base);
+    const Fd rootFd(openTempRoot(base));
+    if (recordMatches(rootFd.fd, name, record)) return folder;
 
-    // A folder that is not one of ours is never removed: extract into it.
-    if (isFolder(folder) && !hasRecord(folder)) {
-        extractPackage(documentPath, folder, callbacks);
-        writeRecord(folder, record);
-        return folder;
-    }
-
-    const std::string fresh = makeTempSibling(base, name);
+    // Always a fresh extraction, into a folder no one else can have made.
+    std::string fresh = makeTempSibling(base, name);
     try {
-        extractPackage(documentPath, fresh, callbacks);
-        writeRecord(fresh, record);
+        for (int attempt = 0;; ++attempt) {
+            extractPackage(documentPath, base + fresh, callbacks);
+            // A document replaced while it was read is read again.
+            const std::string after = sourceRecord(documentPath);
+            if (after == record) break;
+            if (attempt == 2) throw Error("The document changed while it was read: " + documentPath);
+            record = after;
+            removeTree(base, fresh);
+            fresh = makeTempSibling(base, name);
+        }
+        writeRecord(base + fresh + "/", record);
     } catch (...) {
-        removeTree(fresh);
+        removeTree(base, fresh);
         throw;
     }
-    const std::string target = base + name;
+
     for (int attempt = 0; attempt < 8; ++attempt) {
-        if (::rename(fresh.substr(0, fresh.size() - 1).c_str(), target.c_str()) == 0) return folder;
-        if (errno != ENOTEMPTY && errno != EEXIST) break;
-        // Another opener put the same extraction in place meanwhile.
-        if (recordMatches(folder, record)) {
-            removeTree(fresh);
+        if (renameNoReplace(rootFd.fd, fresh, name)) {
+            finished(base, fresh);
             return folder;
         }
-        // An outdated extraction of ours: move it aside, then remove it.
-        if (!hasRecord(folder)) break;
-        const std::string old = makeTempSibling(base, name + ".old");
-        ::rmdir(old.substr(0, old.size() - 1).c_str());
-        if (::rename(target.c_str(), old.substr(0, old.size() - 1).c_str()) == 0) removeTree(old);
+        const int err = errno;
+        if (err != EEXIST && err != ENOTEMPTY) {
+            removeTree(base, fresh);
+            throw Error("Cannot move the extracted package to " + folder + ": " + std::strerror(err));
+        }
+        // Another opener put the same extraction in place meanwhile.
+        if (recordMatches(rootFd.fd, name, record)) {
+            removeTree(base, fresh);
+            return folder;
+        }
+        // Something that is not an extraction of ours is never touched.
+        if (!hasRecord(rootFd.fd, name)) {
+            removeTree(base, fresh);
+            throw Error("Cannot use " + folder + ": it is not a work folder of Tavin");
+        }
+        // An outdated extraction of ours: swap the fresh one in, then remove
+        // the old one under the temporary name.
+        if (exchangeFolders(base, rootFd.fd, fresh, name)) {
+            removeTree(base, fresh);
+            return folder;
+        }
     }
     const int err = errno;
-    removeTree(fresh);
+    removeTree(base, fresh);
     throw Error("Cannot move the extracted package to " + folder + ": " + std::strerror(err));
+}
+
+void removeUnfinishedWorkFolders() {
+    std::lock_guard<std::mutex> hold(unfinishedLock);
+    // An extraction may still be writing into them: tried again until gone.
+    for (const std::string& folder : unfinished()) {
+        std::error_code ec;
+        for (int attempt = 0; attempt < 100 && fs::exists(folder, ec); ++attempt) fs::remove_all(folder, ec);
+    }
+    unfinished().clear();
 }
 
 }  // namespace tavin

@@ -345,7 +345,9 @@ void TVCLUnZip::forget() {
 
 void TVCLUnZip::openZip() {
     if (fd_ < 0) {
-        fd_ = ::open(zipName_.c_str(), O_RDONLY | O_CLOEXEC);
+        // Non-blocking: a FIFO or device must not hold the open; a regular
+        // file reads the same either way.
+        fd_ = ::open(zipName_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
         if (fd_ < 0) throw Error("Cannot open file \"" + zipName_ + "\". " + std::strerror(errno));
     }
     struct stat st {};
@@ -547,7 +549,7 @@ void TVCLUnZip::readDirectoryOpen() {
             // end record, in a ".zfc" file beside it.
             std::string zfc = std::filesystem::path(zipName_).replace_extension(".zfc").string();
             bool found = false;
-            int zfd = zfc != zipName_ ? ::open(zfc.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+            int zfd = zfc != zipName_ ? ::open(zfc.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
             if (zfd >= 0) {
                 struct stat zst {};
                 if (::fstat(zfd, &zst) == 0 && S_ISREG(zst.st_mode) && findEndCentral(zfd, zst.st_size, end)) {
@@ -608,6 +610,27 @@ struct TVCLUnZip::ExtractState {
 
 namespace {
 
+// Opens (creating what is missing, mode 0700) the folder rel below the
+// folder base; each component is opened relative to its parent and never
+// through a link. -1 when a component is a link, a file or cannot be made.
+int openFolderBelow(int base, const std::string& rel) {
+    int fd = ::dup(base);
+    std::size_t start = 0;
+    while (fd >= 0 && start < rel.size()) {
+        std::size_t end = rel.find('/', start);
+        if (end == std::string::npos) end = rel.size();
+        const std::string part = rel.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(fd, part.c_str(), flags);
+        if (next < 0 && errno == ENOENT && ::mkdirat(fd, part.c_str(), 0700) == 0) next = ::openat(fd, part.c_str(), flags);
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
+}
+
 // Output beyond the declared size: ends the entry, not the extraction.
 struct LargerThanDeclared {};
 
@@ -625,22 +648,19 @@ void checkExpansion(const TZipHeaderInfo& e, std::uint64_t produced, std::uint64
 
 }  // namespace
 
-bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, const std::string& destFolder, ExtractState& state) {
+bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& state) {
     unsigned char lh[30];
     if (entry.localHeaderOffset > static_cast<std::uint64_t>(fileSize_) ||
         preadFull(fd_, lh, sizeof lh, toPos(entry.localHeaderOffset)) != sizeof lh)
         throw Error(kMsgPremature);
     std::uint64_t dataPos = entry.localHeaderOffset + 30 + le16(lh + 26) + le16(lh + 28);
 
-    std::error_code ec;
-    std::filesystem::create_directories(destFolder, ec);
-
     // No password is ever set, so encrypted entries cannot be extracted.
     if (entry.encrypted()) return false;
 
-    std::string path = destFolder + entry.fileName;
+    const char* const path = entry.fileName.c_str();
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0) {
+    if (::fstatat(folderFd, path, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         std::int64_t stored = dosDateTimeToUnix(entry.dateTime);
         switch (OverwriteMode) {
         case TUZOverwriteMode::Always:
@@ -659,9 +679,9 @@ bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, const std::string& destFolder
         if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0 && !ReplaceReadOnly) return false;
         // The new file is made fresh, so nothing is written through a link
         // and no old permission bits survive.
-        if (::unlink(path.c_str()) != 0) return false;
+        if (::unlinkat(folderFd, path, 0) != 0) return false;
     }
-    int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int out = ::openat(folderFd, path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (out < 0) return false;
 
     std::uint32_t crc = static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0));
@@ -725,7 +745,7 @@ bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, const std::string& destFolder
     } catch (...) {
         // A half-written file would pass for a good one later: remove it.
         ::close(out);
-        ::unlink(path.c_str());
+        ::unlinkat(folderFd, path, 0);
         throw;
     }
 
@@ -743,7 +763,7 @@ bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, const std::string& destFolder
     }
     ::close(out);
     if (finished && crc == entry.crc32) return true;
-    ::unlink(path.c_str());
+    ::unlinkat(folderFd, path, 0);
     return false;
 }
 
@@ -757,6 +777,11 @@ int TVCLUnZip::ExtractEntries() {
     const std::string base = destDir_.empty() ? "." : destDir_;
     std::error_code ec;
     std::filesystem::create_directories(base, ec);
+    // Everything below DestDir is reached from its descriptor, one folder at
+    // a time, never through a link.
+    const int baseFd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (baseFd < 0) throw Error(std::string(kMsgCantWrite) + ": " + base + ": " + std::strerror(errno));
+    CloseAfter baseGuard{[baseFd] { ::close(baseFd); }};
 
     std::vector<std::string> masks;
     for (const std::string& m : FilesList) masks.push_back(lowered(slashes(m)));
@@ -809,7 +834,7 @@ int TVCLUnZip::ExtractEntries() {
             plan.push_back({&e, std::string()});
             continue;
         }
-        plan.push_back({&e, base + rel});
+        plan.push_back({&e, rel});
 
         if (!e.fileName.empty() && !e.encrypted() && (e.method == 0 || e.method == 8)) {
             std::uint64_t u = e.uncompressedSize;
@@ -836,10 +861,12 @@ int TVCLUnZip::ExtractEntries() {
         processMessages();
         if (p.folder.empty()) continue;
         TZipHeaderInfo& e = *p.entry;
+        const int folderFd = openFolderBelow(baseFd, p.folder);
+        if (folderFd < 0) continue;  // a link or a file stands in the way
+        CloseAfter folderGuard{[folderFd] { ::close(folderFd); }};
         if (e.fileName.empty()) {
-            if (RecreateDirs) std::filesystem::create_directories(p.folder, ec);
             ++count;
-        } else if (extractFile(e, p.folder, state)) {
+        } else if (extractFile(e, folderFd, state)) {
             ++count;
         }
     }

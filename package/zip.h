@@ -8,6 +8,9 @@
 //   - writes outside DestDir: an entry whose path has a ".." component (or a
 //     NUL byte) is skipped; absolute names and drive letters are re-rooted
 //     under DestDir;
+//   - follows a link: every folder below DestDir is opened from its parent's
+//     descriptor with O_NOFOLLOW, so a link planted anywhere on an entry's
+//     path ends that entry, not in a write elsewhere;
 //   - makes a link, device, executable or set-uid file: an entry marked as a
 //     symbolic link (Unix mode in the external attributes) is skipped, output
 //     files are created fresh as plain files (an existing file, link or hard
@@ -196,7 +199,7 @@ private:
     bool recoveryScan();
     void message(const std::string& title, const std::string& text) const;
     void processMessages() const;
-    bool extractFile(TZipHeaderInfo& entry, const std::string& destFolder, ExtractState& state);
+    bool extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& state);
 
     std::string zipName_;
     std::string destDir_;

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <functional>
+#include <mutex>
 #include <utility>
 
 #include <QBuffer>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -13,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMimeData>
+#include <QUrlQuery>
 #include <QWheelEvent>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -26,16 +29,56 @@
 namespace tavin {
 
 bool isLocalScheme(const QString& scheme) {
-    static const QStringList local = {"file", THTMLView::kPageScheme, "about", "data", "blob", "qrc"};
-    return local.contains(scheme, Qt::CaseInsensitive);
+    return scheme.compare(QLatin1String("file"), Qt::CaseInsensitive) == 0 ||
+           scheme.compare(QLatin1String(THTMLView::kPageScheme), Qt::CaseInsensitive) == 0;
 }
+
+bool opensOnDesktop(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) return true;
+    if (scheme != QLatin1String("mailto")) return false;
+    // A mail client would attach the named local file to the message.
+    const QUrlQuery query(url);
+    for (const auto& item : query.queryItems(QUrl::FullyDecoded)) {
+        const QString key = item.first.trimmed().toLower();
+        if (key == QLatin1String("attach") || key == QLatin1String("attachment")) return false;
+    }
+    return true;
+}
+
+bool pathInside(const QString& path, const QString& folder) {
+    if (folder.isEmpty() || !QDir::isAbsolutePath(path)) return false;
+    auto inside = [](const QString& p, const QString& f) {
+        QString root = QDir::cleanPath(f);
+        if (!root.endsWith(QLatin1Char('/'))) root += QLatin1Char('/');
+        return QDir::cleanPath(p).startsWith(root);
+    };
+    if (!inside(path, folder)) return false;
+    // A link inside the folder may point anywhere.
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString realFolder = QFileInfo(folder).canonicalFilePath();
+    return real.isEmpty() || (!realFolder.isEmpty() && inside(real, realFolder));
+}
+
+// What the pages of one view may load, shared by its page and its request
+// filter (which the engine may call from a thread of its own).
+struct TLocalAccess {
+    mutable std::mutex lock;
+    QString root;
+
+    QString folder() const {
+        std::lock_guard<std::mutex> hold(lock);
+        return root;
+    }
+    bool mayLoad(const QUrl& url) const {
+        if (url.scheme().compare(QLatin1String(THTMLView::kPageScheme), Qt::CaseInsensitive) == 0) return true;
+        if (url == QUrl(QStringLiteral("about:blank"))) return true;
+        if (!url.isLocalFile() || !url.host().isEmpty()) return false;
+        return pathInside(url.toLocalFile(), folder());
+    }
+};
 
 namespace {
-
-bool opensInBrowser(const QString& scheme) {
-    static const QStringList web = {"http", "https", "ftp", "mailto"};
-    return web.contains(scheme, Qt::CaseInsensitive);
-}
 
 constexpr std::array<qreal, 17> kZoomSteps = {0.25, 0.33, 0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
                                               1.25, 1.5, 1.75, 2.0, 2.5, 3.0, 4.0, 5.0};
@@ -81,21 +124,32 @@ private:
     quint64 serial_ = 0;
 };
 
-// Refuses every request for a resource that is not local.
+// Refuses every request but the view's own pages and the files of its local
+// root, and every frame or plug-in object a page would embed.
 class TRemoteBlocker : public QWebEngineUrlRequestInterceptor {
 public:
-    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    TRemoteBlocker(std::shared_ptr<TLocalAccess> access, QObject* parent)
+        : QWebEngineUrlRequestInterceptor(parent), access_(std::move(access)) {}
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (isLocalScheme(info.requestUrl().scheme())) return;
+        using R = QWebEngineUrlRequestInfo;
+        const R::ResourceType type = info.resourceType();
+        const bool embedded = type == R::ResourceTypeSubFrame || type == R::ResourceTypeObject ||
+                              type == R::ResourceTypePluginResource || type == R::ResourceTypeWorker ||
+                              type == R::ResourceTypeSharedWorker || type == R::ResourceTypeServiceWorker;
+        if (!embedded && access_->mayLoad(info.requestUrl())) return;
         info.block(true);
         if (onBlocked) onBlocked(info.requestUrl());
     }
 
     std::function<void(const QUrl&)> onBlocked;
+
+private:
+    std::shared_ptr<TLocalAccess> access_;
 };
 
-THTMLPage::THTMLPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
+THTMLPage::THTMLPage(QWebEngineProfile* profile, std::shared_ptr<TLocalAccess> access, QObject* parent)
+    : QWebEnginePage(profile, parent), access_(std::move(access)) {
     QWebEngineSettings* s = settings();
     s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
@@ -110,24 +164,35 @@ THTMLPage::THTMLPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePa
     s->setAttribute(QWebEngineSettings::WebGLEnabled, false);
 }
 
+void THTMLPage::expectLoad(const QUrl& url) { expected_ = url; }
+
 bool THTMLPage::routeNavigation(const QUrl& url, NavigationType type, bool isMainFrame) {
-    if (!isMainFrame) return isLocalScheme(url.scheme());
-    const bool clicked = type == NavigationTypeLinkClicked;
-    if (clicked && url.hasFragment()) {
-        // The base element points "#name" at the package folder; within the
-        // page shown, a fragment link means its anchor.
-        const bool samePage = url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment);
-        const bool folder = url.isLocalFile() && url.path().endsWith(QLatin1Char('/'));
-        if (samePage || folder) {
-            scrollToAnchor(url.fragment(QUrl::FullyDecoded));
-            return false;
-        }
+    // A page never embeds another: frames, objects and the like stay empty.
+    if (!isMainFrame) return false;
+    const QUrl bare = url.adjusted(QUrl::RemoveFragment);
+    if (type != NavigationTypeLinkClicked && type != NavigationTypeBackForward && expected_.isValid() &&
+        bare == expected_.adjusted(QUrl::RemoveFragment)) {
+        expected_.clear();
+        return access_->mayLoad(url);
     }
-    if (!isLocalScheme(url.scheme())) {
-        if (clicked && opensInBrowser(url.scheme())) QDesktopServices::openUrl(url);
+    if (type == NavigationTypeLinkClicked) {
+        if (url.hasFragment()) {
+            // The base element points "#name" at the package folder; within
+            // the page shown, a fragment link means its anchor.
+            const bool samePage = bare == this->url().adjusted(QUrl::RemoveFragment);
+            const bool folder = url.isLocalFile() && url.path().endsWith(QLatin1Char('/'));
+            if (samePage || folder) {
+                scrollToAnchor(url.fragment(QUrl::FullyDecoded));
+                return false;
+            }
+        }
+        if (opensOnDesktop(url)) QDesktopServices::openUrl(url);
         return false;
     }
-    return true;
+    // The engine reloading the page shown stays on it; every other way of
+    // leaving the page (refresh, redirect, history, form) is refused.
+    return type == NavigationTypeReload && bare == this->url().adjusted(QUrl::RemoveFragment) &&
+           access_->mayLoad(url);
 }
 
 void THTMLPage::scrollToAnchor(const QString& name) {
@@ -162,9 +227,10 @@ void THTMLView::registerScheme() {
 
 THTMLView::THTMLView(QWidget* parent)
     : QWebEngineView(parent),
+      access_(std::make_shared<TLocalAccess>()),
       profile_(new QWebEngineProfile(this)),  // off the record: nothing kept on disk
       pages_(new TPageSchemeHandler(this)),
-      blocker_(new TRemoteBlocker(this)),
+      blocker_(new TRemoteBlocker(access_, this)),
       page_(nullptr) {
     profile_->installUrlSchemeHandler(kPageScheme, pages_);
     blocker_->onBlocked = [this](const QUrl& url) {
@@ -172,7 +238,7 @@ THTMLView::THTMLView(QWidget* parent)
         QMetaObject::invokeMethod(this, [this, url] { emit remoteRequestBlocked(url); }, Qt::QueuedConnection);
     };
     profile_->setUrlRequestInterceptor(blocker_);
-    page_ = new THTMLPage(profile_, this);
+    page_ = new THTMLPage(profile_, access_, this);
     setPage(page_);
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(page_, &QWebEnginePage::loadFinished, this, [this] {
@@ -190,6 +256,7 @@ void THTMLView::startLoad(const QUrl& url) {
         return;
     }
     blankLoading_ = url == QUrl(QStringLiteral("about:blank"));
+    page_->expectLoad(url);
     page_->load(url);
 }
 
@@ -206,13 +273,27 @@ void THTMLView::Navigate(const QString& urlOrPath) {
     if (urlOrPath.startsWith(QLatin1Char('/')) || url.scheme().isEmpty()) {
         url = QUrl::fromLocalFile(QFileInfo(urlOrPath).absoluteFilePath());
     }
-    if (opensInBrowser(url.scheme())) {
+    if (opensOnDesktop(url)) {
         QDesktopServices::openUrl(url);
         return;
     }
-    if (!isLocalScheme(url.scheme())) return;
+    if (url.isLocalFile()) {
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        if (!pathInside(path, localRoot())) setLocalRoot(QFileInfo(path).absolutePath());
+    } else if (url != QUrl(QStringLiteral("about:blank"))) {
+        return;
+    }
     startLoad(url);
 }
+
+void THTMLView::setLocalRoot(const QString& folder) {
+    std::lock_guard<std::mutex> hold(access_->lock);
+    access_->root = folder.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+}
+
+QString THTMLView::localRoot() const { return access_->folder(); }
+
+bool THTMLView::mayLoad(const QUrl& url) const { return access_->mayLoad(url); }
 
 QUrl THTMLView::textPageUrl() const { return pages_->url(); }
 

@@ -3,6 +3,8 @@
 // network.
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -17,17 +19,23 @@ namespace tavin {
 
 class TPageSchemeHandler;
 class TRemoteBlocker;
+struct TLocalAccess;
 
 // The page of THTMLView. It shows no dialogs and decides where a navigation
-// goes: web addresses to the desktop's browser, "#name" links to the anchor
-// of the page shown, everything local into the view.
+// goes: the view's own loads into the view, "#name" links to the anchor of
+// the page shown, clicked http, https and mailto links to the desktop, and
+// nothing else anywhere: no sub-frame, no history step, no redirect, no
+// link to a local file.
 class THTMLPage : public QWebEnginePage {
     Q_OBJECT
 public:
-    THTMLPage(QWebEngineProfile* profile, QObject* parent);
+    THTMLPage(QWebEngineProfile* profile, std::shared_ptr<TLocalAccess> access, QObject* parent);
 
     // What acceptNavigationRequest decides, callable from outside.
     bool routeNavigation(const QUrl& url, NavigationType type, bool isMainFrame);
+
+    // The next main-frame navigation to url is the view's own.
+    void expectLoad(const QUrl& url);
 
     // Scrolls the page shown to the element with this id or name.
     void scrollToAnchor(const QString& name);
@@ -41,6 +49,10 @@ protected:
                           QString* result) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message, int lineNumber,
                                   const QString& sourceID) override;
+
+private:
+    std::shared_ptr<TLocalAccess> access_;
+    QUrl expected_;
 };
 
 class THTMLView : public QWebEngineView {
@@ -59,9 +71,19 @@ public:
     // character set, and its base element where relative references point.
     void LoadHTMLText(const QByteArray& text);
 
-    // Goes to a local file path, a file:, about: or other local URL in the
-    // view; a web address opens in the desktop's browser instead.
+    // Goes to a local file path, a file: URL or about:blank in the view; an
+    // http, https or mailto address opens on the desktop instead, anything
+    // else is ignored. A file outside the local root makes its folder the
+    // local root.
     void Navigate(const QString& urlOrPath);
+
+    // The folder whose files the pages shown may load (pictures of a work
+    // folder, the help page's folder); file: requests anywhere else are
+    // refused. Empty: no file at all.
+    void setLocalRoot(const QString& folder);
+    QString localRoot() const;
+    // Whether the view would let a page load url.
+    bool mayLoad(const QUrl& url) const;
 
     THTMLPage* htmlPage() const { return page_; }
     // The address under which the last LoadHTMLText page is served.
@@ -78,7 +100,8 @@ public:
 signals:
     // A local .docx file was dropped on the view.
     void docxDropped(const QString& path);
-    // A request for a resource that is not local was refused.
+    // A request of a page was refused (remote, outside the local root, a
+    // sub-frame or an object).
     void remoteRequestBlocked(const QUrl& url);
 
 protected:
@@ -91,6 +114,7 @@ protected:
 private:
     void startLoad(const QUrl& url);
 
+    std::shared_ptr<TLocalAccess> access_;
     QWebEngineProfile* profile_;
     TPageSchemeHandler* pages_;
     TRemoteBlocker* blocker_;
@@ -101,9 +125,17 @@ private:
     int wheelZoom_ = 0;  // Ctrl+wheel angle not yet turned into zoom steps
 };
 
-// True for the schemes the view may load from: local files, its own pages
-// and the browser's built-in documents.
+// True for the schemes the view may load from: local files and its own
+// pages.
 bool isLocalScheme(const QString& scheme);
+
+// Whether a clicked link may go to the desktop's browser or mail client:
+// http, https, and mailto without an attach or attachment field.
+bool opensOnDesktop(const QUrl& url);
+
+// Whether path lies inside folder (both absolute), read without following
+// ".." out of it and, where the file exists, after resolving links.
+bool pathInside(const QString& path, const QString& folder);
 
 // The first local .docx file among dragged data, or an empty string.
 QString droppedDocx(const QMimeData* data);

@@ -159,6 +159,7 @@ void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const 
     ctx.workingText.clear();
 
     THTMLView view;  // never shown
+    view.setLocalRoot(QFile::decodeName(QByteArray::fromStdString(folder)));
     const bool loaded = waitFor(view, [&](QEventLoop* loop, auto& finish) {
         QObject::connect(&view, &QWebEngineView::loadFinished, loop, [&view, &finish](bool success) {
             if (view.url() == view.textPageUrl()) finish(success);

@@ -414,6 +414,7 @@ void TForm1::openDocument(const std::string& path) {
     convert(ctx_);
     showStep("Writing tmp file");
 
+    wb1->setLocalRoot(fromPath(folder));
     wb1->LoadHTMLText(viewPage(folder, ctx_.workingText, ctx_.documentFolder));
     shownPage_ = std::move(ctx_.workingText);
     shownFolder_ = folder;
@@ -494,7 +495,7 @@ void TForm1::Convert1Click() {
         convert(ctx_);
         showStep("Writing tmp File");
         const std::string htmlPath = ctx_.workFolder + "word/doc.html";
-        writeTextFile(htmlPath, ctx_.workingText);
+        writeFileNoFollow(htmlPath, ctx_.workingText);
         shownPage_ = std::move(ctx_.workingText);
         shownFolder_ = ctx_.workFolder;
         ctx_.workingText.clear();
@@ -552,7 +553,7 @@ void TForm1::FileSaveAsItemClick() {
         // The page last shown, as the Convert command writes it: without the
         // base element, so that it finds its pictures in the media folder.
         const std::string htmlPath = shownFolder_ + "word/doc.html";
-        writeTextFile(htmlPath, shownPage_);
+        writeFileNoFollow(htmlPath, shownPage_);
         const std::string target = toPath(chosen);
         if (!sameFile(htmlPath, target)) copyFileTo(htmlPath, target);
         std::string folder = std::filesystem::path(target).parent_path().string();

@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "core/filehelpers.h"
+#include "core/sha256.h"
 #include "core/uStr.h"
 #include "package/docxInfo.h"
 #include "package/workfolder.h"
@@ -29,6 +37,11 @@ std::string docx(const std::string& body) {
     a.entries.push_back(entry("word/document.xml", "<w:document><w:body>" + body + "</w:body></w:document>"));
     a.entries.push_back(entry("word/media/image1.png", std::string(100, 'x'), 0));
     return ziptest::build(a).bytes;
+}
+
+mode_t modeOf(const std::string& p) {
+    struct stat st {};
+    return ::lstat(p.c_str(), &st) == 0 ? st.st_mode : 0;
 }
 
 std::vector<std::string> entriesOf(const fs::path& dir) {
@@ -72,23 +85,44 @@ TEST(WorkFolder, TempRootFollowsTheEnvironment) {
     EXPECT_EQ(tempRoot(), "/home/me/.cache/tavin/dxml/");
 }
 
+TEST(WorkFolder, NamesAreHashedByPathAndFoldersPrivate) {
+    EXPECT_EQ(workFolderKey("/home/u/report.docx"), "report-" + sha256Hex("/home/u/report.docx").substr(0, 8));
+    EXPECT_NE(workFolderKey("/a/report.docx"), workFolderKey("/b/report.docx"));
+    EXPECT_EQ(workFolderKey("/a/./x/../report.docx"), workFolderKey("/a/report.docx"));
+    EXPECT_EQ(workFolderKey("/x/..docx").substr(0, 2), "_-");
+    EXPECT_EQ(workFolderKey("/x/" + std::string(300, 'n') + ".docx").size(), 200u + 9u);
+
+    testutil::TempDir dir;
+    const std::string root = dir.str() + "/cache/a/b/";
+    const std::string doc = dir.str() + "/report.docx";
+    testutil::writeFile(doc, docx("<w:p>one</w:p>"));
+    const std::string folder = openWorkFolder(doc, root);
+    EXPECT_EQ(folder, root + workFolderKey(doc) + "/");
+    for (const std::string& p : {dir.str() + "/cache", dir.str() + "/cache/a", root, folder}) {
+        EXPECT_EQ(modeOf(p) & 07777, 0700u) << p;
+    }
+    // A root of ours with wider modes is made private.
+    ::chmod(root.c_str(), 0755);
+    openWorkFolder(doc, root);
+    EXPECT_EQ(modeOf(root) & 07777, 0700u);
+}
+
 TEST(WorkFolder, ExtractsOnceThenReusesWhileUnchanged) {
     testutil::TempDir dir;
     const std::string root = dir.str() + "/cache/";
     const std::string doc = dir.str() + "/report.docx";
     testutil::writeFile(doc, docx("<w:p>one</w:p>"));
     const std::string folder = openWorkFolder(doc, root);
-    EXPECT_EQ(folder, root + "report/");
     EXPECT_NE(readTextFile(folder + "word/document.xml").find("one"), std::string::npos);
     EXPECT_EQ(readTextFile(folder + "word/media/image1.png"), std::string(100, 'x'));
     testutil::writeFile(fs::path(folder) / "word" / "doc.html", "converted");
     EXPECT_EQ(openWorkFolder(doc, root), folder);
     EXPECT_EQ(readTextFile(folder + "word/doc.html"), "converted");
     // Nothing but the work folder is left in the root.
-    EXPECT_EQ(entriesOf(root), (std::vector<std::string>{"report"}));
+    EXPECT_EQ(entriesOf(root), (std::vector<std::string>{workFolderKey(doc)}));
 }
 
-TEST(WorkFolder, ChangedOrOtherFileIsExtractedAfresh) {
+TEST(WorkFolder, DocumentsOfOneNameNeverShareAFolder) {
     testutil::TempDir dir;
     const std::string root = dir.str() + "/cache";
     fs::create_directories(dir.path() / "a");
@@ -97,27 +131,117 @@ TEST(WorkFolder, ChangedOrOtherFileIsExtractedAfresh) {
     const std::string docB = dir.str() + "/b/same.docx";
     testutil::writeFile(docA, docx("<w:p>from a</w:p>"));
     testutil::writeFile(docB, docx("<w:p>from b, longer</w:p>"));
-    const std::string folder = openWorkFolder(docA, root);
-    testutil::writeFile(fs::path(folder) / "stale.txt", "old");
-    EXPECT_EQ(openWorkFolder(docB, root), folder);
-    EXPECT_NE(readTextFile(folder + "word/document.xml").find("from b"), std::string::npos);
-    EXPECT_FALSE(fs::exists(fs::path(folder) / "stale.txt"));
-    // Editing the document: the next open shows the new content.
+    const std::string folderA = openWorkFolder(docA, root);
+    const std::string folderB = openWorkFolder(docB, root);
+    EXPECT_NE(folderA, folderB);
+    EXPECT_NE(readTextFile(folderA + "word/document.xml").find("from a"), std::string::npos);
+    EXPECT_NE(readTextFile(folderB + "word/document.xml").find("from b"), std::string::npos);
+    EXPECT_EQ(openWorkFolder(docA, root), folderA);
+    EXPECT_NE(readTextFile(folderA + "word/document.xml").find("from a"), std::string::npos);
+
+    // Editing the document: the next open shows the new content, and
+    // nothing of the old extraction stays.
+    testutil::writeFile(fs::path(folderA) / "stale.txt", "old");
     testutil::writeFile(docA, docx("<w:p>edited a</w:p>"));
-    openWorkFolder(docA, root);
-    EXPECT_NE(readTextFile(folder + "word/document.xml").find("edited a"), std::string::npos);
-    EXPECT_EQ(entriesOf(root), (std::vector<std::string>{"same"}));
+    EXPECT_EQ(openWorkFolder(docA, root), folderA);
+    EXPECT_NE(readTextFile(folderA + "word/document.xml").find("edited a"), std::string::npos);
+    EXPECT_FALSE(fs::exists(fs::path(folderA) / "stale.txt"));
+    EXPECT_EQ(entriesOf(root).size(), 2u);
 }
 
-TEST(WorkFolder, ForeignFolderIsNeverRemoved) {
+TEST(WorkFolder, AReplacementOfTheSameSizeAndTimeIsExtractedAfresh) {
+    // cp -p, rsync -t and unzip keep the modification time; the inode or the
+    // change time tell the files apart.
     testutil::TempDir dir;
-    const std::string root = dir.str() + "/";
-    testutil::writeFile(dir.path() / "Documents" / "mine.txt", "keep me");
+    const std::string root = dir.str() + "/cache/";
+    const std::string doc = dir.str() + "/kept.docx";
+    const std::string first = docx("<w:p>AAAA</w:p>"), second = docx("<w:p>BBBB</w:p>");
+    ASSERT_EQ(first.size(), second.size());
+    testutil::writeFile(doc, first);
+    struct stat before {};
+    ASSERT_EQ(::stat(doc.c_str(), &before), 0);
+    const std::string folder = openWorkFolder(doc, root);
+    auto keepTimes = [&] {
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, doc.c_str(), times, 0), 0);
+    };
+
+    // Replaced by another file (a new inode).
+    testutil::writeFile(dir.path() / "new.docx", second);
+    fs::rename(dir.path() / "new.docx", doc);
+    keepTimes();
+    EXPECT_EQ(openWorkFolder(doc, root), folder);
+    EXPECT_NE(readTextFile(folder + "word/document.xml").find("BBBB"), std::string::npos);
+
+    // Rewritten in place (same inode, a later change time).
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    testutil::writeFile(doc, first);
+    keepTimes();
+    EXPECT_EQ(openWorkFolder(doc, root), folder);
+    EXPECT_NE(readTextFile(folder + "word/document.xml").find("AAAA"), std::string::npos);
+}
+
+TEST(WorkFolder, NothingWithoutOurRecordIsUsedOrTouched) {
+    testutil::TempDir dir;
+    const std::string root = dir.str() + "/cache/";
     const std::string doc = dir.str() + "/Documents.docx";
     testutil::writeFile(doc, docx("<w:p>x</w:p>"));
-    const std::string folder = openWorkFolder(doc, root);
-    EXPECT_EQ(readTextFile(folder + "mine.txt"), "keep me");
-    EXPECT_TRUE(fs::exists(folder + "word/document.xml"));
+    const std::string key = workFolderKey(doc);
+    const fs::path outside = dir.path() / "outside";
+    testutil::writeFile(outside / "bashrc", "mine");
+
+    // A folder of that name without a record, whose word/ is a link out.
+    fs::create_directories(fs::path(root) / key);
+    testutil::writeFile(fs::path(root) / key / "mine.txt", "keep me");
+    fs::create_directory_symlink(outside, fs::path(root) / key / "word");
+    EXPECT_EQ(testutil::errorOf([&] { openWorkFolder(doc, root); }),
+              "Cannot use " + root + key + "/: it is not a work folder of Tavin");
+    EXPECT_EQ(readTextFile(root + key + "/mine.txt"), "keep me");
+    EXPECT_EQ(entriesOf(outside), (std::vector<std::string>{"bashrc"}));
+    EXPECT_EQ(entriesOf(root), (std::vector<std::string>{key}));
+
+    // A link of that name to a folder elsewhere, even one holding a record.
+    fs::remove_all(fs::path(root) / key);
+    testutil::writeFile(outside / kSourceRecordName, "forged");
+    fs::create_directory_symlink(outside, fs::path(root) / key);
+    EXPECT_NE(testutil::errorOf([&] { openWorkFolder(doc, root); }), "");
+    EXPECT_EQ(entriesOf(outside).size(), 2u);
+    EXPECT_EQ(readTextFile((outside / kSourceRecordName).string()), "forged");
+
+    // A forged record in a folder of another user is not ours either.
+    fs::remove(fs::path(root) / key);
+    if (::geteuid() == 0) {
+        const std::string good = openWorkFolder(doc, root);
+        testutil::writeFile(fs::path(good) / "word" / "document.xml", "<w:document>forged</w:document>");
+        ASSERT_EQ(::chown(good.c_str(), 65534, 65534), 0);
+        EXPECT_NE(testutil::errorOf([&] { openWorkFolder(doc, root); }), "");
+        EXPECT_EQ(readTextFile(good + "word/document.xml"), "<w:document>forged</w:document>");
+    }
+}
+
+TEST(WorkFolder, ARootThatIsALinkOrAnotherUsersIsRefused) {
+    testutil::TempDir dir;
+    const std::string doc = dir.str() + "/r.docx";
+    testutil::writeFile(doc, docx("<w:p>x</w:p>"));
+    fs::create_directories(dir.path() / "elsewhere");
+    fs::create_directory_symlink(dir.path() / "elsewhere", dir.path() / "linked");
+    EXPECT_EQ(testutil::errorOf([&] { openWorkFolder(doc, dir.str() + "/linked/"); }),
+              "The cache folder " + dir.str() + "/linked is a link; Tavin uses only a folder of its own");
+    EXPECT_TRUE(entriesOf(dir.path() / "elsewhere").empty());
+
+    // Another user's folder: made so when the test may, else one of root's.
+    std::string foreign = "/";
+    if (::geteuid() == 0) {
+        foreign = dir.str() + "/shared";
+        fs::create_directories(foreign);
+        ::chmod(foreign.c_str(), 0777);
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    }
+    EXPECT_EQ(testutil::errorOf([&] { openWorkFolder(doc, foreign); }),
+              "The cache folder " + foreign + " belongs to another user; Tavin uses only a folder of its own");
+    if (foreign != "/") {
+        EXPECT_TRUE(entriesOf(foreign).empty());
+    }
 }
 
 TEST(WorkFolder, FailedExtractionLeavesNothing) {
@@ -133,6 +257,34 @@ TEST(WorkFolder, FailedExtractionLeavesNothing) {
     }
     EXPECT_TRUE(entriesOf(root).empty());
     EXPECT_THROW(openWorkFolder(dir.str() + "/missing.docx", root), Error);
+
+    // A FIFO or a folder is refused before anything opens it.
+    const std::string fifo = dir.str() + "/x.docx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(testutil::errorOf([&] { openWorkFolder(fifo, root); }), "Not a regular file");
+    EXPECT_EQ(testutil::errorOf([&] { openWorkFolder(dir.str(), root); }), "Not a regular file");
+    EXPECT_TRUE(entriesOf(root).empty());
+}
+
+TEST(WorkFolder, StaleTemporaryFoldersAreRemovedAfterADay) {
+    testutil::TempDir dir;
+    const std::string root = dir.str() + "/cache/";
+    fs::create_directories(root);
+    const std::string doc = dir.str() + "/s.docx";
+    testutil::writeFile(doc, docx("<w:p>x</w:p>"));
+    auto plant = [&](const std::string& name, long age) {
+        testutil::writeFile(fs::path(root) / name / "word" / "document.xml", "left over");
+        const struct timespec times[2] = {{std::time(nullptr) - age, 0}, {std::time(nullptr) - age, 0}};
+        ::utimensat(AT_FDCWD, (root + name).c_str(), times, 0);
+    };
+    plant(".s-0000abcd.Ab12Cd", 2 * 86400);
+    plant(".other.old.x1y2z3", 3 * 86400);
+    plant(".s-0000abcd.Qq12Rr", 600);  // another opener's, still at work
+    plant("notours", 5 * 86400);
+    openWorkFolder(doc, root);
+    auto names = entriesOf(root);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".s-0000abcd.Qq12Rr", "notours", workFolderKey(doc)}));
 }
 
 TEST(WorkFolder, ConcurrentOpenersBothSeeTheWholeFolder) {
@@ -152,7 +304,7 @@ TEST(WorkFolder, ConcurrentOpenersBothSeeTheWholeFolder) {
         for (auto& th : t) th.join();
         EXPECT_EQ(seen[0], seen[1]);
         EXPECT_NE(seen[0].find("paragraph 1999"), std::string::npos);
-        EXPECT_EQ(entriesOf(root), (std::vector<std::string>{"big"}));
+        EXPECT_EQ(entriesOf(root), (std::vector<std::string>{workFolderKey(doc)}));
     }
 }
 

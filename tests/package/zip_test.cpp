@@ -448,6 +448,40 @@ TEST_F(ZipTest, ZipHostileNamesStayInside) {
     EXPECT_TRUE(S_ISREG(modeOf(out / "good.txt")));
 }
 
+TEST_F(ZipTest, ZipHostileLinksOnThePathAreNeverFollowed) {
+    // Links planted at every depth of the entries' paths: at the first
+    // folder, deeper down, and a link to a folder with a file of the name.
+    const fs::path outside = tmp.path() / "home";
+    testutil::writeFile(outside / ".bashrc", "mine");
+    testutil::writeFile(outside / "media" / "keep.png", "mine");
+    fs::create_directories(out / "docProps");
+    fs::create_directory_symlink(outside, out / "word");
+    fs::create_directory_symlink(outside, out / "docProps" / "deep");
+    fs::create_directory_symlink(outside, out / "home");
+    Archive a;
+    a.entries = {file("word/.bashrc", "attack"), file("word/media/keep.png", "attack"),
+                 file("docProps/deep/.bashrc", "attack"), file("home/new.txt", "attack"),
+                 file("\\\\word\\.bashrc", "attack"), file("fine/ok.txt", "ok")};
+    EXPECT_EQ(extract(save(a)), 1);
+    EXPECT_EQ(testutil::readFile(outside / ".bashrc"), "mine");
+    EXPECT_EQ(testutil::readFile(outside / "media" / "keep.png"), "mine");
+    EXPECT_FALSE(fs::exists(outside / "new.txt"));
+    EXPECT_EQ(testutil::readFile(out / "fine" / "ok.txt"), "ok");
+
+    // A file where a folder should be ends that entry alone.
+    fs::remove_all(out);
+    fs::create_directories(out);
+    testutil::writeFile(out / "word", "a file");
+    a.entries = {file("word/document.xml", "x"), file("other/b.txt", "b")};
+    EXPECT_EQ(extract(save(a)), 1);
+    EXPECT_EQ(testutil::readFile(out / "word"), "a file");
+
+    // A FIFO given as the archive is refused, not waited on.
+    const fs::path fifo = tmp.path() / "pipe.docx";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(errorOf([&] { extract(fifo); }), "Cannot open file \"" + fifo.string() + "\". Not a regular file");
+}
+
 TEST_F(ZipTest, ZipHostileExpansionRefused) {
     const std::uint64_t fourGiB = std::uint64_t{4} << 30;
     const std::string zeros = ziptest::deflatedZeros(fourGiB);

@@ -168,7 +168,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
         EXPECT_NE(pdfText(pdf).find("Converted without a window"), std::string::npos);
     }
     // It went through the viewer's cache, as an open does.
-    EXPECT_TRUE(fs::exists(env.cache() / "cli" / "word" / "document.xml"));
+    EXPECT_TRUE(fs::exists(env.cache() / tavin::workFolderKey(doc.string()) / "word" / "document.xml"));
 
     // A document that is not a package: status 1, the window's message.
     const fs::path bad = env.docs() / "bad.docx";
