@@ -46,6 +46,8 @@ const char* kUsage =
     "  --no-media         do not copy the pictures beside the page\n"
     "  --no-page-margin   no page box around the body\n"
     "  --no-optimize      keep inline styles, skip the clean-up pass\n"
+    "  --no-fidelity      the classic page only: no notes, headers, footers,\n"
+    "                     comments or other Full Fidelity additions\n"
     "  --info             print the document properties instead of converting\n"
     "  -j N               convert N documents at a time (default: number of cores)\n"
     "  -q                 no progress display\n"
@@ -63,6 +65,7 @@ struct Options {
     std::string outDir;
     bool media = true;
     bool pageMargin = true;
+    bool fidelity = true;
     bool optimizeHtml = true;
     bool info = false;
     bool quiet = false;
@@ -254,6 +257,7 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     // A document from standard input has no name to give the page.
     ctx.docTitle = input == kStdinName ? std::string() : tavin::replaceAll(baseName(input), ".docx", "");
     ctx.showPageMargin = opt.pageMargin;
+    ctx.fullFidelity = opt.fidelity;
     ctx.optimizeHtml = opt.optimizeHtml;
     tavin::loadParts(ctx);
     tavin::convert(ctx);
@@ -313,6 +317,8 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
             opt.media = false;
         } else if (arg == "--no-page-margin") {
             opt.pageMargin = false;
+        } else if (arg == "--no-fidelity") {
+            opt.fidelity = false;
         } else if (arg == "--no-optimize") {
             opt.optimizeHtml = false;
         } else if (arg == "--info") {

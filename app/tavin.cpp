@@ -21,7 +21,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: tavin [FILE.docx]\n"
-    "       tavin --pdf OUT.pdf FILE.docx\n"
+    "       tavin --pdf [--no-fidelity] OUT.pdf FILE.docx\n"
     "       tavin --help | --version\n"
     "\n"
     "Shows a Word document (.docx) in a window. FILE.docx, when given, is\n"
@@ -29,6 +29,8 @@ const char* const kUsage =
     "\n"
     "  --pdf OUT.pdf FILE.docx  convert FILE.docx and write it as OUT.pdf,\n"
     "                           without a window (no display needed)\n"
+    "  --no-fidelity            with --pdf: the classic page only, without\n"
+    "                           notes, headers, footers and comments\n"
     "  -h, --help               show this text\n"
     "  --version                show the version\n"
     "\n"
@@ -43,7 +45,7 @@ int usageError(const char* message) {
     return 2;
 }
 
-int exportPdf(const std::string& docx, const QString& pdf) {
+int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
     // An interrupted export leaves no half-made folder in the cache.
     tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
     tavin::ExtractCallbacks callbacks;
@@ -51,7 +53,7 @@ int exportPdf(const std::string& docx, const QString& pdf) {
         std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
     };
     try {
-        tavin::exportDocxToPdf(docx, pdf, callbacks);
+        tavin::exportDocxToPdf(docx, pdf, callbacks, fidelity);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tavin: %s: %s\n", docx.c_str(), e.what());
         return 1;
@@ -100,8 +102,10 @@ int main(int argc, char** argv) {
     // QApplication has taken its own options out of argv; the arguments left
     // are kept as the bytes they were given as.
     if (argc > 1 && is(argv[1], "--pdf")) {
-        if (argc != 4) return usageError("--pdf needs an output file and a document");
-        return exportPdf(argv[3], QFile::decodeName(argv[2]));
+        const bool fidelity = !(argc > 2 && is(argv[2], "--no-fidelity"));
+        const int at = fidelity ? 2 : 3;
+        if (argc != at + 2) return usageError("--pdf needs an output file and a document");
+        return exportPdf(argv[at + 1], QFile::decodeName(argv[at]), fidelity);
     }
     const int at = argc > 1 && is(argv[1], "--") ? 2 : 1;
     const std::string document = argc > at ? std::string(argv[at]) : std::string();

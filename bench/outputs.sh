@@ -1,7 +1,8 @@
 #!/bin/sh
 # Records the pages of every corpus document, or compares the current
 # build's pages with a recording byte for byte. Run `record` before changing
-# a pass and `compare` after it: speed work must not change one byte.
+# a pass and `compare` after it: speed work must not change one byte. The
+# pages are the classic ones (--no-fidelity).
 # Usage: bench/outputs.sh record|compare DIR [BUILD_DIR]
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,7 +19,7 @@ convert_all() {
     # that same-named documents never share one; failures keep their message.
     for f in "$CORPUS"/*/*.docx; do
         name=$(basename "$(dirname "$f")")_$(basename "$f" .docx)
-        "$BUILD/docx2html" --no-media -o "$1/$name.html" "$f" 2> "$1/$name.err" || true
+        "$BUILD/docx2html" --no-fidelity --no-media -o "$1/$name.html" "$f" 2> "$1/$name.err" || true
     done
 }
 

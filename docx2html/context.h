@@ -51,6 +51,11 @@ struct ConversionContext {
     bool optimizeHtml = true;
     bool pageMarginFlag = true;
     bool optimizeFlag = true;
+    // Full Fidelity: the steps that show what the classic page leaves out
+    // (notes, headers and footers, comments, real list numbers, headings...).
+    // Off in a bare context, so the classic page is what a context gives
+    // unless asked; the programs turn it on unless the user turns it off.
+    bool fullFidelity = false;
 
     std::vector<Pos> spliceBounds;
     std::vector<std::string> spliceTexts;

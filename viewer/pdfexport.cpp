@@ -148,8 +148,10 @@ void printView(THTMLView& view, QPrinter& printer) {
     if (!ok) throw Error("Printing failed");
 }
 
-void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks) {
+void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks,
+                     bool fullFidelity) {
     ConversionContext ctx;
+    ctx.fullFidelity = fullFidelity;
     const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
     ctx.workFolder = folder;
     ctx.docTitle = titleFromPath(docxPath);

@@ -33,6 +33,7 @@ void printView(THTMLView& view, QPrinter& printer);
 // its base element), shows the page in a view that is never on screen and
 // prints it to pdfPath on the document's own paper. Raises with the message
 // the window would show. Needs a QApplication.
-void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks = {});
+void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks = {},
+                     bool fullFidelity = true);
 
 }  // namespace tavin

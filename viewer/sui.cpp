@@ -83,6 +83,7 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     resize(696, 480);
     move(232, 149);
     applicationFolder = QCoreApplication::applicationDirPath();
+    ctx_.fullFidelity = true;  // the Full Fidelity check mark starts checked
 
     auto* client = new QWidget(this);
     auto* column = new QVBoxLayout(client);
@@ -168,6 +169,10 @@ void TForm1::buildMenus() {
     mStatus = item(Setting1, "mStatus", QStringLiteral("Show Status Bar"));
     mStatus->setCheckable(true);
     mStatus->setChecked(true);
+    chkFidelity = item(Setting1, "chkFidelity", QStringLiteral("Full Fidelity"));
+    chkFidelity->setCheckable(true);
+    chkFidelity->setChecked(true);
+    chkFidelity->setStatusTip(QStringLiteral("Show notes, headers, footers and comments as Word does"));
     chkOpt = item(Setting1, "chkOpt", QStringLiteral("&Optimize HTML"));
     chkOpt->setCheckable(true);
     chkOpt->setChecked(true);
@@ -208,6 +213,7 @@ void TForm1::buildMenus() {
     connect(FileExitItem, &QAction::triggered, this, &TForm1::FileExitItemClick);
     connect(chkPage, &QAction::triggered, this, &TForm1::pageMarginTriggered);
     connect(chkOpt, &QAction::triggered, this, &TForm1::optimizeTriggered);
+    connect(chkFidelity, &QAction::triggered, this, &TForm1::fidelityTriggered);
     connect(mStatus, &QAction::triggered, this, &TForm1::statusBarTriggered);
     connect(FileSaveAsItem, &QAction::triggered, this, &TForm1::FileSaveAsItemClick);
     connect(Associatedocx1, &QAction::triggered, this, &TForm1::Associatedocx1Click);
@@ -516,6 +522,15 @@ void TForm1::pageMarginTriggered(bool checked) {
     }
     ctx_.showPageMargin = checked;
     ctx_.pageMarginFlag = checked;
+    Convert1->trigger();
+}
+
+void TForm1::fidelityTriggered(bool checked) {
+    if (busy_) {
+        chkFidelity->setChecked(!checked);
+        return;
+    }
+    ctx_.fullFidelity = checked;
     Convert1->trigger();
 }
 

@@ -63,6 +63,7 @@ public:
     QAction* chkPage = nullptr;
     QAction* mStatus = nullptr;
     QAction* chkOpt = nullptr;
+    QAction* chkFidelity = nullptr;
     QAction* N2 = nullptr;
     QAction* Associatedocx1 = nullptr;
     QMenu* ViewMenu = nullptr;
@@ -166,6 +167,7 @@ protected:
 private:
     void pageMarginTriggered(bool checked);
     void optimizeTriggered(bool checked);
+    void fidelityTriggered(bool checked);
     void statusBarTriggered(bool checked);
     void buildMenus();
     void buildStatusBar();

@@ -38,8 +38,9 @@ for program in $programs; do
     [ -z "$only_help" ] || fail "$program: in --help, not in $program(1):" $only_help
     [ -z "$only_man" ] || fail "$program: in $program(1), not in --help:" $only_man
     # -h is only the short form of --help; the completion offers --help.
+    # tavin's --no-fidelity belongs after --pdf, where it is checked below.
     offered=$(complete_words "$program" -)
-    missing=$(comm -23 <(echo "$help" | grep -vx -- -h) <(echo "$offered"))
+    missing=$(comm -23 <(echo "$help" | grep -vx -e -h -e '--no-fidelity') <(echo "$offered"))
     [ -z "$missing" ] || fail "$program: completion does not offer:" $missing
 done
 
@@ -58,7 +59,7 @@ expect() {
 expect 'B.DOCX|a.docx|sub|with space.docx|' docx2html ""
 expect 'out.html|sub|' docx2html -o ""
 expect 'sub|' docx2html -q -d ""
-expect '--no-media|--no-optimize|--no-page-margin|' docx2html --no-
+expect '--no-fidelity|--no-media|--no-optimize|--no-page-margin|' docx2html --no-
 expect 'a.docx|' docx2html -- a
 expect '' docx2html -j x
 if [ "$viewer" = ON ]; then
@@ -66,6 +67,9 @@ if [ "$viewer" = ON ]; then
     expect '--pdf|' tavin --p
     expect 'sub|x.pdf|' tavin --pdf ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf x.pdf ""
+    expect '--no-fidelity|' tavin --pdf --n
+    expect 'sub|x.pdf|' tavin --pdf --no-fidelity ""
+    expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf --no-fidelity x.pdf ""
     expect '' tavin a.docx ""
 fi
 

@@ -2,11 +2,14 @@
 // and the application-wide handling of right clicks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QAbstractButton>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
@@ -260,6 +263,32 @@ TEST_F(MainWindowTest, TheStatusBarOptionShowsAndHidesTheBar) {
     form.mStatusClick();
     EXPECT_TRUE(form.mStatus->isChecked());
     EXPECT_TRUE(form.pnlStatus->isVisible());
+}
+
+TEST_F(MainWindowTest, FullFidelityIsCheckedAtStartAndConvertsAgainWhenToggled) {
+    TestForm form;
+    const QList<QAction*> options = form.Setting1->actions();
+    const auto status = std::find(options.begin(), options.end(), form.mStatus);
+    ASSERT_NE(status, options.end());
+    ASSERT_NE(status + 1, options.end());
+    EXPECT_EQ(*(status + 1), form.chkFidelity);
+    EXPECT_EQ(form.chkFidelity->text(), "Full Fidelity");
+    EXPECT_TRUE(form.chkFidelity->isCheckable());
+    EXPECT_TRUE(form.chkFidelity->isChecked());
+    EXPECT_TRUE(form.context().fullFidelity);
+
+    const fs::path doc = env.docs() / "fidelity.docx";
+    writeDocx(doc);
+    ASSERT_TRUE(openAndWait(form, doc.string()));
+    const std::string htmlPath = form.workFolder() + "word/doc.html";
+    EXPECT_FALSE(fs::exists(htmlPath));
+    form.chkFidelity->trigger();
+    EXPECT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+    EXPECT_FALSE(form.chkFidelity->isChecked());
+    EXPECT_FALSE(form.context().fullFidelity);
+    EXPECT_TRUE(fs::exists(htmlPath));  // converted again, as Show Page Margin does
+    form.chkFidelity->trigger();
+    EXPECT_TRUE(form.context().fullFidelity);
 }
 
 namespace {

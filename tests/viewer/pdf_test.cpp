@@ -182,8 +182,14 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     r = runTavin({"--pdf", q(env.root() / "missing" / "x.pdf"), q(doc)}, headless);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(": Cannot write "), std::string::npos) << r.err;
+    // The classic page only.
+    r = runTavin({"--pdf", "--no-fidelity", q(pdf), q(doc)}, headless);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(isPdf(pdf));
     // Wrong usage.
     r = runTavin({"--pdf", q(pdf)}, headless);
+    EXPECT_EQ(r.status, 2);
+    r = runTavin({"--pdf", "--no-fidelity", q(pdf)}, headless);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("Usage: tavin"), std::string::npos);
 
@@ -192,7 +198,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     const QStringList broken = {"QT_QPA_PLATFORM=xcb", "DISPLAY", "WAYLAND_DISPLAY"};
     r = runTavin({"--help"}, broken);
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("tavin --pdf OUT.pdf FILE.docx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tavin --pdf [--no-fidelity] OUT.pdf FILE.docx"), std::string::npos) << r.out;
     r = runTavin({"--version"}, broken);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(QRegularExpression("^tavin \\d+\\.\\d+\\.\\d+\\n$").match(QString::fromStdString(r.out)).hasMatch())
