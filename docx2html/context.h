@@ -56,6 +56,10 @@ struct ConversionContext {
     // Off in a bare context, so the classic page is what a context gives
     // unless asked; the programs turn it on unless the user turns it off.
     bool fullFidelity = false;
+    // Set aside by the fidelity steps for the assembled page: the MathML of
+    // each equation, and whether list labels were written.
+    std::vector<std::string> mathMarkup;
+    bool listLabels = false;
 
     std::vector<Pos> spliceBounds;
     std::vector<std::string> spliceTexts;

@@ -111,7 +111,9 @@ void preprocess(ConversionContext& ctx) {
 void convert(ConversionContext& ctx) {
     ctx.step("Preparing conversion");
     initRun(ctx);
+    if (ctx.fullFidelity) prepareFidelity(ctx);
     preprocess(ctx);
+    if (ctx.fullFidelity) markParagraphs(ctx);
     readPageSetup(ctx);
     ctx.step("Parsing table");
     convertTables(ctx);
@@ -128,6 +130,7 @@ void convert(ConversionContext& ctx) {
     ctx.step("Optimizing");
     ctx.pageMarginFlag = ctx.showPageMargin;
     assembleHtml(ctx);
+    if (ctx.fullFidelity) finishFidelity(ctx);
     ctx.optimizeFlag = ctx.optimizeHtml;
     if (ctx.optimizeFlag) optimize(ctx);
     reformat(ctx);

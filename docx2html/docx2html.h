@@ -3,6 +3,7 @@
 
 #include "docx2html/context.h"
 #include "docx2html/docxstyle.h"
+#include "docx2html/fidelity.h"
 #include "docx2html/links.h"
 #include "docx2html/lists.h"
 #include "docx2html/MSWordHTM.h"

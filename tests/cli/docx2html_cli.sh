@@ -26,7 +26,7 @@ cmp -s "$work/a.html" "$work/out/page.html" || fail "stdout and -o differ"
 "$bin" --no-media -o "$work/nomedia/p.html" "$build/sample.docx" || fail "--no-media"
 [ ! -e "$work/nomedia/media" ] || fail "--no-media copied pictures"
 "$bin" --no-fidelity "$build/sample.docx" > /dev/null || fail "--no-fidelity"
-"$bin" --no-page-margin --no-optimize "$build/sample.docx" | grep -q '\.tab{margin-left:3em}</style></head>' \
+"$bin" --no-fidelity --no-page-margin --no-optimize "$build/sample.docx" | grep -q '\.tab{margin-left:3em}</style></head>' \
     || fail "--no-page-margin --no-optimize"
 
 # Many documents: same names from different folders keep their own pages;

@@ -1,0 +1,472 @@
+#include "docx2html/fidelity.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <unordered_map>
+
+#include "docx2html/docxstyle.h"
+#include "docx2html/markup.h"
+#include "docx2html/math.h"
+#include "docx2html/numbering.h"
+#include "docx2html/symbols.h"
+#include "docx2html/xmlscan.h"
+#include "package/docxParts.h"
+
+namespace tavin {
+
+namespace {
+
+int toInt(std::string_view s, int fallback) {
+    int v = fallback;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : fallback;
+}
+
+// Replacements of stretches of a text, applied in one rebuild. Edits must
+// not overlap; at one offset they apply in the order they were added.
+class Edits {
+public:
+    void replace(std::size_t at, std::size_t length, std::string text) {
+        items_.push_back({at, length, std::move(text), items_.size()});
+    }
+    void insert(std::size_t at, std::string text) { replace(at, 0, std::move(text)); }
+    bool empty() const { return items_.empty(); }
+    std::string apply(std::string_view t) {
+        std::sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
+            return a.at != b.at ? a.at < b.at : a.order < b.order;
+        });
+        std::string out;
+        out.reserve(t.size() + t.size() / 8);
+        std::size_t copied = 0;
+        for (const Item& e : items_) {
+            if (e.at < copied) continue;  // overlapping: the first one wins
+            out.append(t.substr(copied, e.at - copied));
+            out += e.text;
+            copied = e.at + e.length;
+        }
+        out.append(t.substr(std::min(copied, t.size())));
+        return out;
+    }
+
+private:
+    struct Item {
+        std::size_t at, length;
+        std::string text;
+        std::size_t order;
+    };
+    std::vector<Item> items_;
+};
+
+// ---------------------------------------------------------------------------
+// Paragraph properties through the style chain
+
+struct ParagraphStyle {
+    std::string basedOn;
+    std::optional<int> numId, ilvl, outline;
+    std::optional<bool> bidi, pageBreakBefore;
+};
+
+class ParagraphStyles {
+public:
+    explicit ParagraphStyles(std::string_view styles) {
+        for (const Element& s : elements(styles, "style")) {
+            const std::string_view type = tagAttribute(s.tag, "type");
+            if (!type.empty() && type != "paragraph") continue;
+            const std::string id(tagAttribute(s.tag, "styleId"));
+            ParagraphStyle p;
+            p.basedOn = std::string(childValue(s.content, "basedOn"));
+            const std::string pPr = textBetween(s.content, "<pPr>", "</pPr>");
+            read(pPr, p);
+            const std::string name = lowerCase(childValue(s.content, "name"));
+            if (!p.outline && name.size() == 9 && name.compare(0, 8, "heading ") == 0 && name[8] >= '1' && name[8] <= '9')
+                p.outline = name[8] - '1';
+            if (isOn(tagAttribute(s.tag, "default")) && !tagAttribute(s.tag, "default").empty()) defaultId_ = id;
+            styles_.emplace(id, std::move(p));
+        }
+    }
+
+    // Reads the properties a pPr sets directly.
+    static void read(std::string_view pPr, ParagraphStyle& p) {
+        if (const std::string_view n = childValue(pPr, "numId"); !n.empty()) p.numId = toInt(n, 0);
+        if (const std::string_view l = childValue(pPr, "ilvl"); !l.empty()) p.ilvl = toInt(l, 0);
+        if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = toInt(o, 9);
+        if (hasChild(pPr, "bidi")) p.bidi = isOn(childValue(pPr, "bidi"));
+        if (hasChild(pPr, "pageBreakBefore")) p.pageBreakBefore = isOn(childValue(pPr, "pageBreakBefore"));
+    }
+
+    // The paragraph's own properties completed from its style chain (the
+    // default paragraph style when it names none).
+    ParagraphStyle resolve(ParagraphStyle own, std::string id) const {
+        if (id.empty()) id = defaultId_;
+        for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+            const auto it = styles_.find(id);
+            if (it == styles_.end()) break;
+            const ParagraphStyle& s = it->second;
+            if (!own.numId) own.numId = s.numId;
+            if (!own.ilvl) own.ilvl = s.ilvl;
+            if (!own.outline) own.outline = s.outline;
+            if (!own.bidi) own.bidi = s.bidi;
+            if (!own.pageBreakBefore) own.pageBreakBefore = s.pageBreakBefore;
+            id = s.basedOn;
+        }
+        return own;
+    }
+
+private:
+    std::unordered_map<std::string, ParagraphStyle> styles_;
+    std::string defaultId_;
+};
+
+// Escapes a text for character data.
+std::string escaped(std::string_view s) {
+    std::string out;
+    for (char c : s) {
+        if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else out.push_back(c);
+    }
+    return out;
+}
+
+// Whether [from, to) holds character data other than blanks.
+bool holdsText(std::string_view t, std::size_t from, std::size_t to) {
+    bool inTag = false;
+    for (std::size_t i = from; i < to; ++i) {
+        const char c = t[i];
+        if (c == '<') inTag = true;
+        else if (c == '>') inTag = false;
+        else if (!inTag && static_cast<unsigned char>(c) > 0x20) return true;
+    }
+    return false;
+}
+
+constexpr std::string_view kPageMarker = "<tvPage/>";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// On the raw document
+
+void vmlPicturesToDrawings(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    if (t.find("<v:imagedata") == std::string::npos) return;
+    Edits edits;
+    std::size_t shapeStyleFrom = 0;
+    std::string_view shapeStyle;
+    for (std::size_t p = t.find("<v:imagedata"); p != std::string::npos; p = t.find("<v:imagedata", p + 1)) {
+        const std::size_t gt = t.find('>', p);
+        if (gt == std::string::npos) break;
+        const std::string_view tag = std::string_view(t).substr(p, gt + 1 - p);
+        std::string_view id = tagAttribute(tag, "r:id");
+        if (id.empty()) id = tagAttribute(tag, "r:embed");
+        if (id.empty()) continue;
+        // The shape is the nearest VML start tag before it with a style.
+        for (std::size_t s = t.rfind("<v:", p - 1); s != std::string::npos && s >= shapeStyleFrom && s > 0;
+             s = t.rfind("<v:", s - 1)) {
+            const std::size_t e = t.find('>', s);
+            const std::string_view shape = std::string_view(t).substr(s, e + 1 - s);
+            if (!tagAttribute(shape, "style").empty()) {
+                shapeStyle = tagAttribute(shape, "style");
+                break;
+            }
+        }
+        shapeStyleFrom = p;
+        auto extent = [&](std::string_view name) -> std::string {
+            const std::string key = std::string(name) + ":";
+            std::size_t at = 0;
+            for (;;) {
+                at = shapeStyle.find(key, at);
+                if (at == std::string_view::npos) return {};
+                if (at == 0 || shapeStyle[at - 1] == ';' || shapeStyle[at - 1] == ' ') break;
+                ++at;
+            }
+            std::string_view v = shapeStyle.substr(at + key.size());
+            v = trimText(v.substr(0, v.find(';')));
+            try {
+                if (v.size() > 2 && v.substr(v.size() - 2) == "px") {
+                    return std::to_string(static_cast<long long>(measureToInt(v.substr(0, v.size() - 2), 1)) * 9525);
+                }
+                return std::to_string(measureToInt(v, kEmuPerPoint));
+            } catch (const Error&) {
+                return {};
+            }
+        };
+        const std::string cx = extent("width"), cy = extent("height");
+        std::string drawing = "<w:drawing><wp:inline>";
+        if (!cx.empty() && !cy.empty()) drawing += "<wp:extent cx=\"" + cx + "\" cy=\"" + cy + "\"/>";
+        drawing += "<a:blip r:embed=\"" + std::string(id) + "\"/></wp:inline></w:drawing>";
+        edits.replace(p, gt + 1 - p, drawing);
+    }
+    if (!edits.empty()) ctx.workingText = edits.apply(t);
+}
+
+void symbolsToText(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    if (t.find("<w:sym") == std::string::npos) return;
+    Edits edits;
+    for (const Element& e : elements(t, "w:sym")) {
+        const std::string_view font = tagAttribute(e.tag, "w:font");
+        const std::string_view hex = tagAttribute(e.tag, "w:char");
+        std::uint32_t code = 0;
+        const auto r = std::from_chars(hex.data(), hex.data() + hex.size(), code, 16);
+        if (r.ec != std::errc() || r.ptr != hex.data() + hex.size() || code == 0) continue;
+        std::uint32_t u = symbolToUnicode(font, code);
+        if (u == 0) u = code < 0x100 ? 0xF000 + code : code;  // shown in its own font, if the reader has it
+        std::string text;
+        appendUtf8(text, u);
+        edits.replace(e.begin, e.end - e.begin, "<w:t>" + escaped(text) + "</w:t>");
+    }
+    if (!edits.empty()) ctx.workingText = edits.apply(t);
+}
+
+void equationsToMathml(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    if (t.find("<m:oMath") == std::string::npos) return;
+    Edits edits;
+    auto replace = [&](const Element& e, bool display) {
+        const std::size_t index = ctx.mathMarkup.size();
+        ctx.mathMarkup.push_back(ommlToMathml(std::string_view(t).substr(e.begin, e.end - e.begin), display));
+        edits.replace(e.begin, e.end - e.begin, "<w:tvMath w:val=\"" + std::to_string(index) + "\"/>");
+    };
+    // A paragraph of equations is one display equation; the inline ones
+    // are those outside such paragraphs (both lists are in text order).
+    const std::vector<Element> paragraphs = elements(t, "m:oMathPara");
+    for (const Element& e : paragraphs) replace(e, true);
+    std::size_t k = 0;
+    for (const Element& e : elements(t, "m:oMath")) {
+        while (k < paragraphs.size() && paragraphs[k].end <= e.begin) ++k;
+        if (k < paragraphs.size() && paragraphs[k].begin <= e.begin) continue;
+        replace(e, false);
+    }
+    ctx.workingText = edits.apply(t);
+}
+
+void prepareFidelity(ConversionContext& ctx) {
+    ctx.mathMarkup.clear();
+    vmlPicturesToDrawings(ctx);
+    symbolsToText(ctx);
+    equationsToMathml(ctx);
+}
+
+// ---------------------------------------------------------------------------
+// On the preprocessed text
+
+void markParagraphs(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    const ParagraphStyles styles(ctx.stylesText);
+    ListDefinitions lists(ctx.numberingText, ctx.stylesText);
+    Edits edits;
+    bool labelled = false;
+    // Page breaks and section properties, found once.
+    std::vector<std::size_t> breaks, sections;
+    for (std::size_t b = t.find("<br type=\"page\"/>"); b != std::string::npos; b = t.find("<br type=\"page\"/>", b + 1))
+        breaks.push_back(b);
+    for (std::size_t s = t.find("<sectPr"); s != std::string::npos; s = t.find("<sectPr", s + 1)) sections.push_back(s);
+
+    // Paragraph starts and ends in order, with their nesting. Markers and
+    // labels are placed at each start, page breaks at each end.
+    struct Open {
+        std::size_t start, content;
+        std::string_view pPr;
+        ParagraphStyle eff;
+    };
+    std::vector<Open> open;
+    NextOccurrence starts(t, "<p>"), ends(t, "</p>"), propertyEnds(t, "</pPr>");
+    std::size_t p = 0;
+    for (;;) {
+        const std::size_t start = starts.atOrAfter(p);
+        const std::size_t close = ends.atOrAfter(p);
+        if (start == std::string::npos && close == std::string::npos) break;
+        if (start == std::string::npos || (close != std::string::npos && close < start)) {
+            p = close + 4;
+            if (open.empty()) continue;
+            const Open o = open.back();
+            open.pop_back();
+            if (!open.empty()) continue;  // page breaks only between top-level paragraphs
+
+            // A page break in the paragraph starts the next sheet before the
+            // paragraph when nothing is written before it, else after it.
+            bool before = o.eff.pageBreakBefore.value_or(false);
+            bool after = false;
+            std::size_t scanned = o.content;
+            bool textBefore = false;
+            for (auto b = std::lower_bound(breaks.begin(), breaks.end(), o.content); b != breaks.end() && *b < close; ++b) {
+                edits.replace(*b, 17, "");
+                if (!textBefore) textBefore = holdsText(t, scanned, *b);
+                scanned = *b;
+                (textBefore ? after : before) = true;
+            }
+            if (o.pPr.find("<sectPr") != std::string_view::npos) {
+                // A section ends here; the next one says whether it starts a new page.
+                const auto n = std::lower_bound(sections.begin(), sections.end(), close);
+                const std::size_t next = n == sections.end() ? std::string::npos : *n;
+                const std::size_t nextEnd = next == std::string::npos ? next : t.find("</sectPr>", next);
+                const std::string_view nextSection =
+                    nextEnd == std::string::npos ? std::string_view() : std::string_view(t).substr(next, nextEnd - next);
+                if (childValue(nextSection, "type") != "continuous") after = true;
+            }
+            if (before) edits.insert(o.start, std::string(kPageMarker));
+            if (after) edits.insert(p, std::string(kPageMarker));
+            continue;
+        }
+
+        Open o{start, start + 3, {}, {}};
+        p = o.content;
+        if (t.compare(o.content, 5, "<pPr>") == 0) {
+            // The properties end before the paragraph's end or any paragraph inside it.
+            const std::size_t e = propertyEnds.atOrAfter(o.content);
+            const std::size_t limit = std::min(starts.atOrAfter(o.content), ends.atOrAfter(o.content));
+            if (e != std::string::npos && e < limit) {
+                o.pPr = std::string_view(t).substr(o.content + 5, e - o.content - 5);
+                o.content = e + 6;
+            }
+        }
+        ParagraphStyle own;
+        ParagraphStyles::read(o.pPr, own);
+        o.eff = styles.resolve(own, std::string(childValue(o.pPr, "pStyle")));
+        std::string marks;
+        if (o.eff.outline && *o.eff.outline >= 0 && *o.eff.outline <= 5)
+            marks += "<tvH val=\"" + std::to_string(*o.eff.outline + 1) + "\"/>";
+        if (o.eff.bidi.value_or(false)) marks += "<tvRtl/>";
+        if (o.eff.numId && *o.eff.numId > 0) {
+            const int level = std::clamp(o.eff.ilvl.value_or(0), 0, 8);
+            const std::string label = lists.nextLabel(*o.eff.numId, level);
+            if (!label.empty()) {
+                const std::string suffix = lists.suffix(*o.eff.numId, level);
+                marks += "<r>" + label + (suffix == "nothing" ? "" : suffix == "space" ? "&#160;" : "&#160;&#160;") + "</r>";
+                labelled = true;
+            }
+        }
+        if (!marks.empty()) edits.insert(o.content, marks);
+        open.push_back(o);
+    }
+
+    // Right-to-left tables: a marker in the table's first cell.
+    NextOccurrence tableProps(t, "</tblPr>"), cells(t, "<tc>");
+    for (std::size_t tb = t.find("<tbl>"); tb != std::string::npos; tb = t.find("<tbl>", tb + 5)) {
+        const std::size_t pr = tableProps.atOrAfter(tb);
+        const std::size_t cell = cells.atOrAfter(tb);
+        if (pr == std::string::npos || cell == std::string::npos || pr > cell) continue;
+        const std::string_view tblPr = std::string_view(t).substr(tb, pr - tb);
+        if (hasChild(tblPr, "bidiVisual") && isOn(childValue(tblPr, "bidiVisual"))) edits.insert(cell + 4, "<tvRtlTable/>");
+    }
+    ctx.listLabels = labelled;
+    if (!edits.empty()) ctx.workingText = edits.apply(t);
+}
+
+// ---------------------------------------------------------------------------
+// On the assembled page
+
+namespace {
+
+// Headings read like the page's paragraphs unless their style says more.
+const char* const kHeadingRules =
+    "h1,h2,h3,h4,h5,h6{margin-top:0px;margin-bottom:0px;font-family:times new roman;font-size:1em;"
+    "font-weight:normal}\r\n";
+const char* const kSheetRules = "div.page{break-after:page}\r\n";
+const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
+const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
+
+bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
+    if (t.compare(at, name.size(), name) != 0) return false;
+    const std::size_t n = at + name.size();
+    return n < t.size() && (t[n] == ' ' || t[n] == '>' || t[n] == '/');
+}
+
+}  // namespace
+
+void finishFidelity(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    const std::string_view tv = t;
+    Edits edits;
+    const bool labelled = ctx.listLabels;
+    NextOccurrence paragraphEnd(tv, "</p>");
+
+    // One walk over the tags: the nesting of blocks (for page breaks), the
+    // last paragraph and table start tags (for the markers inside them).
+    int depth = 0;
+    std::size_t paragraph = std::string::npos, table = std::string::npos;
+    // A break starts a sheet only between content: it waits for the next
+    // start tag, and breaks in a row or at either end make no empty sheet.
+    bool contentSinceSheet = false;
+    std::size_t pendingBreak = std::string::npos;
+    bool headings = false, sheets = false;
+    const std::string sheet = ctx.pageMarginFlag ? "</div><div class=page>" : "<div class=pagebreak></div>";
+    const std::size_t body = t.find("<body");
+    const std::size_t bodyEnd = body == std::string::npos ? std::string::npos : t.find('>', body);
+    for (std::size_t lt = t.find('<', bodyEnd == std::string::npos ? 0 : bodyEnd); lt != std::string::npos;
+         lt = t.find('<', lt + 1)) {
+        if (t.compare(lt, 3, "<tv") == 0) {
+            const std::size_t gt = t.find('>', lt);
+            if (gt == std::string::npos) break;
+            const std::string_view tag = tv.substr(lt, gt + 1 - lt);
+            if (tag == kPageMarker) {
+                if (depth == 0 && contentSinceSheet && pendingBreak == std::string::npos) {
+                    pendingBreak = lt;
+                    contentSinceSheet = false;
+                } else {
+                    edits.replace(lt, tag.size(), "");
+                }
+            } else if (tag.compare(0, 4, "<tvH") == 0 && paragraph != std::string::npos) {
+                const std::string h = "h" + std::string(tagAttribute(tag, "val"));
+                const std::size_t end = paragraphEnd.atOrAfter(gt);
+                if (end != std::string::npos && h.size() == 2) {
+                    edits.replace(paragraph, 2, "<" + h);
+                    edits.replace(end, 4, "</" + h + ">");
+                    headings = true;
+                }
+                edits.replace(lt, tag.size(), "");
+            } else if (tag == "<tvRtl/>" && paragraph != std::string::npos) {
+                edits.insert(paragraph + 2, " dir=\"rtl\"");
+                edits.replace(lt, tag.size(), "");
+            } else if (tag == "<tvRtlTable/>" && table != std::string::npos) {
+                edits.insert(table + 6, " dir=\"rtl\"");
+                edits.replace(lt, tag.size(), "");
+            } else if (tag.compare(0, 7, "<tvMath") == 0) {
+                const int i = toInt(tagAttribute(tag, "val"), -1);
+                edits.replace(lt, tag.size(),
+                              i >= 0 && static_cast<std::size_t>(i) < ctx.mathMarkup.size() ? ctx.mathMarkup[static_cast<std::size_t>(i)]
+                                                                                              : std::string());
+                contentSinceSheet = true;
+            } else {
+                edits.replace(lt, tag.size(), "");
+            }
+            lt = gt;
+            continue;
+        }
+        const bool close = t.compare(lt + 1, 1, "/") == 0;
+        const std::size_t name = lt + (close ? 2 : 1);
+        for (std::string_view block : {"p", "table", "ol", "ul"}) {
+            if (!startsTagAt(tv, name, block)) continue;
+            depth += close ? -1 : 1;
+            if (depth < 0) depth = 0;
+            if (!close && block == "p") paragraph = lt;
+            if (!close && block == "table") table = lt;
+        }
+        if (!close && !startsTagAt(tv, name, "div")) {
+            if (pendingBreak != std::string::npos) {
+                edits.replace(pendingBreak, kPageMarker.size(), sheet);
+                pendingBreak = std::string::npos;
+                sheets = true;
+            }
+            contentSinceSheet = true;
+        }
+    }
+    if (pendingBreak != std::string::npos) edits.replace(pendingBreak, kPageMarker.size(), "");
+
+    // The rules the fidelity markup needs, in a style element of their own
+    // after the page's (whose rules the clean-up rewrites); none when the
+    // page needs none.
+    std::string rules;
+    if (headings) rules += kHeadingRules;
+    if (sheets) rules += ctx.pageMarginFlag ? kSheetRules : kBreakRules;
+    if (labelled) rules += kListRules;
+    if (!ctx.mathMarkup.empty()) rules += mathmlFallbackCss();
+    const std::size_t head = t.find("</head>");
+    if (!rules.empty() && head != std::string::npos) edits.insert(head, "<style>\r\n" + rules + "</style>");
+    ctx.workingText = edits.apply(t);
+}
+
+}  // namespace tavin

@@ -1,0 +1,37 @@
+// Full Fidelity: steps that show what the classic page leaves out. Each runs
+// only when the option is on (ConversionContext::fullFidelity); with it off
+// the page is the classic one, byte for byte.
+//
+// The steps work around the classic ones: the first ones rewrite the
+// document text into a form the classic steps carry through (pictures of
+// VML shapes as drawings, symbols as text), or leave small marker elements
+// ("<tvH val=N/>" and the like) that the classic steps pass on untouched;
+// finishFidelity turns the markers into their markup once the page is
+// assembled.
+#pragma once
+
+#include "docx2html/context.h"
+
+namespace tavin {
+
+// On the raw document text, before preprocessing.
+void prepareFidelity(ConversionContext& ctx);
+// A picture of a VML shape (v:imagedata) becomes a drawing of the shape's
+// size, which the picture step turns into an img element.
+void vmlPicturesToDrawings(ConversionContext& ctx);
+// w:sym elements become their character as text.
+void symbolsToText(ConversionContext& ctx);
+// Equations (m:oMathPara, m:oMath) become MathML, kept aside until the page
+// is assembled; a marker holds their place.
+void equationsToMathml(ConversionContext& ctx);
+
+// On the preprocessed text: list labels as Word numbers them, and markers
+// for headings, right-to-left paragraphs and tables, and page breaks.
+void markParagraphs(ConversionContext& ctx);
+
+// On the assembled page: headings become h1-h6, right-to-left paragraphs
+// and tables get dir="rtl", page breaks split the page box into sheets,
+// equations take their places, and the head gets the rules these need.
+void finishFidelity(ConversionContext& ctx);
+
+}  // namespace tavin

@@ -1,0 +1,63 @@
+#include "docx2html/xmlscan.h"
+
+#include <string>
+
+#include "package/docxParts.h"
+
+namespace tavin {
+
+namespace {
+
+bool endsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The offset of the next tag "<name" at or after from, or npos.
+std::size_t findTag(std::string_view text, std::string_view open, std::size_t from) {
+    for (std::size_t p = text.find(open, from); p != std::string_view::npos; p = text.find(open, p + 1))
+        if (p + open.size() < text.size() && endsName(text[p + open.size()])) return p;
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+std::vector<Element> elements(std::string_view text, std::string_view name) {
+    const std::string open = "<" + std::string(name);
+    const std::string close = "</" + std::string(name) + ">";
+    std::vector<Element> out;
+    std::size_t p = findTag(text, open, 0);
+    while (p != std::string_view::npos) {
+        const std::size_t gt = text.find('>', p);
+        if (gt == std::string_view::npos) break;
+        Element e;
+        e.begin = p;
+        e.tag = text.substr(p, gt + 1 - p);
+        if (text[gt - 1] == '/') {
+            e.end = gt + 1;
+        } else {
+            const std::size_t c = text.find(close, gt + 1);
+            if (c == std::string_view::npos) break;
+            e.content = text.substr(gt + 1, c - gt - 1);
+            e.end = c + close.size();
+        }
+        out.push_back(e);
+        p = findTag(text, open, e.end);
+    }
+    return out;
+}
+
+std::string_view childTag(std::string_view text, std::string_view name) {
+    const std::string open = "<" + std::string(name);
+    const std::size_t p = findTag(text, open, 0);
+    if (p == std::string_view::npos) return {};
+    const std::size_t gt = text.find('>', p);
+    return gt == std::string_view::npos ? std::string_view() : text.substr(p, gt + 1 - p);
+}
+
+bool hasChild(std::string_view text, std::string_view name) { return !childTag(text, name).empty(); }
+
+std::string_view childValue(std::string_view text, std::string_view name) {
+    return tagAttribute(childTag(text, name), "val");
+}
+
+bool isOn(std::string_view v) { return v.empty() || v == "1" || v == "true" || v == "on"; }
+
+}  // namespace tavin

@@ -1,0 +1,30 @@
+// Reading elements out of WordprocessingML text by name, for the steps that
+// need a part's structure rather than its text (list definitions, fields of
+// story parts). Names are given without prefix; the text is read as it is.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace tavin {
+
+struct Element {
+    std::string_view tag;      // the start tag, "<" through ">"
+    std::string_view content;  // between the start and the end tag; empty for an empty-element tag
+    std::size_t begin = 0, end = 0;  // offsets of the whole element in the text searched
+};
+
+// The elements of that name in order, each through the first end tag of its
+// name (elements of one name are taken not to nest).
+std::vector<Element> elements(std::string_view text, std::string_view name);
+
+// The first start or empty-element tag of that name; empty when none.
+std::string_view childTag(std::string_view text, std::string_view name);
+bool hasChild(std::string_view text, std::string_view name);
+// The val attribute of the first element of that name.
+std::string_view childValue(std::string_view text, std::string_view name);
+
+// Whether an on/off value means on: absent (empty), "1", "true" or "on".
+bool isOn(std::string_view value);
+
+}  // namespace tavin

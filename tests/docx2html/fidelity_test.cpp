@@ -1,0 +1,247 @@
+// Full Fidelity: list labels as Word numbers them, headings, right-to-left
+// text, VML pictures, symbols, page breaks and equations.
+#include <gtest/gtest.h>
+
+#include "docx2html/docx2html.h"
+#include "docx2html/math.h"
+#include "docx2html/numbering.h"
+
+using namespace tavin;
+
+namespace {
+
+struct Parts {
+    std::string body;
+    std::string styles;
+    std::string numbering;
+    bool fidelity = true;
+    bool margin = true;
+};
+
+// The converted page of a document body (without the clean-up pass, so the
+// markup reads as the steps wrote it).
+std::string page(const Parts& parts) {
+    ConversionContext ctx;
+    ctx.fullFidelity = parts.fidelity;
+    ctx.showPageMargin = parts.margin;
+    ctx.optimizeHtml = false;
+    ctx.docTitle = "t";
+    ctx.workingText = "<w:document><w:body>" + parts.body +
+                      "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
+    ctx.stylesText = removePrefixInTags(parts.styles);
+    ctx.numberingText = removePrefixInTags(parts.numbering);
+    loadStyles(ctx);
+    convert(ctx);
+    return ctx.workingText;
+}
+
+// The body of a page, without line breaks.
+std::string body(const Parts& parts) {
+    const std::string p = page(parts);
+    std::string b = p.substr(p.find("<body>") + 6);
+    b = b.substr(0, b.rfind("</body>"));
+    return replaceAll(b, "\r\n", "");
+}
+
+std::string para(const std::string& text, const std::string& pPr = "") {
+    return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + "<w:r><w:t>" + text + "</w:t></w:r></w:p>";
+}
+
+std::string numbered(const std::string& text, int numId, int ilvl) {
+    return para(text, "<w:numPr><w:ilvl w:val=\"" + std::to_string(ilvl) + "\"/><w:numId w:val=\"" +
+                          std::to_string(numId) + "\"/></w:numPr>");
+}
+
+std::string level(int ilvl, const std::string& fmt, const std::string& text, const std::string& extra = "") {
+    return "<w:lvl w:ilvl=\"" + std::to_string(ilvl) + "\">" + extra + "<w:numFmt w:val=\"" + fmt +
+           "\"/><w:lvlText w:val=\"" + text + "\"/></w:lvl>";
+}
+
+}  // namespace
+
+TEST(ListLabels, NumberFormats) {
+    struct Case {
+        int n;
+        const char* format;
+        const char* text;
+    } cases[] = {{1, "decimal", "1"},       {4, "lowerRoman", "iv"},  {1994, "upperRoman", "MCMXCIV"},
+                 {1, "lowerLetter", "a"},   {27, "upperLetter", "AA"}, {28, "lowerLetter", "bb"},
+                 {3, "decimalZero", "03"},  {12, "decimalZero", "12"}, {2, "ordinal", "2nd"},
+                 {13, "ordinal", "13th"},   {21, "ordinal", "21st"},   {3, "cardinalText", "Three"},
+                 {2, "ordinalText", "Second"}, {5, "none", ""},        {7, "chineseCounting", "7"}};
+    for (const Case& c : cases) EXPECT_EQ(formatListNumber(c.n, c.format), c.text) << c.n << " " << c.format;
+}
+
+TEST(ListLabels, LevelsRestartsOverridesAndBullets) {
+    const std::string numbering = removePrefixInTags(
+        "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.", "<w:start w:val=\"1\"/>") +
+        level(1, "lowerLetter", "%1.%2.", "<w:start w:val=\"1\"/>") +
+        level(2, "upperRoman", "(%3)", "<w:start w:val=\"5\"/><w:lvlRestart w:val=\"0\"/>") +
+        "</w:abstractNum><w:abstractNum w:abstractNumId=\"1\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"bullet\"/>"
+        "<w:lvlText w:val=\"\xEF\x82\xB7\"/><w:rPr><w:rFonts w:ascii=\"Symbol\" w:hAnsi=\"Symbol\"/></w:rPr></w:lvl>"
+        "<w:lvl w:ilvl=\"1\"><w:numFmt w:val=\"bullet\"/><w:lvlText w:val=\"\xEF\x83\xBC\"/><w:rPr>"
+        "<w:rFonts w:ascii=\"Wingdings\"/></w:rPr></w:lvl>" +
+        level(2, "none", "") +
+        "</w:abstractNum><w:abstractNum w:abstractNumId=\"2\">" + level(0, "decimal", "%1", "<w:start w:val=\"1\"/>") +
+        level(1, "upperRoman", "%1.%2", "<w:start w:val=\"1\"/><w:isLgl/>") +
+        "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
+        "<w:num w:numId=\"2\"><w:abstractNumId w:val=\"0\"/></w:num>"
+        "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"10\"/>"
+        "</w:lvlOverride></w:num><w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/></w:num>"
+        "<w:num w:numId=\"5\"><w:abstractNumId w:val=\"2\"/></w:num></w:numbering>");
+    ListDefinitions lists(numbering, "");
+    EXPECT_EQ(lists.nextLabel(1, 0), "1.");
+    EXPECT_EQ(lists.nextLabel(1, 1), "1.a.");
+    EXPECT_EQ(lists.nextLabel(1, 1), "1.b.");
+    EXPECT_EQ(lists.nextLabel(1, 2), "(V)");
+    EXPECT_EQ(lists.nextLabel(1, 0), "2.");
+    EXPECT_EQ(lists.nextLabel(1, 1), "2.a.");  // restarted after the higher level
+    EXPECT_EQ(lists.nextLabel(1, 2), "(VI)");  // lvlRestart 0: never restarts
+    // Another number of the same definition continues it; a start override
+    // restarts it once.
+    EXPECT_EQ(lists.nextLabel(2, 0), "3.");
+    EXPECT_EQ(lists.nextLabel(3, 0), "10.");
+    EXPECT_EQ(lists.nextLabel(3, 0), "11.");
+    // Bullets of the symbol fonts in Unicode; "none" shows nothing.
+    EXPECT_EQ(lists.nextLabel(4, 0), "\xE2\x80\xA2");
+    EXPECT_EQ(lists.nextLabel(4, 1), "\xE2\x9C\x93");
+    EXPECT_EQ(lists.nextLabel(4, 2), "");
+    // Legal numbering writes every level in decimal.
+    EXPECT_EQ(lists.nextLabel(5, 0), "1");
+    EXPECT_EQ(lists.nextLabel(5, 1), "1.1");
+    // Unknown lists and number 0 show nothing.
+    EXPECT_EQ(lists.nextLabel(9, 0), "");
+    EXPECT_EQ(lists.nextLabel(0, 0), "");
+}
+
+TEST(ListLabels, OnThePageNumberingContinuesAcrossOtherParagraphs) {
+    Parts p;
+    p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.") +
+                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+    // A list without a start counts from 0, as Word does.
+    p.body = numbered("a", 1, 0) + para("between") + numbered("b", 1, 0) + numbered("off", 0, 0);
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<p>0.&#160;&#160;a</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p>between</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p>1.&#160;&#160;b</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p>off</p>"), std::string::npos) << b;
+    // The browser's own numbers give way to the labels.
+    EXPECT_NE(page(p).find("ol,ul{list-style-type:none}"), std::string::npos);
+}
+
+TEST(FidelityParagraphs, HeadingsKeepTheirStyleAndDirectionFollowsBidi) {
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"H\"><w:name w:val=\"Heading 3\"/>"
+               "<w:pPr><w:jc w:val=\"center\"/></w:pPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Q\">"
+               "<w:basedOn w:val=\"O\"/></w:style><w:style w:type=\"paragraph\" w:styleId=\"O\"><w:pPr>"
+               "<w:outlineLvl w:val=\"0\"/><w:bidi/></w:pPr></w:style></w:styles>";
+    p.body = para("Three", "<w:pStyle w:val=\"H\"/>") + para("Inherited", "<w:pStyle w:val=\"Q\"/>") +
+             para("Body", "<w:outlineLvl w:val=\"9\"/>") + para("Direct", "<w:outlineLvl w:val=\"5\"/>") +
+             para("ltr", "<w:pStyle w:val=\"Q\"/><w:bidi w:val=\"0\"/>") +
+             "<w:tbl><w:tblPr><w:bidiVisual/></w:tblPr><w:tr><w:tc>" + para("c1") + "</w:tc><w:tc>" + para("c2") +
+             "</w:tc></w:tr></w:tbl>";
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<h3 style=\"text-align:center;\">Three</h3>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<h1 dir=\"rtl\">Inherited</h1>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p>Body</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<h6>Direct</h6>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<h1>ltr</h1>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<table dir=\"rtl\""), std::string::npos) << b;
+    EXPECT_EQ(b.find("<tv"), std::string::npos) << b;  // no marker is left
+}
+
+TEST(FidelityParagraphs, PageBreaksMakeSheets) {
+    Parts p;
+    p.body = para("one") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>two</w:t></w:r></w:p>" +
+             "<w:p><w:r><w:t>three</w:t><w:br w:type=\"page\"/></w:r></w:p>" + para("four", "<w:pageBreakBefore/>") +
+             para("end of a section", "<w:sectPr><w:type w:val=\"nextPage\"/></w:sectPr>") + para("five") +
+             "<w:tbl><w:tr><w:tc><w:p><w:r><w:br w:type=\"page\"/><w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    const std::string b = body(p);
+    const std::string sheet = "</div><div class=page>";
+    // Breaks in a row ("three" ends with one, "four" starts with one) make one.
+    EXPECT_NE(b.find("<p>one</p>" + sheet + "<p>two</p><p>three</p>" + sheet + "<p>four</p><p>end of a section</p>" +
+                     sheet + "<p>five</p>"),
+              std::string::npos)
+        << b;
+    EXPECT_NE(b.find("cell"), std::string::npos);
+    EXPECT_EQ(b.find("type=\"page\""), std::string::npos) << b;  // the break itself is no line break
+    // A section that continues on the same page, and a break with nothing
+    // before it, make no sheet.
+    p.body = "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p>" + para("a") + para("b", "<w:sectPr/>") + para("c") +
+             "<w:p><w:pPr><w:sectPr><w:type w:val=\"continuous\"/></w:sectPr></w:pPr><w:r><w:t>d</w:t></w:r></w:p>";
+    EXPECT_EQ(body(p).find(sheet), std::string::npos) << body(p);
+    // Without the page box, a break is a division that printing breaks after.
+    p.margin = false;
+    p.body = para("x") + para("y", "<w:pageBreakBefore/>");
+    EXPECT_NE(body(p).find("<p>x</p><div class=pagebreak></div><p>y</p>"), std::string::npos) << body(p);
+}
+
+TEST(FidelityText, VmlPicturesAndSymbols) {
+    Parts p;
+    p.body = "<w:p><w:r><w:pict><v:shape id=\"s\" style=\"position:absolute;width:75pt;height:0.5in\">"
+             "<v:imagedata r:id=\"rId9\" o:title=\"\"/></v:shape></w:pict></w:r></w:p>"
+             "<w:p><w:r><w:sym w:font=\"Symbol\" w:char=\"F0B7\"/><w:sym w:font=\"Wingdings\" w:char=\"F0FC\"/>"
+             "<w:sym w:font=\"Symbol\" w:char=\"0061\"/><w:sym w:font=\"Other\" w:char=\"F041\"/></w:r></w:p>";
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<img src=\"\" width=100 height=48/>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p>\xE2\x80\xA2\xE2\x9C\x93\xCE\xB1\xEF\x81\x81</p>"), std::string::npos) << b;
+}
+
+TEST(FidelityText, EquationsBecomeMathml) {
+    const std::string ns = "<math xmlns=\"http://www.w3.org/1998/Math/MathML\">";
+    auto r = [](const std::string& t) { return "<m:r><m:t>" + t + "</m:t></m:r>"; };
+    EXPECT_EQ(ommlToMathml("<m:oMath><m:f><m:num>" + r("a+1") + "</m:num><m:den>" + r("2") + "</m:den></m:f></m:oMath>", false),
+              ns + "<mrow><mfrac><mrow><mi>a</mi><mo>+</mo><mn>1</mn></mrow><mrow><mn>2</mn></mrow></mfrac></mrow></math>");
+    EXPECT_EQ(ommlToMathml("<m:oMath><m:sSup><m:e>" + r("x") + "</m:e><m:sup>" + r("2") + "</m:sup></m:sSup>" +
+                               "<m:rad><m:radPr><m:degHide m:val=\"1\"/></m:radPr><m:deg/><m:e>" + r("y") + "</m:e></m:rad></m:oMath>",
+                           false),
+              ns + "<mrow><msup><mrow><mi>x</mi></mrow><mrow><mn>2</mn></mrow></msup><msqrt><mrow><mi>y</mi></mrow></msqrt></mrow></math>");
+    EXPECT_EQ(ommlToMathml("<m:oMath><m:nary><m:naryPr><m:chr m:val=\"\xE2\x88\x91\"/></m:naryPr><m:sub>" + r("i") +
+                               "</m:sub><m:sup>" + r("n") + "</m:sup><m:e>" + r("i") + "</m:e></m:nary></m:oMath>",
+                           false),
+              ns + "<mrow><mrow><munderover><mo>\xE2\x88\x91</mo><mrow><mi>i</mi></mrow><mrow><mi>n</mi></mrow></munderover>"
+                   "<mrow><mi>i</mi></mrow></mrow></mrow></math>");
+    EXPECT_EQ(ommlToMathml("<m:oMath><m:d><m:dPr><m:begChr m:val=\"[\"/><m:endChr m:val=\"]\"/></m:dPr><m:e>" + r("a") +
+                               "</m:e><m:e>" + r("b") + "</m:e></m:d><m:m><m:mr><m:e>" + r("1") + "</m:e><m:e>" + r("0") +
+                               "</m:e></m:mr></m:m></m:oMath>",
+                           false),
+              ns + "<mrow><mrow><mo>[</mo><mrow><mi>a</mi></mrow><mo>|</mo><mrow><mi>b</mi></mrow><mo>]</mo></mrow>"
+                   "<mtable><mtr><mtd><mrow><mn>1</mn></mrow></mtd><mtd><mrow><mn>0</mn></mrow></mtd></mtr></mtable></mrow></math>");
+    EXPECT_EQ(ommlToMathml("<m:oMath><m:func><m:fName><m:r><m:rPr><m:sty m:val=\"p\"/></m:rPr><m:t>sin</m:t></m:r>"
+                           "</m:fName><m:e>" + r("\xCE\xB8\xE2\x88\x92x") + "</m:e></m:func></m:oMath>",
+                           false),
+              ns + "<mrow><mrow><mrow><mi mathvariant=\"normal\">sin</mi></mrow><mo>&#x2061;</mo><mrow><mi>\xCE\xB8</mi>"
+                   "<mo>\xE2\x88\x92</mo><mi>x</mi></mrow></mrow></mrow></math>");
+
+    // On the page: a display equation in its paragraph, and the layout rules.
+    Parts p;
+    p.body = "<w:p><m:oMathPara><m:oMath>" + r("E=m") + "</m:oMath></m:oMathPara></w:p>";
+    const std::string full = page(p);
+    EXPECT_NE(full.find("<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\"><mrow><mi>E</mi><mo>=</mo>"
+                        "<mi>m</mi></mrow></math>"),
+              std::string::npos)
+        << full;
+    EXPECT_NE(full.find("@supports not (display:math)"), std::string::npos);
+}
+
+TEST(FidelityOff, TheClassicPageStaysAsItIs) {
+    Parts p;
+    p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.") +
+                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+    p.body = numbered("a", 1, 0) + para("b", "<w:outlineLvl w:val=\"0\"/><w:bidi/><w:pageBreakBefore/>") +
+             "<w:p><w:r><w:sym w:font=\"Symbol\" w:char=\"F0B7\"/></w:r></w:p>";
+    p.fidelity = false;
+    const std::string classic = page(p);
+    EXPECT_EQ(classic.find("<h1"), std::string::npos);
+    EXPECT_EQ(classic.find("dir="), std::string::npos);
+    EXPECT_EQ(classic.find("1.&#160;"), std::string::npos);
+    EXPECT_EQ(classic.find("</style><style>"), std::string::npos);
+    p.fidelity = true;
+    EXPECT_NE(page(p), classic);
+    // A document with nothing for the option to add converts the same with it.
+    Parts plain;
+    plain.body = para("just text") + para("and more");
+    const std::string withOption = page(plain);
+    plain.fidelity = false;
+    EXPECT_EQ(withOption, page(plain));
+}
