@@ -377,7 +377,40 @@ bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
 
 }  // namespace
 
+void pictureStandIns(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    Edits edits;
+    for (std::size_t p = t.find("<img src=\""); p != std::string::npos; p = t.find("<img src=\"", p + 1)) {
+        const std::size_t gt = t.find('>', p);
+        const std::size_t quote = t.find('"', p + 10);
+        if (gt == std::string::npos || quote == std::string::npos || quote > gt) continue;
+        const std::string src = lowerCase(std::string_view(t).substr(p + 10, quote - p - 10));
+        const std::size_t dot = src.rfind('.');
+        const std::string ext = dot == std::string::npos ? std::string() : src.substr(dot + 1);
+        if (ext != "emf" && ext != "wmf" && ext != "tif" && ext != "tiff") continue;
+        // The size the picture would take: its width and height attributes.
+        const std::string_view tag = std::string_view(t).substr(p, gt + 1 - p);
+        auto size = [&](std::string_view name) -> std::string {
+            const std::size_t at = tag.find(name);
+            if (at == std::string_view::npos) return {};
+            std::size_t e = at + name.size();
+            while (e < tag.size() && tag[e] >= '0' && tag[e] <= '9') ++e;
+            return e > at + name.size() ? std::string(tag.substr(at + name.size(), e - at - name.size())) + "px" : std::string();
+        };
+        const std::string w = size(" width="), h = size(" height=");
+        std::string style = "display:inline-block;box-sizing:border-box;border:1px dashed gray;color:gray;"
+                            "font-size:small;text-align:center;vertical-align:bottom;overflow:hidden;";
+        if (!w.empty()) style += "width:" + w + ";";
+        if (!h.empty()) style += "height:" + h + ";line-height:" + h + ";";
+        std::string label = ext == "tiff" ? "TIF" : ext;
+        for (char& c : label) c = static_cast<char>(c - 32);
+        edits.replace(p, gt + 1 - p, "<span class=picture style=\"" + style + "\">" + label + " picture</span>");
+    }
+    if (!edits.empty()) ctx.workingText = edits.apply(t);
+}
+
 void finishFidelity(ConversionContext& ctx) {
+    pictureStandIns(ctx);
     const std::string& t = ctx.workingText;
     const std::string_view tv = t;
     Edits edits;

@@ -33,5 +33,8 @@ void markParagraphs(ConversionContext& ctx);
 // and tables get dir="rtl", page breaks split the page box into sheets,
 // equations take their places, and the head gets the rules these need.
 void finishFidelity(ConversionContext& ctx);
+// Pictures the web view cannot show (EMF, WMF, TIFF) become a labelled
+// box of the picture's size instead of a broken-picture sign.
+void pictureStandIns(ConversionContext& ctx);
 
 }  // namespace tavin

@@ -187,6 +187,19 @@ TEST(FidelityText, VmlPicturesAndSymbols) {
     EXPECT_NE(b.find("<p>\xE2\x80\xA2\xE2\x9C\x93\xCE\xB1\xEF\x81\x81</p>"), std::string::npos) << b;
 }
 
+TEST(FidelityText, PicturesTheViewCannotShowBecomeLabelledBoxes) {
+    ConversionContext ctx;
+    ctx.workingText = "<body><img src=\"media/image1.WMF\" width=181 height=194/><img src=\"media/a.png\" width=2/>"
+                      "<img src=\"media/b.emf\"/></body>";
+    pictureStandIns(ctx);
+    const std::string box = "display:inline-block;box-sizing:border-box;border:1px dashed gray;color:gray;"
+                            "font-size:small;text-align:center;vertical-align:bottom;overflow:hidden;";
+    EXPECT_EQ(ctx.workingText, "<body><span class=picture style=\"" + box +
+                                   "width:181px;height:194px;line-height:194px;\">WMF picture</span>"
+                                   "<img src=\"media/a.png\" width=2/><span class=picture style=\"" + box +
+                                   "\">EMF picture</span></body>");
+}
+
 TEST(FidelityText, EquationsBecomeMathml) {
     const std::string ns = "<math xmlns=\"http://www.w3.org/1998/Math/MathML\">";
     auto r = [](const std::string& t) { return "<m:r><m:t>" + t + "</m:t></m:r>"; };
