@@ -40,6 +40,8 @@ struct ConversionContext {
     std::string relsText;
     std::string stylesText;
     std::string numberingText;
+    // The theme part, read for Full Fidelity only.
+    std::string themeText;
     std::string docTitle;
 
     int twipsPerPx = 15;

@@ -66,6 +66,11 @@ void loadParts(ConversionContext& ctx) {
     ctx.workingText = readPart(ctx, ctx.documentPath, false);
     ctx.relsText = readPart(ctx, ctx.workFolder + parts.relationships, true);
     ctx.stylesText = readPart(ctx, ctx.workFolder + parts.styles, true);
+    ctx.themeText.clear();
+    if (ctx.fullFidelity) {
+        ctx.themeText = readPartFile(ctx.workFolder + parts.theme);
+        ctx.stylesText = resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), "");
+    }
     loadStyles(ctx);
     ctx.numberingText = readPart(ctx, ctx.workFolder + parts.numbering, true);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "docx2html/context.h"
+#include "docx2html/defaults.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/links.h"

@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "docx2html/defaults.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/markup.h"
 #include "docx2html/math.h"
@@ -245,6 +246,8 @@ void equationsToMathml(ConversionContext& ctx) {
 
 void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
+    ctx.workingText = resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:");
+    hiddenAndCapitalRuns(ctx);
     vmlPicturesToDrawings(ctx);
     symbolsToText(ctx);
     equationsToMathml(ctx);
@@ -369,6 +372,13 @@ const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
 const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
 
+// Whether the page's body names one of the fonts that have stand-ins.
+bool namesCommonFont(std::string_view body) {
+    for (const char* font : {"calibri", "cambria", "arial", "times new roman", "courier new"})
+        if (findFrom(body, font, 1, true) != 0) return true;
+    return false;
+}
+
 bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
     if (t.compare(at, name.size(), name) != 0) return false;
     const std::size_t n = at + name.size();
@@ -492,8 +502,14 @@ void finishFidelity(ConversionContext& ctx) {
     // The rules the fidelity markup needs, in a style element of their own
     // after the page's (whose rules the clean-up rewrites); none when the
     // page needs none.
+    // Headings first read like paragraphs; the document's defaults then
+    // apply to both.
     std::string rules;
     if (headings) rules += kHeadingRules;
+    const std::string defaults = documentDefaultRules(ctx.stylesText, readThemeFonts(ctx.themeText));
+    rules += defaults;
+    if (!defaults.empty() || namesCommonFont(tv.substr(body == std::string::npos ? 0 : body)))
+        rules += metricCompatibleFaces();
     if (sheets) rules += ctx.pageMarginFlag ? kSheetRules : kBreakRules;
     if (labelled) rules += kListRules;
     if (!ctx.mathMarkup.empty()) rules += mathmlFallbackCss();

@@ -105,6 +105,8 @@ DocumentParts documentParts(std::string_view packageRels, std::string_view docum
     if (parts.styles.empty()) parts.styles = "word/styles.xml";
     parts.numbering = resolvePartName(parts.folder, relationshipTargetByType(documentRels, "numbering"));
     if (parts.numbering.empty()) parts.numbering = "word/numbering.xml";
+    parts.theme = resolvePartName(parts.folder, relationshipTargetByType(documentRels, "theme"));
+    if (parts.theme.empty()) parts.theme = "word/theme/theme1.xml";
     return parts;
 }
 

@@ -15,6 +15,7 @@ struct DocumentParts {
     std::string relationships;  // folder + "_rels/" + document's file name + ".rels"
     std::string styles;         // the target of the styles relationship, else "word/styles.xml"
     std::string numbering;      // the target of the numbering relationship, else "word/numbering.xml"
+    std::string theme;          // the target of the theme relationship, else "word/theme/theme1.xml"
 };
 
 // The value of attribute name in one tag (name preceded by a blank, its

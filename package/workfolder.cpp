@@ -335,7 +335,7 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
             {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml",
              partMask(parts.folder) + "media/*"});
     parts = findDocumentParts(folder);
-    extract(documentPath, destFolder, callbacks, {partMask(parts.styles), partMask(parts.numbering)});
+    extract(documentPath, destFolder, callbacks, {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme)});
 }
 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {

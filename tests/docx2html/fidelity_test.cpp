@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "docx2html/docx2html.h"
+#include "docx2html/defaults.h"
 #include "docx2html/math.h"
 #include "docx2html/numbering.h"
 
@@ -257,4 +258,46 @@ TEST(FidelityOff, TheClassicPageStaysAsItIs) {
     const std::string withOption = page(plain);
     plain.fidelity = false;
     EXPECT_EQ(withOption, page(plain));
+}
+
+TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
+    const ThemeFonts fonts = readThemeFonts(
+        "<a:theme><a:fontScheme><a:majorFont><a:latin typeface=\"Calibri Light\"/><a:ea typeface=\"\"/>"
+        "<a:cs typeface=\"Times New Roman\"/></a:majorFont><a:minorFont><a:latin typeface=\"Calibri\"/>"
+        "<a:ea typeface=\"MS Mincho\"/><a:cs typeface=\"Arial\"/></a:minorFont></a:fontScheme></a:theme>");
+    EXPECT_EQ(fonts.font("majorHAnsi"), "Calibri Light");
+    EXPECT_EQ(fonts.font("minorEastAsia"), "MS Mincho");
+    EXPECT_EQ(fonts.font("minorBidi"), "Arial");
+    EXPECT_EQ(fonts.font("other"), "");
+    // The theme's font becomes the first attribute, where the runs and the
+    // style table read it; rFonts without a theme reference stay.
+    EXPECT_EQ(resolveThemeFonts("<w:rFonts w:ascii=\"Cambria\" w:asciiTheme=\"majorHAnsi\" w:cs=\"x\"/>"
+                                "<w:rFonts w:hAnsiTheme=\"minorHAnsi\"/><w:rFonts w:ascii=\"Arial\"/>",
+                                fonts, "w:"),
+              "<w:rFonts w:ascii=\"Calibri Light\" w:cs=\"x\"/><w:rFonts w:ascii=\"Calibri\" w:hAnsiTheme=\"minorHAnsi\"/>"
+              "<w:rFonts w:ascii=\"Arial\"/>");
+
+    // Defaults, then the default paragraph style over them.
+    const std::string styles = removePrefixInTags(
+        "<w:styles><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:sz w:val=\"22\"/>"
+        "</w:rPr></w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" w:lineRule=\"auto\"/>"
+        "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
+        "<w:pPr><w:spacing w:before=\"120\"/></w:pPr><w:rPr><w:color w:val=\"1F3864\"/><w:sz w:val=\"21\"/></w:rPr>"
+        "</w:style></w:styles>");
+    EXPECT_EQ(documentDefaultRules(resolveThemeFonts(styles, fonts, ""), fonts),
+              "p,h1,h2,h3,h4,h5,h6{font-family:\"Calibri\";font-size:10.5pt;color:#1F3864;margin-top:8px;"
+              "margin-bottom:11px;line-height:1.08;}\r\n");
+    EXPECT_EQ(documentDefaultRules("<styles/>", fonts), "");
+    // Stand-in faces for each style of each font.
+    EXPECT_NE(std::string(metricCompatibleFaces())
+                  .find("@font-face{font-family:\"Calibri\";font-weight:bold;font-style:italic;src:local(\"Calibri Bold "
+                        "Italic\"),local(\"Carlito Bold Italic\")}"),
+              std::string::npos);
+
+    // Hidden runs are left out; capitals are written as such.
+    Parts p;
+    p.body = "<w:p><w:r><w:t>seen </w:t></w:r><w:r><w:rPr><w:vanish/></w:rPr><w:t>hidden</w:t></w:r>"
+             "<w:r><w:rPr><w:vanish w:val=\"0\"/></w:rPr><w:t>shown </w:t></w:r><w:r><w:rPr><w:caps/></w:rPr>"
+             "<w:t>objective &amp; caf\xC3\xA9</w:t></w:r></w:p>";
+    EXPECT_NE(body(p).find("<p>seen shown OBJECTIVE &amp; CAF\xC3\x89</p>"), std::string::npos) << body(p);
 }
