@@ -35,19 +35,30 @@ TEST(Corpus, Present) {
 TEST_P(CorpusDocument, ConvertsOrStopsWithAMessage) {
     testutil::TempDir dir;
     const std::string folder = dir.str() + "/";
-    tavin::ConversionContext ctx;
-    try {
-        tavin::extractPackage(GetParam(), folder);
-        ctx.workFolder = folder;
-        ctx.docTitle = tavin::titleFromPath(GetParam());
-        tavin::loadParts(ctx);
-        tavin::convert(ctx);
-    } catch (const tavin::Error& e) {
-        EXPECT_GT(std::string(e.what()).size(), 0u);
-        return;
+    // The classic page, then with Full Fidelity: both convert, or both stop
+    // with the same message.
+    std::string message[2];
+    for (const bool fidelity : {false, true}) {
+        tavin::ConversionContext ctx;
+        ctx.fullFidelity = fidelity;
+        try {
+            if (!fidelity) tavin::extractPackage(GetParam(), folder);
+            ctx.workFolder = folder;
+            ctx.docTitle = tavin::titleFromPath(GetParam());
+            tavin::loadParts(ctx);
+            tavin::convert(ctx);
+        } catch (const tavin::Error& e) {
+            message[fidelity] = e.what();
+            EXPECT_GT(message[fidelity].size(), 0u);
+            if (!fidelity) return;
+            continue;
+        }
+        EXPECT_EQ(ctx.workingText.rfind("<html>\r\n<head>", 0), 0u);
+        EXPECT_NE(ctx.workingText.find("</body></html>"), std::string::npos);
+        // No marker of the fidelity steps is left on a page.
+        EXPECT_EQ(ctx.workingText.find("<tv"), std::string::npos) << fidelity;
     }
-    EXPECT_EQ(ctx.workingText.rfind("<html>\r\n<head>", 0), 0u);
-    EXPECT_NE(ctx.workingText.find("</body></html>"), std::string::npos);
+    EXPECT_EQ(message[0], message[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, CorpusDocument, ::testing::ValuesIn(corpusDocuments()),
