@@ -298,6 +298,15 @@ std::string removeActiveContent(std::string_view t, std::size_t bodyFrom, std::s
         const std::size_t tagEnd = readAttributes(t, nameEnd, attrs);
         if (tagEnd == std::string_view::npos) break;  // no tag to a browser either
         if (isActiveElement(t.substr(nameFrom, nameEnd - nameFrom))) {
+            // A "<" left just before the deleted tag must not start a tag
+            // with the text after it ("<<script>script>").
+            if (!out.empty() && out.back() == '<') {
+                out.pop_back();
+                out += "&lt;";
+            } else if (out.size() >= 2 && out.compare(out.size() - 2, 2, "</") == 0) {
+                out.resize(out.size() - 2);
+                out += "&lt;/";
+            }
             i = tagEnd;
             continue;
         }

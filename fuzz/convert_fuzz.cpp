@@ -38,10 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     tavin::ConversionContext ctx;
     ctx.docTitle = "fuzz";
-    // The viewer's two options, taken from the input's length so that every
-    // input keeps its meaning.
+    // The viewer's three options, taken from the input's length so that
+    // every input keeps its meaning.
     ctx.showPageMargin = (size & 1) == 0;
     ctx.optimizeHtml = (size & 2) == 0;
+    ctx.fullFidelity = (size & 4) == 0;
     try {
         ctx.workingText = std::string(document);
         tavin::normalizeEmptyTags(ctx, ctx.workingText);
@@ -53,7 +54,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const tavin::Error&) {
         return 0;
     }
-    // A finished conversion is always a whole page.
-    if (ctx.workingText.rfind("<html>", 0) != 0) std::abort();
+    // A finished conversion is always a whole page that the active-content
+    // pass leaves as it is (what it left cannot join into anything active),
+    // with no marker of the fidelity steps.
+    const std::string page = ctx.workingText;
+    if (page.rfind("<html>", 0) != 0) std::abort();
+    tavin::removeActiveContent(ctx);
+    if (ctx.workingText != page) std::abort();
+    if (ctx.fullFidelity && page.find("<tv") != std::string::npos) std::abort();
     return 0;
 }

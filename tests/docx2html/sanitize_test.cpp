@@ -32,6 +32,8 @@ TEST(ActiveContent, ElementsLoseTheirTagsAndKeepTheirText) {
                       "<video><source src=a><track src=b></video><audio></audio><applet></applet>"
                       "<frameset><frame src=f></frameset><portal src=p>"),
               "*{}nt");
+    // What is left never joins into a tag of its own.
+    EXPECT_EQ(cleaned("<<script>script>alert(1)<</script>/script>"), "&lt;script>alert(1)&lt;/script>");
     // Names are whole: <scripts>, <svgx> and <p> stay.
     EXPECT_EQ(cleaned("<scripts>a</scripts><svgx/><p>b</p>"), "<scripts>a</scripts><svgx/><p>b</p>");
     // A ">" inside a quoted value does not end the tag; "/" separates attributes.
