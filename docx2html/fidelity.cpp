@@ -11,6 +11,7 @@
 #include "docx2html/math.h"
 #include "docx2html/numbering.h"
 #include "docx2html/symbols.h"
+#include "docx2html/tablestyles.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -248,6 +249,7 @@ void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     ctx.workingText = resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:");
     hiddenAndCapitalRuns(ctx);
+    applyTableStyleFormats(ctx);
     vmlPicturesToDrawings(ctx);
     symbolsToText(ctx);
     equationsToMathml(ctx);

@@ -301,3 +301,33 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
              "<w:t>objective &amp; caf\xC3\xA9</w:t></w:r></w:p>";
     EXPECT_NE(body(p).find("<p>seen shown OBJECTIVE &amp; CAF\xC3\x89</p>"), std::string::npos) << body(p);
 }
+
+TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"table\" w:styleId=\"Base\"><w:tblStylePr w:type=\"band1Horz\"><w:rPr><w:i/>"
+               "</w:rPr></w:tblStylePr></w:style><w:style w:type=\"table\" w:styleId=\"T\"><w:basedOn w:val=\"Base\"/>"
+               "<w:tblStylePr w:type=\"firstRow\"><w:rPr><w:b/><w:color w:val=\"FFFFFF\" w:themeColor=\"background1\"/>"
+               "</w:rPr><w:tcPr><w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"4472C4\"/></w:tcPr></w:tblStylePr>"
+               "</w:style></w:styles>";
+    auto cell = [](const std::string& runs, const std::string& tcPr = "") {
+        return "<w:tc>" + tcPr + "<w:p>" + runs + "</w:p></w:tc>";
+    };
+    const std::string run = "<w:r><w:t>x</w:t></w:r>";
+    p.body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"T\"/><w:tblLook w:val=\"0000\" w:firstRow=\"1\" w:noHBand=\"0\"/>"
+             "</w:tblPr><w:tr>" +
+             cell(run) + cell("<w:r><w:rPr><w:color w:val=\"00FF00\"/></w:rPr><w:t>own</w:t></w:r>",
+                              "<w:tcPr><w:shd w:val=\"clear\" w:fill=\"FF0000\"/></w:tcPr>") +
+             "</w:tr><w:tr>" + cell(run) + "</w:tr><w:tr>" + cell(run) + "</w:tr></w:tbl>";
+    const std::string b = body(p);
+    // The header row: bold, white on the style's fill; a cell's own shading
+    // and a run's own colour stay.
+    EXPECT_NE(b.find("<td style=\"background-color:4472C4;\"><p><span style=\"color:#FFFFFF;\"><b>x</b></span></p></td>"),
+              std::string::npos)
+        << b;
+    EXPECT_NE(b.find("<td style=\"background-color:FF0000;\">"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"color:#00FF00;\"><b>own</b></span>"), std::string::npos) << b;
+    // Banded rows: the first data row has the base style's band, the second not.
+    EXPECT_NE(b.find("<tr><td><p><i>x</i></p></td></tr><tr><td><p>x</p></td></tr>"), std::string::npos) << b;
+    p.fidelity = false;
+    EXPECT_EQ(body(p).find("4472C4"), std::string::npos);
+}
