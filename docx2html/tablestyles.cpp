@@ -191,7 +191,7 @@ void formatCell(std::string_view t, const Cell& c, const std::vector<const Forma
         if (gt == std::string_view::npos || t[gt - 1] == '/') continue;
         std::string_view rPr;
         std::size_t at = gt + 1;
-        const bool hasProps = t.compare(gt + 1, 8, "<w:rPr>") == 0;
+        const bool hasProps = t.compare(gt + 1, 7, "<w:rPr>") == 0;
         if (hasProps) {
             const std::size_t end = cell.find("</w:rPr>", gt);
             if (end == std::string_view::npos) continue;
