@@ -68,6 +68,9 @@ void loadParts(ConversionContext& ctx) {
     ctx.stylesText = readPart(ctx, ctx.workFolder + parts.styles, true);
     loadStyles(ctx);
     ctx.numberingText = readPart(ctx, ctx.workFolder + parts.numbering, true);
+    ctx.storyParts.clear();
+    ctx.settingsText.clear();
+    if (ctx.fullFidelity) loadStoryParts(ctx);
 }
 
 void resetPageValues(ConversionContext& ctx) {
@@ -112,6 +115,7 @@ void convert(ConversionContext& ctx) {
     ctx.step("Preparing conversion");
     initRun(ctx);
     preprocess(ctx);
+    if (ctx.fullFidelity) markStoryReferences(ctx);
     readPageSetup(ctx);
     ctx.step("Parsing table");
     convertTables(ctx);
@@ -125,6 +129,10 @@ void convert(ConversionContext& ctx) {
     convertTabs(ctx);
     convertLinks(ctx);
     convertImages(ctx);
+    ctx.headerHtml.clear();
+    ctx.notesHtml.clear();
+    ctx.footerHtml.clear();
+    if (ctx.fullFidelity) convertStories(ctx);
     ctx.step("Optimizing");
     ctx.pageMarginFlag = ctx.showPageMargin;
     assembleHtml(ctx);
