@@ -361,6 +361,34 @@ std::string headerFooter(ConversionContext& ctx, const std::string& id, std::str
     return "<div class=" + std::string(type) + ">" + html + "</div>";
 }
 
+std::string folderOf(std::string_view part) {
+    const std::size_t slash = part.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(part.substr(0, slash + 1));
+}
+
+// A story part's relationships with their internal targets rewritten to
+// resolve against the document's folder, against which the page's pictures
+// and links resolve.
+std::string rebaseTargets(std::string_view rels, const std::string& storyFolder, const std::string& documentFolder) {
+    std::string levelsUp;
+    for (char c : documentFolder)
+        if (c == '/') levelsUp += "../";
+    std::vector<Edit> edits;
+    RelationshipTags tags(rels);
+    for (std::string_view tag = tags.next(); !tag.empty(); tag = tags.next()) {
+        if (tagAttribute(tag, "TargetMode") == "External") continue;
+        const std::string_view target = tagAttribute(tag, "Target");
+        if (target.empty()) continue;
+        std::string part = resolvePartName(storyFolder, target);
+        if (part.empty()) continue;
+        if (part.compare(0, documentFolder.size(), documentFolder) == 0) part.erase(0, documentFolder.size());
+        else part = levelsUp + part;
+        const std::size_t at = static_cast<std::size_t>(target.data() - rels.data());
+        edits.push_back({at, at + target.size(), part});
+    }
+    return applyEdits(rels, edits);
+}
+
 }  // namespace
 
 std::string noteNumber(int n, std::string_view format) {
@@ -400,8 +428,10 @@ void loadStoryParts(ConversionContext& ctx) {
             if (ctx.settingsText.empty()) ctx.settingsText = readStoryText(ctx, path);
             continue;
         }
-        ctx.storyParts.push_back({rel.id, rel.type, rel.part, readStoryText(ctx, path),
-                                  readStoryText(ctx, ctx.workFolder + relationshipsPartName(rel.part))});
+        std::string rels = readStoryText(ctx, ctx.workFolder + relationshipsPartName(rel.part));
+        const std::string folder = folderOf(rel.part);
+        if (folder != ctx.documentFolder) rels = rebaseTargets(rels, folder, ctx.documentFolder);
+        ctx.storyParts.push_back({rel.id, rel.type, rel.part, readStoryText(ctx, path), std::move(rels)});
     }
 }
 

@@ -246,3 +246,17 @@ TEST(Comments, AMarkerInTheTextAndTheCommentWithAuthorAndDate) {
               "<p>Check this</p></div>");
     EXPECT_FALSE(contains(pkg.convert(false), "Check this"));
 }
+
+TEST(HeadersAndFooters, PicturesOfAPartInAnotherFolderResolveFromTheDocumentsFolder) {
+    Package pkg("<w:p>" + run("Body") + "</w:p>", "<w:footerReference w:type=\"default\" r:id=\"rF\"/>",
+                rel("rF", "footer", "../parts/footer1.xml"),
+                {{"parts/footer1.xml", header("ftr", "<w:p><w:r><w:drawing><a:blip r:embed=\"rLogo\"/></w:drawing></w:r>"
+                                                     "<w:hyperlink r:id=\"rWeb\">" +
+                                                         run("site") + "</w:hyperlink></w:p>")},
+                 {"parts/_rels/footer1.xml.rels",
+                  rels(rel("rLogo", "image", "media/logo.png") + "<Relationship Id=\"rWeb\" Type=\"" + kRelType +
+                       "hyperlink\" Target=\"http://example.com/a\" TargetMode=\"External\"/>")}});
+    pkg.convert(true);
+    EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><img src=\"../parts/media/logo.png\"/>"
+                                    "<a href=\"http://example.com/a\">site</a></p></div>");
+}
