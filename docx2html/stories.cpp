@@ -58,6 +58,16 @@ std::string withoutTags(std::string_view t) {
     return out;
 }
 
+// A note or comment id as it appears in anchor names: letters, digits, "-"
+// and "_" only, so no id can end an attribute of the page.
+std::string anchorId(std::string_view id) {
+    std::string out;
+    for (char c : id)
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_')
+            out.push_back(c);
+    return out;
+}
+
 // One element of a story part (a note, a comment): its start tag and what
 // lies between it and its end tag.
 struct StoryElement {
@@ -65,7 +75,8 @@ struct StoryElement {
     std::string_view content;
 };
 
-// Every element name of t by its id attribute (the first of an id wins).
+// Every element name of t by its id attribute as anchorId gives it (the
+// first of an id wins).
 std::unordered_map<std::string, StoryElement> elementsById(std::string_view t, std::string_view name) {
     std::unordered_map<std::string, StoryElement> found;
     const std::string close = "</" + std::string(name) + ">";
@@ -81,7 +92,7 @@ std::unordered_map<std::string, StoryElement> elementsById(std::string_view t, s
             content = t.substr(gt + 1, (end == std::string_view::npos ? t.size() : end) - gt - 1);
             next = end == std::string_view::npos ? t.size() : end + close.size();
         }
-        found.emplace(std::string(tagAttribute(tag, "id")), StoryElement{tag, content});
+        found.emplace(anchorId(tagAttribute(tag, "id")), StoryElement{tag, content});
         p = findTag(t, name, next);
     }
     return found;
@@ -150,9 +161,14 @@ std::size_t rewriteReferences(std::string& text, std::string_view name,
                            (runBefore == std::string_view::npos || runBefore < runStart);
         const std::size_t runEnd = inRun ? t.find("</r>", to) : std::string_view::npos;
         if (inRun) {
-            const std::size_t props = t.find("<rPr>", runStart);
-            const std::size_t propsEnd = props < p ? t.find("</rPr>", props) : std::string_view::npos;
-            if (propsEnd != std::string_view::npos && propsEnd < p) {
+            // Searched only within the run up to the tag, so references in
+            // runs without properties do not each search the text after them.
+            const std::string_view head = t.substr(runStart, p - runStart);
+            const std::size_t inHead = head.find("<rPr>");
+            const std::size_t props = inHead == std::string_view::npos ? inHead : runStart + inHead;
+            const std::size_t headEnd = inHead == std::string_view::npos ? inHead : head.find("</rPr>", inHead);
+            const std::size_t propsEnd = headEnd == std::string_view::npos ? headEnd : runStart + headEnd;
+            if (propsEnd != std::string_view::npos) {
                 const std::string_view rpr = t.substr(props, propsEnd - props);
                 static constexpr std::string_view kRaised = "<vertAlign val=\"superscript\"/>";
                 const std::size_t raised = rpr.find(kRaised);
@@ -235,7 +251,7 @@ void markNotes(ConversionContext& ctx, std::string_view section, std::string_vie
     int next = start;
     std::unordered_map<std::string, std::size_t> seen;
     rewriteReferences(ctx.workingText, std::string(kind) + "Reference", [&](const ReferenceSite& site) {
-        const std::string id(tagAttribute(site.tag, "id"));
+        const std::string id = anchorId(tagAttribute(site.tag, "id"));
         std::string label;
         bool named = false;
         const auto it = seen.find(id);
@@ -260,7 +276,7 @@ void markComments(ConversionContext& ctx) {
     const auto comments = elementsById(part ? std::string_view(part->text) : std::string_view(), "comment");
     std::unordered_map<std::string, std::size_t> seen;
     rewriteReferences(ctx.workingText, "commentReference", [&](const ReferenceSite& site) {
-        const std::string id(tagAttribute(site.tag, "id"));
+        const std::string id = anchorId(tagAttribute(site.tag, "id"));
         const auto it = seen.find(id);
         if (it != seen.end()) return link("cm" + id, {}, ctx.commentRefs[it->second].label, true);
         const auto c = comments.find(id);
@@ -285,8 +301,8 @@ std::string sectionStory(std::string_view section, std::string_view name, bool t
     return {};
 }
 
-// The note's own mark becomes its link back to the reference; a note
-// without one (a custom mark typed into its text) gets a link in front.
+// In a note's text: its own mark becomes its link back to the reference; a
+// note without one (a custom mark typed into its text) gets a link in front.
 void linkBack(std::string& text, std::string_view refMark, const std::string& prefix, const StoryReference& ref) {
     const std::string target = prefix + "ref" + ref.id;
     const std::string name = prefix + ref.id;
@@ -295,9 +311,10 @@ void linkBack(std::string& text, std::string_view refMark, const std::string& pr
     });
     if (found != 0) return;
     std::size_t at = 0;
-    const std::size_t p = text.find("<p>");
-    if (p != std::string::npos) {
-        at = p + 3;
+    const std::size_t p = findTag(text, "p", 0);
+    const std::size_t gt = p == std::string::npos ? p : text.find('>', p);
+    if (gt != std::string::npos && text[gt - 1] != '/') {
+        at = gt + 1;
         if (text.compare(at, 5, "<pPr>") == 0) {
             const std::size_t end = text.find("</pPr>", at);
             if (end != std::string::npos) at = end + 6;
@@ -311,16 +328,19 @@ std::string notesSection(ConversionContext& ctx, std::string_view type, std::str
     const StoryPart* part = storyOfType(ctx, type);
     if (!part || refs.empty()) return {};
     const auto notes = elementsById(part->text, element);
-    std::string html;
+    // The notes in the order of their references, converted as one story.
+    std::string xml;
     for (const StoryReference& ref : refs) {
         const auto it = notes.find(ref.id);
         if (it == notes.end()) continue;
         const std::string kind = attr(it->second.tag, "type", "normal");
         if (kind != "normal") continue;  // separators and continuation notices
-        html += convertStory(ctx, std::string(it->second.content), part->rels,
-                             [&](std::string& text) { linkBack(text, refMark, prefix, ref); });
+        std::string note(it->second.content);
+        linkBack(note, refMark, prefix, ref);
+        xml += note;
     }
-    if (html.empty()) return {};
+    if (xml.empty()) return {};
+    const std::string html = convertStory(ctx, std::move(xml), part->rels);
     return "<div class=" + std::string(type) + "><hr>" + html + "</div>";
 }
 
@@ -334,21 +354,24 @@ std::string commentsSection(ConversionContext& ctx) {
     const StoryPart* part = storyOfType(ctx, "comments");
     if (!part || ctx.commentRefs.empty()) return {};
     const auto comments = elementsById(part->text, "comment");
-    std::string html;
+    // Each comment after a paragraph naming its author and date, all
+    // converted as one story.
+    std::string xml;
     for (const StoryReference& ref : ctx.commentRefs) {
         const auto it = comments.find(ref.id);
         if (it == comments.end()) continue;
         const std::string author(tagAttribute(it->second.tag, "author"));
         const std::string date = commentDate(tagAttribute(it->second.tag, "date"));
-        html += "<p><a href=\"#cmref" + ref.id + "\" name=\"cm" + ref.id + "\">" + ref.label + "</a> <b>" + author +
-                "</b>";
-        if (!date.empty()) html += " " + date;
-        html += "</p>";
-        html += convertStory(ctx, std::string(it->second.content), part->rels, [](std::string& text) {
-            rewriteReferences(text, "annotationRef", [](const ReferenceSite&) { return std::string(); });
-        });
+        xml += "<p><a href=\"#cmref" + ref.id + "\" name=\"cm" + ref.id + "\">" + ref.label + "</a> <b>" + author +
+               "</b>";
+        if (!date.empty()) xml += " " + date;
+        xml += "</p>";
+        std::string comment(it->second.content);
+        rewriteReferences(comment, "annotationRef", [](const ReferenceSite&) { return std::string(); });
+        xml += comment;
     }
-    if (html.empty()) return {};
+    if (xml.empty()) return {};
+    const std::string html = convertStory(ctx, std::move(xml), part->rels);
     return "<div class=comments><hr>" + html + "</div>";
 }
 

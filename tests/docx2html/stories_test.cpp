@@ -260,3 +260,16 @@ TEST(HeadersAndFooters, PicturesOfAPartInAnotherFolderResolveFromTheDocumentsFol
     EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><img src=\"../parts/media/logo.png\"/>"
                                     "<a href=\"http://example.com/a\">site</a></p></div>");
 }
+
+TEST(Comments, IdsAndAuthorsNeverBreakOutOfTheMarkup) {
+    const std::string comments =
+        header("comments", "<w:comment w:id='1\" onclick=\"x' w:author=\"&lt;b&gt;Eve&lt;/b&gt;\">"
+                           "<w:p>" + run("Hostile") + "</w:p></w:comment>");
+    Package pkg("<w:p>" + run("Word") + "<w:r><w:commentReference w:id='1\" onclick=\"x'/></w:r></w:p>", "",
+                rel("rC", "comments", "comments.xml"), {{"word/comments.xml", comments}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "<a href=\"#cm1onclickx\" name=\"cmref1onclickx\"><sup>[1]</sup></a>")) << page;
+    EXPECT_EQ(pkg.ctx().notesHtml,
+              "<div class=comments><hr><p><a href=\"#cmref1onclickx\" name=\"cm1onclickx\">[1]</a> "
+              "<b>&lt;b&gt;Eve&lt;/b&gt;</b></p><p>Hostile</p></div>");
+}
