@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <unordered_map>
 #include <vector>
 
@@ -482,8 +483,7 @@ void markStoryReferences(ConversionContext& ctx) {
     markComments(ctx);
 }
 
-std::string convertStory(ConversionContext& ctx, std::string xml, const std::string& rels,
-                         const std::function<void(std::string&)>& prepare) {
+std::string convertStory(ConversionContext& ctx, std::string xml, const std::string& rels) {
     // The body's text and relationships wait aside, and come back even when
     // a step fails.
     struct Aside {
@@ -498,7 +498,6 @@ std::string convertStory(ConversionContext& ctx, std::string xml, const std::str
     ctx.relsText = rels;
     initRun(ctx);
     preprocess(ctx);
-    if (prepare) prepare(ctx.workingText);
     convertTables(ctx);
     wrapListItems(ctx);
     buildLists(ctx);

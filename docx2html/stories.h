@@ -1,7 +1,6 @@
 // Notes, comments, headers and footers: the stories shown beside the body.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +24,8 @@ void markStoryReferences(ConversionContext& ctx);
 // A fragment of WordprocessingML converted by the body's steps (preprocess,
 // tables, lists, paragraphs, runs, tabs, links, pictures, fields) with the
 // story's own relationships; the context's working text and relationships
-// are as they were afterwards. prepare runs on the preprocessed fragment.
-std::string convertStory(ConversionContext& ctx, std::string xml, const std::string& rels,
-                         const std::function<void(std::string&)>& prepare = {});
+// are as they were afterwards.
+std::string convertStory(ConversionContext& ctx, std::string xml, const std::string& rels);
 
 // The header and footer of the first section and the notes section
 // (footnotes, endnotes, comments), converted into ctx.headerHtml,
