@@ -25,6 +25,23 @@ struct styleEntry {
     propSlots props;
 };
 
+// A story shown beside the body (notes, comments, a header or a footer): its
+// part, read with "w:" removed inside tags, and its relationships.
+struct StoryPart {
+    std::string id;    // the document's relationship id
+    std::string type;  // "footnotes", "endnotes", "comments", "header", "footer"
+    std::string name;  // the part name in the package
+    std::string text;
+    std::string rels;
+};
+
+// One note or comment referenced from the body, in the order of reference.
+struct StoryReference {
+    std::string id;     // the note's or comment's id
+    std::string label;  // what the reference shows: a number, a custom mark, "[AB1]"
+    bool custom = false;
+};
+
 struct ConversionContext {
     ConversionContext();
 
@@ -62,6 +79,16 @@ struct ConversionContext {
     // each equation, and whether list labels were written.
     std::vector<std::string> mathMarkup;
     bool listLabels = false;
+
+    // Full Fidelity: the story parts loadParts read (only with the option
+    // on), the settings part, the references the body makes to notes and
+    // comments, the first section's header and footer relationships, and
+    // the finished HTML of the stories that assembleHtml places.
+    std::vector<StoryPart> storyParts;
+    std::string settingsText;
+    std::vector<StoryReference> footnoteRefs, endnoteRefs, commentRefs;
+    std::string headerId, footerId;
+    std::string headerHtml, notesHtml, footerHtml;
 
     std::vector<Pos> spliceBounds;
     std::vector<std::string> spliceTexts;

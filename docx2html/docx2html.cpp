@@ -73,6 +73,9 @@ void loadParts(ConversionContext& ctx) {
     }
     loadStyles(ctx);
     ctx.numberingText = readPart(ctx, ctx.workFolder + parts.numbering, true);
+    ctx.storyParts.clear();
+    ctx.settingsText.clear();
+    if (ctx.fullFidelity) loadStoryParts(ctx);
 }
 
 void resetPageValues(ConversionContext& ctx) {
@@ -119,6 +122,7 @@ void convert(ConversionContext& ctx) {
     if (ctx.fullFidelity) prepareFidelity(ctx);
     preprocess(ctx);
     if (ctx.fullFidelity) markParagraphs(ctx);
+    if (ctx.fullFidelity) markStoryReferences(ctx);
     readPageSetup(ctx);
     ctx.step("Parsing table");
     convertTables(ctx);
@@ -132,6 +136,10 @@ void convert(ConversionContext& ctx) {
     convertTabs(ctx);
     convertLinks(ctx);
     convertImages(ctx);
+    ctx.headerHtml.clear();
+    ctx.notesHtml.clear();
+    ctx.footerHtml.clear();
+    if (ctx.fullFidelity) convertStories(ctx);
     ctx.step("Optimizing");
     ctx.pageMarginFlag = ctx.showPageMargin;
     assembleHtml(ctx);

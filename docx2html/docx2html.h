@@ -12,4 +12,5 @@
 #include "docx2html/paragraphs.h"
 #include "docx2html/runs.h"
 #include "docx2html/sanitize.h"
+#include "docx2html/stories.h"
 #include "docx2html/tables.h"

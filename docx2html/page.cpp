@@ -118,6 +118,12 @@ void assembleHtml(ConversionContext& ctx) {
     if (bodyStart != std::string_view::npos) body.remove_prefix(bodyStart);
     const std::size_t sect = body.find("<sectPr");
     if (sect != std::string_view::npos) body = body.substr(0, sect);
+    // The notes and the footer follow the body's text inside its end tag.
+    const bool stories = !ctx.headerHtml.empty() || !ctx.notesHtml.empty() || !ctx.footerHtml.empty();
+    if (stories && sect == std::string_view::npos) {
+        const std::size_t end = body.rfind("</body");
+        if (end != std::string_view::npos) body = body.substr(0, end);
+    }
 
     const char* crlf = "\r\n";
     std::string page;
@@ -163,10 +169,18 @@ void assembleHtml(ConversionContext& ctx) {
         const std::size_t cut = gt == std::string_view::npos ? 0 : gt + 1;
         page.append(body.substr(0, cut));
         page += "<div class=page>";
+        page += ctx.headerHtml;
+        page.append(body.substr(cut));
+    } else if (stories) {
+        const std::size_t cut = gt == std::string_view::npos ? 0 : gt + 1;
+        page.append(body.substr(0, cut));
+        page += ctx.headerHtml;
         page.append(body.substr(cut));
     } else {
         page.append(body);
     }
+    page += ctx.notesHtml;
+    page += ctx.footerHtml;
     page += "</body></html>";
     t = std::move(page);
 }

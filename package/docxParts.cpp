@@ -110,6 +110,29 @@ DocumentParts documentParts(std::string_view packageRels, std::string_view docum
     return parts;
 }
 
+std::string relationshipsPartName(std::string_view partName) {
+    const std::size_t slash = partName.rfind('/');
+    const std::size_t file = slash == std::string_view::npos ? 0 : slash + 1;
+    return std::string(partName.substr(0, file)) + "_rels/" + std::string(partName.substr(file)) + ".rels";
+}
+
+std::vector<StoryRelationship> storyRelationships(std::string_view rels, std::string_view sourceFolder) {
+    static constexpr std::string_view kTypes[] = {"footnotes", "endnotes", "comments", "header", "footer", "settings"};
+    std::vector<StoryRelationship> found;
+    RelationshipTags tags(rels);
+    for (std::string_view tag = tags.next(); !tag.empty(); tag = tags.next()) {
+        if (tagAttribute(tag, "TargetMode") == "External") continue;
+        const std::string_view type = tagAttribute(tag, "Type");
+        for (std::string_view name : kTypes) {
+            if (!endsWith(type, "/" + std::string(name))) continue;
+            std::string part = resolvePartName(sourceFolder, tagAttribute(tag, "Target"));
+            if (!part.empty()) found.push_back({std::string(tagAttribute(tag, "Id")), std::string(name), std::move(part)});
+            break;
+        }
+    }
+    return found;
+}
+
 namespace {
 
 // The declaration's encoding attribute, whatever it names, reads UTF-8.

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tavin {
 
@@ -62,6 +63,23 @@ std::string partTextAsUtf8(std::string text);
 
 // readTextFile of a part, converted by partTextAsUtf8.
 std::string readPartFile(const std::string& path);
+
+// The relationships part of a part: "_rels/" + its file name + ".rels" in
+// its folder ("word/_rels/footnotes.xml.rels" for "word/footnotes.xml").
+std::string relationshipsPartName(std::string_view partName);
+
+// A relationship of a part to one of the stories shown beside its body.
+struct StoryRelationship {
+    std::string id;
+    std::string type;  // the last segment of the type: "footnotes", "header", ...
+    std::string part;  // the target resolved against the source folder
+};
+
+// The internal relationships whose type ends in "/footnotes", "/endnotes",
+// "/comments", "/header", "/footer" or "/settings", in order, with their
+// targets resolved against sourceFolder; targets that leave the package are
+// left out.
+std::vector<StoryRelationship> storyRelationships(std::string_view rels, std::string_view sourceFolder);
 
 // All part names, given the package relationships text and the document
 // part's relationships text.

@@ -335,7 +335,18 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
             {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml",
              partMask(parts.folder) + "media/*"});
     parts = findDocumentParts(folder);
-    extract(documentPath, destFolder, callbacks, {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme)});
+    std::vector<std::string> masks = {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme)};
+    // The notes, comments, headers and footers beside the body, with their
+    // own relationships and pictures, and the settings that number notes.
+    for (const StoryRelationship& story :
+         storyRelationships(readPartFile(folder + parts.relationships), parts.folder)) {
+        masks.push_back(partMask(story.part));
+        masks.push_back(partMask(relationshipsPartName(story.part)));
+        const std::size_t slash = story.part.rfind('/');
+        const std::string storyFolder = slash == std::string::npos ? std::string() : story.part.substr(0, slash + 1);
+        if (storyFolder != parts.folder) masks.push_back(partMask(storyFolder) + "media/*");
+    }
+    extract(documentPath, destFolder, callbacks, masks);
 }
 
 std::string openWorkFolder(const std::string& documentPath, const std::string& root, const ExtractCallbacks& callbacks) {

@@ -40,8 +40,9 @@ void extractPackage(const std::string& documentPath, const std::string& destFold
                     const ExtractCallbacks& callbacks = {});
 
 // Extracts only what a conversion reads: the document, relationships,
-// styles, numbering and core properties parts, and the pictures of
-// word/media/.
+// styles, numbering and core properties parts, the pictures of
+// word/media/, and the settings, notes, comments, headers and footers the
+// document names, with their relationships and pictures.
 void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
                             const ExtractCallbacks& callbacks = {});
 

@@ -11,7 +11,7 @@
 namespace {
 
 // The page of a corpus document, converted as docx2html converts it.
-std::string pageOf(const std::string& relative) {
+std::string pageOf(const std::string& relative, bool fidelity = false) {
     const std::filesystem::path doc = testutil::corpusDir() / relative;
     testutil::TempDir dir;
     const std::string folder = dir.str() + "/";
@@ -19,6 +19,7 @@ std::string pageOf(const std::string& relative) {
     tavin::ConversionContext ctx;
     ctx.workFolder = folder;
     ctx.docTitle = tavin::titleFromPath(doc.string());
+    ctx.fullFidelity = fidelity;
     tavin::loadParts(ctx);
     tavin::convert(ctx);
     return ctx.workingText;
@@ -101,4 +102,46 @@ TEST_F(LostText, RunsAfterEmptyPropertiesKeepTheirText) {
 TEST_F(LostText, DocumentsWithUnitsOrAnotherDocumentPartConvert) {
     EXPECT_NE(visibleText(pageOf("mammoth/strict-format.docx")).find("Test"), std::string::npos);
     EXPECT_NE(pageOf("pandoc/alternate_document_path.docx").find("</body></html>"), std::string::npos);
+}
+
+TEST_F(LostText, FootnotesFollowTheBodyAndLinkBothWays) {
+    const std::string page = pageOf("poi/stress008.docx", true);
+    const std::string note = "Philippe Aries, Geschichte des Todes";
+    EXPECT_NE(visibleText(page).find(note), std::string::npos);
+    // Every reference links to its note and the note back to it.
+    for (const char* part : {"<a href=\"#fn1\" name=\"fnref1\"><sup>1</sup></a>",
+                             "<a href=\"#fnref1\" name=\"fn1\"><sup>1</sup></a> Philippe Aries"})
+        EXPECT_NE(page.find(part), std::string::npos) << part;
+    EXPECT_EQ(count(page, "href=\"#fn"), 2 * count(page, "href=\"#fnref"));
+    EXPECT_GT(count(page, "href=\"#fnref"), 100u);
+    EXPECT_LT(page.find("name=\"fnref1\""), page.find("<div class=footnotes>"));
+    EXPECT_EQ(visibleText(pageOf("poi/stress008.docx")).find(note), std::string::npos);
+}
+
+TEST_F(LostText, TheFooterStandsAtTheBottomOfThePage) {
+    const std::string page = pageOf("poi/bug57031.docx", true);
+    const std::size_t footer = page.find("<div class=footer>");
+    ASSERT_NE(footer, std::string::npos);
+    const std::string text = visibleText(page.substr(footer));
+    for (const char* part : {"VDPAM 527_S. Azeem_HW13", "Page 14 of 14"})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_EQ(page.find("PAGE"), std::string::npos);
+    EXPECT_EQ(pageOf("poi/bug57031.docx").find("of 14"), std::string::npos);
+}
+
+TEST_F(LostText, CommentsShowWithTheirAuthors) {
+    const std::string page = pageOf("mammoth/comments.docx", true);
+    const std::string text = visibleText(page);
+    for (const char* part : {"[MW1] Michael Williamson 2016-07-03 15:10 A tachyon walks into a bar.", "Fin."})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    EXPECT_NE(page.find("<a href=\"#cm0\" name=\"cmref0\"><sup>[MW1]</sup></a>"), std::string::npos);
+    EXPECT_EQ(visibleText(pageOf("mammoth/comments.docx")).find("tachyon"), std::string::npos);
+}
+
+TEST_F(LostText, EndnotesAndHeadersOfOtherDocuments) {
+    const std::string endnotes = pageOf("mammoth/endnotes.docx", true);
+    EXPECT_NE(endnotes.find("<div class=endnotes>"), std::string::npos);
+    EXPECT_NE(endnotes.find("href=\"#en"), std::string::npos);
+    const std::string header = pageOf("poi/60329.docx", true);
+    EXPECT_NE(header.find("<div class=header>"), std::string::npos);
 }

@@ -329,3 +329,37 @@ TEST(CoreProperties, MarkersFirstOccurrenceNoDecoding) {
     EXPECT_EQ(info.modified, "");  // other quote marks
     EXPECT_EQ(elementContent("<a></a>", "a"), "");
 }
+
+TEST(ConversionParts, StoriesTheirRelationshipsAndPicturesAreTakenOutAndNothingElse) {
+    const std::string type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    auto rel = [&](const std::string& id, const std::string& t, const std::string& target) {
+        return "<Relationship Id=\"" + id + "\" Type=\"" + type + t + "\" Target=\"" + target + "\"/>";
+    };
+    ziptest::Archive a;
+    a.entries.push_back(entry("_rels/.rels", "<Relationships>" + rel("r1", "officeDocument", "word/document.xml") +
+                                                 "</Relationships>"));
+    a.entries.push_back(entry("word/document.xml", "<w:document/>"));
+    a.entries.push_back(entry("word/_rels/document.xml.rels",
+                              "<Relationships>" + rel("a", "footnotes", "footnotes.xml") +
+                                  rel("b", "endnotes", "endnotes.xml") + rel("c", "comments", "comments.xml") +
+                                  rel("d", "header", "header1.xml") + rel("e", "footer", "/parts/footer1.xml") +
+                                  rel("f", "settings", "settings.xml") + rel("g", "fontTable", "fontTable.xml") +
+                                  rel("h", "header", "../../outside.xml") + "</Relationships>"));
+    for (const char* name : {"word/footnotes.xml", "word/_rels/footnotes.xml.rels", "word/endnotes.xml",
+                             "word/comments.xml", "word/header1.xml", "word/_rels/header1.xml.rels",
+                             "parts/footer1.xml", "parts/_rels/footer1.xml.rels", "parts/media/logo.png",
+                             "word/settings.xml", "word/fontTable.xml", "word/webSettings.xml"})
+        a.entries.push_back(entry(name, "<x/>"));
+    testutil::TempDir dir;
+    const std::string doc = dir.str() + "/stories.docx";
+    testutil::writeFile(doc, ziptest::build(a).bytes);
+    const std::string out = dir.str() + "/out/";
+    extractConversionParts(doc, out);
+    for (const char* name : {"word/footnotes.xml", "word/_rels/footnotes.xml.rels", "word/endnotes.xml",
+                             "word/comments.xml", "word/header1.xml", "word/_rels/header1.xml.rels",
+                             "parts/footer1.xml", "parts/_rels/footer1.xml.rels", "parts/media/logo.png",
+                             "word/settings.xml"})
+        EXPECT_TRUE(fs::exists(out + name)) << name;
+    EXPECT_FALSE(fs::exists(out + "word/fontTable.xml"));
+    EXPECT_FALSE(fs::exists(out + "word/webSettings.xml"));
+}

@@ -291,6 +291,35 @@ TEST_F(MainWindowTest, FullFidelityIsCheckedAtStartAndConvertsAgainWhenToggled) 
     EXPECT_TRUE(form.context().fullFidelity);
 }
 
+TEST_F(MainWindowTest, NoteLinksScrollToTheNoteAndBack) {
+    TestForm form;
+    form.resize(800, 600);
+    form.show();
+    std::string spacer;
+    for (int k = 0; k < 150; ++k) spacer += "<w:p><w:r><w:t>filler</w:t></w:r></w:p>";
+    const fs::path doc = env.docs() / "notes.docx";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = "<w:p><w:r><w:t>Noted</w:t></w:r><w:r><w:footnoteReference w:id=\"1\"/></w:r></w:p>" +
+                                  spacer,
+                    .relationships = "<Relationship Id=\"rFn\" Type=\"http://schemas.openxmlformats.org/"
+                                     "officeDocument/2006/relationships/footnotes\" Target=\"footnotes.xml\"/>",
+                    .parts = {{"word/footnotes.xml",
+                               "<w:footnotes xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                               "<w:footnote w:id=\"1\"><w:p><w:r><w:footnoteRef/></w:r><w:r><w:t>The note</w:t></w:r>"
+                               "</w:p></w:footnote></w:footnotes>"}}});
+    ASSERT_TRUE(openAndWait(form, doc.string())) << form.errors.join("\n").toStdString();
+    tavin::THTMLPage* page = form.wb1->htmlPage();
+    const QUrl folder = QUrl::fromLocalFile(QString::fromStdString(form.workFolder() + "word/"));
+    using N = QWebEnginePage;
+    // The reference's link goes down to the note, the note's number back up.
+    EXPECT_FALSE(page->routeNavigation(folder.toString() + "#fn1", N::NavigationTypeLinkClicked, true));
+    ASSERT_TRUE(waitFor([&] { return page->scrollPosition().y() > 1500; }));
+    EXPECT_FALSE(page->routeNavigation(folder.toString() + "#fnref1", N::NavigationTypeLinkClicked, true));
+    ASSERT_TRUE(waitFor([&] { return page->scrollPosition().y() < 500; }));
+    EXPECT_EQ(evaluate(form.wb1, "document.getElementsByName('fn1')[0].parentNode.textContent").toString().toStdString(),
+              "1The note");
+}
+
 namespace {
 
 class Probe : public QWidget {

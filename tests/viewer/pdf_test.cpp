@@ -156,7 +156,14 @@ TEST(DocumentPageLayout, IsTheDocumentsPaper) {
 
 TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     const fs::path doc = env.docs() / "cli.docx";
-    writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>Converted without a window</w:t></w:r></w:p>"});
+    writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>Converted without a window</w:t></w:r>"
+                                  "<w:r><w:footnoteReference w:id=\"1\"/></w:r></w:p>",
+                    .relationships = "<Relationship Id=\"rFn\" Type=\"http://schemas.openxmlformats.org/"
+                                     "officeDocument/2006/relationships/footnotes\" Target=\"footnotes.xml\"/>",
+                    .parts = {{"word/footnotes.xml",
+                               "<w:footnotes xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\">"
+                               "<w:footnote w:id=\"1\"><w:p><w:r><w:t>A printed footnote</w:t></w:r></w:p>"
+                               "</w:footnote></w:footnotes>"}}});
     const fs::path pdf = env.root() / "cli out.pdf";
 
     // No platform named and no display: --pdf needs neither.
@@ -166,6 +173,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     ASSERT_TRUE(isPdf(pdf)) << r.err;
     if (havePdfToText()) {
         EXPECT_NE(pdfText(pdf).find("Converted without a window"), std::string::npos);
+        EXPECT_NE(pdfText(pdf).find("A printed footnote"), std::string::npos);
     }
     // It went through the viewer's cache, as an open does.
     EXPECT_TRUE(fs::exists(env.cache() / tavin::workFolderKey(doc.string()) / "word" / "document.xml"));
@@ -186,6 +194,9 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     r = runTavin({"--pdf", "--no-fidelity", q(pdf), q(doc)}, headless);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(isPdf(pdf));
+    if (havePdfToText()) {
+        EXPECT_EQ(pdfText(pdf).find("A printed footnote"), std::string::npos);
+    }
     // Wrong usage.
     r = runTavin({"--pdf", q(pdf)}, headless);
     EXPECT_EQ(r.status, 2);

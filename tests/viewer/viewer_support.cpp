@@ -134,6 +134,7 @@ std::string docxBytes(const DocxFixture& fixture) {
     add("word/document.xml", document);
     add("word/_rels/document.xml.rels", rels);
     if (fixture.picture) add("word/media/image1.png", pngBytes(QColor(255, 0, 0), 40, 40));
+    for (const auto& [name, text] : fixture.parts) add(name, text);
     return ziptest::build(archive).bytes;
 }
 

@@ -70,6 +70,7 @@ struct DocxFixture {
     bool picture = true;     // word/media/image1.png, drawn red, shown in the body
     std::string paragraphs = {};  // extra body XML after the first paragraph
     std::string relationships = {};  // extra Relationship elements
+    std::vector<std::pair<std::string, std::string>> parts = {};  // extra parts: name, text
 };
 std::string docxBytes(const DocxFixture& fixture);
 void writeDocx(const std::filesystem::path& file, const DocxFixture& fixture = {});

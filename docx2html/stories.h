@@ -1,0 +1,40 @@
+// Notes, comments, headers and footers: the stories shown beside the body.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "docx2html/context.h"
+
+namespace tavin {
+
+// Reads the footnotes, endnotes and comments parts, every header and footer
+// part, their relationships and the settings part named by the document's
+// relationships into ctx.storyParts and ctx.settingsText. Missing parts are
+// left out.
+void loadStoryParts(ConversionContext& ctx);
+
+// On the preprocessed body: each footnote, endnote and comment reference
+// becomes a superscript link to its note or comment (running numbers, a
+// custom mark, or "[initials and number]" for a comment), recorded in
+// ctx.footnoteRefs, endnoteRefs and commentRefs; the first section's header
+// and footer are chosen (the first-page ones when it has a title page).
+void markStoryReferences(ConversionContext& ctx);
+
+// A fragment of WordprocessingML converted by the body's steps (preprocess,
+// tables, lists, paragraphs, runs, tabs, links, pictures, fields) with the
+// story's own relationships; the context's working text and relationships
+// are as they were afterwards.
+std::string convertStory(ConversionContext& ctx, std::string xml, const std::string& rels);
+
+// The header and footer of the first section and the notes section
+// (footnotes, endnotes, comments), converted into ctx.headerHtml,
+// ctx.footerHtml and ctx.notesHtml for assembleHtml to place.
+void convertStories(ConversionContext& ctx);
+
+// A note number in one of Word's number formats ("decimal", "lowerRoman",
+// "upperRoman", "lowerLetter", "upperLetter", "chicago"; others read as
+// decimal).
+std::string noteNumber(int n, std::string_view format);
+
+}  // namespace tavin

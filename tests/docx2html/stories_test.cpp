@@ -1,0 +1,275 @@
+// Notes, comments, headers and footers shown beside the body, and their
+// absence from the classic page.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+#include "docx2html/docx2html.h"
+#include "support/testutil.h"
+
+using namespace tavin;
+
+namespace {
+
+const std::string kNs =
+    " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
+    " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+const std::string kRelType = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+std::string rel(const std::string& id, const std::string& type, const std::string& target) {
+    return "<Relationship Id=\"" + id + "\" Type=\"" + kRelType + type + "\" Target=\"" + target + "\"/>";
+}
+
+std::string rels(const std::string& list) {
+    return "<?xml version=\"1.0\"?><Relationships xmlns=\"x\">" + list + "</Relationships>";
+}
+
+std::string run(const std::string& text) { return "<w:r><w:t xml:space=\"preserve\">" + text + "</w:t></w:r>"; }
+
+// A package folder: the document with body and section, its relationships,
+// and further parts by name.
+class Package {
+public:
+    Package(const std::string& body, const std::string& section, const std::string& documentRels,
+            const std::map<std::string, std::string>& parts = {}) {
+        write("_rels/.rels", rels(rel("r1", "officeDocument", "word/document.xml")));
+        write("word/document.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document" + kNs + "><w:body>" +
+                                       body + "<w:sectPr>" + section + "</w:sectPr></w:body></w:document>");
+        write("word/_rels/document.xml.rels", rels(documentRels));
+        for (const auto& [name, text] : parts) write(name, text);
+    }
+
+    // The converted page; the context keeps the story HTML for a look.
+    std::string convert(bool fidelity, bool margin = true) {
+        ctx_ = std::make_unique<ConversionContext>();
+        ConversionContext& ctx = *ctx_;
+        ctx.workFolder = dir_.str() + "/";
+        ctx.docTitle = "t";
+        ctx.showPageMargin = margin;
+        ctx.optimizeHtml = false;
+        ctx.fullFidelity = fidelity;
+        loadParts(ctx);
+        tavin::convert(ctx);
+        return ctx.workingText;
+    }
+
+    const ConversionContext& ctx() const { return *ctx_; }
+
+private:
+    std::unique_ptr<ConversionContext> ctx_ = std::make_unique<ConversionContext>();
+    void write(const std::string& name, const std::string& text) { testutil::writeFile(dir_.path() / name, text); }
+    testutil::TempDir dir_;
+};
+
+std::string notesPart(const std::string& root, const std::string& notes) {
+    return "<?xml version=\"1.0\"?><w:" + root + kNs + ">" + notes + "</w:" + root + ">";
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+const std::string kFootnotes = notesPart(
+    "footnotes",
+    "<w:footnote w:type=\"separator\" w:id=\"-1\"><w:p><w:r><w:separator/></w:r></w:p></w:footnote>"
+    "<w:footnote w:type=\"continuationSeparator\" w:id=\"0\"><w:p><w:r><w:t>cont</w:t></w:r></w:p></w:footnote>"
+    // A note with a table and a picture, whose own relationships name the picture.
+    "<w:footnote w:id=\"1\"><w:p><w:pPr><w:pStyle w:val=\"FootnoteText\"/></w:pPr>"
+    "<w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:footnoteRef/></w:r>" +
+        run(" First note") +
+        "</w:p><w:tbl><w:tr><w:tc><w:p>" + run("cell") +
+        "</w:p></w:tc></w:tr></w:tbl>"
+        "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"952500\" cy=\"476250\"/><a:graphic><a:graphicData>"
+        "<pic:pic><pic:blipFill><a:blip r:embed=\"rPic\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
+        "</wp:inline></w:drawing></w:r></w:p></w:footnote>"
+        // A note whose custom mark is typed into its text.
+        "<w:footnote w:id=\"2\"><w:p>" +
+        run("* Starred") +
+        "</w:p></w:footnote>"
+        "<w:footnote w:id=\"3\"><w:p><w:r><w:footnoteRef/></w:r>" +
+        run(" Third") + "</w:p></w:footnote>");
+
+const std::string kEndnotes = notesPart(
+    "endnotes", "<w:endnote w:type=\"separator\" w:id=\"0\"><w:p><w:r><w:separator/></w:r></w:p></w:endnote>"
+                "<w:endnote w:id=\"1\"><w:p><w:r><w:endnoteRef/></w:r>" +
+                    run(" Last word") + "</w:p></w:endnote>");
+
+std::string noteBody() {
+    return "<w:p>" + run("Text") +
+           "<w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:footnoteReference w:id=\"1\"/></w:r>" +
+           run(" starred") +
+           "<w:r><w:footnoteReference w:customMarkFollows=\"1\" w:id=\"2\"/><w:t>*</w:t></w:r>" + run(" end") +
+           "<w:r><w:endnoteReference w:id=\"1\"/></w:r>" +
+           "<w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:footnoteReference w:id=\"3\"/></w:r></w:p>";
+}
+
+Package notePackage() {
+    return Package(noteBody(), "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>",
+                   rel("rF", "footnotes", "footnotes.xml") + rel("rE", "endnotes", "endnotes.xml"),
+                   {{"word/footnotes.xml", kFootnotes},
+                    {"word/_rels/footnotes.xml.rels", rels(rel("rPic", "image", "media/note.png"))},
+                    {"word/endnotes.xml", kEndnotes}});
+}
+
+}  // namespace
+
+TEST(Notes, ReferencesAreNumberedLinksAndNotesLinkBack) {
+    Package pkg = notePackage();
+    const std::string page = pkg.convert(true);
+    // Running numbers skip the custom mark; a raised run is raised once.
+    EXPECT_TRUE(contains(page, "Text<a href=\"#fn1\" name=\"fnref1\"><sup>1</sup></a> starred"
+                               "<a href=\"#fn2\" name=\"fnref2\"><sup>*</sup></a> end"
+                               "<a href=\"#en1\" name=\"enref1\"><sup>i</sup></a>"
+                               "<a href=\"#fn3\" name=\"fnref3\"><sup>2</sup></a></p>"))
+        << page;
+    EXPECT_EQ(pkg.ctx().notesHtml,
+              "<div class=footnotes><hr>"
+              "<p><a href=\"#fnref1\" name=\"fn1\"><sup>1</sup></a> First note</p>"
+              "<table><tr><td><p>cell</p></td></tr></table>"
+              "<p><img src=\"media/note.png\" width=100 height=50/>&nbsp;</p>"
+              "<p><a href=\"#fnref2\" name=\"fn2\">&#8617;</a> * Starred</p>"
+              "<p><a href=\"#fnref3\" name=\"fn3\"><sup>2</sup></a> Third</p></div>"
+              "<div class=endnotes><hr><p><a href=\"#enref1\" name=\"en1\"><sup>i</sup></a> Last word</p></div>");
+    // The separators never show; the notes follow the body inside the page box.
+    EXPECT_FALSE(contains(page, ">cont<"));
+    const std::size_t notes = page.find("<div class=footnotes>");
+    ASSERT_NE(notes, std::string::npos);
+    EXPECT_LT(page.find("<a href=\"#fn1\""), notes);
+    EXPECT_EQ(page.compare(page.size() - 20, 20, "</div></body></html>"), 0) << page.substr(page.size() - 80);
+}
+
+TEST(Notes, NumberFormatsComeFromTheSectionOrTheSettings) {
+    Package pkg(noteBody(), "<w:footnotePr><w:numFmt w:val=\"upperLetter\"/><w:numStart w:val=\"3\"/></w:footnotePr>",
+                rel("rF", "footnotes", "footnotes.xml") + rel("rE", "endnotes", "endnotes.xml") +
+                    rel("rS", "settings", "settings.xml"),
+                {{"word/footnotes.xml", kFootnotes},
+                 {"word/endnotes.xml", kEndnotes},
+                 {"word/settings.xml", "<w:settings" + kNs +
+                                           "><w:footnotePr><w:numFmt w:val=\"lowerRoman\"/></w:footnotePr>"
+                                           "<w:endnotePr><w:numFmt w:val=\"decimal\"/></w:endnotePr></w:settings>"}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "name=\"fnref1\"><sup>C</sup>"));
+    EXPECT_TRUE(contains(page, "name=\"fnref3\"><sup>D</sup>"));
+    EXPECT_TRUE(contains(page, "name=\"enref1\"><sup>1</sup>"));
+    EXPECT_EQ(noteNumber(4, "lowerRoman"), "iv");
+    EXPECT_EQ(noteNumber(1994, "upperRoman"), "MCMXCIV");
+    EXPECT_EQ(noteNumber(28, "lowerLetter"), "bb");
+    EXPECT_EQ(noteNumber(6, "chicago"), "&#8224;&#8224;");
+    EXPECT_EQ(noteNumber(0, "lowerRoman"), "0");
+    EXPECT_EQ(noteNumber(7, "ordinalText"), "7");
+}
+
+TEST(Notes, TheClassicPageHasNoneOfThem) {
+    Package pkg = notePackage();
+    const std::string page = pkg.convert(false);
+    for (const char* part : {"First note", "Last word", "href=\"#fn", "class=footnotes", "<sup>1"})
+        EXPECT_FALSE(contains(page, part)) << part;
+    EXPECT_TRUE(pkg.ctx().storyParts.empty());
+}
+
+namespace {
+
+std::string header(const std::string& root, const std::string& content) {
+    return "<?xml version=\"1.0\"?><w:" + root + kNs + ">" + content + "</w:" + root + ">";
+}
+
+const std::string kPageField = "<w:p>" + run("Page ") +
+                               "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText>"
+                               "</w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                               run("1") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r></w:p>";
+
+Package headerPackage(const std::string& section) {
+    return Package("<w:p>" + run("Body") + "</w:p>", section,
+                   rel("rH", "header", "header1.xml") + rel("rH1", "header", "header2.xml") +
+                       rel("rF", "footer", "footer1.xml"),
+                   {{"word/header1.xml", header("hdr", kPageField)},
+                    {"word/header2.xml", header("hdr", "<w:p>" + run("Title page") + "</w:p>")},
+                    {"word/footer1.xml", header("ftr", "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"9525\" cy=\"9525\"/>"
+                                                       "<a:blip r:embed=\"rLogo\"/></wp:inline></w:drawing></w:r>" +
+                                                           run("Footer") + "</w:p>")},
+                    {"word/_rels/footer1.xml.rels", rels(rel("rLogo", "image", "media/logo.png"))}});
+}
+
+}  // namespace
+
+TEST(HeadersAndFooters, TheDefaultOnesFrameThePageBox) {
+    Package pkg = headerPackage(
+        "<w:headerReference w:type=\"first\" r:id=\"rH1\"/><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+        "<w:footerReference w:type=\"default\" r:id=\"rF\"/>");
+    const std::string page = pkg.convert(true);
+    // The PAGE field shows its stored result.
+    EXPECT_EQ(pkg.ctx().headerHtml, "<div class=header><p>Page 1</p></div>");
+    EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><img src=\"media/logo.png\" width=1 height=1/>Footer</p></div>");
+    EXPECT_TRUE(contains(page, "<body>\r\n<div class=page>\r\n<div class=header>\r\n<p>Page 1</p></div>\r\n<p>Body</p>"
+                               "\r\n<div class=footer>"))
+        << page;
+    EXPECT_EQ(page.compare(page.size() - 20, 20, "</div></body></html>"), 0);
+    EXPECT_FALSE(contains(page, "Title page"));
+    EXPECT_FALSE(contains(pkg.convert(false), "Page 1"));
+}
+
+TEST(HeadersAndFooters, ATitlePageShowsTheFirstPageOnes) {
+    Package pkg = headerPackage(
+        "<w:headerReference w:type=\"first\" r:id=\"rH1\"/><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+        "<w:footerReference w:type=\"default\" r:id=\"rF\"/><w:titlePg/>");
+    pkg.convert(true);
+    EXPECT_EQ(pkg.ctx().headerHtml, "<div class=header><p>Title page</p></div>");
+    // No first-page footer: the title page has none.
+    EXPECT_EQ(pkg.ctx().footerHtml, "");
+    Package off = headerPackage("<w:headerReference w:type=\"first\" r:id=\"rH1\"/><w:titlePg w:val=\"0\"/>");
+    off.convert(true);
+    EXPECT_EQ(off.ctx().headerHtml, "");
+}
+
+TEST(HeadersAndFooters, WithoutPageMarginTheHeaderFollowsTheBodyTag) {
+    Package pkg = headerPackage("<w:headerReference w:type=\"default\" r:id=\"rH\"/>");
+    const std::string page = pkg.convert(true, false);
+    EXPECT_TRUE(contains(page, "<body>\r\n<div class=header>\r\n<p>Page 1</p></div>\r\n<p>Body</p></body>")) << page;
+}
+
+TEST(Comments, AMarkerInTheTextAndTheCommentWithAuthorAndDate) {
+    const std::string comments = header(
+        "comments",
+        "<w:comment w:id=\"7\" w:author=\"Ann Lee\" w:date=\"2020-01-02T03:04:00Z\" w:initials=\"AL\">"
+        "<w:p><w:r><w:annotationRef/></w:r>" +
+            run("Check this") +
+            "</w:p></w:comment>"
+            "<w:comment w:id=\"8\" w:author=\"Bo\"><w:p>" +
+            run("Unreferenced") + "</w:p></w:comment>");
+    Package pkg("<w:p><w:commentRangeStart w:id=\"7\"/>" + run("Word") +
+                    "<w:commentRangeEnd w:id=\"7\"/><w:r><w:commentReference w:id=\"7\"/></w:r></w:p>",
+                "", rel("rC", "comments", "comments.xml"), {{"word/comments.xml", comments}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "Word<commentRangeEnd id=\"7\"/><a href=\"#cm7\" name=\"cmref7\"><sup>[AL1]</sup></a>"))
+        << page;
+    EXPECT_EQ(pkg.ctx().notesHtml,
+              "<div class=comments><hr><p><a href=\"#cmref7\" name=\"cm7\">[AL1]</a> <b>Ann Lee</b> 2020-01-02 03:04</p>"
+              "<p>Check this</p></div>");
+    EXPECT_FALSE(contains(pkg.convert(false), "Check this"));
+}
+
+TEST(HeadersAndFooters, PicturesOfAPartInAnotherFolderResolveFromTheDocumentsFolder) {
+    Package pkg("<w:p>" + run("Body") + "</w:p>", "<w:footerReference w:type=\"default\" r:id=\"rF\"/>",
+                rel("rF", "footer", "../parts/footer1.xml"),
+                {{"parts/footer1.xml", header("ftr", "<w:p><w:r><w:drawing><a:blip r:embed=\"rLogo\"/></w:drawing></w:r>"
+                                                     "<w:hyperlink r:id=\"rWeb\">" +
+                                                         run("site") + "</w:hyperlink></w:p>")},
+                 {"parts/_rels/footer1.xml.rels",
+                  rels(rel("rLogo", "image", "media/logo.png") + "<Relationship Id=\"rWeb\" Type=\"" + kRelType +
+                       "hyperlink\" Target=\"http://example.com/a\" TargetMode=\"External\"/>")}});
+    pkg.convert(true);
+    EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><img src=\"../parts/media/logo.png\"/>"
+                                    "<a href=\"http://example.com/a\">site</a></p></div>");
+}
+
+TEST(Comments, IdsAndAuthorsNeverBreakOutOfTheMarkup) {
+    const std::string comments =
+        header("comments", "<w:comment w:id='1\" onclick=\"x' w:author=\"&lt;b&gt;Eve&lt;/b&gt;\">"
+                           "<w:p>" + run("Hostile") + "</w:p></w:comment>");
+    Package pkg("<w:p>" + run("Word") + "<w:r><w:commentReference w:id='1\" onclick=\"x'/></w:r></w:p>", "",
+                rel("rC", "comments", "comments.xml"), {{"word/comments.xml", comments}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "<a href=\"#cm1onclickx\" name=\"cmref1onclickx\"><sup>[1]</sup></a>")) << page;
+    EXPECT_EQ(pkg.ctx().notesHtml,
+              "<div class=comments><hr><p><a href=\"#cmref1onclickx\" name=\"cm1onclickx\">[1]</a> "
+              "<b>&lt;b&gt;Eve&lt;/b&gt;</b></p><p>Hostile</p></div>");
+}
