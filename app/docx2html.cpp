@@ -12,6 +12,8 @@
 #include <memory>
 #include <set>
 #include <mutex>
+#include <shared_mutex>
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -121,10 +123,20 @@ std::string outputName(const std::string& input) {
 std::mutex scratchMutex;
 std::set<std::string> scratchFolders;
 
-// Runs on interruption, while other threads may still write into them:
-// tried again until each is gone. The lock stays taken, so that no new
-// folder is made before the program ends.
+// Extraction makes its destination folder again when it is missing, so a
+// folder removed while a package was being extracted into it could come
+// back before the program ends. Extractions hold this lock shared; the
+// clean-up on interruption takes it alone, after the running extractions
+// and before any new one.
+std::shared_mutex extractionLock;
+std::atomic<bool> interrupted{false};
+
+// Runs on interruption, while other threads may still read or write into
+// them: tried again until each is gone. The locks stay taken, so that no
+// folder is made or filled again before the program ends.
 void removeScratchFolders() {
+    interrupted = true;
+    extractionLock.lock();
     scratchMutex.lock();
     for (const auto& folder : scratchFolders) {
         std::error_code ec;
@@ -169,7 +181,16 @@ std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolde
     scratch = std::make_unique<ScratchFolder>();
     tavin::ExtractCallbacks callbacks;
     callbacks.message = [&input](const std::string&, const std::string& text) { report(input, "warning: " + text); };
-    tavin::extractConversionParts(input, scratch->path(), callbacks);
+    {
+        std::shared_lock<std::shared_mutex> extracting(extractionLock);
+        if (interrupted) {
+            // The clean-up waits for this lock; the program only waits for
+            // its end.
+            extracting.unlock();
+            for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        tavin::extractConversionParts(input, scratch->path(), callbacks);
+    }
     return scratch->path();
 }
 
