@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "package/zipwriter.h"
 #include "support/testutil.h"
 #include "viewer/sui.h"
 
@@ -70,6 +71,8 @@ struct DocxFixture {
     bool picture = true;     // word/media/image1.png, drawn red, shown in the body
     std::string paragraphs = {};  // extra body XML after the first paragraph
     std::string relationships = {};  // extra Relationship elements
+    QColor pictureColour = QColor(255, 0, 0);
+    std::vector<ziptest::Entry> extraEntries = {};  // further package entries
 };
 std::string docxBytes(const DocxFixture& fixture);
 void writeDocx(const std::filesystem::path& file, const DocxFixture& fixture = {});
