@@ -1,6 +1,7 @@
 #include "package/fileKind.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <string_view>
@@ -60,7 +61,23 @@ FileKind fileKindOf(const std::string& path) {
     if (st.st_size == 0) {
         kind = FileKind::Empty;
     } else if (head.compare(0, kOleMagic.size(), kOleMagic) == 0) {
-        const std::string body = readAt(fd, 0, static_cast<std::size_t>(std::min<off_t>(st.st_size, kOleScan)));
+        // The stream names stand in the directory, whose first sector the
+        // header names (sector size 2^shift, sector n at (n + 1) << shift);
+        // small files are read whole.
+        std::string body = readAt(fd, 0, static_cast<std::size_t>(std::min<off_t>(st.st_size, kOleScan)));
+        if (head.size() >= 0x34) {
+            auto le = [&](std::size_t at, int bytes) {
+                std::uint32_t v = 0;
+                for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(head[at + i]);
+                return v;
+            };
+            const std::uint32_t shift = le(0x1E, 2);
+            const std::uint32_t first = le(0x30, 4);
+            if (shift >= 7 && shift <= 16 && first < 0xFFFFFFFA) {
+                const off_t at = static_cast<off_t>(first + 1) << shift;
+                if (at >= static_cast<off_t>(kOleScan) && at < st.st_size) body += readAt(fd, at, 65536);
+            }
+        }
         if (contains(body, utf16("EncryptedPackage"))) {
             kind = FileKind::Encrypted;
         } else if (contains(body, utf16("WordDocument"))) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 #include <utility>
 
@@ -13,6 +14,8 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QPointer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -372,7 +375,7 @@ void TForm1::showGathered(const std::string& title, const std::vector<std::strin
         text += fromBytes(texts[i]);
     }
     if (texts.size() > kShown) text += QStringLiteral("\nand %1 more").arg(texts.size() - kShown);
-    showMessage(fromBytes(title), text);
+    showMessage(title.empty() ? QCoreApplication::applicationName() : fromBytes(title), text);
 }
 
 void TForm1::showError(const QString& text) {
@@ -432,10 +435,33 @@ void TForm1::showBusy(const QString& what) {
 void TForm1::hideBusy() { pnlBusy->hide(); }
 
 void TForm1::keepScrollPosition() {
+    // Asked of the page itself: the view's own figures follow the page's
+    // frames and may lag behind the last scroll.
     const QSizeF size = wb1->page()->contentsSize();
     const QPointF at = wb1->page()->scrollPosition();
     keptScroll_ = size.height() > 0 ? at.y() / size.height() : 0;
     keptScrollX_ = at.x();
+    struct Answer {
+        bool given = false;
+        QVariantList values;
+    };
+    auto answer = std::make_shared<Answer>();
+    QEventLoop loop;
+    QPointer<QEventLoop> waiting(&loop);
+    wb1->page()->runJavaScript(
+        QStringLiteral("(function(){var h=document.documentElement.scrollHeight;"
+                       "return [window.scrollX, h>0?window.scrollY/h:0];})()"),
+        QWebEngineScript::ApplicationWorld, [answer, waiting](const QVariant& v) {
+            answer->given = true;
+            answer->values = v.toList();
+            if (waiting) waiting->quit();
+        });
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    if (!answer->given) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (answer->given && answer->values.size() == 2) {
+        keptScrollX_ = answer->values[0].toDouble();
+        keptScroll_ = answer->values[1].toDouble();
+    }
 }
 
 void TForm1::pageLoaded(bool ok) {
