@@ -52,15 +52,23 @@ int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
     // An interrupted export leaves no half-made folder in the cache.
     tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
     tavin::ExtractCallbacks callbacks;
-    callbacks.message = [&docx](const std::string&, const std::string& text) {
-        std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
+    // A broken package may warn thousands of times: ten, then a count.
+    constexpr int kShown = 10;
+    int warnings = 0;
+    callbacks.message = [&docx, &warnings](const std::string&, const std::string& text) {
+        if (++warnings <= kShown) std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
+    };
+    auto moreWarnings = [&] {
+        if (warnings > kShown) std::fprintf(stderr, "tavin: %s: warning: and %d more\n", docx.c_str(), warnings - kShown);
     };
     try {
         tavin::exportDocxToPdf(docx, pdf, callbacks, fidelity);
     } catch (const std::exception& e) {
+        moreWarnings();
         std::fprintf(stderr, "tavin: %s: %s\n", docx.c_str(), e.what());
         return 1;
     }
+    moreWarnings();
     return 0;
 }
 

@@ -502,6 +502,17 @@ TEST_F(EverydayTest, ThousandsOfBadEntriesMakeOneMessage) {
     const QString box = form.messages[0];
     EXPECT_EQ(box.count('\n'), 10) << box.toStdString();
     EXPECT_TRUE(box.endsWith("and 4990 more")) << box.toStdString();
+
+    // tavin --pdf (extracting afresh, in a cache of its own): ten warnings
+    // and the count of the others.
+    const ProcessRun r =
+        runTavin({"--pdf", q(env.root() / "many.pdf"), q(doc)}, {"TAVIN_CACHE_DIR=" + q(env.root() / "cli-cache")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string prefix = "tavin: " + doc.string() + ": warning: ";
+    std::size_t lines = 0;
+    for (std::size_t at = r.err.find(prefix); at != std::string::npos; at = r.err.find(prefix, at + 1)) ++lines;
+    EXPECT_EQ(lines, 11u) << r.err.substr(0, 2000);
+    EXPECT_NE(r.err.find(prefix + "and 4990 more\n"), std::string::npos);
 }
 
 TEST_F(EverydayTest, ClosingDuringAnOpenCancelsIt) {
