@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -94,11 +95,15 @@ bool isQtOption(const char* arg, bool& takesValue) {
 bool haveDisplay(bool platformGiven) {
     if (platformGiven || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return true;
     if (!qEnvironmentVariableIsEmpty("DISPLAY")) return true;
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "wayland");
-        return true;
-    }
-    return false;
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (wayland.isEmpty()) return false;
+    // The compositor's socket: the name itself when absolute, else in the
+    // runtime folder.
+    const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
+    struct stat st {};
+    if (::stat(socket.constData(), &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    return true;
 }
 
 // The engine's reports on graphics, sandbox and fonts say nothing to a

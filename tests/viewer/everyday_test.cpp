@@ -435,6 +435,11 @@ TEST_F(EverydayTest, TheCommandLineRefusesWhatItCannotDo) {
     r = runTavin({"some.docx"}, {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "tavin: no display; use tavin --pdf or docx2html\n");
+    // A Wayland display named but not there is no display either.
+    r = runTavin({"some.docx"}, {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY=wayland-none",
+                                 "XDG_RUNTIME_DIR=" + q(env.root())});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tavin: no display; use tavin --pdf or docx2html\n");
     // The engine's diagnostics stay quiet.
     const fs::path doc = env.docs() / "quiet.docx";
     writeDocx(doc);
