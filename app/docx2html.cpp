@@ -12,6 +12,8 @@
 #include <memory>
 #include <set>
 #include <mutex>
+#include <shared_mutex>
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
@@ -23,6 +25,7 @@
 #include "core/signals.h"
 #include "docx2html/docx2html.h"
 #include "package/docxInfo.h"
+#include "package/fileKind.h"
 #include "package/workfolder.h"
 #include "version.h"
 
@@ -121,10 +124,20 @@ std::string outputName(const std::string& input) {
 std::mutex scratchMutex;
 std::set<std::string> scratchFolders;
 
-// Runs on interruption, while other threads may still write into them:
-// tried again until each is gone. The lock stays taken, so that no new
-// folder is made before the program ends.
+// Extraction makes its destination folder again when it is missing, so a
+// folder removed while a package was being extracted into it could come
+// back before the program ends. Extractions hold this lock shared; the
+// clean-up on interruption takes it alone, after the running extractions
+// and before any new one.
+std::shared_mutex extractionLock;
+std::atomic<bool> interrupted{false};
+
+// Runs on interruption, while other threads may still read or write into
+// them: tried again until each is gone. The locks stay taken, so that no
+// folder is made or filled again before the program ends.
 void removeScratchFolders() {
+    interrupted = true;
+    extractionLock.lock();
     scratchMutex.lock();
     for (const auto& folder : scratchFolders) {
         std::error_code ec;
@@ -160,17 +173,33 @@ private:
 
 // The package folder of an input: the input itself for a folder, else a
 // fresh extraction into scratch.
-std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolder>& scratch) {
+std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolder>& scratch, const std::string& name) {
     if (isFolder(input)) return withSlash(input);
     struct stat st {};
     if (::stat(input.c_str(), &st) != 0) throw Error(std::strerror(errno));
     // A FIFO or device would hold the open for ever.
     if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
+    const std::string wrong = tavin::fileKindMessage(tavin::fileKindOf(input), name);
+    if (!wrong.empty()) throw Error(wrong);
     scratch = std::make_unique<ScratchFolder>();
     tavin::ExtractCallbacks callbacks;
     callbacks.message = [&input](const std::string&, const std::string& text) { report(input, "warning: " + text); };
-    tavin::extractConversionParts(input, scratch->path(), callbacks);
+    {
+        std::shared_lock<std::shared_mutex> extracting(extractionLock);
+        if (interrupted) {
+            // The clean-up waits for this lock; the program only waits for
+            // its end.
+            extracting.unlock();
+            for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        tavin::extractConversionParts(input, scratch->path(), callbacks);
+    }
     return scratch->path();
+}
+
+// An input as messages about its kind name it.
+std::string shownName(const std::string& input) {
+    return input == kStdinName ? std::string("standard input") : fs::path(input).filename().string();
 }
 
 // The file or folder an input is read from: standard input is read from its
@@ -234,7 +263,7 @@ std::string oneLine(const std::string& value) {
 
 void writeInfo(const Options& opt, const std::string& input, bool header) {
     std::unique_ptr<ScratchFolder> scratch;
-    const std::string folder = packageFolder(sourceOf(opt, input), scratch);
+    const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     const tavin::TdocxInfo i = tavin::readCoreProperties(folder);
     std::lock_guard<std::mutex> lock(ioMutex);
     if (header) std::cout << "file: " << oneLine(input) << "\n";
@@ -251,7 +280,7 @@ void writeInfo(const Options& opt, const std::string& input, bool header) {
 // Converts one document. pagePath empty: the page goes to standard output.
 void convertOne(const Options& opt, const std::string& input, const std::string& pagePath) {
     std::unique_ptr<ScratchFolder> scratch;
-    const std::string folder = packageFolder(sourceOf(opt, input), scratch);
+    const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     tavin::ConversionContext ctx;
     ctx.workFolder = folder;
     // A document from standard input has no name to give the page.

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include <QApplication>
 #include <QFile>
@@ -13,6 +15,8 @@
 #include "package/workfolder.h"
 #include "version.h"
 #include "viewer/HTMLView.h"
+#include "viewer/about.h"
+#include "viewer/closesignals.h"
 #include "viewer/pdfexport.h"
 #include "viewer/sui.h"
 #include "viewer/sanitizer_hooks.h"
@@ -20,12 +24,12 @@
 namespace {
 
 const char* const kUsage =
-    "Usage: tavin [FILE.docx]\n"
+    "Usage: tavin [FILE.docx...]\n"
     "       tavin --pdf [--no-fidelity] OUT.pdf FILE.docx\n"
     "       tavin --help | --version\n"
     "\n"
-    "Shows a Word document (.docx) in a window. FILE.docx, when given, is\n"
-    "opened at start-up (a file named like an option goes after \"--\").\n"
+    "Shows Word documents (.docx) in windows, one window for each FILE.docx\n"
+    "given (a file named like an option goes after \"--\").\n"
     "\n"
     "  --pdf OUT.pdf FILE.docx  convert FILE.docx and write it as OUT.pdf,\n"
     "                           without a window (no display needed)\n"
@@ -49,16 +53,74 @@ int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
     // An interrupted export leaves no half-made folder in the cache.
     tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
     tavin::ExtractCallbacks callbacks;
-    callbacks.message = [&docx](const std::string&, const std::string& text) {
-        std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
+    // A broken package may warn thousands of times: ten, then a count.
+    constexpr int kShown = 10;
+    int warnings = 0;
+    callbacks.message = [&docx, &warnings](const std::string&, const std::string& text) {
+        if (++warnings <= kShown) std::fprintf(stderr, "tavin: %s: warning: %s\n", docx.c_str(), text.c_str());
+    };
+    auto moreWarnings = [&] {
+        if (warnings > kShown) std::fprintf(stderr, "tavin: %s: warning: and %d more\n", docx.c_str(), warnings - kShown);
     };
     try {
         tavin::exportDocxToPdf(docx, pdf, callbacks, fidelity);
     } catch (const std::exception& e) {
+        moreWarnings();
         std::fprintf(stderr, "tavin: %s: %s\n", docx.c_str(), e.what());
         return 1;
     }
+    moreWarnings();
     return 0;
+}
+
+// Qt's own options, which QApplication takes out of the arguments; those
+// in the first list take a value.
+bool isQtOption(const char* arg, bool& takesValue) {
+    static const char* const withValue[] = {"-platform", "-platformpluginpath", "-platformtheme", "-plugin",
+                                            "-qwindowgeometry", "-qwindowicon", "-qwindowtitle", "-display",
+                                            "-geometry", "-name", "-title", "-style", "-stylesheet",
+                                            "-session", "-qmljsdebugger", "-visual"};
+    static const char* const alone[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+    for (const char* o : withValue) {
+        if (is(arg, o)) return takesValue = true;
+    }
+    for (const char* o : alone) {
+        if (is(arg, o)) return !(takesValue = false);
+    }
+    return false;
+}
+
+// Whether Qt can find a display to show windows on; a WAYLAND_DISPLAY alone
+// chooses the Wayland platform when it is installed.
+bool haveDisplay(bool platformGiven) {
+    if (platformGiven || qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return true;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) return true;
+    const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+    if (wayland.isEmpty()) return false;
+    // The compositor's socket: the name itself when absolute, else in the
+    // runtime folder.
+    const QByteArray socket = wayland.startsWith('/') ? wayland : qgetenv("XDG_RUNTIME_DIR") + '/' + wayland;
+    struct stat st {};
+    if (::stat(socket.constData(), &st) != 0 || !S_ISSOCK(st.st_mode)) return false;
+    qputenv("QT_QPA_PLATFORM", "wayland");
+    return true;
+}
+
+// The engine's reports on graphics, sandbox and fonts say nothing to a
+// reader; TAVIN_DEBUG lets them through.
+void quietEngine() {
+    if (qEnvironmentVariableIsSet("TAVIN_DEBUG")) return;
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false\n"
+                                                    "qt.webenginecontext.*=false\n"
+                                                    "qt.webengine.*.info=false\n"
+                                                    "qt.qpa.gl=false\n"
+                                                    "js.*=false"));
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    if (!flags.contains("--log-level")) {
+        flags += flags.isEmpty() ? "" : " ";
+        flags += "--log-level=3";
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    }
 }
 
 }  // namespace
@@ -74,14 +136,30 @@ int main(int argc, char** argv) {
         std::printf("tavin %s\n", TAVIN_VERSION);
         return 0;
     }
+    const bool pdf = is(first, "--pdf");
+    bool platformGiven = false;
+    if (!pdf) {
+        // Documents, Qt's own options, or "--" before documents named like
+        // options; anything else is a mistake, told before Qt starts.
+        for (int i = 1; i < argc; ++i) {
+            if (is(argv[i], "--")) break;
+            if (argv[i][0] != '-' || argv[i][1] == '\0') continue;
+            bool takesValue = false;
+            if (!isQtOption(argv[i], takesValue)) {
+                return usageError((std::string("unknown option ") + argv[i]).c_str());
+            }
+            if (is(argv[i], "-platform")) platformGiven = true;
+            if (takesValue) ++i;
+        }
+        if (!haveDisplay(platformGiven)) {
+            std::fputs("tavin: no display; use tavin --pdf or docx2html\n", stderr);
+            return 1;
+        }
+    }
     // PDF export shows no window: it runs without a display unless told
     // otherwise.
-    if (is(first, "--pdf")) {
-        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        // The engine's report on graphics support says nothing to a user
-        // who asked for a file.
-        QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
-    }
+    if (pdf && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietEngine();
 
     // The web engine's sandbox refuses to start for root (containers, CI);
     // there the engine runs without it rather than not at all. The pages
@@ -94,8 +172,9 @@ int main(int argc, char** argv) {
     // and the web engine wants shared GL contexts from the start.
     tavin::THTMLView::registerScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // WM_CLASS "tavin", "Tavin".
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral(" Tavin"));
+    QApplication::setApplicationName(QStringLiteral("Tavin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavin"));
 
@@ -107,9 +186,18 @@ int main(int argc, char** argv) {
         if (argc != at + 2) return usageError("--pdf needs an output file and a document");
         return exportPdf(argv[at + 1], QFile::decodeName(argv[at]), fidelity);
     }
-    const int at = argc > 1 && is(argv[1], "--") ? 2 : 1;
-    const std::string document = argc > at ? std::string(argv[at]) : std::string();
-    tavin::TForm1 form(document);
-    form.showMaximized();
+    QApplication::setWindowIcon(tavin::applicationIcon());
+    tavin::closeWindowsOnSignals();
+
+    std::vector<std::string> documents;
+    bool afterDashes = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!afterDashes && is(argv[i], "--")) {
+            afterDashes = true;
+            continue;
+        }
+        documents.emplace_back(argv[i]);
+    }
+    tavin::openStartWindows(documents);
     return app.exec();
 }

@@ -96,6 +96,6 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # platform plugins a window needs, which no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TAVIN_VIEWER)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 endif()
 include(CPack)

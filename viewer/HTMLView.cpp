@@ -13,6 +13,9 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWebEngineHistory>
 #include <QJsonDocument>
 #include <QMimeData>
 #include <QUrlQuery>
@@ -209,6 +212,11 @@ bool THTMLPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
 }
 
 QWebEnginePage* THTMLPage::createWindow(WebWindowType) { return nullptr; }
+
+void THTMLPage::triggerAction(WebAction action, bool checked) {
+    if (action == Back || action == Forward) return;  // no history
+    QWebEnginePage::triggerAction(action, checked);
+}
 void THTMLPage::javaScriptAlert(const QUrl&, const QString&) {}
 bool THTMLPage::javaScriptConfirm(const QUrl&, const QString&) { return false; }
 bool THTMLPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) { return false; }
@@ -242,6 +250,8 @@ THTMLView::THTMLView(QWidget* parent)
     setPage(page_);
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(page_, &QWebEnginePage::loadFinished, this, [this] {
+        // The view keeps no history: there is no page to go back to.
+        page_->history()->clear();
         if (!blankLoading_) return;
         blankLoading_ = false;
         if (deferred_.isValid()) startLoad(std::exchange(deferred_, QUrl()));
@@ -328,6 +338,27 @@ bool THTMLView::event(QEvent* event) {
 }
 
 bool THTMLView::eventFilter(QObject* watched, QEvent* event) {
+    // Back and forward (mouse buttons, Alt+arrows, the keyboard's own keys)
+    // would leave the page shown for the one before it.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        const Qt::MouseButton b = static_cast<QMouseEvent*>(event)->button();
+        if (b == Qt::BackButton || b == Qt::ForwardButton) return true;
+        break;
+    }
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Back || key->key() == Qt::Key_Forward) return true;
+        if ((key->modifiers() & Qt::AltModifier) && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right))
+            return true;
+        break;
+    }
+    default:
+        break;
+    }
     if (event->type() == QEvent::Wheel) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {

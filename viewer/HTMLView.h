@@ -40,6 +40,9 @@ public:
     // Scrolls the page shown to the element with this id or name.
     void scrollToAnchor(const QString& name);
 
+    // Every action but Back and Forward: the view has no history.
+    void triggerAction(WebAction action, bool checked = false) override;
+
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage* createWindow(WebWindowType type) override;

@@ -37,6 +37,39 @@ void setCentredLines(QTextEdit* m, const QStringList& lines) {
 
 }  // namespace
 
+QIcon applicationIcon() {
+    const QIcon themed = QIcon::fromTheme(QStringLiteral("tavin"));
+    if (!themed.isNull()) return themed;
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 64.0, size / 64.0);
+        // A page with a folded corner and a "T" on it.
+        QPainterPath page;
+        page.moveTo(12, 4);
+        page.lineTo(42, 4);
+        page.lineTo(54, 16);
+        page.lineTo(54, 60);
+        page.lineTo(12, 60);
+        page.closeSubpath();
+        p.setPen(QPen(QColor(0x1f, 0x3b, 0x6e), 3));
+        p.setBrush(Qt::white);
+        p.drawPath(page);
+        p.setBrush(QColor(0xd6, 0xe2, 0xf3));
+        p.drawPolygon(QPolygonF({QPointF(42, 4), QPointF(42, 16), QPointF(54, 16)}));
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0x1f, 0x3b, 0x6e));
+        p.drawRect(QRectF(20, 24, 26, 7));
+        p.drawRect(QRectF(29.5, 24, 7, 28));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 QPixmap TfrmAbout::banner() {
     QPixmap pixmap(297, 80);
     QPainter p(&pixmap);

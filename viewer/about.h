@@ -1,6 +1,8 @@
 // The About box: a banner and two short texts about Tavin and its maker.
 #pragma once
 
+#include <QIcon>
+
 #include <QDialog>
 #include <QPixmap>
 
@@ -8,6 +10,10 @@ class QLabel;
 class QTextEdit;
 
 namespace tavin {
+
+// The application's icon: the installed "tavin" icon of the theme, else
+// the same page drawn at the usual sizes.
+QIcon applicationIcon();
 
 // The maker's home page, opened by Help > the maker's address.
 inline constexpr const char* kMakerName = "Tessarine";

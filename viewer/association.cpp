@@ -56,6 +56,15 @@ std::string userDesktopEntryPath() {
 std::string userMimeAppsPath() { return xdgFolder("XDG_CONFIG_HOME", ".config/") + "mimeapps.list"; }
 
 std::string desktopExecArgument(std::string_view argument) {
+    // Without reserved characters the argument goes in as it is: simple
+    // launchers (xdg-open without a desktop environment) split the line on
+    // blanks and take quotes literally.
+    constexpr std::string_view kReserved(" \t\n\"'\\><~|&;$*?#()`\r");
+    if (!argument.empty() && argument.find_first_of(kReserved) == std::string_view::npos) {
+        std::string value;
+        for (char c : argument) value += c == '%' ? std::string("%%") : std::string(1, c);
+        return value;
+    }
     // Inside double quotes, '"', '`', '$' and '\' take a backslash; the
     // value as a whole then doubles every backslash, and "%" is written "%%".
     std::string quoted = "\"";

@@ -18,8 +18,9 @@ std::string userMimeAppsPath();
 // The desktop entry that starts executable with the document's path.
 std::string desktopEntryText(const std::string& executable);
 
-// The Exec field value quoting of one argument, with the escapes that
-// desktop entries require.
+// One argument in an Exec field: as it is where it holds no reserved
+// character ("%" doubled), else quoted with the escapes that desktop entries
+// require.
 std::string desktopExecArgument(std::string_view argument);
 
 // mimeapps.list text with desktopId as the default for mimeType, every

@@ -1,8 +1,13 @@
 #include "viewer/pdfexport.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <vector>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QByteArray>
 #include <QEventLoop>
@@ -11,10 +16,15 @@
 #include <QPageSize>
 #include <QPointer>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWebEngineScript>
 
 #include "core/errors.h"
 #include "docx2html/context.h"
+#include "package/fileKind.h"
 #include "viewer/HTMLView.h"
 #include "viewer/sui.h"
 
@@ -29,13 +39,23 @@ constexpr const char* kPrintStyle =
     "body>div.page{width:auto !important;min-height:0 !important;padding:0 !important;"
     "margin:0 !important;border:0 !important}}";
 
-// Runs a local event loop until finish() has been called or the page's
-// renderer has gone. begin(loop, finish) connects what ends the wait, with
-// the loop as context, and starts the work. Returns what finish() said.
+int renderTimeoutMs = 120000;
+// The waits running now, innermost last; cancelRenderWaits ends them all.
+std::vector<QPointer<QEventLoop>>& runningWaits() {
+    static std::vector<QPointer<QEventLoop>> loops;
+    return loops;
+}
+
+// Runs a local event loop until finish() has been called, the page's
+// renderer has gone, the render time-out has passed or the waits were
+// cancelled. begin(loop, finish) connects what ends the wait, with the loop
+// as context, and starts the work. Returns what finish() said; raises
+// "The page could not be rendered" when the time ran out, Cancelled when
+// the waits were cancelled.
 template <class Begin>
 bool waitFor(THTMLView& view, Begin&& begin) {
     QEventLoop loop;
-    bool done = false, ok = false;
+    bool done = false, ok = false, timedOut = false;
     auto finish = [&](bool success) {
         if (done) return;
         done = true;
@@ -43,8 +63,21 @@ bool waitFor(THTMLView& view, Begin&& begin) {
         loop.quit();
     };
     QObject::connect(view.page(), &QWebEnginePage::renderProcessTerminated, &loop, [&] { finish(false); });
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        finish(false);
+    });
     begin(&loop, finish);
-    if (!done) loop.exec();
+    if (!done) {
+        timer.start(renderTimeoutMs);
+        runningWaits().emplace_back(&loop);
+        loop.exec();
+        runningWaits().pop_back();
+    }
+    if (timedOut) throw Error(kNotRendered);
+    if (!done) throw Cancelled();
     return ok;
 }
 
@@ -56,15 +89,19 @@ void addPrintStyle(THTMLView& view) {
                        "var s=document.createElement('style');s.id='tavin-print';s.textContent='%1';"
                        "(document.head||document.documentElement).appendChild(s);})();")
             .arg(QLatin1String(kPrintStyle));
-    QEventLoop loop;
-    const QPointer<QEventLoop> waiting(&loop);
-    auto done = std::make_shared<bool>(false);  // outlives the wait if the answer comes late
-    QObject::connect(view.page(), &QWebEnginePage::renderProcessTerminated, &loop, &QEventLoop::quit);
-    view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [done, waiting](const QVariant&) {
-        *done = true;
-        if (waiting) waiting->quit();
+    // The answer may come after the wait has ended: it then finds no one to
+    // tell.
+    auto tell = std::make_shared<std::function<void(bool)>>();
+    struct Forget {
+        std::shared_ptr<std::function<void(bool)>> tell;
+        ~Forget() { *tell = nullptr; }
+    } forget{tell};
+    waitFor(view, [&](QEventLoop*, auto& finish) {
+        *tell = [&finish](bool ok) { finish(ok); };
+        view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [tell](const QVariant&) {
+            if (*tell) (*tell)(true);
+        });
     });
-    if (!*done) loop.exec();
 }
 
 int pixels(const std::string& text) {
@@ -95,19 +132,36 @@ std::string localPath(const QString& path) { return QFile::encodeName(path).toSt
 
 }  // namespace
 
-QPageLayout documentPageLayout(const ConversionContext& ctx) {
+const char* const kNotRendered = "The page could not be rendered";
+
+void setRenderTimeout(int milliseconds) { renderTimeoutMs = milliseconds; }
+
+void cancelRenderWaits() {
+    for (const auto& loop : runningWaits()) {
+        if (loop) loop->quit();
+    }
+}
+
+QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) {
     // Pixels of 1/96 inch, as the conversion counts them; points are 1/72.
     constexpr double pt = 0.75;
+    // No paper is longer than a few metres; a document claiming more would
+    // make a PDF no reader can show, and keep the engine busy for hours.
+    constexpr double kLongest = 5000 / 25.4 * 72;  // 5 m
     const int w = pixels(ctx.pageWidth), h = pixels(ctx.pageHeight);
     QSizeF paper = QPageSize(QPageSize::A4).size(QPageSize::Point);
     if (w > 0 && h > 0) paper = QSizeF(w * pt, h * pt);
+    if (paper.width() > kLongest || paper.height() > kLongest) {
+        paper = QSizeF(std::min(paper.width(), kLongest), std::min(paper.height(), kLongest));
+        if (note) *note = "The paper size of the document is too large; it is printed on paper of at most 5 m";
+    }
     const bool landscape = paper.width() > paper.height();
     const QPageSize size(landscape ? paper.transposed() : paper, QPageSize::Point, QString(), QPageSize::FuzzyMatch);
     const QSizeF full = landscape ? size.size(QPageSize::Point).transposed() : size.size(QPageSize::Point);
 
     // Each pair of margins leaves at least half the paper to the text.
     auto margin = [](const std::string& text, double fallback) {
-        return text.empty() ? fallback : pixels(text) * pt;
+        return text.empty() ? fallback : std::max(0, pixels(text)) * pt;
     };
     double top = margin(ctx.marginTop, 72), bottom = margin(ctx.marginBottom, 72);
     double left = margin(ctx.marginLeft, 72), right = margin(ctx.marginRight, 72);
@@ -140,18 +194,52 @@ void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& 
 }
 
 void printView(THTMLView& view, QPrinter& printer) {
-    addPrintStyle(view);
-    const bool ok = waitFor(view, [&](QEventLoop* loop, auto& finish) {
-        QObject::connect(&view, &QWebEngineView::printFinished, loop, [&finish](bool success) { finish(success); });
-        view.print(&printer);
-    });
-    if (!ok) throw Error("Printing failed");
+    // The page goes to paper as the engine's own PDF of it: text stays text,
+    // lines are laid out for the paper, and the printer gets vector output.
+    const QPageLayout layout = printer.pageLayout();
+    if (printer.outputFormat() == QPrinter::PdfFormat) {
+        if (printer.outputFileName().isEmpty()) throw Error("Printing failed: no file to print to");
+        printViewToPdf(view, printer.outputFileName(), layout);
+        return;
+    }
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) throw Error("Printing failed: no temporary folder");
+    const QString pdf = scratch.filePath(QStringLiteral("print.pdf"));
+    printViewToPdf(view, pdf, layout);
+    // CUPS takes PDF as it is.
+    QStringList args;
+    if (!printer.printerName().isEmpty()) args << QStringLiteral("-d") << printer.printerName();
+    if (printer.copyCount() > 1) args << QStringLiteral("-n") << QString::number(printer.copyCount());
+    if (!printer.docName().isEmpty()) args << QStringLiteral("-t") << printer.docName();
+    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+        args << QStringLiteral("-P")
+             << QStringLiteral("%1-%2").arg(printer.fromPage()).arg(std::max(printer.fromPage(), printer.toPage()));
+    }
+    args << QStringLiteral("--") << pdf;
+    QProcess lp;
+    lp.start(QStringLiteral("lp"), args);
+    // The job is queued in a moment; the wait keeps the window answering.
+    const bool started = lp.waitForStarted(10000);
+    if (started) {
+        QEventLoop loop;
+        QObject::connect(&lp, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(renderTimeoutMs, &loop, &QEventLoop::quit);
+        if (lp.state() != QProcess::NotRunning) loop.exec();
+    }
+    if (!started || lp.state() != QProcess::NotRunning || lp.exitStatus() != QProcess::NormalExit ||
+        lp.exitCode() != 0) {
+        lp.kill();
+        lp.waitForFinished(1000);
+        const QString why = QString::fromLocal8Bit(lp.readAllStandardError()).trimmed();
+        throw Error("Printing failed" + (why.isEmpty() ? std::string() : ": " + localPath(why)));
+    }
 }
 
 void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks,
                      bool fullFidelity) {
     ConversionContext ctx;
     ctx.fullFidelity = fullFidelity;
+    if (const std::string wrong = notDocxMessage(docxPath); !wrong.empty()) throw Error(wrong);
     const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
     ctx.workFolder = folder;
     ctx.docTitle = titleFromPath(docxPath);
@@ -168,8 +256,11 @@ void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const 
         });
         view.LoadHTMLText(page);
     });
-    if (!loaded) throw Error("Cannot show the page of " + docxPath);
-    printViewToPdf(view, pdfPath, documentPageLayout(ctx));
+    if (!loaded) throw Error(kNotRendered);
+    std::string note;
+    const QPageLayout layout = documentPageLayout(ctx, &note);
+    if (!note.empty() && callbacks.message) callbacks.message("", note);
+    printViewToPdf(view, pdfPath, layout);
 }
 
 }  // namespace tavin

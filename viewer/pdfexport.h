@@ -16,16 +16,34 @@ namespace tavin {
 struct ConversionContext;
 class THTMLView;
 
+// What every wait on the web engine raises when its time is up.
+extern const char* const kNotRendered;
+
+// Raised by a wait that cancelRenderWaits ended.
+struct Cancelled {};
+
+// How long a wait on the web engine (a page loading, a script, printing)
+// may take before it fails with kNotRendered; two minutes unless set.
+void setRenderTimeout(int milliseconds);
+
+// Ends every wait on the web engine that is running now: each raises
+// Cancelled.
+void cancelRenderWaits();
+
 // The paper of a converted document: its page size and margins as the last
 // conversion in ctx read them, A4 with 2.5 cm margins where it read none.
-QPageLayout documentPageLayout(const ConversionContext& ctx);
+// A paper longer than 5 m either way is cut to 5 m, and note (when given)
+// says so.
+QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note = nullptr);
 
 // Prints what the view shows to a PDF file at pdfPath and waits until the
 // file is written. Raises "Cannot write PATH" when it could not be.
 void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& layout);
 
-// Prints what the view shows on printer and waits until it is done. Raises
-// when printing failed.
+// Prints what the view shows on printer, as the PDF that printViewToPdf
+// writes on the printer's paper: into the printer's output file when it
+// prints to a file, else handed to the printer with lp. Waits until it is
+// done; raises when printing failed.
 void printView(THTMLView& view, QPrinter& printer);
 
 // Opens a .docx file as the window opens it (its work folder under the temp

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <sys/stat.h>
 #include <utility>
 
@@ -13,6 +14,8 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEventLoop>
+#include <QPointer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -26,21 +29,28 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QResizeEvent>
+#include <QSettings>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineScript>
 
+#include "core/errors.h"
 #include "core/filehelpers.h"
 #include "core/uStr.h"
 #include "docx2html/docx2html.h"
+#include "package/cache.h"
+#include "package/fileKind.h"
 #include "package/workfolder.h"
 #include "viewer/HTMLView.h"
 #include "viewer/about.h"
 #include "viewer/association.h"
 #include "viewer/dialogs.h"
 #include "viewer/findbar.h"
+#include "viewer/helpwindow.h"
 #include "viewer/pdfexport.h"
 
 namespace tavin {
@@ -80,6 +90,7 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Tavin 1.0"));
     setFont(QFont(QStringLiteral("Verdana"), 8));
+    setWindowIcon(applicationIcon());
     resize(696, 480);
     move(232, 149);
     applicationFolder = QCoreApplication::applicationDirPath();
@@ -114,7 +125,41 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     setAcceptDrops(true);
     // Queued: the drop finishes before the document is opened.
     connect(wb1, &THTMLView::docxDropped, this, &TForm1::openDropped, Qt::QueuedConnection);
-    wb1->Navigate(QStringLiteral("about:blank"));
+    connect(wb1, &QWebEngineView::loadFinished, this, &TForm1::pageLoaded);
+
+    pnlBusy = new QFrame(client);
+    pnlBusy->setObjectName(QStringLiteral("pnlBusy"));
+    pnlBusy->setAutoFillBackground(false);
+    pnlBusy->setStyleSheet(QStringLiteral("#pnlBusy{background:rgba(255,255,255,170);}"
+                                          "QLabel{background:transparent;color:#333;}"));
+    auto* busyColumn = new QVBoxLayout(pnlBusy);
+    busyColumn->addStretch(1);
+    lblBusy = new QLabel(pnlBusy);
+    lblBusy->setObjectName(QStringLiteral("lblBusy"));
+    lblBusy->setAlignment(Qt::AlignCenter);
+    lblBusy->setTextFormat(Qt::PlainText);
+    busyColumn->addWidget(lblBusy);
+    auto* spinner = new QProgressBar(pnlBusy);
+    spinner->setObjectName(QStringLiteral("busyBar"));
+    spinner->setRange(0, 0);  // moves without a known end
+    spinner->setTextVisible(false);
+    spinner->setFixedSize(220, 12);
+    busyColumn->addWidget(spinner, 0, Qt::AlignHCenter);
+    busyColumn->addStretch(1);
+    pnlBusy->hide();
+
+    wb1->LoadHTMLText(startPage());
+}
+
+QByteArray TForm1::startPage() {
+    return QByteArrayLiteral(
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tavin</title><style>"
+        "html,body{height:100%;margin:0}body{display:flex;align-items:center;justify-content:center;"
+        "font:15px sans-serif;color:#555;background:#f4f4f4}div{text-align:center;line-height:1.8}"
+        "b{color:#222}kbd{border:1px solid #aaa;border-radius:3px;padding:0 4px;background:#fff}"
+        "</style></head><body><div><b>No document open</b><br>"
+        "Press <kbd>F2</kbd> or <kbd>Ctrl+O</kbd> to open a Word document (.docx),<br>"
+        "choose one under File &gt; Open Recent, or drop a .docx file here.</div></body></html>");
 }
 
 TForm1::~TForm1() = default;
@@ -133,9 +178,14 @@ void TForm1::buildMenus() {
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
     FileOpenItem = item(FileMenu, "FileOpenItem", QStringLiteral("&Open..."));
     FileOpenItem->setShortcut(Qt::Key_F2);
+    // Ctrl+O, which FileOpenKey answers, is shown beside F2.
+    FileOpenItem->setText(FileOpenItem->text() + QLatin1Char('\t') +
+                          QKeySequence(Qt::Key_F2).toString(QKeySequence::NativeText) + QStringLiteral(", ") +
+                          QKeySequence(Qt::CTRL | Qt::Key_O).toString(QKeySequence::NativeText));
     FileOpenItem->setStatusTip(QStringLiteral("Open an existing file"));
     OpenRecent1 = FileMenu->addMenu(QStringLiteral("Open Recent"));
     OpenRecent1->setObjectName(QStringLiteral("OpenRecent1"));
+    OpenRecent1->setEnabled(false);  // until it lists a document
     Convert1 = item(FileMenu, "Convert1", QStringLiteral("Convert"));
     Convert1->setVisible(false);
     FileSaveAsItem = item(FileMenu, "FileSaveAsItem", QStringLiteral("Save &As..."));
@@ -155,10 +205,13 @@ void TForm1::buildMenus() {
     FileExportPdfItem = item(FileMenu, "FileExportPdfItem", QStringLiteral("&Export to PDF..."));
     FileExportPdfItem->setStatusTip(QStringLiteral("Save the page shown as a PDF file"));
     FileExportPdfItem->setEnabled(false);
+    FileClearCacheItem = item(FileMenu, "FileClearCacheItem", QStringLiteral("C&lear Cache"));
+    FileClearCacheItem->setStatusTip(QStringLiteral("Remove the extracted copies of documents not shown"));
     N1 = FileMenu->addSeparator();
     N1->setObjectName(QStringLiteral("N1"));
     FileExitItem = item(FileMenu, "FileExitItem", QStringLiteral("E&xit"));
-    FileExitItem->setShortcut(Qt::Key_F12);
+    FileExitItem->setShortcuts({QKeySequence(Qt::Key_F12), QKeySequence(Qt::CTRL | Qt::Key_Q),
+                                QKeySequence(Qt::CTRL | Qt::Key_W)});
     FileExitItem->setStatusTip(QStringLiteral("Exit this application"));
 
     Setting1 = bar->addMenu(QStringLiteral("&Option"));
@@ -224,6 +277,7 @@ void TForm1::buildMenus() {
     connect(FileReloadItem, &QAction::triggered, this, &TForm1::FileReloadItemClick);
     connect(FilePrintItem, &QAction::triggered, this, &TForm1::FilePrintItemClick);
     connect(FileExportPdfItem, &QAction::triggered, this, &TForm1::FileExportPdfItemClick);
+    connect(FileClearCacheItem, &QAction::triggered, this, &TForm1::FileClearCacheItemClick);
     connect(ViewZoomInItem, &QAction::triggered, wb1, &THTMLView::zoomIn);
     connect(ViewZoomOutItem, &QAction::triggered, wb1, &THTMLView::zoomOut);
     connect(ViewZoomResetItem, &QAction::triggered, wb1, &THTMLView::resetZoom);
@@ -276,6 +330,7 @@ void TForm1::buildStatusBar() {
     btnHelp = new QToolButton(helpPanel);
     btnHelp->setObjectName(QStringLiteral("btnHelp"));
     btnHelp->setAutoRaise(true);
+    btnHelp->setFocusPolicy(Qt::NoFocus);  // the keys belong to the page
     btnHelp->setFixedSize(22, 22);
     btnHelp->setIcon(style()->standardIcon(QStyle::SP_MessageBoxQuestion));
     btnHelp->setIconSize(QSize(14, 14));
@@ -291,15 +346,36 @@ bool TForm1::runCommand(F&& command) {
         return false;
     }
     busy_ = true;
+    bool ok = false;
     try {
         command();
+        ok = true;
+    } catch (const Cancelled&) {
+        // The window is closing: nothing to report.
     } catch (const std::exception& e) {
         busy_ = false;
-        showError(QString::fromUtf8(e.what()));
-        return false;
+        hideBusy();
+        if (!closing_) showError(QString::fromUtf8(e.what()));
     }
     busy_ = false;
-    return true;
+    if (closing_) {
+        hideBusy();
+        QTimer::singleShot(0, this, &QWidget::close);
+        return false;
+    }
+    return ok;
+}
+
+void TForm1::showGathered(const std::string& title, const std::vector<std::string>& texts) {
+    if (texts.empty()) return;
+    constexpr std::size_t kShown = 10;
+    QString text;
+    for (std::size_t i = 0; i < texts.size() && i < kShown; ++i) {
+        if (i) text += QLatin1Char('\n');
+        text += fromBytes(texts[i]);
+    }
+    if (texts.size() > kShown) text += QStringLiteral("\nand %1 more").arg(texts.size() - kShown);
+    showMessage(title.empty() ? QCoreApplication::applicationName() : fromBytes(title), text);
 }
 
 void TForm1::showError(const QString& text) {
@@ -343,6 +419,92 @@ QString TForm1::runExportDialog() {
     return dialog.selectedFiles().value(0);
 }
 
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (pnlBusy) pnlBusy->setGeometry(wb1->geometry());
+}
+
+void TForm1::showBusy(const QString& what) {
+    lblBusy->setText(what);
+    pnlBusy->setGeometry(wb1->geometry());
+    pnlBusy->raise();
+    pnlBusy->show();
+    pnlBusy->repaint();
+}
+
+void TForm1::hideBusy() { pnlBusy->hide(); }
+
+void TForm1::keepScrollPosition() {
+    // Asked of the page itself: the view's own figures follow the page's
+    // frames and may lag behind the last scroll.
+    const QSizeF size = wb1->page()->contentsSize();
+    const QPointF at = wb1->page()->scrollPosition();
+    keptScroll_ = size.height() > 0 ? at.y() / size.height() : 0;
+    keptScrollX_ = at.x();
+    struct Answer {
+        bool given = false;
+        QVariantList values;
+    };
+    auto answer = std::make_shared<Answer>();
+    QEventLoop loop;
+    QPointer<QEventLoop> waiting(&loop);
+    wb1->page()->runJavaScript(
+        QStringLiteral("(function(){var h=document.documentElement.scrollHeight;"
+                       "return [window.scrollX, h>0?window.scrollY/h:0];})()"),
+        QWebEngineScript::ApplicationWorld, [answer, waiting](const QVariant& v) {
+            answer->given = true;
+            answer->values = v.toList();
+            if (waiting) waiting->quit();
+        });
+    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+    if (!answer->given) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (answer->given && answer->values.size() == 2) {
+        keptScrollX_ = answer->values[0].toDouble();
+        keptScroll_ = answer->values[1].toDouble();
+    }
+}
+
+void TForm1::pageLoaded(bool ok) {
+    hideBusy();
+    if (ok && keptScroll_ > 0) {
+        // Laid out anew (another margin, a changed file): the same share
+        // of the page's height.
+        wb1->page()->runJavaScript(
+            QStringLiteral("window.scrollTo(%1,%2*document.documentElement.scrollHeight);")
+                .arg(keptScrollX_)
+                .arg(keptScroll_, 0, 'g', 12),
+            QWebEngineScript::ApplicationWorld);
+    }
+    keptScroll_ = -1;
+    // Keys scroll the page at once, without a click into it first.
+    wb1->setFocus(Qt::OtherFocusReason);
+}
+
+QString TForm1::settingsPath() {
+    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
+    const QString config = xdg.startsWith('/') ? QFile::decodeName(xdg)
+                                               : QFile::decodeName(qgetenv("HOME")) + QStringLiteral("/.config");
+    return config + QStringLiteral("/tavin/tavin.conf");
+}
+
+bool TForm1::restoreSettings() {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    const qreal zoom = settings.value(QStringLiteral("view/zoom"), 1.0).toReal();
+    if (zoom >= 0.25 && zoom <= 5.0) wb1->setZoomFactor(zoom);
+    const bool status = settings.value(QStringLiteral("view/statusBar"), true).toBool();
+    if (mStatus->isChecked() != status) mStatus->trigger();
+    const QByteArray geometry = settings.value(QStringLiteral("window/geometry")).toByteArray();
+    return !geometry.isEmpty() && restoreGeometry(geometry);
+}
+
+void TForm1::saveSettings() const {
+    QSettings settings(settingsPath(), QSettings::IniFormat);
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("view/zoom"), wb1->zoomFactor());
+    settings.setValue(QStringLiteral("view/statusBar"), mStatus->isChecked());
+    settings.sync();
+}
+
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!shown_) QTimer::singleShot(0, this, &TForm1::FormShow);
@@ -358,23 +520,32 @@ void TForm1::FormShow() {
         // The list stays empty, and rec.lst is left alone at close.
         showError(QString::fromUtf8(e.what()));
     }
+    // Copies of documents gone or unopened for a month go; the start
+    // document's own stays.
+    pruneCache(tempRoot(), startDocument_.empty() ? std::string() : workFolderKey(startDocument_));
     if (!startDocument_.empty()) runCommand([this] { openDocument(startDocument_); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     if (busy_) {
+        // The command stops at its next step and the window closes then.
+        closing_ = true;
+        cancelRenderWaits();
         event->ignore();
         return;
     }
     // Only a list that was read is written back, so a window closed before
-    // it was shown never empties rec.lst.
+    // it was shown never empties rec.lst; what other windows listed since
+    // stays in it.
     if (recentLoaded_) {
         try {
-            recent.saveRecentList(recentListPath());
+            recent.storeRecentList(recentListPath());
         } catch (const std::exception& e) {
-            showError(QString::fromUtf8(e.what()));
+            if (!closing_) showError(QString::fromUtf8(e.what()));
         }
     }
+    if (shown_) saveSettings();
+    if (frmHelp) frmHelp->close();
     event->accept();
 }
 
@@ -401,13 +572,33 @@ void TForm1::openDocument(const std::string& path) {
     Gauge1->setValue(0);
     Gauge1->show();
     showStep("Loading document");
+    showBusy(QStringLiteral("Opening ") + QFileInfo(fromPath(path)).fileName() + QStringLiteral("..."));
+    if (isRegularFile(path)) {
+        const std::string wrong = notDocxMessage(path);
+        if (!wrong.empty()) throw Error(wrong);
+    }
 
     ExtractCallbacks callbacks;
-    callbacks.processMessages = [] { QCoreApplication::processEvents(); };
-    callbacks.message = [this](const std::string& title, const std::string& text) {
-        showMessage(fromBytes(title), fromBytes(text));
+    callbacks.processMessages = [this] {
+        QCoreApplication::processEvents();
+        if (closing_) throw Cancelled();
     };
-    const std::string folder = openWorkFolder(path, tempRoot(), callbacks);
+    // A broken package may hold thousands of bad entries: one box for all.
+    std::string messageTitle;
+    std::vector<std::string> messages;
+    callbacks.message = [&](const std::string& title, const std::string& text) {
+        if (messages.empty()) messageTitle = title;
+        messages.push_back(text);
+    };
+    std::string folder;
+    try {
+        folder = openWorkFolder(path, tempRoot(), callbacks);
+    } catch (...) {
+        if (!closing_) showGathered(messageTitle, messages);
+        throw;
+    }
+    showGathered(messageTitle, messages);
+    markWorkFolderOpened(folder);
     ctx_.workFolder = folder;
     ctx_.docTitle = titleFromPath(path);
     // A page never takes its size or margins from the document before it.
@@ -420,6 +611,7 @@ void TForm1::openDocument(const std::string& path) {
     convert(ctx_);
     showStep("Writing tmp file");
 
+    if (documentPath_ != path) keptScroll_ = -1;  // another document starts at its top
     wb1->setLocalRoot(fromPath(folder));
     wb1->LoadHTMLText(viewPage(folder, ctx_.workingText, ctx_.documentFolder));
     shownPage_ = std::move(ctx_.workingText);
@@ -446,7 +638,17 @@ void TForm1::FileOpenItemClick() {
 void TForm1::openChosen(const QString& chosen) {
     if (busy_ || chosen.isEmpty()) return;
     const std::string path = toPath(chosen);
-    if (runCommand([&] { openDocument(path); })) recent.addRecentFile(path);
+    if (runCommand([&] { openDocument(path); })) rememberRecent(path);
+}
+
+void TForm1::rememberRecent(const std::string& path) {
+    recent.addRecentFile(path);
+    if (!recentLoaded_) return;  // the list on disk was never read: left alone
+    try {
+        recent.storeRecentList(recentListPath());
+    } catch (const std::exception&) {
+        // Kept in memory; the close tries again.
+    }
 }
 
 void TForm1::openDropped(const QString& path) { openChosen(path); }
@@ -469,6 +671,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 void TForm1::FileReloadItemClick() {
     if (busy_ || documentPath_.empty()) return;
     const std::string path = documentPath_;  // openDocument sets it again
+    keepScrollPosition();
     runCommand([&] { openDocument(path); });
 }
 
@@ -476,16 +679,36 @@ void TForm1::FilePrintItemClick() {
     if (busy_ || documentPath_.empty()) return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(fromBytes(ctx_.docTitle));
-    printer.setPageLayout(documentPageLayout(ctx_));
+    std::string note;
+    printer.setPageLayout(documentPageLayout(ctx_, &note));
+    if (!note.empty()) showMessage(QCoreApplication::applicationName(), fromBytes(note));
     if (!runPrintDialog(&printer)) return;
-    runCommand([&] { printView(*wb1, printer); });
+    runCommand([&] {
+        showBusy(QStringLiteral("Printing..."));
+        printView(*wb1, printer);
+        hideBusy();
+    });
 }
 
 void TForm1::FileExportPdfItemClick() {
     if (busy_ || documentPath_.empty()) return;
     const QString chosen = runExportDialog();
     if (chosen.isEmpty()) return;
-    runCommand([&] { printViewToPdf(*wb1, chosen, documentPageLayout(ctx_)); });
+    runCommand([&] {
+        std::string note;
+        const QPageLayout layout = documentPageLayout(ctx_, &note);
+        if (!note.empty()) showMessage(QCoreApplication::applicationName(), fromBytes(note));
+        showBusy(QStringLiteral("Writing the PDF..."));
+        printViewToPdf(*wb1, chosen, layout);
+        hideBusy();
+    });
+}
+
+void TForm1::FileClearCacheItemClick() {
+    if (busy_) return;
+    const std::string keep =
+        shownFolder_.empty() ? std::string() : std::filesystem::path(shownFolder_).parent_path().filename().string();
+    pruneCache(tempRoot(), keep, -1);
 }
 
 void TForm1::ViewFindItemClick() { findBar->openBar(); }
@@ -506,6 +729,7 @@ void TForm1::Convert1Click() {
         shownFolder_ = ctx_.workFolder;
         ctx_.workingText.clear();
         showStep("Loading HTML");
+        keepScrollPosition();
         wb1->Navigate(fromPath(htmlPath));
         Gauge1->hide();
     });
@@ -597,7 +821,10 @@ QString TForm1::helpFilePath() const {
 
 void TForm1::HelpItemClick() {
     if (busy_) return;
-    wb1->Navigate(helpFilePath());
+    // Its own window: the document stays shown, and print and export stay
+    // with it.
+    if (!frmHelp) frmHelp = new THelpWindow(this);
+    frmHelp->showHelp(helpFilePath());
 }
 
 void TForm1::mAboutClick() {
@@ -609,6 +836,22 @@ void TForm1::mAboutClick() {
 void TForm1::btnHelpClick() { mAbout->trigger(); }
 
 void TForm1::Tessarinecom1Click() { wb1->Navigate(QString::fromLatin1(kMakerUrl)); }
+
+std::vector<TForm1*> openStartWindows(const std::vector<std::string>& documents) {
+    std::vector<TForm1*> windows;
+    const std::vector<std::string> none{std::string()};
+    for (const std::string& document : documents.empty() ? none : documents) {
+        auto* form = new TForm1(document);
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        if (form->restoreSettings()) {
+            form->show();
+        } else {
+            form->showMaximized();
+        }
+        windows.push_back(form);
+    }
+    return windows;
+}
 
 bool TRightButtonFilter::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {

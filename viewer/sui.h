@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QByteArray>
 #include <QMainWindow>
@@ -24,6 +25,7 @@ namespace tavin {
 
 class TFindBar;
 class THTMLView;
+class THelpWindow;
 class TfrmAbout;
 
 class TForm1 : public QMainWindow {
@@ -56,6 +58,7 @@ public:
     QAction* N3 = nullptr;
     QAction* FilePrintItem = nullptr;
     QAction* FileExportPdfItem = nullptr;
+    QAction* FileClearCacheItem = nullptr;
     QAction* N1 = nullptr;
     QAction* FileExitItem = nullptr;
     QAction* FileOpenKey = nullptr;  // Ctrl+O, beside F2; in no menu
@@ -79,6 +82,11 @@ public:
 
     TFindBar* findBar = nullptr;
     TfrmAbout* frmAbout = nullptr;  // created on first use
+    THelpWindow* frmHelp = nullptr;  // created on first use
+    // Laid over the view while a document opens or prints: the old page
+    // dimmed, a busy bar and what is being done.
+    QWidget* pnlBusy = nullptr;
+    QLabel* lblBusy = nullptr;
     TRecentFiles recent;
 
     // The folder of the executable, without a trailing "/".
@@ -112,6 +120,17 @@ public:
     void ViewFindItemClick();
     // Opens a .docx dropped on the window, as File > Open opens a chosen one.
     void openDropped(const QString& path);
+    // Removes every work folder but the one of the document shown.
+    void FileClearCacheItemClick();
+
+    // The page shown before any document: how to open one.
+    static QByteArray startPage();
+
+    // Window size and place, zoom and the status bar, from
+    // $XDG_CONFIG_HOME/tavin/tavin.conf; false when none were stored.
+    bool restoreSettings();
+    void saveSettings() const;
+    static QString settingsPath();
 
     // help.htm beside the program, or in the installed data folder.
     QString helpFilePath() const;
@@ -123,6 +142,9 @@ public:
     void showStep(const std::string& stepName);
 
     bool busy() const { return busy_; }
+    // Whether a close was asked for while a command ran; the command is
+    // then cancelled and the window closes after it.
+    bool closing() const { return closing_; }
     bool documentOpen() const { return !ctx_.workFolder.empty(); }
     const std::string& workFolder() const { return ctx_.workFolder; }
     const TdocxInfo& docxInfo() const { return info_; }
@@ -154,6 +176,7 @@ protected:
     virtual QString runExportDialog();
 
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -173,10 +196,26 @@ private:
     void buildStatusBar();
     // Opens a path chosen by the user and lists it among the recent files.
     void openChosen(const QString& chosen);
+    // Lists path among the recent files, in rec.lst at once.
+    void rememberRecent(const std::string& path);
+    // What follows a finished load of the view: focus, reading position.
+    void pageLoaded(bool ok);
+    // Shows or hides the busy panel over the view.
+    void showBusy(const QString& what);
+    void hideBusy();
+    // Notes the reading position, to be taken again by the next page.
+    void keepScrollPosition();
+    // Shows the messages gathered during one extraction in one box.
+    void showGathered(const std::string& title, const std::vector<std::string>& texts);
 
     std::string startDocument_;
     bool shown_ = false;
     bool busy_ = false;
+    bool closing_ = false;
+    // The reading position to take again, as a share of the page's height;
+    // negative for none.
+    double keptScroll_ = -1;
+    double keptScrollX_ = 0;
     bool recentLoaded_ = false;
     ConversionContext ctx_;
     TdocxInfo info_;
@@ -184,6 +223,10 @@ private:
     std::string shownFolder_;
     std::string documentPath_;
 };
+
+// One window for each document (one empty window for none), each deleted
+// when closed, shown where the last window was left or else maximized.
+std::vector<TForm1*> openStartWindows(const std::vector<std::string>& documents);
 
 // Discards right-button presses and releases, and the context menus they
 // would open, for every widget of the application.

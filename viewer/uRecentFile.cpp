@@ -1,6 +1,12 @@
 #include "viewer/uRecentFile.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QFile>
@@ -61,6 +67,18 @@ void TRecentFiles::showItem(int index) {
     item->setText(recentCaption(path));
 }
 
+void TRecentFiles::showAll() {
+    bool any = false;
+    for (int i = 0; i < kRecentCount; ++i) {
+        if (!items[static_cast<std::size_t>(i)]) continue;
+        showItem(i);
+        const bool used = !recentFiles[static_cast<std::size_t>(i)].empty();
+        items[static_cast<std::size_t>(i)]->setVisible(used);
+        any = any || used;
+    }
+    if (menu_) menu_->setEnabled(any);
+}
+
 void TRecentFiles::loadRecentMenu(QMenu* parent, const std::string& path, const std::function<void(int)>& onClick) {
     for (int i = 0; i < kRecentCount; ++i) {
         auto* item = new QAction(parent);
@@ -70,15 +88,16 @@ void TRecentFiles::loadRecentMenu(QMenu* parent, const std::string& path, const 
         parent->addAction(item);
         items[static_cast<std::size_t>(i)] = item;
     }
+    menu_ = parent;
+    parent->setEnabled(false);
     recentFiles = parseRecentList(readTextFile(path));
-    for (int i = 0; i < kRecentCount; ++i) {
-        showItem(i);
-        items[static_cast<std::size_t>(i)]->setVisible(!recentFiles[static_cast<std::size_t>(i)].empty());
-    }
+    showAll();
 }
 
 void TRecentFiles::addRecentFile(const std::string& path) {
     if (path.empty() || path.find_first_of("\r\n") != std::string::npos) return;
+    added_.push_back(path);
+    if (menu_) menu_->setEnabled(true);
     for (int k = 0; k < kRecentCount; ++k) {
         if (recentFiles[static_cast<std::size_t>(k)] != path) continue;
         // Found: it swaps places with the top entry; nothing else moves.
@@ -109,6 +128,31 @@ void TRecentFiles::addRecentFile(const std::string& path) {
 
 void TRecentFiles::saveRecentList(const std::string& path) const {
     writeFileAtomically(path, formatRecentList(recentFiles));
+}
+
+void TRecentFiles::storeRecentList(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    const std::string lockPath = path + ".lock";
+    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (lock < 0) throw Error("Cannot write " + lockPath + ": " + std::strerror(errno));
+    struct Unlock {
+        int fd;
+        ~Unlock() { ::close(fd); }  // closing releases the lock
+    } unlock{lock};
+    while (::flock(lock, LOCK_EX) != 0) {
+        if (errno != EINTR) throw Error("Cannot lock " + lockPath + ": " + std::strerror(errno));
+    }
+    // The list as the other windows left it, with this window's additions
+    // made to it in their order.
+    TRecentFiles merged;
+    std::error_code exists;
+    if (std::filesystem::exists(path, exists)) merged.recentFiles = parseRecentList(readTextFile(path));
+    for (const std::string& p : added_) merged.addRecentFile(p);
+    writeFileAtomically(path, formatRecentList(merged.recentFiles));
+    recentFiles = merged.recentFiles;
+    added_.clear();
+    showAll();
 }
 
 }  // namespace tavin

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -49,8 +50,20 @@ public:
     // creating the folder when needed. Raises on failure.
     void saveRecentList(const std::string& path) const;
 
+    // Brings the paths added since the last store into the list at path as
+    // it is now (other windows may have changed it), under a lock on
+    // path + ".lock", writes it at once, and takes the result as this
+    // list. Raises on failure; the additions are then kept for the next
+    // store.
+    void storeRecentList(const std::string& path);
+
 private:
     void showItem(int index);
+    // Items shown for the slots in use; the menu greyed when none is.
+    void showAll();
+
+    QMenu* menu_ = nullptr;
+    std::vector<std::string> added_;  // since the last store, oldest first
 };
 
 }  // namespace tavin

@@ -49,7 +49,7 @@ if [ "$viewer" = ON ]; then
     expect_file /usr/share/icons/hicolor/scalable/apps/tavin.svg
     expect_file /usr/share/metainfo/tavin.metainfo.xml
     expect_file /usr/share/bash-completion/completions/tavin
-    grep -qx 'Exec="/usr/bin/tavin" %f' "$root/usr/share/applications/tavin.desktop" 2> /dev/null \
+    grep -qx 'Exec=/usr/bin/tavin %f' "$root/usr/share/applications/tavin.desktop" 2> /dev/null \
         || fail "desktop entry does not start /usr/bin/tavin"
 fi
 # Nothing outside /usr; no text file names the build folder (a sanitizer

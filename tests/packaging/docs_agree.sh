@@ -70,7 +70,8 @@ if [ "$viewer" = ON ]; then
     expect '--no-fidelity|' tavin --pdf --n
     expect 'sub|x.pdf|' tavin --pdf --no-fidelity ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf --no-fidelity x.pdf ""
-    expect '' tavin a.docx ""
+    expect 'B.DOCX|a.docx|sub|with space.docx|' tavin a.docx ""
+    expect 'B.DOCX|a.docx|sub|with space.docx|' tavin a.docx b.docx ""
 fi
 
 [ "$failures" -eq 0 ] && echo "help texts, manual pages and completions agree"

@@ -11,6 +11,7 @@
 
 #include "core/uStr.h"
 #include "viewer/HTMLView.h"
+#include "viewer/helpwindow.h"
 #include "viewer/about.h"
 #include "viewer/association.h"
 #include "viewer/viewer_support.h"
@@ -180,14 +181,39 @@ TEST(AssociationText, DefaultsAndExecQuoting) {
               "\"/a b/\\\\\"q\\\\\"/\\\\$x/\\\\`c\\\\`/100%%/back\\\\\\\\slash\"");
 }
 
-TEST_F(CommandsTest, HelpShowsTheHelpPage) {
+TEST_F(CommandsTest, HelpShowsTheHelpPageInItsOwnWindow) {
+    const fs::path doc = env.docs() / "helped.docx";
+    writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>The document itself</w:t></w:r></w:p>"});
     TestForm form;
     form.applicationFolder = TAVIN_BINARY_DIR;
-    LoadTracker tracker(form.wb1);
+    form.show();
+    ASSERT_TRUE(openAndWait(form, doc.string()));
+    const QUrl shown = form.wb1->url();
     form.HelpItemClick();
-    const QUrl help = QUrl::fromLocalFile(QStringLiteral(TAVIN_BINARY_DIR "/help.htm"));
-    ASSERT_TRUE(tracker.waitForUrl(help));
-    EXPECT_EQ(form.wb1->title(), "Tavin Help");
+    ASSERT_NE(form.frmHelp, nullptr);
+    tavin::THelpWindow* help = form.frmHelp;
+    LoadTracker tracker(help->view);
+    const QUrl helpUrl = QUrl::fromLocalFile(QStringLiteral(TAVIN_BINARY_DIR "/help.htm"));
+    ASSERT_TRUE(help->view->url() == helpUrl || tracker.waitForUrl(helpUrl));
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_TRUE(help->isWindow());
+    EXPECT_TRUE(waitFor([&] { return help->view->title() == "Tavin Help"; }));
+    // The document stays in its window; a second F1 reuses the help window.
+    EXPECT_EQ(form.wb1->url(), shown);
+    form.HelpItemClick();
+    EXPECT_EQ(form.frmHelp, help);
+    EXPECT_EQ(evaluate(form.wb1, "document.body.innerText.indexOf('The document itself') >= 0").toBool(), true);
+
+    // Export writes the document, never the help page.
+    const fs::path pdf = env.root() / "helped.pdf";
+    form.exportAnswers << QString::fromStdString(pdf.string());
+    form.FileExportPdfItemClick();
+    ASSERT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+    if (havePdfToText()) {
+        const std::string text = pdfText(pdf);
+        EXPECT_NE(text.find("The document itself"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Tavin Help"), std::string::npos);
+    }
 
     // Installed: PREFIX/bin/tavin finds PREFIX/share/tavin/help.htm.
     const fs::path prefix = env.root() / "prefix";
@@ -197,7 +223,11 @@ TEST_F(CommandsTest, HelpShowsTheHelpPage) {
     form.applicationFolder = q(prefix / "bin");
     form.HelpItemClick();
     ASSERT_TRUE(tracker.waitForUrl(QUrl::fromLocalFile(q(prefix / "share" / "tavin" / "help.htm"))));
-    EXPECT_EQ(form.wb1->title(), "Installed help");
+    EXPECT_TRUE(waitFor([&] { return help->windowTitle() == "Installed help"; }));
+
+    // Closing the document's window closes its help.
+    form.close();
+    EXPECT_FALSE(help->isVisible());
 }
 
 namespace {

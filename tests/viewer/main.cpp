@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
 
     tavin::THTMLView::registerScheme();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral(" Tavin"));
+    QApplication::setApplicationName(QStringLiteral("Tavin"));
     return RUN_ALL_TESTS();
 }

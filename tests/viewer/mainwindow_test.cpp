@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, AFailedOpenReportsTheErrorAndKeepsTheWindowAsItWas) {
 
     form.openAnswers << q(bad.string());
     form.FileOpenItemClick();
-    EXPECT_EQ(form.errors, QStringList({"Incomplete Zip File"}));
+    EXPECT_EQ(form.errors, QStringList({"notes.docx is not a Word document (.docx)"}));
     EXPECT_EQ(form.windowTitle(), "Tavin - " + q(good.string()));
     EXPECT_EQ(form.pnlTitle->text(), " Title: Good");
     EXPECT_TRUE(form.Gauge1->isVisibleTo(&form));
@@ -233,7 +233,6 @@ TEST_F(MainWindowTest, CommandsAreRefusedWhileAnOpenRuns) {
         form.openAnswers << q(second.string());
         form.FileOpenItemClick();
         form.ImposepageMargin1Click();
-        form.close();
     });
     ASSERT_TRUE(openAndWait(form, first.string()));
     ASSERT_TRUE(fired);

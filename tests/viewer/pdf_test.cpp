@@ -184,7 +184,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     const fs::path badPdf = env.root() / "bad.pdf";
     r = runTavin({"--pdf", q(badPdf), q(bad)}, headless);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("tavin: " + bad.string() + ": Incomplete Zip File\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("tavin: " + bad.string() + ": bad.docx is not a Word document (.docx)\n"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(badPdf));
     // A PDF that cannot be written.
     r = runTavin({"--pdf", q(env.root() / "missing" / "x.pdf"), q(doc)}, headless);

@@ -133,8 +133,9 @@ std::string docxBytes(const DocxFixture& fixture) {
     add("docProps/core.xml", core);
     add("word/document.xml", document);
     add("word/_rels/document.xml.rels", rels);
-    if (fixture.picture) add("word/media/image1.png", pngBytes(QColor(255, 0, 0), 40, 40));
+    if (fixture.picture) add("word/media/image1.png", pngBytes(fixture.pictureColour, 40, 40));
     for (const auto& [name, text] : fixture.parts) add(name, text);
+    for (const ziptest::Entry& e : fixture.extraEntries) archive.entries.push_back(e);
     return ziptest::build(archive).bytes;
 }
 

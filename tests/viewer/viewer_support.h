@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QVariant>
 
+#include "package/zipwriter.h"
 #include "support/testutil.h"
 #include "viewer/sui.h"
 
@@ -71,6 +72,8 @@ struct DocxFixture {
     std::string paragraphs = {};  // extra body XML after the first paragraph
     std::string relationships = {};  // extra Relationship elements
     std::vector<std::pair<std::string, std::string>> parts = {};  // extra parts: name, text
+    QColor pictureColour = QColor(255, 0, 0);
+    std::vector<ziptest::Entry> extraEntries = {};  // further package entries
 };
 std::string docxBytes(const DocxFixture& fixture);
 void writeDocx(const std::filesystem::path& file, const DocxFixture& fixture = {});
