@@ -51,6 +51,7 @@
 #include "viewer/dialogs.h"
 #include "viewer/findbar.h"
 #include "viewer/helpwindow.h"
+#include "viewer/outline.h"
 #include "viewer/pdfexport.h"
 
 namespace tavin {
@@ -126,6 +127,9 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     // Queued: the drop finishes before the document is opened.
     connect(wb1, &THTMLView::docxDropped, this, &TForm1::openDropped, Qt::QueuedConnection);
     connect(wb1, &QWebEngineView::loadFinished, this, &TForm1::pageLoaded);
+    connect(wb1, &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok && outline && outline->isVisible()) outline->refresh();
+    });
 
     pnlBusy = new QFrame(client);
     pnlBusy->setObjectName(QStringLiteral("pnlBusy"));
@@ -246,6 +250,16 @@ void TForm1::buildMenus() {
     N4->setObjectName(QStringLiteral("N4"));
     ViewFindItem = item(ViewMenu, "ViewFindItem", QStringLiteral("&Find..."));
     ViewFindItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    // The headings of the page, in a panel beside it.
+    outline = new TOutline(wb1, this);
+    outline->hide();
+    addDockWidget(Qt::LeftDockWidgetArea, outline);
+    ViewOutlineItem = outline->toggleViewAction();
+    ViewOutlineItem->setObjectName(QStringLiteral("ViewOutlineItem"));
+    ViewOutlineItem->setText(QStringLiteral("&Outline"));
+    ViewOutlineItem->setShortcut(Qt::Key_F9);
+    ViewOutlineItem->setStatusTip(QStringLiteral("Show the headings of the document beside it"));
+    ViewMenu->addAction(ViewOutlineItem);
 
     HelpMenu = bar->addMenu(QStringLiteral("&Help  "));
     HelpMenu->setObjectName(QStringLiteral("HelpMenu"));

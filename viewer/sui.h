@@ -24,6 +24,7 @@ class QToolButton;
 namespace tavin {
 
 class TFindBar;
+class TOutline;
 class THTMLView;
 class THelpWindow;
 class TfrmAbout;
@@ -75,12 +76,14 @@ public:
     QAction* ViewZoomResetItem = nullptr;
     QAction* N4 = nullptr;
     QAction* ViewFindItem = nullptr;
+    QAction* ViewOutlineItem = nullptr;
     QMenu* HelpMenu = nullptr;
     QAction* HelpItem = nullptr;
     QAction* mAbout = nullptr;
     QAction* Tessarinecom1 = nullptr;
 
     TFindBar* findBar = nullptr;
+    TOutline* outline = nullptr;
     TfrmAbout* frmAbout = nullptr;  // created on first use
     THelpWindow* frmHelp = nullptr;  // created on first use
     // Laid over the view while a document opens or prints: the old page
