@@ -125,9 +125,43 @@ std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, st
     return out;
 }
 
+namespace {
+
+// The CSS of the run properties the classic run steps do not read:
+// strike-through, double strike-through, small capitals, character
+// spacing and shading.
+std::string runCss(std::string_view rPr, const ConversionContext& ctx) {
+    auto tag = [&](std::string_view name) { return childTag(rPr, name); };
+    auto on = [&](std::string_view name) {
+        const std::string_view t = tag(name);
+        return !t.empty() && isOn(tagAttribute(t, "w:val"));
+    };
+    std::string css;
+    if (on("w:dstrike")) css += "text-decoration:line-through;text-decoration-style:double;";
+    else if (on("w:strike")) css += "text-decoration:line-through;";
+    if (on("w:smallCaps")) css += "font-variant:small-caps;";
+    const std::string_view spacing = tagAttribute(tag("w:spacing"), "w:val");
+    if (!spacing.empty()) {
+        try {
+            const std::string px = twipsToPx(ctx, spacing);
+            if (px != "0") css += "letter-spacing:" + px + "px;";
+        } catch (const Error&) {
+        }
+    }
+    const std::string_view fill = tagAttribute(tag("w:shd"), "w:fill");
+    if (fill.size() == 6 && fill.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos && fill != "FFFFFF")
+        css += "background-color:#" + std::string(fill) + ";";
+    return css;
+}
+
+}  // namespace
+
 void hiddenAndCapitalRuns(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
-    if (t.find("<w:vanish") == std::string::npos && t.find("<w:caps") == std::string::npos) return;
+    bool any = false;
+    for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd"})
+        any = any || t.find(p) != std::string::npos;
+    if (!any) return;
     std::string out;
     out.reserve(t.size());
     std::size_t copied = 0;
@@ -144,21 +178,29 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
         };
         const bool hidden = on("w:vanish");
         const bool caps = on("w:caps");
-        if (!hidden && !caps) continue;
+        const std::string css = hidden ? std::string() : runCss(rPr, ctx);
+        if (!hidden && !caps && css.empty()) continue;
         out.append(std::string_view(t).substr(copied, r.begin - copied));
         copied = r.end;
         if (hidden) continue;
+        // The other properties: a span around the run's content, marked
+        // until the page is assembled.
+        const std::size_t rPrEnd = r.content.find("</w:rPr>") + 8;
+        const std::size_t contentFrom = static_cast<std::size_t>(r.content.data() - t.data()) + rPrEnd;
+        const std::size_t contentTo = static_cast<std::size_t>(r.content.data() - t.data()) + r.content.size();
         // Letters in capitals: ASCII and Latin-1 small letters, outside tags
         // and character references.
         const std::string_view whole = std::string_view(t).substr(r.begin, r.end - r.begin);
         bool inTag = false, inReference = false;
         for (std::size_t i = 0; i < whole.size(); ++i) {
+            if (!css.empty() && r.begin + i == contentFrom) out += "<w:tvSpan w:css=\"" + css + "\"/>";
+            if (!css.empty() && r.begin + i == contentTo) out += "<w:tvSpanEnd/>";
             char c = whole[i];
             if (c == '<') inTag = true;
             else if (c == '>') inTag = false;
             else if (!inTag && c == '&') inReference = true;
             else if (inReference && c == ';') inReference = false;
-            else if (!inTag && !inReference) {
+            else if (caps && !inTag && !inReference) {
                 if (c >= 'a' && c <= 'z') {
                     c = static_cast<char>(c - 32);
                 } else if (c == '\xC3' && i + 1 < whole.size()) {

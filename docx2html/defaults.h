@@ -28,7 +28,9 @@ ThemeFonts readThemeFonts(std::string_view theme);
 std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, std::string_view prefix);
 
 // Runs marked hidden (vanish) are left out; runs in capitals (caps) have
-// their letters written in capitals. On the raw document text.
+// their letters written in capitals; strike-through, double strike-through,
+// small capitals, character spacing and shading become a span around the
+// run's text. On the raw document text.
 void hiddenAndCapitalRuns(ConversionContext& ctx);
 
 // The page's base rules from the document defaults and the default

@@ -469,6 +469,10 @@ void finishFidelity(ConversionContext& ctx) {
             } else if (tag == "<tvRtlTable/>" && table != std::string::npos) {
                 edits.insert(table + 6, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
+            } else if (tag.compare(0, 8, "<tvSpan ") == 0) {
+                edits.replace(lt, tag.size(), "<span style=\"" + std::string(tagAttribute(tag, "css")) + "\">");
+            } else if (tag == "<tvSpanEnd/>") {
+                edits.replace(lt, tag.size(), "</span>");
             } else if (tag.compare(0, 7, "<tvMath") == 0) {
                 const int i = toInt(tagAttribute(tag, "val"), -1);
                 edits.replace(lt, tag.size(),

@@ -300,6 +300,15 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
              "<w:r><w:rPr><w:vanish w:val=\"0\"/></w:rPr><w:t>shown </w:t></w:r><w:r><w:rPr><w:caps/></w:rPr>"
              "<w:t>objective &amp; caf\xC3\xA9</w:t></w:r></w:p>";
     EXPECT_NE(body(p).find("<p>seen shown OBJECTIVE &amp; CAF\xC3\x89</p>"), std::string::npos) << body(p);
+    // Properties the run steps do not read become a span of their own.
+    p.body = "<w:p><w:r><w:rPr><w:strike/><w:spacing w:val=\"30\"/><w:shd w:val=\"clear\" w:fill=\"FFFF00\"/></w:rPr>"
+             "<w:t>s</w:t></w:r><w:r><w:rPr><w:dstrike/><w:smallCaps/></w:rPr><w:t>d</w:t></w:r>"
+             "<w:r><w:rPr><w:strike w:val=\"0\"/></w:rPr><w:t>n</w:t></w:r></w:p>";
+    EXPECT_NE(body(p).find("<p><span style=\"text-decoration:line-through;letter-spacing:2px;background-color:#FFFF00;\">s"
+                           "</span><span style=\"text-decoration:line-through;text-decoration-style:double;"
+                           "font-variant:small-caps;\">d</span>n</p>"),
+              std::string::npos)
+        << body(p);
 }
 
 TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
