@@ -296,7 +296,10 @@ std::string removeActiveContent(std::string_view t, std::size_t bodyFrom, std::s
         std::size_t nameEnd = nameFrom;
         while (nameEnd < n && !isBlank(t[nameEnd]) && t[nameEnd] != '/' && t[nameEnd] != '>') ++nameEnd;
         const std::size_t tagEnd = readAttributes(t, nameEnd, attrs);
-        if (tagEnd == std::string_view::npos) break;  // no tag to a browser either
+        if (tagEnd == std::string_view::npos) {
+            i = lt;  // no tag to a browser either: the rest stays as it is
+            break;
+        }
         if (isActiveElement(t.substr(nameFrom, nameEnd - nameFrom))) {
             // A "<" left just before the deleted tag must not start a tag
             // with the text after it ("<<script>script>").

@@ -83,9 +83,9 @@ TEST(ActiveContent, TagsTheBrowserWouldNotSeeStayText) {
     // Not a tag, and a tag without its end: copied as they stand.
     EXPECT_EQ(cleaned("a < b <3 <!-- c --> </ d"), "a < b <3 <!-- c --> </ d");
     ConversionContext ctx;
-    ctx.workingText = "<html><head></head><body><p title=\"never closed><script>";
+    ctx.workingText = "<html><head></head><body><b>x</b>text <p title=\"never closed><script>";
     removeActiveContent(ctx);
-    EXPECT_EQ(ctx.workingText, "<html><head></head><body><p title=\"never closed><script>");
+    EXPECT_EQ(ctx.workingText, "<html><head></head><body><b>x</b>text <p title=\"never closed><script>");
     // Without a body start tag the text after the head is what is cleaned.
     ctx.workingText = "<html><head><title>t</title></head><script>x</script>";
     removeActiveContent(ctx);
