@@ -11,12 +11,6 @@ namespace tavin {
 
 namespace {
 
-int toInt(std::string_view s, int fallback) {
-    int v = fallback;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : fallback;
-}
-
 std::string typeface(std::string_view block, std::string_view name) {
     return std::string(tagAttribute(childTag(block, name), "typeface"));
 }
@@ -249,7 +243,7 @@ std::string documentDefaultRules(std::string_view styles, const ThemeFonts& font
     const std::string_view colour = value(styleRPr, rPr, "color", "val");
     std::string css;
     if (!font.empty()) css += "font-family:" + cssFamily(font) + ";";
-    if (const int half = toInt(size, 0); half > 0)
+    if (const int half = intValue(size, 0); half > 0)
         css += "font-size:" + std::to_string(half / 2) + (half % 2 ? ".5" : "") + "pt;";
     if (colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)
         css += "color:#" + std::string(colour) + ";";

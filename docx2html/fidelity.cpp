@@ -19,12 +19,6 @@ namespace tavin {
 
 namespace {
 
-int toInt(std::string_view s, int fallback) {
-    int v = fallback;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : fallback;
-}
-
 // Replacements of stretches of a text, applied in one rebuild. Edits must
 // not overlap; at one offset they apply in the order they were added.
 class Edits {
@@ -90,9 +84,9 @@ public:
 
     // Reads the properties a pPr sets directly.
     static void read(std::string_view pPr, ParagraphStyle& p) {
-        if (const std::string_view n = childValue(pPr, "numId"); !n.empty()) p.numId = toInt(n, 0);
-        if (const std::string_view l = childValue(pPr, "ilvl"); !l.empty()) p.ilvl = toInt(l, 0);
-        if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = toInt(o, 9);
+        if (const std::string_view n = childValue(pPr, "numId"); !n.empty()) p.numId = intValue(n, 0);
+        if (const std::string_view l = childValue(pPr, "ilvl"); !l.empty()) p.ilvl = intValue(l, 0);
+        if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
         if (hasChild(pPr, "bidi")) p.bidi = isOn(childValue(pPr, "bidi"));
         if (hasChild(pPr, "pageBreakBefore")) p.pageBreakBefore = isOn(childValue(pPr, "pageBreakBefore"));
     }
@@ -474,7 +468,7 @@ void finishFidelity(ConversionContext& ctx) {
             } else if (tag == "<tvSpanEnd/>") {
                 edits.replace(lt, tag.size(), "</span>");
             } else if (tag.compare(0, 7, "<tvMath") == 0) {
-                const int i = toInt(tagAttribute(tag, "val"), -1);
+                const int i = intValue(tagAttribute(tag, "val"), -1);
                 edits.replace(lt, tag.size(),
                               i >= 0 && static_cast<std::size_t>(i) < ctx.mathMarkup.size() ? ctx.mathMarkup[static_cast<std::size_t>(i)]
                                                                                               : std::string());

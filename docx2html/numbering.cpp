@@ -11,18 +11,12 @@ namespace tavin {
 
 namespace {
 
-int toInt(std::string_view s, int fallback) {
-    int v = fallback;
-    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : fallback;
-}
-
 ListLevel readLevel(std::string_view block) {
     ListLevel l;
-    l.start = toInt(childValue(block, "start"), 0);
+    l.start = intValue(childValue(block, "start"), 0);
     if (const std::string_view f = childValue(block, "numFmt"); !f.empty()) l.format = std::string(f);
     l.text = std::string(childValue(block, "lvlText"));
-    if (const std::string_view r = childValue(block, "lvlRestart"); !r.empty()) l.restart = toInt(r, -1);
+    if (const std::string_view r = childValue(block, "lvlRestart"); !r.empty()) l.restart = intValue(r, -1);
     l.legal = hasChild(block, "isLgl") && isOn(childValue(block, "isLgl"));
     if (const std::string_view s = childValue(block, "suff"); !s.empty()) l.suffix = std::string(s);
     l.font = std::string(tagAttribute(childTag(block, "rFonts"), "ascii"));
@@ -83,7 +77,7 @@ ListDefinitions::ListDefinitions(std::string_view numbering, std::string_view st
     for (const Element& a : elements(numbering, "abstractNum")) {
         Abstract def;
         for (const Element& l : elements(a.content, "lvl")) {
-            const int i = toInt(tagAttribute(l.tag, "ilvl"), -1);
+            const int i = intValue(tagAttribute(l.tag, "ilvl"), -1);
             if (i >= 0 && i < 9) def.levels[static_cast<std::size_t>(i)] = readLevel(l.content);
         }
         def.styleLink = std::string(childValue(a.content, "numStyleLink"));
@@ -93,19 +87,19 @@ ListDefinitions::ListDefinitions(std::string_view numbering, std::string_view st
         Number num;
         num.abstractId = std::string(childValue(n.content, "abstractNumId"));
         for (const Element& o : elements(n.content, "lvlOverride")) {
-            const int i = toInt(tagAttribute(o.tag, "ilvl"), -1);
+            const int i = intValue(tagAttribute(o.tag, "ilvl"), -1);
             if (i < 0 || i >= 9) continue;
             if (const std::string_view s = childValue(o.content, "startOverride"); !s.empty())
-                num.startOverride[i] = toInt(s, 0);
+                num.startOverride[i] = intValue(s, 0);
             const std::vector<Element> lv = elements(o.content, "lvl");
             if (!lv.empty()) num.levelOverride[i] = readLevel(lv.front().content);
         }
-        numbers_.emplace(toInt(tagAttribute(n.tag, "numId"), -1), std::move(num));
+        numbers_.emplace(intValue(tagAttribute(n.tag, "numId"), -1), std::move(num));
     }
     // Numbering styles name the list a numStyleLink stands for.
     for (const Element& s : elements(styles, "style")) {
         const std::string_view numId = childValue(s.content, "numId");
-        if (!numId.empty()) styleNumbers_.emplace(std::string(tagAttribute(s.tag, "styleId")), toInt(numId, -1));
+        if (!numId.empty()) styleNumbers_.emplace(std::string(tagAttribute(s.tag, "styleId")), intValue(numId, -1));
     }
 }
 

@@ -1,5 +1,6 @@
 #include "docx2html/xmlscan.h"
 
+#include <charconv>
 #include <string>
 
 #include "package/docxParts.h"
@@ -59,5 +60,11 @@ std::string_view childValue(std::string_view text, std::string_view name) {
 }
 
 bool isOn(std::string_view v) { return v.empty() || v == "1" || v == "true" || v == "on"; }
+
+int intValue(std::string_view s, int fallback) {
+    int v = fallback;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return r.ec == std::errc() && r.ptr == s.data() + s.size() ? v : fallback;
+}
 
 }  // namespace tavin

@@ -27,4 +27,8 @@ std::string_view childValue(std::string_view text, std::string_view name);
 // Whether an on/off value means on: absent (empty), "1", "true" or "on".
 bool isOn(std::string_view value);
 
+// A decimal attribute value, or fallback when it is not one (these values
+// only steer optional markup, so a bad one never stops a conversion).
+int intValue(std::string_view value, int fallback);
+
 }  // namespace tavin
