@@ -44,11 +44,7 @@ std::string spacingRules(std::string_view spacing, const ConversionContext& ctx)
         const std::string_view rule = tagAttribute(spacing, "lineRule");
         if (!line.empty()) {
             if (rule.empty() || rule == "auto") {
-                // In 240ths of a line.
-                const int n = measureToInt(line, kTwipsPerPoint);
-                const long long hundredths = roundDiv(static_cast<long long>(n) * 100, 240);
-                css += "line-height:" + std::to_string(hundredths / 100) + "." +
-                       (hundredths % 100 < 10 ? "0" : "") + std::to_string(hundredths % 100) + ";";
+                css += "line-height:" + lineMultiple(measureToInt(line, kTwipsPerPoint)) + ";";
             } else {
                 css += "line-height:" + twipsToPx(ctx, line) + "px;";
             }
@@ -67,6 +63,11 @@ std::string cssFamily(std::string_view font) {
 }
 
 }  // namespace
+
+std::string lineMultiple(int n) {
+    const long long hundredths = roundDiv(static_cast<long long>(n) * 100, 240);
+    return std::to_string(hundredths / 100) + "." + (hundredths % 100 < 10 ? "0" : "") + std::to_string(hundredths % 100);
+}
 
 std::string ThemeFonts::font(std::string_view r) const {
     if (r == "majorHAnsi" || r == "majorAscii") return majorLatin;

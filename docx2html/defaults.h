@@ -39,6 +39,10 @@ void hiddenAndCapitalRuns(ConversionContext& ctx);
 // none of them.
 std::string documentDefaultRules(std::string_view styles, const ThemeFonts& fonts);
 
+// An automatic line spacing (in 240ths of a line) as a CSS multiple: 276
+// gives "1.15".
+std::string lineMultiple(int twoHundredFortieths);
+
 // Faces that stand in for fonts a Linux desktop rarely has, under the
 // documents' own font names: Calibri as Carlito, Cambria as Caladea, Arial,
 // Times New Roman and Courier New as Liberation Sans, Serif and Mono. The

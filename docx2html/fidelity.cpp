@@ -61,6 +61,7 @@ struct ParagraphStyle {
     std::string basedOn;
     std::optional<int> numId, ilvl, outline;
     std::optional<bool> bidi, pageBreakBefore;
+    std::optional<std::string> line, lineRule;  // the spacing element's line spacing
 };
 
 class ParagraphStyles {
@@ -89,6 +90,9 @@ public:
         if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
         if (hasChild(pPr, "bidi")) p.bidi = isOn(childValue(pPr, "bidi"));
         if (hasChild(pPr, "pageBreakBefore")) p.pageBreakBefore = isOn(childValue(pPr, "pageBreakBefore"));
+        const std::string_view spacing = childTag(pPr, "spacing");
+        if (const std::string_view l = tagAttribute(spacing, "line"); !l.empty()) p.line = std::string(l);
+        if (const std::string_view r = tagAttribute(spacing, "lineRule"); !r.empty()) p.lineRule = std::string(r);
     }
 
     // The paragraph's own properties completed from its style chain (the
@@ -104,6 +108,8 @@ public:
             if (!own.outline) own.outline = s.outline;
             if (!own.bidi) own.bidi = s.bidi;
             if (!own.pageBreakBefore) own.pageBreakBefore = s.pageBreakBefore;
+            if (!own.line) own.line = s.line;
+            if (!own.lineRule) own.lineRule = s.lineRule;
             id = s.basedOn;
         }
         return own;
@@ -329,6 +335,12 @@ void markParagraphs(ConversionContext& ctx) {
         if (o.eff.outline && *o.eff.outline >= 0 && *o.eff.outline <= 5)
             marks += "<tvH val=\"" + std::to_string(*o.eff.outline + 1) + "\"/>";
         if (o.eff.bidi.value_or(false)) marks += "<tvRtl/>";
+        // Automatic line spacing is a multiple of the line (in 240ths), which
+        // the paragraph step writes as a length.
+        if (o.eff.line && o.eff.lineRule.value_or("auto") == "auto") {
+            const int n = intValue(*o.eff.line, 0);
+            if (n > 0 && n < 240 * 20) marks += "<tvLine val=\"" + lineMultiple(n) + "\"/>";
+        }
         if (o.eff.numId && *o.eff.numId > 0) {
             const int level = std::clamp(o.eff.ilvl.value_or(0), 0, 8);
             const std::string label = lists.nextLabel(*o.eff.numId, level);
@@ -459,6 +471,17 @@ void finishFidelity(ConversionContext& ctx) {
                 edits.replace(lt, tag.size(), "");
             } else if (tag == "<tvRtl/>" && paragraph != std::string::npos) {
                 edits.insert(paragraph + 2, " dir=\"rtl\"");
+                edits.replace(lt, tag.size(), "");
+            } else if (tag.compare(0, 8, "<tvLine ") == 0 && paragraph != std::string::npos) {
+                // The last word in the paragraph's style attribute, or one of its own.
+                const std::string css = "line-height:" + std::string(tagAttribute(tag, "val")) + ";";
+                const std::size_t tagEnd = t.find('>', paragraph);
+                const std::size_t style = t.find(" style=\"", paragraph);
+                const std::size_t quote = style == std::string::npos ? style : t.find('"', style + 8);
+                if (style != std::string::npos && quote != std::string::npos && quote < tagEnd)
+                    edits.insert(quote, css);
+                else if (tagEnd != std::string::npos)
+                    edits.insert(tagEnd, " style=\"" + css + "\"");
                 edits.replace(lt, tag.size(), "");
             } else if (tag == "<tvRtlTable/>" && table != std::string::npos) {
                 edits.insert(table + 6, " dir=\"rtl\"");

@@ -151,6 +151,18 @@ TEST(FidelityParagraphs, HeadingsKeepTheirStyleAndDirectionFollowsBidi) {
     EXPECT_EQ(b.find("<tv"), std::string::npos) << b;  // no marker is left
 }
 
+TEST(FidelityParagraphs, AutomaticLineSpacingIsAMultiple) {
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"S\"><w:pPr><w:spacing w:line=\"360\" "
+               "w:lineRule=\"auto\"/></w:pPr></w:style></w:styles>";
+    p.body = para("a", "<w:spacing w:after=\"0\" w:line=\"276\" w:lineRule=\"auto\"/>") +
+             para("b", "<w:pStyle w:val=\"S\"/>") + para("c", "<w:spacing w:line=\"300\" w:lineRule=\"exact\"/>");
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<p style=\"margin-bottom:0px;line-height:18px;line-height:1.15;\">a</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"line-height:24px;line-height:1.50;\">b</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"line-height:20px;\">c</p>"), std::string::npos) << b;
+}
+
 TEST(FidelityParagraphs, PageBreaksMakeSheets) {
     Parts p;
     p.body = para("one") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>two</w:t></w:r></w:p>" +
