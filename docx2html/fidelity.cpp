@@ -62,6 +62,7 @@ struct ParagraphStyle {
     std::optional<int> numId, ilvl, outline;
     std::optional<bool> bidi, pageBreakBefore;
     std::optional<std::string> line, lineRule;  // the spacing element's line spacing
+    std::optional<bool> contextual;             // no spacing between paragraphs of one style
 };
 
 class ParagraphStyles {
@@ -90,6 +91,7 @@ public:
         if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
         if (hasChild(pPr, "bidi")) p.bidi = isOn(childValue(pPr, "bidi"));
         if (hasChild(pPr, "pageBreakBefore")) p.pageBreakBefore = isOn(childValue(pPr, "pageBreakBefore"));
+        if (hasChild(pPr, "contextualSpacing")) p.contextual = isOn(childValue(pPr, "contextualSpacing"));
         const std::string_view spacing = childTag(pPr, "spacing");
         if (const std::string_view l = tagAttribute(spacing, "line"); !l.empty()) p.line = std::string(l);
         if (const std::string_view r = tagAttribute(spacing, "lineRule"); !r.empty()) p.lineRule = std::string(r);
@@ -97,8 +99,11 @@ public:
 
     // The paragraph's own properties completed from its style chain (the
     // default paragraph style when it names none).
+    // The style a paragraph has: the one it names, else the default one.
+    const std::string& styleOf(const std::string& id) const { return id.empty() ? defaultId_ : id; }
+
     ParagraphStyle resolve(ParagraphStyle own, std::string id) const {
-        if (id.empty()) id = defaultId_;
+        id = styleOf(id);
         for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
             const auto it = styles_.find(id);
             if (it == styles_.end()) break;
@@ -109,6 +114,7 @@ public:
             if (!own.bidi) own.bidi = s.bidi;
             if (!own.pageBreakBefore) own.pageBreakBefore = s.pageBreakBefore;
             if (!own.line) own.line = s.line;
+            if (!own.contextual) own.contextual = s.contextual;
             if (!own.lineRule) own.lineRule = s.lineRule;
             id = s.basedOn;
         }
@@ -279,6 +285,12 @@ void markParagraphs(ConversionContext& ctx) {
     };
     std::vector<Open> open;
     NextOccurrence starts(t, "<p>"), ends(t, "</p>"), propertyEnds(t, "</pPr>");
+    // The paragraph before, for contextual spacing: where its markers go.
+    struct Previous {
+        std::size_t start, content;
+        std::string style;
+        bool contextual;
+    } previous{std::string::npos, std::string::npos, {}, false};
     std::size_t p = 0;
     for (;;) {
         const std::size_t start = starts.atOrAfter(p);
@@ -330,8 +342,17 @@ void markParagraphs(ConversionContext& ctx) {
         }
         ParagraphStyle own;
         ParagraphStyles::read(o.pPr, own);
-        o.eff = styles.resolve(own, std::string(childValue(o.pPr, "pStyle")));
+        const std::string styleId = styles.styleOf(std::string(childValue(o.pPr, "pStyle")));
+        o.eff = styles.resolve(own, styleId);
         std::string marks;
+        // Between two paragraphs of one style, the one with contextual
+        // spacing drops its spacing towards the other.
+        const bool contextual = o.eff.contextual.value_or(false);
+        if (previous.start != std::string::npos && previous.style == styleId) {
+            if (contextual) marks += "<tvNoBefore/>";
+            if (previous.contextual) edits.insert(previous.content, "<tvNoAfter/>");
+        }
+        previous = {o.start, o.content, styleId, contextual};
         if (o.eff.outline && *o.eff.outline >= 0 && *o.eff.outline <= 5)
             marks += "<tvH val=\"" + std::to_string(*o.eff.outline + 1) + "\"/>";
         if (o.eff.bidi.value_or(false)) marks += "<tvRtl/>";
@@ -472,9 +493,12 @@ void finishFidelity(ConversionContext& ctx) {
             } else if (tag == "<tvRtl/>" && paragraph != std::string::npos) {
                 edits.insert(paragraph + 2, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
-            } else if (tag.compare(0, 8, "<tvLine ") == 0 && paragraph != std::string::npos) {
+            } else if (paragraph != std::string::npos &&
+                       (tag.compare(0, 8, "<tvLine ") == 0 || tag == "<tvNoBefore/>" || tag == "<tvNoAfter/>")) {
+                const std::string css = tag == "<tvNoBefore/>" ? std::string("margin-top:0px;")
+                                        : tag == "<tvNoAfter/>" ? std::string("margin-bottom:0px;")
+                                                                : "line-height:" + std::string(tagAttribute(tag, "val")) + ";";
                 // The last word in the paragraph's style attribute, or one of its own.
-                const std::string css = "line-height:" + std::string(tagAttribute(tag, "val")) + ";";
                 const std::size_t tagEnd = t.find('>', paragraph);
                 const std::size_t style = t.find(" style=\"", paragraph);
                 const std::size_t quote = style == std::string::npos ? style : t.find('"', style + 8);

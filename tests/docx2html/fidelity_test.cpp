@@ -163,6 +163,22 @@ TEST(FidelityParagraphs, AutomaticLineSpacingIsAMultiple) {
     EXPECT_NE(b.find("<p style=\"line-height:20px;\">c</p>"), std::string::npos) << b;
 }
 
+TEST(FidelityParagraphs, ContextualSpacingBetweenParagraphsOfOneStyle) {
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"L\"><w:pPr><w:spacing w:after=\"160\"/>"
+               "<w:contextualSpacing/></w:pPr></w:style></w:styles>";
+    const std::string item = para("i", "<w:pStyle w:val=\"L\"/>");
+    p.body = para("x") + item + item + item + para("y");
+    const std::string b = body(p);
+    // The first item keeps its space before (another style precedes it), the
+    // last its space after; between the items there is none.
+    EXPECT_NE(b.find("<p>x</p><p style=\"margin-bottom:11px;margin-bottom:0px;\">i</p>"
+                     "<p style=\"margin-bottom:11px;margin-top:0px;margin-bottom:0px;\">i</p>"
+                     "<p style=\"margin-bottom:11px;margin-top:0px;\">i</p><p>y</p>"),
+              std::string::npos)
+        << b;
+}
+
 TEST(FidelityParagraphs, PageBreaksMakeSheets) {
     Parts p;
     p.body = para("one") + "<w:p><w:r><w:br w:type=\"page\"/><w:t>two</w:t></w:r></w:p>" +
