@@ -63,6 +63,7 @@ struct ParagraphStyle {
     std::optional<bool> bidi, pageBreakBefore;
     std::optional<std::string> line, lineRule;  // the spacing element's line spacing
     std::optional<bool> contextual;             // no spacing between paragraphs of one style
+    std::optional<bool> autoBefore, autoAfter;  // spacing as a web page has it (14 pt)
 };
 
 class ParagraphStyles {
@@ -95,6 +96,8 @@ public:
         const std::string_view spacing = childTag(pPr, "spacing");
         if (const std::string_view l = tagAttribute(spacing, "line"); !l.empty()) p.line = std::string(l);
         if (const std::string_view r = tagAttribute(spacing, "lineRule"); !r.empty()) p.lineRule = std::string(r);
+        if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
+        if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
     }
 
     // The paragraph's own properties completed from its style chain (the
@@ -115,6 +118,8 @@ public:
             if (!own.pageBreakBefore) own.pageBreakBefore = s.pageBreakBefore;
             if (!own.line) own.line = s.line;
             if (!own.contextual) own.contextual = s.contextual;
+            if (!own.autoBefore) own.autoBefore = s.autoBefore;
+            if (!own.autoAfter) own.autoAfter = s.autoAfter;
             if (!own.lineRule) own.lineRule = s.lineRule;
             id = s.basedOn;
         }
@@ -345,12 +350,14 @@ void markParagraphs(ConversionContext& ctx) {
         const std::string styleId = styles.styleOf(std::string(childValue(o.pPr, "pStyle")));
         o.eff = styles.resolve(own, styleId);
         std::string marks;
+        if (o.eff.autoBefore.value_or(false)) marks += "<tvCss val=\"margin-top:19px;\"/>";
+        if (o.eff.autoAfter.value_or(false)) marks += "<tvCss val=\"margin-bottom:19px;\"/>";
         // Between two paragraphs of one style, the one with contextual
         // spacing drops its spacing towards the other.
         const bool contextual = o.eff.contextual.value_or(false);
         if (previous.start != std::string::npos && previous.style == styleId) {
-            if (contextual) marks += "<tvNoBefore/>";
-            if (previous.contextual) edits.insert(previous.content, "<tvNoAfter/>");
+            if (contextual) marks += "<tvCss val=\"margin-top:0px;\"/>";
+            if (previous.contextual) edits.insert(previous.content, "<tvCss val=\"margin-bottom:0px;\"/>");
         }
         previous = {o.start, o.content, styleId, contextual};
         if (o.eff.outline && *o.eff.outline >= 0 && *o.eff.outline <= 5)
@@ -360,7 +367,7 @@ void markParagraphs(ConversionContext& ctx) {
         // the paragraph step writes as a length.
         if (o.eff.line && o.eff.lineRule.value_or("auto") == "auto") {
             const int n = intValue(*o.eff.line, 0);
-            if (n > 0 && n < 240 * 20) marks += "<tvLine val=\"" + lineMultiple(n) + "\"/>";
+            if (n > 0 && n < 240 * 20) marks += "<tvCss val=\"line-height:" + lineMultiple(n) + ";\"/>";
         }
         if (o.eff.numId && *o.eff.numId > 0) {
             const int level = std::clamp(o.eff.ilvl.value_or(0), 0, 8);
@@ -493,11 +500,8 @@ void finishFidelity(ConversionContext& ctx) {
             } else if (tag == "<tvRtl/>" && paragraph != std::string::npos) {
                 edits.insert(paragraph + 2, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
-            } else if (paragraph != std::string::npos &&
-                       (tag.compare(0, 8, "<tvLine ") == 0 || tag == "<tvNoBefore/>" || tag == "<tvNoAfter/>")) {
-                const std::string css = tag == "<tvNoBefore/>" ? std::string("margin-top:0px;")
-                                        : tag == "<tvNoAfter/>" ? std::string("margin-bottom:0px;")
-                                                                : "line-height:" + std::string(tagAttribute(tag, "val")) + ";";
+            } else if (tag.compare(0, 7, "<tvCss ") == 0 && paragraph != std::string::npos) {
+                const std::string css(tagAttribute(tag, "val"));
                 // The last word in the paragraph's style attribute, or one of its own.
                 const std::size_t tagEnd = t.find('>', paragraph);
                 const std::size_t style = t.find(" style=\"", paragraph);

@@ -161,6 +161,10 @@ TEST(FidelityParagraphs, AutomaticLineSpacingIsAMultiple) {
     EXPECT_NE(b.find("<p style=\"margin-bottom:0px;line-height:18px;line-height:1.15;\">a</p>"), std::string::npos) << b;
     EXPECT_NE(b.find("<p style=\"line-height:24px;line-height:1.50;\">b</p>"), std::string::npos) << b;
     EXPECT_NE(b.find("<p style=\"line-height:20px;\">c</p>"), std::string::npos) << b;
+    // Automatic spacing before and after is a web page's 14 pt.
+    p.body = para("d", "<w:spacing w:before=\"100\" w:beforeAutospacing=\"1\" w:afterAutospacing=\"1\"/>");
+    EXPECT_NE(body(p).find("<p style=\"margin-top:7px;margin-top:19px;margin-bottom:19px;\">d</p>"), std::string::npos)
+        << body(p);
 }
 
 TEST(FidelityParagraphs, ContextualSpacingBetweenParagraphsOfOneStyle) {
