@@ -257,8 +257,30 @@ std::string documentDefaultRules(std::string_view styles, const ThemeFonts& font
         if (!v.empty()) spacing += " " + std::string(a) + "=\"" + std::string(v) + "\"";
     }
     css += spacingRules(spacing + "/>", units);
-    if (css.empty()) return {};
-    return "p,h1,h2,h3,h4,h5,h6{" + css + "}\r\n";
+    std::string rules = css.empty() ? std::string() : "p,h1,h2,h3,h4,h5,h6{" + css + "}\r\n";
+    // The default table style's cell margins are every cell's padding.
+    for (const Element& s : elements(styles, "style")) {
+        if (tagAttribute(s.tag, "type") != "table" || tagAttribute(s.tag, "default").empty() ||
+            !isOn(tagAttribute(s.tag, "default")))
+            continue;
+        const std::vector<Element> margins = elements(s.content, "tblCellMar");
+        if (margins.empty()) break;
+        std::string padding;
+        for (std::string_view side : {"top", "right", "bottom", "left"}) {
+            std::string_view w = tagAttribute(childTag(margins[0].content, side), "w");
+            if (w.empty() && side == "left") w = tagAttribute(childTag(margins[0].content, "start"), "w");
+            if (w.empty() && side == "right") w = tagAttribute(childTag(margins[0].content, "end"), "w");
+            std::string px = "0";
+            try {
+                if (!w.empty()) px = twipsToPx(units, w);
+            } catch (const Error&) {
+            }
+            padding += (padding.empty() ? "" : " ") + px + "px";
+        }
+        rules += "td{padding:" + padding + "}\r\n";
+        break;
+    }
+    return rules;
 }
 
 const char* metricCompatibleFaces() {

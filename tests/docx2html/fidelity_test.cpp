@@ -320,6 +320,13 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
               "p,h1,h2,h3,h4,h5,h6{font-family:\"Calibri\";font-size:10.5pt;color:#1F3864;margin-top:8px;"
               "margin-bottom:11px;line-height:1.08;}\r\n");
     EXPECT_EQ(documentDefaultRules("<styles/>", fonts), "");
+    // The default table style's cell margins pad every cell.
+    EXPECT_EQ(documentDefaultRules(removePrefixInTags("<w:style w:type=\"table\" w:default=\"1\" w:styleId=\"TableNormal\">"
+                                                      "<w:tblPr><w:tblCellMar><w:top w:w=\"0\" w:type=\"dxa\"/><w:left w:w=\"108\" "
+                                                      "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar>"
+                                                      "</w:tblPr></w:style>"),
+                                   fonts),
+              "td{padding:0px 7px 0px 7px}\r\n");
     // Stand-in faces for each style of each font.
     EXPECT_NE(std::string(metricCompatibleFaces())
                   .find("@font-face{font-family:\"Calibri\";font-weight:bold;font-style:italic;src:local(\"Calibri Bold "
