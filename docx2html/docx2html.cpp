@@ -22,31 +22,28 @@ inline bool isPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r')
 }  // namespace
 
 // Every match of (<[^<>]*[^\s<>])\s+/> becomes $1/>, found by one scan: a
-// match runs from a "<" to the first "<" or ">" after it, which must be the
-// ">" of a "/>" with blanks before it and something else than blanks
-// between the "<" and them. The blanks are deleted.
+// match ends at a "/>" with blanks before it, and runs back from there to a
+// "<" with no "<" or ">" between and something else than blanks after the
+// "<". The blanks are deleted. Looking back stops at the nearest "<" or
+// ">", so no byte is looked at twice.
 void normalizeEmptyTags(ConversionContext&, std::string& text) {
     const char* const base = text.data();
     const std::size_t n = text.size();
     std::string out;
     std::size_t copied = 0;
-    std::size_t p = 0;
-    for (;;) {
-        const void* hit = p < n ? std::memchr(base + p, '<', n - p) : nullptr;
+    std::size_t from = 1;  // where the next '>' of a "/>" may be
+    while (from < n) {
+        const void* hit = std::memchr(base + from, '>', n - from);
         if (hit == nullptr) break;
-        const std::size_t lt = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-        std::size_t g = lt + 1;
-        while (g < n && base[g] != '<' && base[g] != '>') ++g;
-        if (g >= n) break;
-        if (base[g] == '<') {
-            p = g;
-            continue;
-        }
-        p = g + 1;
-        if (g < lt + 3 || base[g - 1] != '/' || !isPatternSpace(base[g - 2])) continue;
+        const std::size_t g = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+        from = g + 1;
+        if (base[g - 1] != '/' || g < 3 || !isPatternSpace(base[g - 2])) continue;
         std::size_t k = g - 2;
-        while (k > lt && isPatternSpace(base[k])) --k;
-        if (k == lt) continue;
+        while (k > 0 && isPatternSpace(base[k])) --k;
+        if (base[k] == '<' || base[k] == '>' || isPatternSpace(base[k])) continue;
+        std::size_t j = k;
+        while (j > 0 && base[j - 1] != '<' && base[j - 1] != '>') --j;
+        if (j == 0 || base[j - 1] != '<') continue;
         if (out.empty()) out.reserve(n);
         out.append(base + copied, k + 1 - copied);
         copied = g - 1;
