@@ -33,7 +33,7 @@ median_us() {
     sort -n "$WORK/t" | sed -n "$(((RUNS + 1) / 2))p"
 }
 
-part_size() { unzip -l "$1" word/document.xml 2>/dev/null | awk '$4 == "word/document.xml" { print $1 }'; }
+part_size() { unzip -l "$1" word/document.xml 2>/dev/null | awk '$4 == "word/document.xml" { print $1; exit }'; }
 
 big=$CORPUS/poi/bug65649.docx
 if [ -f "$big" ]; then
