@@ -56,6 +56,7 @@ void normalizeEmptyTags(ConversionContext&, std::string& text) {
 // "w:" is dropped inside tags (from a "<" to the next ">"), pairs taken left
 // to right; character data is copied as it stands.
 std::string removePrefixInTags(std::string_view text) {
+    if (text.empty()) return {};
     std::string out;
     out.resize(text.size());
     char* o = out.data();
