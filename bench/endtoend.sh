@@ -1,8 +1,9 @@
 #!/bin/sh
 # Whole-process timings of docx2html on the public test documents, against
 # the targets the project holds itself to:
-#   1. poi/bug65649.docx end to end within 10x of inflating its document part
-#      (`unzip -p`), with peak memory within 10x of the document part;
+#   1. poi/bug65649.docx end to end within 4x of inflating its document part
+#      (`unzip -p`), with peak memory within 3x of the document part (both
+#      with Full Fidelity, the default, and with --no-fidelity);
 #   2. every document whose document part is below 100 KB within 10 ms;
 #   3. (linear growth: printed by tavin_bench, BM_*Repeated)
 #   4. the whole corpus with -j 2 within 60% of the time with -j 1.
@@ -32,18 +33,20 @@ median_us() {
     sort -n "$WORK/t" | sed -n "$(((RUNS + 1) / 2))p"
 }
 
-part_size() { unzip -l "$1" word/document.xml 2>/dev/null | awk '$4 == "word/document.xml" { print $1 }'; }
+part_size() { unzip -l "$1" word/document.xml 2>/dev/null | awk '$4 == "word/document.xml" { print $1; exit }'; }
 
 big=$CORPUS/poi/bug65649.docx
 if [ -f "$big" ]; then
     u=$(median_us sh -c "unzip -p '$big' word/document.xml > /dev/null")
-    d=$(median_us "$BIN" -o "$WORK/big.html" "$big")
     part=$(part_size "$big")
-    rss=$(/usr/bin/time -f %M "$BIN" -o "$WORK/big.html" "$big" 2>&1 >/dev/null | tail -n 1)
-    echo "1. bug65649.docx: docx2html $((d / 1000)) ms, unzip -p $((u / 1000)) ms:" \
-         "ratio $(awk "BEGIN { printf \"%.1f\", $d / $u }") (target <= 10);" \
-         "peak $((rss / 1024)) MB for a $((part / 1048576)) MB part:" \
-         "ratio $(awk "BEGIN { printf \"%.1f\", $rss * 1024 / $part }") (target <= 10)"
+    for mode in "" --no-fidelity; do
+        d=$(median_us "$BIN" $mode -o "$WORK/big.html" "$big")
+        rss=$(/usr/bin/time -f %M "$BIN" $mode -o "$WORK/big.html" "$big" 2>&1 >/dev/null | tail -n 1)
+        echo "1. bug65649.docx${mode:+ $mode}: docx2html $((d / 1000)) ms, unzip -p $((u / 1000)) ms:" \
+             "ratio $(awk "BEGIN { printf \"%.1f\", $d / $u }") (target <= 4);" \
+             "peak $((rss / 1024)) MB for a $((part / 1048576)) MB part:" \
+             "ratio $(awk "BEGIN { printf \"%.1f\", $rss * 1024 / $part }") (target <= 3)"
+    done
 fi
 
 worst=0; worst_doc=""; over=0; count=0

@@ -34,8 +34,44 @@ std::size_t findFolded(std::string_view text, std::string_view search, std::size
     return std::string_view::npos;
 }
 
+// How often a byte turns up in markup and text: 3 letters, digits and the
+// bytes of every tag, 2 other punctuation, 1 upper-case letters and the rest.
+int byteCommonness(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return 3;
+    if (c == ' ' || c == '<' || c == '>' || c == '"' || c == '=' || c == '/') return 3;
+    if (c >= 'A' && c <= 'Z') return 1;
+    if (c == ':' || c == '-' || c == '.' || c == ';' || c == '#' || c == '_' || c == ',') return 2;
+    return static_cast<unsigned char>(c) < 0x20 ? 2 : 1;
+}
+
 std::size_t findRaw(std::string_view text, std::string_view search, std::size_t from, bool ignoreCase) {
-    return ignoreCase ? findFolded(text, search, from) : text.find(search, from);
+    if (ignoreCase) return findFolded(text, search, from);
+    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) return text.find(search, from);
+    // Look for the needle's least common byte (in markup: an upper-case
+    // letter of a camel-case name before anything else), then compare.
+    std::size_t key = 0;
+    int best = 4;
+    for (std::size_t k = 0; k < search.size() && best > 1; ++k) {
+        const int r = byteCommonness(search[k]);
+        if (r < best) {
+            best = r;
+            key = k;
+        }
+    }
+    if (key == 0) return text.find(search, from);
+    const char* const base = text.data();
+    const char* p = base + from + key;
+    const char* const last = base + text.size() - (search.size() - key);  // last place of the key byte
+    const char kb = search[key];
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, kb, static_cast<std::size_t>(last - p) + 1));
+        if (p == nullptr) return std::string_view::npos;
+        const char* start = p - key;
+        if (start[0] == search[0] && std::memcmp(start, search.data(), search.size()) == 0)
+            return static_cast<std::size_t>(start - base);
+        ++p;
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace

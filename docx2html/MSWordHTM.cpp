@@ -82,36 +82,39 @@ void TWordHTM::flattenTagWhitespace(std::string& text) {
 }
 
 void TWordHTM::collapseSpaces(std::string& text) {
-    if (text.find("  ") == std::string::npos) return;
+    std::size_t hit = text.find("  ");
+    if (hit == std::string::npos) return;
     std::string out;
     out.reserve(text.size());
     const std::size_t n = text.size();
     // From the body on, a run after ":" or ";" disappears only inside a tag;
     // in the text a reader sees it becomes one space like any other.
     const std::size_t body = text.find("<body");
+    // Only runs of two spaces or more change. Whether a run stands inside a
+    // tag is told by the last "<" or ">" before it, looked for back to the
+    // end of the run before, so each byte is read once.
     bool inTag = false;
-    std::size_t i = 0;
-    while (i < n) {
-        const char c = text[i];
-        if (c != ' ') {
-            if (c == '<') inTag = true;
-            else if (c == '>') inTag = false;
-            out.push_back(c);
-            ++i;
-            continue;
+    std::size_t known = 0;
+    std::size_t copied = 0;
+    while (hit != std::string::npos) {
+        for (std::size_t j = hit; j > known; --j) {
+            const char c = text[j - 1];
+            if (c == '<' || c == '>') {
+                inTag = c == '<';
+                break;
+            }
         }
-        std::size_t runEnd = i;
+        std::size_t runEnd = hit + 2;
         while (runEnd < n && text[runEnd] == ' ') ++runEnd;
-        const std::size_t run = runEnd - i;
-        if (run == 1) {
-            out.push_back(' ');
-        } else {
-            const bool afterSeparator = i > 0 && (text[i - 1] == ':' || text[i - 1] == ';');
-            const bool inText = body != std::string::npos && i >= body && !inTag;
-            if (!(afterSeparator && run >= 3) || inText) out.push_back(' ');
-        }
-        i = runEnd;
+        const std::size_t run = runEnd - hit;
+        out.append(text, copied, hit - copied);
+        const bool afterSeparator = hit > 0 && (text[hit - 1] == ':' || text[hit - 1] == ';');
+        const bool inText = body != std::string::npos && hit >= body && !inTag;
+        if (!(afterSeparator && run >= 3) || inText) out.push_back(' ');
+        copied = known = runEnd;
+        hit = text.find("  ", runEnd);
     }
+    out.append(text, copied, std::string::npos);
     text = std::move(out);
 }
 

@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -11,30 +13,81 @@ ConversionContext::ConversionContext() {
     sharedRegex.setOptions(preCaseLess | preSingleLine);
 }
 
-void normalizeEmptyTags(ConversionContext& ctx, std::string& text) {
-    regexReplace(ctx.sharedRegex, text, R"((<[^<>]*[^\s<>])\s+/>)", "$1/>");
+namespace {
+
+// The blanks of the pattern language's \s: space, tab, line feed, vertical
+// tab, form feed, carriage return.
+inline bool isPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+}  // namespace
+
+// Every match of (<[^<>]*[^\s<>])\s+/> becomes $1/>, found by one scan: a
+// match ends at a "/>" with blanks before it, and runs back from there to a
+// "<" with no "<" or ">" between and something else than blanks after the
+// "<". The blanks are deleted. Looking back stops at the nearest "<" or
+// ">", so no byte is looked at twice.
+void normalizeEmptyTags(ConversionContext&, std::string& text) {
+    const char* const base = text.data();
+    const std::size_t n = text.size();
+    std::string out;
+    std::size_t copied = 0;
+    std::size_t from = 1;  // where the next '>' of a "/>" may be
+    while (from < n) {
+        const void* hit = std::memchr(base + from, '>', n - from);
+        if (hit == nullptr) break;
+        const std::size_t g = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+        from = g + 1;
+        if (base[g - 1] != '/' || g < 3 || !isPatternSpace(base[g - 2])) continue;
+        std::size_t k = g - 2;
+        while (k > 0 && isPatternSpace(base[k])) --k;
+        if (base[k] == '<' || base[k] == '>' || isPatternSpace(base[k])) continue;
+        std::size_t j = k;
+        while (j > 0 && base[j - 1] != '<' && base[j - 1] != '>') --j;
+        if (j == 0 || base[j - 1] != '<') continue;
+        if (out.empty()) out.reserve(n);
+        out.append(base + copied, k + 1 - copied);
+        copied = g - 1;
+    }
+    if (copied == 0) return;
+    out.append(base + copied, n - copied);
+    text = std::move(out);
 }
 
+// "w:" is dropped inside tags (from a "<" to the next ">"), pairs taken left
+// to right; character data is copied as it stands.
 std::string removePrefixInTags(std::string_view text) {
+    if (text.empty()) return {};
     std::string out;
-    out.reserve(text.size());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Character data up to the next tag is copied as it stands.
-        const std::size_t lt = text.find('<', i);
-        if (lt == std::string_view::npos) break;
-        out.append(text.substr(i, lt - i));
-        i = lt;
-        for (; i < n && text[i] != '>'; ++i) {
-            if (text[i] == 'w' && i + 1 < n && text[i + 1] == ':') {
-                ++i;
-                continue;
+    out.resize(text.size());
+    char* o = out.data();
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const auto copy = [&o](const char* from, const char* to) {
+        std::memcpy(o, from, static_cast<std::size_t>(to - from));
+        o += to - from;
+    };
+    while (p < end) {
+        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
+        if (lt == nullptr) break;
+        copy(p, lt);
+        const char* gt = static_cast<const char*>(std::memchr(lt, '>', static_cast<std::size_t>(end - lt)));
+        if (gt == nullptr) gt = end;
+        const char* q = lt;
+        while (q < gt) {
+            const char* colon = static_cast<const char*>(std::memchr(q, ':', static_cast<std::size_t>(gt - q)));
+            if (colon == nullptr) break;
+            if (colon > q && colon[-1] == 'w') {
+                copy(q, colon - 1);
+            } else {
+                copy(q, colon + 1);
             }
-            out.push_back(text[i]);
+            q = colon + 1;
         }
+        copy(q, gt);
+        p = gt;
     }
-    if (i < n) out.append(text.substr(i));
+    copy(p, end);
+    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 
