@@ -282,14 +282,13 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     std::unique_ptr<ScratchFolder> scratch;
     const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     tavin::ConversionContext ctx;
-    ctx.workFolder = folder;
+    tavin::ConvertOptions options;
     // A document from standard input has no name to give the page.
-    ctx.docTitle = input == kStdinName ? std::string() : tavin::replaceAll(baseName(input), ".docx", "");
-    ctx.showPageMargin = opt.pageMargin;
-    ctx.fullFidelity = opt.fidelity;
-    ctx.optimizeHtml = opt.optimizeHtml;
-    tavin::loadParts(ctx);
-    tavin::convert(ctx);
+    options.title = input == kStdinName ? std::string() : tavin::titleFromPath(input);
+    options.showPageMargin = opt.pageMargin;
+    options.fullFidelity = opt.fidelity;
+    options.optimizeHtml = opt.optimizeHtml;
+    tavin::convertPackage(ctx, folder, options);
     if (pagePath.empty()) {
         std::lock_guard<std::mutex> lock(ioMutex);
         std::fwrite(ctx.workingText.data(), 1, ctx.workingText.size(), stdout);
