@@ -39,6 +39,7 @@
 #include <QWebEngineScript>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/filehelpers.h"
 #include "core/uStr.h"
 #include "docx2html/docx2html.h"
@@ -495,10 +496,7 @@ void TForm1::pageLoaded(bool ok) {
 }
 
 QString TForm1::settingsPath() {
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    const QString config = xdg.startsWith('/') ? QFile::decodeName(xdg)
-                                               : QFile::decodeName(qgetenv("HOME")) + QStringLiteral("/.config");
-    return config + QStringLiteral("/tavin/tavin.conf");
+    return QFile::decodeName(QByteArray::fromStdString(xdgFolder("XDG_CONFIG_HOME", ".config/") + "tavin/tavin.conf"));
 }
 
 bool TForm1::restoreSettings() {
