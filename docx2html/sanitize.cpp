@@ -296,7 +296,12 @@ std::string removeActiveContent(std::string_view t, std::size_t bodyFrom, std::s
         std::size_t nameEnd = nameFrom;
         while (nameEnd < n && !isBlank(t[nameEnd]) && t[nameEnd] != '/' && t[nameEnd] != '>') ++nameEnd;
         const std::size_t tagEnd = readAttributes(t, nameEnd, attrs);
-        if (tagEnd == std::string_view::npos) break;  // no tag to a browser either
+        if (tagEnd == std::string_view::npos) {
+            // No tag to a browser either: the rest is copied as it stands,
+            // once (the text before it is already out).
+            i = lt;
+            break;
+        }
         if (isActiveElement(t.substr(nameFrom, nameEnd - nameFrom))) {
             // A "<" left just before the deleted tag must not start a tag
             // with the text after it ("<<script>script>").
