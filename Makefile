@@ -1,13 +1,15 @@
 # Entry points for people: make, make run, make test, make check-asan, make bench,
 # make fuzz (FUZZ_SECONDS per target, default 60), make install (PREFIX, default /usr/local),
-# make deb (the Debian package, in build/).
+# make deb (the Debian package, in build/), make check-tsan (the threads test under
+# ThreadSanitizer, in build-tsan/).
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all build programs deps run test check-asan bench fuzz install deb clean
+.PHONY: all build programs deps run test check-asan check-tsan bench fuzz install deb clean
 
 all: build
 
@@ -38,6 +40,18 @@ check-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# Only the engine and the test that converts on four threads.
+$(TSAN_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIN_TSAN=ON -DTAVIN_BENCH=OFF $(CMAKE_FLAGS)
+
+check-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target test_threads
+	@# Without address randomisation where allowed: some kernels randomise
+	@# more address bits than ThreadSanitizer's memory layout supports.
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		$$(setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R) \
+		ctest --output-on-failure -L threads
+
 bench: deps build
 	@scripts/run-bench $(BUILD)
 
@@ -53,4 +67,4 @@ deb: deps programs
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

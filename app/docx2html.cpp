@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/allocator.h"
+#include "core/fileio.h"
 #include "core/filehelpers.h"
 #include "core/signals.h"
 #include "docx2html/docx2html.h"
@@ -31,6 +32,9 @@
 
 namespace fs = std::filesystem;
 using tavin::Error;
+using tavin::errnoMessage;
+using tavin::withSlash;
+using tavin::writeAll;
 
 namespace {
 
@@ -100,11 +104,6 @@ bool isFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string withSlash(std::string p) {
-    if (p.empty() || p.back() != '/') p += '/';
-    return p;
-}
-
 // The document's name: its file or folder name without ".docx".
 std::string baseName(const std::string& input) {
     fs::path p = fs::path(input).lexically_normal();
@@ -153,7 +152,7 @@ public:
         const char* tmp = std::getenv("TMPDIR");
         std::string templ = withSlash(tmp && *tmp ? tmp : "/tmp") + "docx2html.XXXXXX";
         std::lock_guard<std::mutex> lock(scratchMutex);
-        if (!::mkdtemp(templ.data())) throw Error("Cannot create a temporary folder: " + std::string(std::strerror(errno)));
+        if (!::mkdtemp(templ.data())) throw Error("Cannot create a temporary folder: " + errnoMessage(errno));
         path_ = withSlash(templ);
         scratchFolders.insert(path_);
     }
@@ -176,7 +175,7 @@ private:
 std::string packageFolder(const std::string& input, std::unique_ptr<ScratchFolder>& scratch, const std::string& name) {
     if (isFolder(input)) return withSlash(input);
     struct stat st {};
-    if (::stat(input.c_str(), &st) != 0) throw Error(std::strerror(errno));
+    if (::stat(input.c_str(), &st) != 0) throw Error(errnoMessage(errno));
     // A FIFO or device would hold the open for ever.
     if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
     const std::string wrong = tavin::fileKindMessage(tavin::fileKindOf(input), name);
@@ -215,7 +214,7 @@ std::string sourceOf(const Options& opt, const std::string& input) {
 std::string copyStdin(const std::string& dir) {
     const std::string path = dir + "stdin.docx";
     const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) throw Error("Cannot create a temporary file: " + std::string(std::strerror(errno)));
+    if (out < 0) throw Error("Cannot create a temporary file: " + errnoMessage(errno));
     std::vector<char> buffer(1 << 16);
     std::string failure;
     std::uintmax_t total = 0;
@@ -223,20 +222,17 @@ std::string copyStdin(const std::string& dir) {
         const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            failure = "cannot read standard input: " + std::string(std::strerror(errno));
+            failure = "cannot read standard input: " + errnoMessage(errno);
             break;
         }
         if (n == 0) break;
         total += static_cast<std::uintmax_t>(n);
-        for (ssize_t done = 0; done < n && failure.empty();) {
-            const ssize_t w = ::write(out, buffer.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) failure = "cannot copy standard input: " + std::string(std::strerror(errno));
-            else done += w;
+        if (const int err = writeAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))); err != 0) {
+            failure = "cannot copy standard input: " + errnoMessage(err);
+            break;
         }
-        if (!failure.empty()) break;
     }
-    if (::close(out) != 0 && failure.empty()) failure = "cannot copy standard input: " + std::string(std::strerror(errno));
+    if (::close(out) != 0 && failure.empty()) failure = "cannot copy standard input: " + errnoMessage(errno);
     if (!failure.empty()) throw Error(failure);
     // An empty pipe (a download that failed, say) holds no document.
     if (total == 0) throw Error("standard input is empty");
@@ -282,14 +278,13 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     std::unique_ptr<ScratchFolder> scratch;
     const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     tavin::ConversionContext ctx;
-    ctx.workFolder = folder;
+    tavin::ConvertOptions options;
     // A document from standard input has no name to give the page.
-    ctx.docTitle = input == kStdinName ? std::string() : tavin::replaceAll(baseName(input), ".docx", "");
-    ctx.showPageMargin = opt.pageMargin;
-    ctx.fullFidelity = opt.fidelity;
-    ctx.optimizeHtml = opt.optimizeHtml;
-    tavin::loadParts(ctx);
-    tavin::convert(ctx);
+    options.title = input == kStdinName ? std::string() : tavin::titleFromPath(input);
+    options.showPageMargin = opt.pageMargin;
+    options.fullFidelity = opt.fidelity;
+    options.optimizeHtml = opt.optimizeHtml;
+    tavin::convertPackage(ctx, folder, options);
     if (pagePath.empty()) {
         std::lock_guard<std::mutex> lock(ioMutex);
         std::fwrite(ctx.workingText.data(), 1, ctx.workingText.size(), stdout);

@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <utility>
 
 #include "docx2html/docx2html.h"
 
@@ -51,9 +52,11 @@ std::string linkBody(int n, std::string& rels) {
 void runConvert(benchmark::State& state, const std::string& body, const std::string& rels, const char* numbering) {
     for (auto _ : state) {
         ConversionContext ctx;
-        ctx.workingText = body;
-        ctx.relsText = rels;
-        ctx.numberingText = numbering;
+        tavin::PartTexts parts;
+        parts.document = body;
+        parts.relationships = rels;
+        parts.numbering = numbering;
+        tavin::loadPartsFromText(ctx, std::move(parts));
         tavin::convert(ctx);
         benchmark::DoNotOptimize(ctx.workingText.data());
     }

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "docx2html/docx2html.h"
 
@@ -92,11 +93,11 @@ void convertHostile(benchmark::State& state, const std::function<Parts(std::int6
     for (auto _ : state) {
         tavin::ConversionContext ctx;
         ctx.docTitle = "bench";
-        ctx.workingText = parts.document;
-        tavin::normalizeEmptyTags(ctx, ctx.workingText);
-        ctx.stylesText = tavin::removePrefixInTags(parts.styles);
-        tavin::loadStyles(ctx);
-        ctx.numberingText = tavin::removePrefixInTags(parts.numbering);
+        tavin::PartTexts texts;
+        texts.document = parts.document;
+        texts.styles = parts.styles;
+        texts.numbering = parts.numbering;
+        tavin::loadPartsFromText(ctx, std::move(texts));
         tavin::convert(ctx);
         benchmark::DoNotOptimize(ctx.workingText.data());
     }

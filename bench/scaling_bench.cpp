@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 #include "core/allocator.h"
@@ -38,9 +39,9 @@ const Parts& partsOf(const std::string& path) {
             p.head = doc.substr(0, b + 8);
             p.body = doc.substr(b + 8, s - b - 8);
             p.tail = doc.substr(s);
-            p.rels = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/_rels/document.xml.rels"));
-            p.styles = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/styles.xml"));
-            p.numbering = tavin::removePrefixInTags(tavin::readTextFile(dir + "/word/numbering.xml"));
+            p.rels = tavin::readTextFile(dir + "/word/_rels/document.xml.rels");
+            p.styles = tavin::readTextFile(dir + "/word/styles.xml");
+            p.numbering = tavin::readTextFile(dir + "/word/numbering.xml");
             p.ok = true;
         }
     } catch (const tavin::Error&) {
@@ -61,11 +62,12 @@ void repeated(benchmark::State& state, const std::string& path) {
     doc += p.tail;
     for (auto _ : state) {
         tavin::ConversionContext ctx;
-        ctx.workingText = doc;
-        ctx.relsText = p.rels;
-        ctx.stylesText = p.styles;
-        tavin::loadStyles(ctx);
-        ctx.numberingText = p.numbering;
+        tavin::PartTexts parts;
+        parts.document = doc;
+        parts.relationships = p.rels;
+        parts.styles = p.styles;
+        parts.numbering = p.numbering;
+        tavin::loadPartsFromText(ctx, std::move(parts));
         tavin::convert(ctx);
         benchmark::DoNotOptimize(ctx.workingText.data());
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/uStr.h"
 
 namespace tavin {
@@ -32,35 +33,26 @@ std::string workFolderName(const std::string& path) {
 void writeFileNoFollow(const std::string& path, std::string_view text) {
     // Non-blocking, so that a FIFO at path cannot hold the open.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) throw Error("Cannot create file " + path + ": " + std::strerror(errno));
+    if (fd < 0) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         throw Error("Cannot create file " + path + ": Not a regular file");
     }
     int err = ::ftruncate(fd, 0) == 0 ? 0 : errno;
-    std::size_t done = 0;
-    while (!err && done < text.size()) {
-        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w < 0) {
-            err = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
+    if (!err) err = writeAll(fd, text);
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) throw Error("Cannot write file " + path + ": " + std::strerror(err));
+    if (err != 0) throw Error("Cannot write file " + path + ": " + errnoMessage(err));
 }
 
 void copyFileTo(const std::string& source, const std::string& destination) {
     const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) throw Error("Cannot open " + source + ": " + std::strerror(errno));
+    if (in < 0) throw Error("Cannot open " + source + ": " + errnoMessage(errno));
     const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (out < 0) {
         const int err = errno;
         ::close(in);
-        throw Error("Cannot create " + destination + ": " + std::strerror(err));
+        throw Error("Cannot create " + destination + ": " + errnoMessage(err));
     }
     char buf[65536];
     int err = 0;
@@ -72,21 +64,12 @@ void copyFileTo(const std::string& source, const std::string& destination) {
             break;
         }
         if (n == 0) break;
-        ssize_t done = 0;
-        while (done < n) {
-            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0) {
-                err = errno;
-                break;
-            }
-            done += w;
-        }
+        err = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)));
         if (err) break;
     }
     ::close(in);
     if (::close(out) != 0 && !err) err = errno;
-    if (err) throw Error("Cannot copy " + source + " to " + destination + ": " + std::strerror(err));
+    if (err) throw Error("Cannot copy " + source + " to " + destination + ": " + errnoMessage(err));
 }
 
 std::vector<std::string> listFolder(const std::string& folder) {
@@ -108,7 +91,7 @@ bool copyFolderFiles(const std::string& source, const std::string& destination) 
     if (files.empty()) return false;
     struct stat st {};
     if (::stat(destination.c_str(), &st) != 0 && ::mkdir(destination.c_str(), 0755) != 0) {
-        throw Error("Cannot create " + destination + ": " + std::strerror(errno));
+        throw Error("Cannot create " + destination + ": " + errnoMessage(errno));
     }
     for (const auto& name : files) copyFileTo(source + name, destination + name);
     return true;

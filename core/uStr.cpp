@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/fileio.h"
+
 namespace tavin {
 
 namespace {
@@ -236,10 +238,10 @@ std::string readTextFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return {};
-        throw Error("Cannot read file " + path + ": " + std::strerror(errno));
+        throw Error("Cannot read file " + path + ": " + errnoMessage(errno));
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Cannot read file " + path + ": " + std::strerror(errno));
+    if (fd < 0) throw Error("Cannot read file " + path + ": " + errnoMessage(errno));
     std::string out;
     int err = 0;
     if (::fstat(fd, &st) != 0) {
@@ -262,26 +264,16 @@ std::string readTextFile(const std::string& path) {
         out.resize(got);
     }
     ::close(fd);
-    if (err != 0) throw Error("Cannot read file " + path + ": " + std::strerror(err));
+    if (err != 0) throw Error("Cannot read file " + path + ": " + errnoMessage(err));
     return out;
 }
 
 void writeTextFile(const std::string& path, std::string_view text) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw Error("Cannot create file " + path + ": " + std::strerror(errno));
-    std::size_t done = 0;
-    int err = 0;
-    while (done < text.size()) {
-        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(w);
-    }
+    if (fd < 0) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
+    int err = writeAll(fd, text);
     if (::close(fd) != 0 && err == 0) err = errno;
-    if (err != 0) throw Error("Cannot write file " + path + ": " + std::strerror(err));
+    if (err != 0) throw Error("Cannot write file " + path + ": " + errnoMessage(err));
 }
 
 int strToInt(std::string_view text) {

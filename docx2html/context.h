@@ -119,6 +119,38 @@ struct ConversionContext {
 // empty text. Parts stored as UTF-16 are read as UTF-8.
 void loadParts(ConversionContext& ctx);
 
+// The parts of a document as stored in a package (UTF-8 or UTF-16), for
+// a document that does not lie in a folder; a missing part is empty text.
+struct PartTexts {
+    std::string document;
+    std::string relationships;
+    std::string styles;
+    std::string numbering;
+    std::string theme;  // read with Full Fidelity only
+};
+
+// Prepares the parts as loadParts prepares the ones it reads (UTF-16 read
+// as UTF-8, compact empty-element tags, "w:" removed inside the tags of all
+// but the document, theme fonts resolved with Full Fidelity) and sets the
+// conversion constants. Story parts come only from a package folder.
+void loadPartsFromText(ConversionContext& ctx, PartTexts parts);
+
+// What the user chose for a conversion, and the page's title.
+struct ConvertOptions {
+    std::string title;
+    bool showPageMargin = true;
+    bool optimizeHtml = true;
+    bool fullFidelity = true;
+    // Start the page values empty: true for a document opened; false only
+    // for a conversion again of the document the context converted last.
+    bool freshPageValues = true;
+};
+
+// The whole conversion of an extracted package folder, as every program
+// runs it: options into the context, loadParts, convert. Afterwards
+// workingText is the page and documentFolder the document part's folder.
+void convertPackage(ConversionContext& ctx, const std::string& folder, const ConvertOptions& options);
+
 // Empties the page values and the character set, as for a context that
 // has converted nothing yet: done for every document opened, so that no
 // page takes values from the document before it.
@@ -137,7 +169,8 @@ void preprocess(ConversionContext& ctx);
 // Brings empty-element tags written with blanks before "/>" to the compact form.
 void normalizeEmptyTags(ConversionContext& ctx, std::string& text);
 
-// The file name of path without its folder, with every ".docx" removed.
+// The page title of a document: the file or folder name of path (a
+// trailing slash ignored) with every ".docx" removed.
 std::string titleFromPath(const std::string& path);
 
 }  // namespace tavin

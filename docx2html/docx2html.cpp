@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "package/docxParts.h"
 
@@ -93,8 +94,10 @@ std::string removePrefixInTags(std::string_view text) {
 
 namespace {
 
-std::string readPart(ConversionContext& ctx, const std::string& path, bool dropPrefix) {
-    std::string text = readPartFile(path);
+// A part as every step expects it: UTF-8, compact empty-element tags, and
+// (but for the document, which preprocess treats) no "w:" inside tags.
+std::string preparedPart(ConversionContext& ctx, std::string text, bool dropPrefix) {
+    text = partTextAsUtf8(std::move(text));
     normalizeEmptyTags(ctx, text);
     if (dropPrefix) text = removePrefixInTags(text);
     return text;
@@ -107,28 +110,51 @@ bool isRegularFile(const std::string& path) {
 
 }  // namespace
 
-void loadParts(ConversionContext& ctx) {
+void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.twipsPerPx = 15;
     ctx.autoShadeColor = "#eeeeee";
-    const DocumentParts parts = findDocumentParts(ctx.workFolder);
-    ctx.documentPath = ctx.workFolder + parts.document;
-    ctx.documentFolder = parts.folder;
-    // A package without its document part is no document, not an empty one.
-    // (The package reader leaves out a part that fails its CRC check.)
-    if (!isRegularFile(ctx.documentPath)) throw Error("This package holds no document part");
-    ctx.workingText = readPart(ctx, ctx.documentPath, false);
-    ctx.relsText = readPart(ctx, ctx.workFolder + parts.relationships, true);
-    ctx.stylesText = readPart(ctx, ctx.workFolder + parts.styles, true);
+    ctx.workingText = preparedPart(ctx, std::move(parts.document), false);
+    ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
+    ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
     ctx.themeText.clear();
     if (ctx.fullFidelity) {
-        ctx.themeText = readPartFile(ctx.workFolder + parts.theme);
+        ctx.themeText = partTextAsUtf8(std::move(parts.theme));
         ctx.stylesText = resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), "");
     }
     loadStyles(ctx);
-    ctx.numberingText = readPart(ctx, ctx.workFolder + parts.numbering, true);
+    ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
     ctx.storyParts.clear();
     ctx.settingsText.clear();
+}
+
+void loadParts(ConversionContext& ctx) {
+    const DocumentParts found = findDocumentParts(ctx.workFolder);
+    ctx.documentPath = ctx.workFolder + found.document;
+    ctx.documentFolder = found.folder;
+    // A package without its document part is no document, not an empty one.
+    // (The package reader leaves out a part that fails its CRC check.)
+    if (!isRegularFile(ctx.documentPath)) throw Error("This package holds no document part");
+    // Read in this order, so that of two unreadable parts the first is named.
+    PartTexts parts;
+    parts.document = readTextFile(ctx.documentPath);
+    parts.relationships = readTextFile(ctx.workFolder + found.relationships);
+    parts.styles = readTextFile(ctx.workFolder + found.styles);
+    if (ctx.fullFidelity) parts.theme = readTextFile(ctx.workFolder + found.theme);
+    parts.numbering = readTextFile(ctx.workFolder + found.numbering);
+    loadPartsFromText(ctx, std::move(parts));
     if (ctx.fullFidelity) loadStoryParts(ctx);
+}
+
+void convertPackage(ConversionContext& ctx, const std::string& folder, const ConvertOptions& options) {
+    ctx.workFolder = folder;
+    if (!ctx.workFolder.empty() && ctx.workFolder.back() != '/') ctx.workFolder += '/';
+    ctx.docTitle = options.title;
+    ctx.showPageMargin = options.showPageMargin;
+    ctx.optimizeHtml = options.optimizeHtml;
+    ctx.fullFidelity = options.fullFidelity;
+    if (options.freshPageValues) resetPageValues(ctx);
+    loadParts(ctx);
+    convert(ctx);
 }
 
 void resetPageValues(ConversionContext& ctx) {
@@ -205,8 +231,11 @@ void convert(ConversionContext& ctx) {
 }
 
 std::string titleFromPath(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A folder given with a trailing slash ("report/", "report/.") is named
+    // by its last component.
+    const std::filesystem::path p = std::filesystem::path(path).lexically_normal();
+    std::string name = p.filename().string();
+    if (name.empty()) name = p.parent_path().filename().string();
     return replaceAll(name, ".docx", "");
 }
 

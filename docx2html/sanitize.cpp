@@ -297,7 +297,9 @@ std::string removeActiveContent(std::string_view t, std::size_t bodyFrom, std::s
         while (nameEnd < n && !isBlank(t[nameEnd]) && t[nameEnd] != '/' && t[nameEnd] != '>') ++nameEnd;
         const std::size_t tagEnd = readAttributes(t, nameEnd, attrs);
         if (tagEnd == std::string_view::npos) {
-            i = lt;  // no tag to a browser either: the rest stays as it is
+            // No tag to a browser either: the rest is copied as it stands,
+            // once (the text before it is already out).
+            i = lt;
             break;
         }
         if (isActiveElement(t.substr(nameFrom, nameEnd - nameFrom))) {

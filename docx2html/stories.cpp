@@ -248,9 +248,10 @@ const StoryPart* storyById(const ConversionContext& ctx, std::string_view id) {
 // Numbers the references of one kind of note in the body and links them.
 void markNotes(ConversionContext& ctx, std::string_view section, std::string_view kind, std::string_view prefix,
                std::string_view fallbackFormat, std::vector<StoryReference>& refs) {
-    // No structured binding: clang before 16 cannot capture one in the lambda below.
-    const auto numbering = noteFormat(ctx, section, std::string(kind) + "Pr", fallbackFormat);
-    const auto format = numbering.first;
+    // Not a structured binding: clang 14, which builds the fuzz targets,
+    // cannot capture one in the lambda below.
+    const std::pair<std::string, int> numbering = noteFormat(ctx, section, std::string(kind) + "Pr", fallbackFormat);
+    const std::string& format = numbering.first;
     int next = numbering.second;
     std::unordered_map<std::string, std::size_t> seen;
     rewriteReferences(ctx.workingText, std::string(kind) + "Reference", [&](const ReferenceSite& site) {

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/filehelpers.h"
 #include "core/sha256.h"
 #include "core/uStr.h"
@@ -28,11 +29,6 @@ namespace {
 
 constexpr std::size_t kMaxNameBytes = 200;
 constexpr std::time_t kStaleAge = 24 * 60 * 60;
-
-std::string withSlash(std::string p) {
-    if (p.empty() || p.back() != '/') p += '/';
-    return p;
-}
 
 std::string withoutSlash(std::string p) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
@@ -61,7 +57,7 @@ struct Fd {
 std::string sourceRecord(const std::string& documentPath) {
     struct stat st {};
     if (::stat(documentPath.c_str(), &st) != 0) {
-        throw Error(std::string("Cannot open ") + documentPath + ": " + std::strerror(errno));
+        throw Error(std::string("Cannot open ") + documentPath + ": " + errnoMessage(errno));
     }
     if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
     auto time = [](const struct timespec& t) {
@@ -124,10 +120,8 @@ bool recordMatches(int rootFd, const std::string& name, const std::string& expec
 
 // Written beside its final name and renamed into place.
 void writeRecord(const std::string& folder, const std::string& record) {
-    const std::string tmp = folder + kSourceRecordName + ".tmp";
-    writeFileNoFollow(tmp, record);
-    if (::rename(tmp.c_str(), (folder + kSourceRecordName).c_str()) != 0) {
-        throw Error("Cannot write " + folder + kSourceRecordName + ": " + std::strerror(errno));
+    if (const int err = writeAtomically(folder + kSourceRecordName, record); err != 0) {
+        throw Error("Cannot write " + folder + kSourceRecordName + ": " + errnoMessage(err));
     }
 }
 
@@ -142,7 +136,7 @@ std::set<std::string>& unfinished() {
 std::string makeTempSibling(const std::string& root, const std::string& name) {
     std::string templ = root + "." + name + ".XXXXXX";
     std::lock_guard<std::mutex> hold(unfinishedLock);
-    if (!::mkdtemp(templ.data())) throw Error("Cannot create a folder in " + root + ": " + std::strerror(errno));
+    if (!::mkdtemp(templ.data())) throw Error("Cannot create a folder in " + root + ": " + errnoMessage(errno));
     unfinished().insert(templ);
     return templ.substr(root.size());
 }
@@ -199,7 +193,7 @@ int openTempRoot(const std::string& root) {
         if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
             throw Error("The cache folder " + path + " is a link; Tavin uses only a folder of its own");
         }
-        throw Error("Cannot open the cache folder " + path + ": " + std::strerror(errno));
+        throw Error("Cannot open the cache folder " + path + ": " + errnoMessage(errno));
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
@@ -249,9 +243,7 @@ bool exchangeFolders(const std::string& root, int rootFd, const std::string& fro
 
 std::string tempRoot() {
     if (const char* dir = std::getenv("TAVIN_CACHE_DIR"); dir && *dir) return withSlash(dir);
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg) return withSlash(xdg) + "tavin/dxml/";
-    const char* home = std::getenv("HOME");
-    return withSlash(home && *home ? home : "/tmp") + ".cache/tavin/dxml/";
+    return xdgFolder("XDG_CACHE_HOME", ".cache/") + "tavin/dxml/";
 }
 
 std::string workFolderDirName(const std::string& documentPath) {
@@ -275,7 +267,7 @@ void prepareTempRoot(const std::string& root) {
     for (const fs::path& part : path) {
         sofar /= part;
         if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST) {
-            throw Error("Cannot create " + sofar.string() + ": " + std::strerror(errno));
+            throw Error("Cannot create " + sofar.string() + ": " + errnoMessage(errno));
         }
     }
     const int fd = openTempRoot(root);
@@ -386,7 +378,7 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
         const int err = errno;
         if (err != EEXIST && err != ENOTEMPTY) {
             removeTree(base, fresh);
-            throw Error("Cannot move the extracted package to " + folder + ": " + std::strerror(err));
+            throw Error("Cannot move the extracted package to " + folder + ": " + errnoMessage(err));
         }
         // Another opener put the same extraction in place meanwhile.
         if (recordMatches(rootFd.fd, name, record)) {
@@ -407,7 +399,7 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
     }
     const int err = errno;
     removeTree(base, fresh);
-    throw Error("Cannot move the extracted package to " + folder + ": " + std::strerror(err));
+    throw Error("Cannot move the extracted package to " + folder + ": " + errnoMessage(err));
 }
 
 void removeUnfinishedWorkFolders() {

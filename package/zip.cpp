@@ -1,5 +1,6 @@
 #include "package/zip.h"
 
+#include "core/fileio.h"
 #include "core/uStr.h"
 
 #include <algorithm>
@@ -62,16 +63,6 @@ std::size_t preadFull(int fd, void* buf, std::size_t n, std::int64_t off) {
     return done;
 }
 
-bool writeAll(int fd, const unsigned char* p, std::size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
 
 // An offset taken from the archive, as a file position; anything past the
 // signed range lies beyond every file.
@@ -348,7 +339,7 @@ void TVCLUnZip::openZip() {
         // Non-blocking: a FIFO or device must not hold the open; a regular
         // file reads the same either way.
         fd_ = ::open(zipName_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd_ < 0) throw Error("Cannot open file \"" + zipName_ + "\". " + std::strerror(errno));
+        if (fd_ < 0) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
     }
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -527,7 +518,7 @@ bool TVCLUnZip::recoveryScan() {
 
 void TVCLUnZip::readDirectoryOpen() {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw Error("Cannot open file \"" + zipName_ + "\". " + std::strerror(errno));
+    if (::fstat(fd_, &st) != 0) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
     FileId id{st.st_dev, st.st_ino, st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
     if (directoryRead_ && id == readId_) return;
 
@@ -689,7 +680,7 @@ bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& s
     std::uint64_t consumed = 0;
     auto emit = [&](const unsigned char* p, std::size_t n) {
         if (written + n > entry.uncompressedSize) throw LargerThanDeclared{};
-        if (!writeAll(out, p, n)) throw Error(kMsgCantWrite);
+        if (writeAll(out, std::string_view(reinterpret_cast<const char*>(p), n)) != 0) throw Error(kMsgCantWrite);
         crc = static_cast<std::uint32_t>(::crc32(crc, p, static_cast<uInt>(n)));
         written += n;
         state.totalWritten += n;
@@ -780,7 +771,7 @@ int TVCLUnZip::ExtractEntries() {
     // Everything below DestDir is reached from its descriptor, one folder at
     // a time, never through a link.
     const int baseFd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (baseFd < 0) throw Error(std::string(kMsgCantWrite) + ": " + base + ": " + std::strerror(errno));
+    if (baseFd < 0) throw Error(std::string(kMsgCantWrite) + ": " + base + ": " + errnoMessage(errno));
     CloseAfter baseGuard{[baseFd] { ::close(baseFd); }};
 
     std::vector<std::string> masks;

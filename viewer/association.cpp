@@ -8,31 +8,13 @@
 #include <QStandardPaths>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/uStr.h"
 #include "viewer/savefile.h"
 
 namespace tavin {
 
 namespace {
-
-std::string withSlash(std::string p) {
-    if (p.empty() || p.back() != '/') p += '/';
-    return p;
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    return withSlash(home && *home ? home : "/tmp");
-}
-
-// An XDG base folder: the variable when it holds an absolute path, else the
-// fallback under HOME.
-std::string xdgFolder(const char* variable, const char* fallback) {
-    const char* value = std::getenv(variable);
-    if (value && value[0] == '/') return withSlash(value);
-    return homeFolder() + fallback;
-}
-
 
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

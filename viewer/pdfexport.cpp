@@ -237,14 +237,13 @@ void printView(THTMLView& view, QPrinter& printer) {
 
 void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks,
                      bool fullFidelity) {
-    ConversionContext ctx;
-    ctx.fullFidelity = fullFidelity;
     if (const std::string wrong = notDocxMessage(docxPath); !wrong.empty()) throw Error(wrong);
     const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
-    ctx.workFolder = folder;
-    ctx.docTitle = titleFromPath(docxPath);
-    loadParts(ctx);
-    convert(ctx);
+    ConversionContext ctx;
+    ConvertOptions options;
+    options.title = titleFromPath(docxPath);
+    options.fullFidelity = fullFidelity;
+    convertPackage(ctx, folder, options);
     const QByteArray page = TForm1::viewPage(folder, ctx.workingText, ctx.documentFolder);
     ctx.workingText.clear();
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 
 namespace tavin {
 
@@ -23,7 +23,7 @@ void makeParents(const std::filesystem::path& target) {
     for (const auto& part : target.parent_path()) {
         sofar /= part;
         if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST) {
-            throw Error("Cannot write " + target.string() + ": " + std::strerror(errno));
+            throw Error("Cannot write " + target.string() + ": " + errnoMessage(errno));
         }
     }
 }
@@ -61,33 +61,8 @@ void writeFileAtomically(const std::string& path, std::string_view text) {
     makeParents(std::filesystem::path(path));
     const std::string target = writeTarget(path);
 
-    // A new name beside the target, created with the modes the umask gives.
-    std::random_device random;
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = target + "." + std::to_string(random() % 1000000000u) + ".tmp";
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw Error("Cannot write " + path + ": " + std::strerror(errno));
-    int err = 0;
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            err = errno;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (!err && ::fsync(fd) != 0) err = errno;
-    if (::close(fd) != 0 && !err) err = errno;
-    if (!err && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
-    if (err) {
-        ::unlink(tmp.c_str());
-        throw Error("Cannot write " + path + ": " + std::strerror(err));
+    if (const int err = writeAtomically(target, text); err != 0) {
+        throw Error("Cannot write " + path + ": " + errnoMessage(err));
     }
 }
 

@@ -39,6 +39,7 @@
 #include <QWebEngineScript>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/filehelpers.h"
 #include "core/uStr.h"
 #include "docx2html/docx2html.h"
@@ -495,10 +496,7 @@ void TForm1::pageLoaded(bool ok) {
 }
 
 QString TForm1::settingsPath() {
-    const QByteArray xdg = qgetenv("XDG_CONFIG_HOME");
-    const QString config = xdg.startsWith('/') ? QFile::decodeName(xdg)
-                                               : QFile::decodeName(qgetenv("HOME")) + QStringLiteral("/.config");
-    return config + QStringLiteral("/tavin/tavin.conf");
+    return QFile::decodeName(QByteArray::fromStdString(xdgFolder("XDG_CONFIG_HOME", ".config/") + "tavin/tavin.conf"));
 }
 
 bool TForm1::restoreSettings() {
@@ -563,6 +561,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+ConvertOptions TForm1::currentOptions(const std::string& title, bool freshPageValues) const {
+    ConvertOptions options;
+    options.title = title;
+    options.showPageMargin = ctx_.showPageMargin;
+    options.optimizeHtml = ctx_.optimizeHtml;
+    options.fullFidelity = ctx_.fullFidelity;
+    options.freshPageValues = freshPageValues;
+    return options;
+}
+
 void TForm1::showStep(const std::string&) {
     Gauge1->setValue(std::min(Gauge1->maximum(), Gauge1->value() + 10));
     Gauge1->repaint();
@@ -613,16 +621,12 @@ void TForm1::openDocument(const std::string& path) {
     }
     showGathered(messageTitle, messages);
     markWorkFolderOpened(folder);
-    ctx_.workFolder = folder;
-    ctx_.docTitle = titleFromPath(path);
-    // A page never takes its size or margins from the document before it.
-    resetPageValues(ctx_);
     info_ = readCoreProperties(folder);
     setWindowTitle(QStringLiteral("Tavin - ") + fromPath(path));
 
     showStep("Loading XML");
-    loadParts(ctx_);
-    convert(ctx_);
+    // A page never takes its size or margins from the document before it.
+    convertPackage(ctx_, folder, currentOptions(titleFromPath(path), true));
     showStep("Writing tmp file");
 
     if (documentPath_ != path) keptScroll_ = -1;  // another document starts at its top
@@ -733,9 +737,9 @@ void TForm1::Convert1Click() {
         Gauge1->show();
         Gauge1->setValue(0);
         showStep("Loading");
-        loadParts(ctx_);
         showStep("Converting");
-        convert(ctx_);
+        // The same document again: its page values stay.
+        convertPackage(ctx_, ctx_.workFolder, currentOptions(ctx_.docTitle, false));
         showStep("Writing tmp File");
         const std::string htmlPath = ctx_.workFolder + "word/doc.html";
         writeFileNoFollow(htmlPath, ctx_.workingText);

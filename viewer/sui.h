@@ -143,6 +143,8 @@ public:
     void openDocument(const std::string& path);
     // Advances the gauge by one step and repaints it at once.
     void showStep(const std::string& stepName);
+    // The check marks as conversion options, for a page of the given title.
+    ConvertOptions currentOptions(const std::string& title, bool freshPageValues) const;
 
     bool busy() const { return busy_; }
     // Whether a close was asked for while a command ran; the command is

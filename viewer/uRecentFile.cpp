@@ -13,25 +13,14 @@
 #include <QMenu>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "core/uStr.h"
 #include "viewer/savefile.h"
 
 namespace tavin {
 
-namespace {
-
-std::string withSlash(std::string p) {
-    if (p.empty() || p.back() != '/') p += '/';
-    return p;
-}
-
-}  // namespace
-
 std::string recentListPath() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/') return withSlash(xdg) + "tavin/rec.lst";
-    const char* home = std::getenv("HOME");
-    return withSlash(home && *home ? home : "/tmp") + ".config/tavin/rec.lst";
+    return xdgFolder("XDG_CONFIG_HOME", ".config/") + "tavin/rec.lst";
 }
 
 RecentList parseRecentList(std::string_view text) {
@@ -135,13 +124,13 @@ void TRecentFiles::storeRecentList(const std::string& path) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     const std::string lockPath = path + ".lock";
     const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lock < 0) throw Error("Cannot write " + lockPath + ": " + std::strerror(errno));
+    if (lock < 0) throw Error("Cannot write " + lockPath + ": " + errnoMessage(errno));
     struct Unlock {
         int fd;
         ~Unlock() { ::close(fd); }  // closing releases the lock
     } unlock{lock};
     while (::flock(lock, LOCK_EX) != 0) {
-        if (errno != EINTR) throw Error("Cannot lock " + lockPath + ": " + std::strerror(errno));
+        if (errno != EINTR) throw Error("Cannot lock " + lockPath + ": " + errnoMessage(errno));
     }
     // The list as the other windows left it, with this window's additions
     // made to it in their order.

@@ -246,3 +246,62 @@ TEST(Convert, TitleFromPath) {
     EXPECT_EQ(titleFromPath("a.docx.docx"), "a");
     EXPECT_EQ(titleFromPath("/x/Report.DOCX"), "Report.DOCX");
 }
+
+TEST(Convert, TitleOfAFolderWithATrailingSlash) {
+    EXPECT_EQ(titleFromPath("/x/report.docx/"), "report");
+    EXPECT_EQ(titleFromPath("/x/report//"), "report");
+    EXPECT_EQ(titleFromPath("/x/report/."), "report");
+    EXPECT_EQ(titleFromPath("report"), "report");
+}
+
+// The parts given as texts make the page the same parts make from a
+// folder, with every preparation loadParts does: UTF-16, blanks before
+// "/>", "w:" inside tags, and with Full Fidelity the theme fonts.
+TEST(Convert, PartsFromTextsGiveThePageOfTheFolder) {
+    const std::string document =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document><w:body><w:p><w:pPr><w:pStyle w:val=\"H\" />"
+        "<w:numPr><w:ilvl w:val=\"0\" /><w:numId w:val=\"1\" /></w:numPr></w:pPr><w:r><w:rPr>"
+        "<w:rFonts w:asciiTheme=\"minorHAnsi\"/></w:rPr><w:t>Now: item</w:t></w:r></w:p>"
+        "<w:p><w:hyperlink r:id=\"rId9\"><w:r><w:t>web</w:t></w:r></w:hyperlink></w:p></w:body></w:document>";
+    const std::string styles =
+        "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"H\"><w:rPr><w:b /><w:sz w:val=\"30\" />"
+        "<w:rFonts w:asciiTheme=\"majorHAnsi\"/></w:rPr></w:style></w:styles>";
+    const std::string numbering =
+        "<w:numbering><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"decimal\" />"
+        "<w:lvlText w:val=\"%1.\"/></w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\" />"
+        "</w:num></w:numbering>";
+    const std::string rels =
+        "<Relationships><Relationship Id=\"rId9\" Type=\"http://x/hyperlink\" Target=\"https://example.org/\" "
+        "TargetMode=\"External\" /></Relationships>";
+    const std::string theme =
+        "<a:theme><a:themeElements><a:fontScheme><a:majorFont><a:latin typeface=\"Major Face\"/></a:majorFont>"
+        "<a:minorFont><a:latin typeface=\"Minor Face\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>";
+    // The styles part stored as UTF-16 with its byte-order mark.
+    std::string styles16 = "\xff\xfe";
+    for (const char c : styles) styles16 += std::string{c, '\0'};
+
+    testutil::TempDir dir;
+    testutil::writeFile(dir.path() / "word/document.xml", document);
+    testutil::writeFile(dir.path() / "word/styles.xml", styles16);
+    testutil::writeFile(dir.path() / "word/numbering.xml", numbering);
+    testutil::writeFile(dir.path() / "word/_rels/document.xml.rels", rels);
+    testutil::writeFile(dir.path() / "word/theme/theme1.xml", theme);
+    for (const bool fidelity : {false, true}) {
+        SCOPED_TRACE(fidelity ? "Full Fidelity" : "classic");
+        ConversionContext fromFolder;
+        ConvertOptions options;
+        options.title = "t";
+        options.fullFidelity = fidelity;
+        convertPackage(fromFolder, dir.str(), options);
+
+        ConversionContext fromTexts;
+        fromTexts.docTitle = "t";
+        fromTexts.fullFidelity = fidelity;
+        loadPartsFromText(fromTexts, {document, rels, styles16, numbering, theme});
+        convert(fromTexts);
+        EXPECT_EQ(fromTexts.workingText, fromFolder.workingText);
+        EXPECT_TRUE(contains(fromFolder.workingText, "Now: item"));
+        EXPECT_TRUE(contains(fromFolder.workingText, "https://example.org/"));
+        EXPECT_EQ(contains(fromFolder.workingText, "Major Face"), fidelity);
+    }
+}

@@ -90,6 +90,14 @@ TEST(ActiveContent, TagsTheBrowserWouldNotSeeStayText) {
     ctx.workingText = "<html><head><title>t</title></head><script>x</script>";
     removeActiveContent(ctx);
     EXPECT_EQ(ctx.workingText, "<html><head><title>t</title></head>x");
+    // Text before a tag that never ends is kept once, not twice, and a
+    // second pass changes nothing.
+    for (const char* page : {"<html><head></head><body>Hello<uv l=\"", "<html><head></head><body>Hi<b",
+                             "<html><head></head><body><p>x</p>\r\n\r\n<p rsidR=\"00</body></html>"}) {
+        ctx.workingText = page;
+        removeActiveContent(ctx);
+        EXPECT_EQ(ctx.workingText, page);
+    }
 }
 
 TEST(ActiveContent, AHostileDocumentConvertsToAnInertPage) {

@@ -302,17 +302,12 @@ TEST(HostileDocument, UnterminatedAttributes) {
              "<w:p><w:r><w:t>end</w:t></w:r></w:p><w:p w:rsidR=\"",
              "<w:p><w:r><w:t xml:space=\"preserve",
          }) {
-        const Outcome o = convertParts(documentXml(body));
-        EXPECT_TRUE(o.isPage() || !o.error.empty()) << body;
-        if (o.isPage()) {
-            EXPECT_EQ(o.page.rfind("<html>", 0), 0u) << body;
-        }
+        SCOPED_TRACE(body);
+        expectWholePage(convertParts(documentXml(body)));
     }
-    // Values that are not numbers stop with the message that names them.
-    const Outcome o = convertParts(documentXml("<w:p><w:pPr><w:ind w:left=\"12/></w:pPr><w:r><w:t>a</w:t></w:r></w:p>"));
-    if (!o.isPage()) {
-        EXPECT_NE(o.error.find("is not a valid integer value"), std::string::npos) << o.error;
-    }
+    // An unterminated value runs into the next attribute's quote: the
+    // indentation reads as absent, not as a number to fail on.
+    expectWholePage(convertParts(documentXml("<w:p><w:pPr><w:ind w:left=\"12/></w:pPr><w:r><w:t>a</w:t></w:r></w:p>")));
 }
 
 TEST(HostileDocument, StylesBasedOnThemselves) {
@@ -405,13 +400,15 @@ TEST(HostileDocument, ListTagsWithoutEndTags) {
     const std::string item = "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr>"
                              "<w:r><w:t>item</w:t></w:r></w:p>";
     for (const char* tag : {"<w:li>", "<w:ul>", "<w:OL>"}) {
+        SCOPED_TRACE(tag);
         const Outcome o = convertParts(documentXml(item + repeat(std::string(tag) + "x", 100000) + "</w:ul>" + para("after")));
-        // A list block without item levels stops the conversion with a message.
-        if (o.isPage()) {
+        if (std::string(tag) == "<w:ul>") {
+            // A list block closed by the "</ul>" but without item levels
+            // stops the conversion with the message of the missing level.
+            EXPECT_EQ(o.error, "'' is not a valid integer value");
+        } else {
             expectWholePage(o);
             EXPECT_NE(o.page.find("after"), std::string::npos);
-        } else {
-            EXPECT_NE(o.error.find("is not a valid integer value"), std::string::npos) << o.error;
         }
     }
 }

@@ -83,6 +83,10 @@ TEST(WorkFolder, TempRootFollowsTheEnvironment) {
     unsetenv("XDG_CACHE_HOME");
     setenv("HOME", "/home/me", 1);
     EXPECT_EQ(tempRoot(), "/home/me/.cache/tavin/dxml/");
+    // A relative XDG_CACHE_HOME is ignored, as for every XDG folder.
+    setenv("XDG_CACHE_HOME", "cache", 1);
+    EXPECT_EQ(tempRoot(), "/home/me/.cache/tavin/dxml/");
+    unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(WorkFolder, NamesAreHashedByPathAndFoldersPrivate) {

@@ -206,7 +206,7 @@ TEST_F(EverydayTest, CtrlQAndCtrlWCloseTheWindow) {
 }
 
 TEST_F(EverydayTest, PrintingSendsTheDocumentsOwnPdf) {
-    if (!havePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+    ASSERT_TRUE(havePdfToText()) << "pdftotext is not installed (scripts/install-deps installs poppler-utils)";
     const fs::path doc = env.docs() / "printed.docx";
     std::string body;
     for (int i = 0; i < 120; ++i) {

@@ -100,7 +100,7 @@ TEST_F(PdfTest, PrintAndExportWriteThePageShown) {
     EXPECT_FALSE(form.busy());
     ASSERT_TRUE(isPdf(out / "exported.pdf"));
     EXPECT_EQ(fs::status(out / "exported.pdf").permissions() & fs::perms::mask, newFileModes());
-    if (havePdfToText()) {
+    {  // the text of the PDF, read back with pdftotext
         EXPECT_NE(pdfText(out / "exported.pdf").find("Words on paper"), std::string::npos);
     }
 
@@ -171,7 +171,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)}, headless);
     EXPECT_EQ(r.status, 0) << r.err;
     ASSERT_TRUE(isPdf(pdf)) << r.err;
-    if (havePdfToText()) {
+    {  // the text of the PDF, read back with pdftotext
         EXPECT_NE(pdfText(pdf).find("Converted without a window"), std::string::npos);
         EXPECT_NE(pdfText(pdf).find("A printed footnote"), std::string::npos);
     }
@@ -194,7 +194,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     r = runTavin({"--pdf", "--no-fidelity", q(pdf), q(doc)}, headless);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(isPdf(pdf));
-    if (havePdfToText()) {
+    {  // the text of the PDF, read back with pdftotext
         EXPECT_EQ(pdfText(pdf).find("A printed footnote"), std::string::npos);
     }
     // Wrong usage.
@@ -219,7 +219,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
 TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
     const fs::path corpus = testutil::corpusDir();
     if (corpus.empty() || !fs::exists(corpus / "pandoc" / "tables.docx")) GTEST_SKIP() << "no public test documents";
-    if (!havePdfToText()) GTEST_SKIP() << "pdftotext is not installed (scripts/install-deps installs it)";
+    ASSERT_TRUE(havePdfToText()) << "pdftotext is not installed (scripts/install-deps installs poppler-utils)";
     const fs::path doc = corpus / "pandoc" / "tables.docx";
     const fs::path pdf = env.root() / "tables.pdf";
     const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});

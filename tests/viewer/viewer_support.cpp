@@ -1,5 +1,7 @@
 #include "viewer/viewer_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -61,8 +63,8 @@ bool LoadTracker::waitForUrl(const QUrl& url, int timeoutMs) {
     const QUrl want = url.adjusted(QUrl::RemoveFragment);
     const bool ok = waitFor(
         [&] {
-            for (const auto& [u, ok] : loads) {
-                if (ok && u.adjusted(QUrl::RemoveFragment) == want) return true;
+            for (const auto& [u, loaded] : loads) {
+                if (loaded && u.adjusted(QUrl::RemoveFragment) == want) return true;
             }
             return false;
         },
@@ -188,7 +190,12 @@ QVariant evaluate(QWebEngineView* view, const QString& script) {
 bool havePdfToText() { return !QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty(); }
 
 std::string pdfText(const fs::path& pdf) {
-    if (!havePdfToText()) return {};
+    // scripts/install-deps installs it: a missing one fails the check, it
+    // never drops it.
+    if (!havePdfToText()) {
+        ADD_FAILURE() << "pdftotext is not installed (scripts/install-deps installs poppler-utils)";
+        return {};
+    }
     QProcess p;
     p.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf.string()), QStringLiteral("-")});
     if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};

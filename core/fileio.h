@@ -1,0 +1,62 @@
+// The file layer every part of the code shares: descriptors that close
+// themselves, whole writes, atomic replacement, folder paths, the XDG base
+// folders and error texts that are safe on any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavin {
+
+// A file descriptor, closed when its owner goes; -1 holds none.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset(int fd = -1);
+    // Closes the descriptor now: 0, or the errno of a failed close (which
+    // can report a failed earlier write).
+    int close();
+
+private:
+    int fd_ = -1;
+};
+
+// path with a "/" at its end ("" gives "/").
+std::string withSlash(std::string path);
+
+// The text of an errno value, as strerror gives it but safe on any thread.
+std::string errnoMessage(int err);
+
+// Writes all of bytes to fd, retrying interrupted and partial writes:
+// 0, or the errno of the failure.
+int writeAll(int fd, std::string_view bytes);
+
+// Replaces the file target with bytes, never leaving it half written: a
+// new temporary file beside it (with the modes the umask gives new files,
+// no link followed) is written, flushed to disk and renamed onto target.
+// 0, or the errno of the failure; the temporary file is then removed.
+int writeAtomically(const std::string& target, std::string_view bytes);
+
+// An XDG base folder, ending in "/": the variable's value when it is an
+// absolute path (relative ones are ignored, as the XDG rules say), else
+// fallback under $HOME ("/tmp" when HOME is unset or empty).
+std::string xdgFolder(const char* variable, const char* fallback);
+
+}  // namespace tavin
