@@ -60,34 +60,6 @@ bool pageHasFocus(tavin::TForm1& form) {
 
 double scrollY(QWebEngineView* view) { return evaluate(view, "window.scrollY").toDouble(); }
 
-struct ProcessRun {
-    int status = -1;
-    std::string err;
-};
-
-ProcessRun runTavin(const QStringList& args, const QStringList& env) {
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : env) {
-        const qsizetype eq = entry.indexOf('=');
-        if (eq < 0) {
-            e.remove(entry);
-        } else {
-            e.insert(entry.left(eq), entry.mid(eq + 1));
-        }
-    }
-    p.setProcessEnvironment(e);
-    p.start(QStringLiteral(TAVIN_BINARY_DIR "/tavin"), args);
-    ProcessRun r;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
 
 }  // namespace
 
@@ -428,7 +400,7 @@ TEST_F(EverydayTest, TheDesktopEntryStartsUnderASimpleLauncher) {
 
 TEST_F(EverydayTest, TheCommandLineRefusesWhatItCannotDo) {
     // An unknown option: the usage, status 2, before any window.
-    ProcessRun r = runTavin({"--bogus"}, {"QT_QPA_PLATFORM=offscreen"});
+    ProcessResult r = runTavin({"--bogus"}, {"QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("tavin: unknown option --bogus\nUsage: tavin", 0), 0u) << r.err;
     // No display at all.
@@ -469,7 +441,7 @@ TEST_F(EverydayTest, PaperOfABillionTwipsIsCutTo5Metres) {
     const fs::path doc = env.docs() / "huge.docx";
     writeDocx(doc, {.paragraphs = "<w:p><w:r><w:t>Huge paper</w:t></w:r></w:p><w:sectPr><w:pgSz w:w=\"1000000000\" "
                                   "w:h=\"1000000000\"/></w:sectPr>"});
-    const ProcessRun r = runTavin({"--pdf", q(env.root() / "huge.pdf"), q(doc)}, {});
+    const ProcessResult r = runTavin({"--pdf", q(env.root() / "huge.pdf"), q(doc)}, {});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(fs::exists(env.root() / "huge.pdf"));
 }
@@ -510,7 +482,7 @@ TEST_F(EverydayTest, ThousandsOfBadEntriesMakeOneMessage) {
 
     // tavin --pdf (extracting afresh, in a cache of its own): ten warnings
     // and the count of the others.
-    const ProcessRun r =
+    const ProcessResult r =
         runTavin({"--pdf", q(env.root() / "many.pdf"), q(doc)}, {"TAVIN_CACHE_DIR=" + q(env.root() / "cli-cache")});
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string prefix = "tavin: " + doc.string() + ": warning: ";

@@ -36,33 +36,6 @@ fs::perms newFileModes() {
     return static_cast<fs::perms>(0666 & ~mask);
 }
 
-struct ProcessResult {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs the built tavin with args; env entries NAME=VALUE are set, bare
-// NAMEs removed.
-ProcessResult runTavin(const QStringList& args, const QStringList& env = {}) {
-    QProcess p;
-    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
-    for (const QString& entry : env) {
-        const qsizetype eq = entry.indexOf('=');
-        if (eq < 0) {
-            e.remove(entry);
-        } else {
-            e.insert(entry.left(eq), entry.mid(eq + 1));
-        }
-    }
-    p.setProcessEnvironment(e);
-    p.start(QStringLiteral(TAVIN_BINARY_DIR "/tavin"), args);
-    ProcessResult r;
-    if (!p.waitForFinished(120000)) return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput().toStdString();
-    r.err = p.readAllStandardError().toStdString();
-    return r;
-}
 
 class PdfTest : public ::testing::Test {
 protected:

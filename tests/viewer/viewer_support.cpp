@@ -202,4 +202,29 @@ std::string pdfText(const fs::path& pdf) {
     return QString::fromUtf8(p.readAllStandardOutput()).simplified().toStdString();
 }
 
+ProcessResult runTavin(const QStringList& args, const QStringList& env) {
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& entry : env) {
+        const qsizetype eq = entry.indexOf('=');
+        if (eq < 0) {
+            e.remove(entry);
+        } else {
+            e.insert(entry.left(eq), entry.mid(eq + 1));
+        }
+    }
+    p.setProcessEnvironment(e);
+    p.start(QStringLiteral(TAVIN_BINARY_DIR "/tavin"), args);
+    ProcessResult r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
 }  // namespace viewertest

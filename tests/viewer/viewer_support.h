@@ -115,6 +115,15 @@ protected:
 // Opens a document through File, Open and waits until the page is shown.
 bool openAndWait(TestForm& form, const std::string& path);
 
+// The built tavin run as a process: its exit status (-1 when it did not end
+// normally within two minutes; it is then killed) and its output.
+struct ProcessResult {
+    int status = -1;
+    std::string out, err;
+};
+// env entries NAME=VALUE are set, bare NAMEs removed.
+ProcessResult runTavin(const QStringList& args, const QStringList& env = {});
+
 // Shows the window and waits until it is the active one, so that its
 // shortcuts answer keys.
 bool showActive(QWidget& window);
