@@ -276,14 +276,22 @@ void writeTextFile(const std::string& path, std::string_view text) {
     if (err != 0) throw Error("Cannot write file " + path + ": " + errnoMessage(err));
 }
 
+namespace {
+
+Error integerError(std::string_view text) { return Error("'" + std::string(text) + "' is not a valid integer value"); }
+
+// An optional sign at i, read past; whether it is a minus.
+bool readSign(std::string_view text, std::size_t& i) {
+    if (i >= text.size() || (text[i] != '+' && text[i] != '-')) return false;
+    return text[i++] == '-';
+}
+
+}  // namespace
+
 int strToInt(std::string_view text) {
-    auto fail = [&]() -> int { throw Error("'" + std::string(text) + "' is not a valid integer value"); };
+    auto fail = [&]() -> int { throw integerError(text); };
     std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = readSign(text, i);
     if (i == text.size()) return fail();
     long long value = 0;
     for (; i < text.size(); ++i) {
@@ -312,13 +320,9 @@ __int128 roundRatio(__int128 num, __int128 den) {
 }  // namespace
 
 int measureToInt(std::string_view text, int unitsPerPoint) {
-    auto fail = [&]() -> int { throw Error("'" + std::string(text) + "' is not a valid integer value"); };
+    auto fail = [&]() -> int { throw integerError(text); };
     std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    const bool negative = readSign(text, i);
     // The digits as one integer mantissa with a count of fraction digits;
     // trailing zeros of the fraction carry no value and are not counted.
     __int128 mantissa = 0;
