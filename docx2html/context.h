@@ -59,6 +59,9 @@ struct ConversionContext {
     std::string numberingText;
     // The theme part, read for Full Fidelity only.
     std::string themeText;
+    // The font table (prefix removed), read for Full Fidelity only: the
+    // generic family each font falls back to.
+    std::string fontTableText;
     std::string docTitle;
 
     int twipsPerPx = 15;
@@ -126,7 +129,8 @@ struct PartTexts {
     std::string relationships;
     std::string styles;
     std::string numbering;
-    std::string theme;  // read with Full Fidelity only
+    std::string theme;      // read with Full Fidelity only
+    std::string fontTable;  // read with Full Fidelity only
 };
 
 // Prepares the parts as loadParts prepares the ones it reads (UTF-16 read

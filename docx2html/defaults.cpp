@@ -3,6 +3,8 @@
 #include <charconv>
 #include <vector>
 
+#include "core/uStr.h"
+
 #include "docx2html/docxstyle.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -55,11 +57,14 @@ std::string spacingRules(std::string_view spacing, const ConversionContext& ctx)
     return css;
 }
 
-std::string cssFamily(std::string_view font) {
-    std::string out = "\"";
+// A font name as a quoted CSS family name, without the characters that
+// could end the name, the declaration or the markup around it.
+std::string cssFamily(std::string_view font, char quote) {
+    std::string out(1, quote);
     for (char c : font)
-        if (c != '"' && c != '\\' && c != '<' && c != '>' && c != ';' && c != '{' && c != '}') out.push_back(c);
-    return out + "\"";
+        if (c != '"' && c != '\'' && c != '\\' && c != '<' && c != '>' && c != ';' && c != '{' && c != '}' && c != '&')
+            out.push_back(c);
+    return out + quote;
 }
 
 }  // namespace
@@ -122,6 +127,152 @@ std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, st
 
 namespace {
 
+// The generic family a panose number (ten bytes in hex) stands for.
+std::string panoseGeneric(std::string_view panose) {
+    if (panose.size() != 20 || panose.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) return {};
+    auto byte = [&](std::size_t i) { return std::stoi(std::string(panose.substr(2 * i, 2)), nullptr, 16); };
+    switch (byte(0)) {
+    case 2:  // Latin text: serif style, proportion
+        if (byte(3) == 9) return "monospace";
+        if (byte(1) >= 11 && byte(1) <= 15) return "sans-serif";
+        if (byte(1) >= 2 && byte(1) <= 10) return "serif";
+        return {};
+    case 3: return "cursive";
+    case 4: return "fantasy";
+    default: return {};
+    }
+}
+
+std::string familyGeneric(std::string_view family) {
+    if (family == "roman") return "serif";
+    if (family == "swiss") return "sans-serif";
+    if (family == "modern") return "monospace";
+    if (family == "script") return "cursive";
+    if (family == "decorative") return "fantasy";
+    return {};
+}
+
+}  // namespace
+
+FontFamilies::FontFamilies(std::string_view fontTable, std::string_view theme) {
+    for (const char* name : {"a:latin", "a:ea", "a:cs"}) {
+        for (const Element& e : elements(theme, name)) {
+            const std::string_view face = tagAttribute(e.tag, "typeface");
+            const std::string generic = panoseGeneric(tagAttribute(e.tag, "panose"));
+            if (!face.empty() && !generic.empty()) generic_.emplace(lowerCase(face), generic);
+        }
+    }
+    // The font table says more than the theme: it lists every font the document uses.
+    for (const Element& f : elements(fontTable, "font")) {
+        const std::string_view face = tagAttribute(f.tag, "name");
+        std::string generic = panoseGeneric(childValue(f.content, "panose1"));
+        if (generic.empty()) generic = familyGeneric(childValue(f.content, "family"));
+        if (!face.empty() && !generic.empty()) generic_[lowerCase(face)] = generic;
+    }
+}
+
+std::string_view FontFamilies::generic(std::string_view font) const {
+    const auto it = generic_.find(lowerCase(font));
+    return it == generic_.end() ? std::string_view() : std::string_view(it->second);
+}
+
+void addRunLook(std::string_view rPr, const ThemeFonts& theme, std::string_view prefix, RunLook& look) {
+    if (rPr.empty()) return;
+    const std::string p(prefix);
+    auto tag = [&](const char* name) { return childTag(rPr, p + name); };
+    auto flag = [&](std::optional<bool>& field, const char* name) {
+        if (field) return;
+        const std::string_view t = tag(name);
+        if (!t.empty()) field = isOn(tagAttribute(t, p + "val"));
+    };
+    const std::string_view fonts = tag("rFonts");
+    auto font = [&](std::optional<std::string>& field, const char* name, const char* themeName) {
+        if (field || fonts.empty()) return;
+        std::string f(tagAttribute(fonts, p + themeName));
+        f = f.empty() ? std::string(tagAttribute(fonts, p + name)) : theme.font(f);
+        if (!f.empty()) field = f;
+    };
+    font(look.latin, "ascii", "asciiTheme");
+    if (!look.latin) font(look.latin, "hAnsi", "hAnsiTheme");
+    font(look.eastAsian, "eastAsia", "eastAsiaTheme");
+    font(look.complex, "cs", "cstheme");
+    if (!look.halfPoints) {
+        const int half = intValue(tagAttribute(tag("sz"), p + "val"), 0);
+        if (half > 0 && half <= 3276) look.halfPoints = half;
+    }
+    if (!look.colour) {
+        const std::string_view c = tagAttribute(tag("color"), p + "val");
+        if (c.size() == 6 && c.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)
+            look.colour = std::string(c);
+    }
+    flag(look.bold, "b");
+    flag(look.italic, "i");
+    flag(look.caps, "caps");
+    flag(look.vanish, "vanish");
+    flag(look.smallCaps, "smallCaps");
+    flag(look.strike, "strike");
+    flag(look.dstrike, "dstrike");
+    if (!look.underline) {
+        const std::string_view t = tag("u");
+        if (!t.empty()) look.underline = tagAttribute(t, p + "val") != "none";
+    }
+}
+
+std::string runLookCss(const RunLook& look, const FontFamilies& families) {
+    std::string css;
+    std::vector<std::string_view> stack;
+    for (const std::optional<std::string>* f : {&look.latin, &look.eastAsian, &look.complex})
+        if (*f && std::find(stack.begin(), stack.end(), **f) == stack.end()) stack.push_back(**f);
+    if (!stack.empty()) {
+        css += "font-family:";
+        for (std::string_view f : stack) css += cssFamily(f, '\'') + ",";
+        const std::string_view generic = families.generic(stack.front());
+        if (generic.empty()) css.pop_back();
+        else css += generic;
+        css += ";";
+    }
+    if (look.halfPoints)
+        css += "font-size:" + std::to_string(*look.halfPoints / 2) + (*look.halfPoints % 2 ? ".5" : "") + "pt;";
+    if (look.colour) css += "color:#" + *look.colour + ";";
+    if (look.bold) css += *look.bold ? "font-weight:bold;" : "font-weight:normal;";
+    if (look.italic) css += *look.italic ? "font-style:italic;" : "font-style:normal;";
+    std::string decoration;
+    if (look.underline.value_or(false)) decoration += " underline";
+    if (look.dstrike.value_or(false) || look.strike.value_or(false)) decoration += " line-through";
+    if (!decoration.empty()) css += "text-decoration:" + decoration.substr(1) + ";";
+    if (look.dstrike.value_or(false)) css += "text-decoration-style:double;";
+    if (look.caps) css += *look.caps ? "text-transform:uppercase;" : "text-transform:none;";
+    if (look.smallCaps.value_or(false)) css += "font-variant:small-caps;";
+    return css;
+}
+
+StyleRunLooks::StyleRunLooks(std::string_view styles, const ThemeFonts& theme) : theme_(theme) {
+    for (const Element& s : elements(styles, "style")) {
+        const std::string id(tagAttribute(s.tag, "styleId"));
+        const std::vector<Element> r = elements(s.content, "rPr");
+        styles_.emplace(id, Style{std::string(childValue(s.content, "basedOn")), r.empty() ? std::string_view() : r[0].content});
+        if (defaultId_.empty() && tagAttribute(s.tag, "type") == "paragraph" && !tagAttribute(s.tag, "default").empty() &&
+            isOn(tagAttribute(s.tag, "default")))
+            defaultId_ = id;
+    }
+}
+
+RunLook StyleRunLooks::look(const std::string& id, bool withDefault) const {
+    RunLook look;
+    std::string at = id;
+    // A chain that loops ends after as many steps as there are styles.
+    for (std::size_t steps = 0; !at.empty() && steps <= styles_.size(); ++steps) {
+        if (!withDefault && at == defaultId_) break;
+        const auto it = styles_.find(at);
+        if (it == styles_.end()) break;
+        addRunLook(it->second.rPr, theme_, "", look);
+        at = it->second.basedOn;
+    }
+    return look;
+}
+
+namespace {
+
 // The CSS of the run properties the classic run steps do not read:
 // strike-through, double strike-through, small capitals, character
 // spacing and shading.
@@ -154,9 +305,13 @@ std::string runCss(std::string_view rPr, const ConversionContext& ctx) {
 void hiddenAndCapitalRuns(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
     bool any = false;
-    for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd"})
+    for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
+                          "<w:rStyle"})
         any = any || t.find(p) != std::string::npos;
     if (!any) return;
+    const ThemeFonts theme = readThemeFonts(ctx.themeText);
+    const StyleRunLooks looks(ctx.stylesText, theme);
+    const FontFamilies families(ctx.fontTableText, ctx.themeText);
     std::string out;
     out.reserve(t.size());
     std::size_t copied = 0;
@@ -167,13 +322,29 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
         if (rPr.empty()) continue;
         // A run holding runs (a text box in a drawing) is left as it is.
         if (r.content.find("<w:r>") != std::string_view::npos || r.content.find("<w:r ") != std::string_view::npos) continue;
-        auto on = [&](std::string_view name) {
-            const std::string_view tag = childTag(rPr, name);
-            return !tag.empty() && isOn(tagAttribute(tag, "w:val"));
+        // What the run's character style says and the run does not.
+        RunLook direct;
+        addRunLook(rPr, theme, "w:", direct);
+        const std::string rStyle(tagAttribute(childTag(rPr, "w:rStyle"), "w:val"));
+        RunLook styled = rStyle.empty() ? RunLook() : looks.look(rStyle, false);
+        auto own = [](auto& styleField, const auto& directField) {
+            if (directField) styleField.reset();
         };
-        const bool hidden = on("w:vanish");
-        const bool caps = on("w:caps");
-        const std::string css = hidden ? std::string() : runCss(rPr, ctx);
+        own(styled.latin, direct.latin);
+        own(styled.eastAsian, direct.eastAsian);
+        own(styled.complex, direct.complex);
+        own(styled.halfPoints, direct.halfPoints);
+        own(styled.colour, direct.colour);
+        own(styled.bold, direct.bold);
+        own(styled.italic, direct.italic);
+        own(styled.underline, direct.underline);
+        own(styled.smallCaps, direct.smallCaps);
+        own(styled.strike, direct.strike);
+        own(styled.dstrike, direct.dstrike);
+        const bool hidden = direct.vanish ? *direct.vanish : styled.vanish.value_or(false);
+        const bool caps = direct.caps ? *direct.caps : styled.caps.value_or(false);
+        styled.caps.reset();
+        const std::string css = hidden ? std::string() : runCss(rPr, ctx) + runLookCss(styled, families);
         if (!hidden && !caps && css.empty()) continue;
         out.append(std::string_view(t).substr(copied, r.begin - copied));
         copied = r.end;
@@ -215,7 +386,7 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
     ctx.workingText = std::move(out);
 }
 
-std::string documentDefaultRules(std::string_view styles, const ThemeFonts& fonts) {
+std::string documentDefaultRules(std::string_view styles, const ThemeFonts& fonts, const FontFamilies& families) {
     const ConversionContext units;  // twips to pixels at the page's scale
     const std::vector<Element> defaults = elements(styles, "docDefaults");
     const std::string_view d = defaults.empty() ? std::string_view() : defaults[0].content;
@@ -223,31 +394,19 @@ std::string documentDefaultRules(std::string_view styles, const ThemeFonts& font
     std::string_view rPr = rDefault.empty() ? std::string_view() : rDefault[0].content;
     std::string_view pPr = pDefault.empty() ? std::string_view() : pDefault[0].content;
     // The default paragraph style's own properties come on top.
-    std::string_view styleRPr, stylePPr;
+    std::string_view stylePPr;
+    const StyleRunLooks looks(styles, fonts);
+    RunLook look;
+    if (!looks.defaultParagraphStyle().empty()) look = looks.look(looks.defaultParagraphStyle(), true);
     for (const Element& s : elements(styles, "style")) {
-        if (tagAttribute(s.tag, "type") != "paragraph" || tagAttribute(s.tag, "default").empty() ||
-            !isOn(tagAttribute(s.tag, "default")))
+        if (tagAttribute(s.tag, "styleId") != looks.defaultParagraphStyle() || looks.defaultParagraphStyle().empty())
             continue;
-        const std::vector<Element> r = elements(s.content, "rPr"), p = elements(s.content, "pPr");
-        if (!r.empty()) styleRPr = r[0].content;
+        const std::vector<Element> p = elements(s.content, "pPr");
         if (!p.empty()) stylePPr = p[0].content;
         break;
     }
-    auto value = [](std::string_view first, std::string_view second, std::string_view name, std::string_view attr) {
-        std::string_view v = tagAttribute(childTag(first, name), attr);
-        if (v.empty()) v = tagAttribute(childTag(second, name), attr);
-        return v;
-    };
-    std::string font(value(styleRPr, rPr, "rFonts", "ascii"));
-    if (font.empty()) font = fonts.font(value(styleRPr, rPr, "rFonts", "asciiTheme"));
-    const std::string_view size = value(styleRPr, rPr, "sz", "val");
-    const std::string_view colour = value(styleRPr, rPr, "color", "val");
-    std::string css;
-    if (!font.empty()) css += "font-family:" + cssFamily(font) + ";";
-    if (const int half = intValue(size, 0); half > 0)
-        css += "font-size:" + std::to_string(half / 2) + (half % 2 ? ".5" : "") + "pt;";
-    if (colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)
-        css += "color:#" + std::string(colour) + ";";
+    addRunLook(rPr, fonts, "", look);
+    std::string css = runLookCss(look, families);
     // Spacing: the style's spacing attributes over the defaults' one by one.
     const std::string_view styleSpacing = childTag(stylePPr, "spacing"), defaultSpacing = childTag(pPr, "spacing");
     std::string spacing = "<spacing";

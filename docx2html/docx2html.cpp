@@ -117,8 +117,10 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
     ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
     ctx.themeText.clear();
+    ctx.fontTableText.clear();
     if (ctx.fullFidelity) {
         ctx.themeText = partTextAsUtf8(std::move(parts.theme));
+        ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
         ctx.stylesText = resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), "");
     }
     loadStyles(ctx);
@@ -139,7 +141,10 @@ void loadParts(ConversionContext& ctx) {
     parts.document = readTextFile(ctx.documentPath);
     parts.relationships = readTextFile(ctx.workFolder + found.relationships);
     parts.styles = readTextFile(ctx.workFolder + found.styles);
-    if (ctx.fullFidelity) parts.theme = readTextFile(ctx.workFolder + found.theme);
+    if (ctx.fullFidelity) {
+        parts.theme = readTextFile(ctx.workFolder + found.theme);
+        parts.fontTable = readTextFile(ctx.workFolder + found.fontTable);
+    }
     parts.numbering = readTextFile(ctx.workFolder + found.numbering);
     loadPartsFromText(ctx, std::move(parts));
     if (ctx.fullFidelity) loadStoryParts(ctx);

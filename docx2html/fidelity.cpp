@@ -273,6 +273,11 @@ void markParagraphs(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
     const ParagraphStyles styles(ctx.stylesText);
     ListDefinitions lists(ctx.numberingText, ctx.stylesText);
+    // The run properties of each paragraph style's chain, as CSS; the
+    // default paragraph style's are the page's base rule.
+    const StyleRunLooks looks(ctx.stylesText, readThemeFonts(ctx.themeText));
+    const FontFamilies families(ctx.fontTableText, ctx.themeText);
+    std::unordered_map<std::string, std::string> styleCss;
     Edits edits;
     bool labelled = false;
     // Page breaks and section properties, found once.
@@ -350,6 +355,11 @@ void markParagraphs(ConversionContext& ctx) {
         const std::string styleId = styles.styleOf(std::string(childValue(o.pPr, "pStyle")));
         o.eff = styles.resolve(own, styleId);
         std::string marks;
+        if (!styleId.empty()) {
+            auto [css, added] = styleCss.try_emplace(styleId);
+            if (added) css->second = runLookCss(looks.look(styleId, false), families);
+            if (!css->second.empty()) marks += "<tvCss val=\"" + css->second + "\"/>";
+        }
         if (o.eff.autoBefore.value_or(false)) marks += "<tvCss val=\"margin-top:19px;\"/>";
         if (o.eff.autoAfter.value_or(false)) marks += "<tvCss val=\"margin-bottom:19px;\"/>";
         // Between two paragraphs of one style, the one with contextual
@@ -557,7 +567,8 @@ void finishFidelity(ConversionContext& ctx) {
     // apply to both.
     std::string rules;
     if (headings) rules += kHeadingRules;
-    const std::string defaults = documentDefaultRules(ctx.stylesText, readThemeFonts(ctx.themeText));
+    const std::string defaults = documentDefaultRules(ctx.stylesText, readThemeFonts(ctx.themeText),
+                                                      FontFamilies(ctx.fontTableText, ctx.themeText));
     rules += defaults;
     if (!defaults.empty() || namesCommonFont(tv.substr(body == std::string::npos ? 0 : body)))
         rules += metricCompatibleFaces();

@@ -107,6 +107,8 @@ DocumentParts documentParts(std::string_view packageRels, std::string_view docum
     if (parts.numbering.empty()) parts.numbering = "word/numbering.xml";
     parts.theme = resolvePartName(parts.folder, relationshipTargetByType(documentRels, "theme"));
     if (parts.theme.empty()) parts.theme = "word/theme/theme1.xml";
+    parts.fontTable = resolvePartName(parts.folder, relationshipTargetByType(documentRels, "fontTable"));
+    if (parts.fontTable.empty()) parts.fontTable = "word/fontTable.xml";
     return parts;
 }
 

@@ -17,6 +17,7 @@ struct DocumentParts {
     std::string styles;         // the target of the styles relationship, else "word/styles.xml"
     std::string numbering;      // the target of the numbering relationship, else "word/numbering.xml"
     std::string theme;          // the target of the theme relationship, else "word/theme/theme1.xml"
+    std::string fontTable;      // the target of the fontTable relationship, else "word/fontTable.xml"
 };
 
 // The value of attribute name in one tag (name preceded by a blank, its

@@ -327,7 +327,8 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
             {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml",
              partMask(parts.folder) + "media/*"});
     parts = findDocumentParts(folder);
-    std::vector<std::string> masks = {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme)};
+    std::vector<std::string> masks = {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme),
+                                      partMask(parts.fontTable)};
     // The notes, comments, headers and footers beside the body, with their
     // own relationships and pictures, and the settings that number notes.
     for (const StoryRelationship& story :

@@ -256,7 +256,8 @@ TEST(Convert, TitleOfAFolderWithATrailingSlash) {
 
 // The parts given as texts make the page the same parts make from a
 // folder, with every preparation loadParts does: UTF-16, blanks before
-// "/>", "w:" inside tags, and with Full Fidelity the theme fonts.
+// "/>", "w:" inside tags, and with Full Fidelity the theme fonts and the
+// font table.
 TEST(Convert, PartsFromTextsGiveThePageOfTheFolder) {
     const std::string document =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document><w:body><w:p><w:pPr><w:pStyle w:val=\"H\" />"
@@ -276,6 +277,8 @@ TEST(Convert, PartsFromTextsGiveThePageOfTheFolder) {
     const std::string theme =
         "<a:theme><a:themeElements><a:fontScheme><a:majorFont><a:latin typeface=\"Major Face\"/></a:majorFont>"
         "<a:minorFont><a:latin typeface=\"Minor Face\"/></a:minorFont></a:fontScheme></a:themeElements></a:theme>";
+    const std::string fontTable =
+        "<w:fonts><w:font w:name=\"Major Face\"><w:family w:val=\"roman\" /></w:font></w:fonts>";
     // The styles part stored as UTF-16 with its byte-order mark.
     std::string styles16 = "\xff\xfe";
     for (const char c : styles) styles16 += std::string{c, '\0'};
@@ -286,6 +289,7 @@ TEST(Convert, PartsFromTextsGiveThePageOfTheFolder) {
     testutil::writeFile(dir.path() / "word/numbering.xml", numbering);
     testutil::writeFile(dir.path() / "word/_rels/document.xml.rels", rels);
     testutil::writeFile(dir.path() / "word/theme/theme1.xml", theme);
+    testutil::writeFile(dir.path() / "word/fontTable.xml", fontTable);
     for (const bool fidelity : {false, true}) {
         SCOPED_TRACE(fidelity ? "Full Fidelity" : "classic");
         ConversionContext fromFolder;
@@ -297,11 +301,12 @@ TEST(Convert, PartsFromTextsGiveThePageOfTheFolder) {
         ConversionContext fromTexts;
         fromTexts.docTitle = "t";
         fromTexts.fullFidelity = fidelity;
-        loadPartsFromText(fromTexts, {document, rels, styles16, numbering, theme});
+        loadPartsFromText(fromTexts, {document, rels, styles16, numbering, theme, fontTable});
         convert(fromTexts);
         EXPECT_EQ(fromTexts.workingText, fromFolder.workingText);
         EXPECT_TRUE(contains(fromFolder.workingText, "Now: item"));
         EXPECT_TRUE(contains(fromFolder.workingText, "https://example.org/"));
         EXPECT_EQ(contains(fromFolder.workingText, "Major Face"), fidelity);
+        EXPECT_EQ(contains(fromFolder.workingText, "'Major Face',serif"), fidelity);
     }
 }

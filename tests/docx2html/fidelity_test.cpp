@@ -15,6 +15,7 @@ struct Parts {
     std::string body;
     std::string styles;
     std::string numbering;
+    std::string fontTable;
     bool fidelity = true;
     bool margin = true;
 };
@@ -31,6 +32,7 @@ std::string page(const Parts& parts) {
                       "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
     ctx.stylesText = removePrefixInTags(parts.styles);
     ctx.numberingText = removePrefixInTags(parts.numbering);
+    ctx.fontTableText = removePrefixInTags(parts.fontTable);
     loadStyles(ctx);
     convert(ctx);
     return ctx.workingText;
@@ -316,16 +318,16 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
         "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
         "<w:pPr><w:spacing w:before=\"120\"/></w:pPr><w:rPr><w:color w:val=\"1F3864\"/><w:sz w:val=\"21\"/></w:rPr>"
         "</w:style></w:styles>");
-    EXPECT_EQ(documentDefaultRules(resolveThemeFonts(styles, fonts, ""), fonts),
-              "p,h1,h2,h3,h4,h5,h6{font-family:\"Calibri\";font-size:10.5pt;color:#1F3864;margin-top:8px;"
+    EXPECT_EQ(documentDefaultRules(resolveThemeFonts(styles, fonts, ""), fonts, FontFamilies()),
+              "p,h1,h2,h3,h4,h5,h6{font-family:'Calibri';font-size:10.5pt;color:#1F3864;margin-top:8px;"
               "margin-bottom:11px;line-height:1.08;}\r\n");
-    EXPECT_EQ(documentDefaultRules("<styles/>", fonts), "");
+    EXPECT_EQ(documentDefaultRules("<styles/>", fonts, FontFamilies()), "");
     // The default table style's cell margins pad every cell.
     EXPECT_EQ(documentDefaultRules(removePrefixInTags("<w:style w:type=\"table\" w:default=\"1\" w:styleId=\"TableNormal\">"
                                                       "<w:tblPr><w:tblCellMar><w:top w:w=\"0\" w:type=\"dxa\"/><w:left w:w=\"108\" "
                                                       "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar>"
                                                       "</w:tblPr></w:style>"),
-                                   fonts),
+                                   fonts, FontFamilies()),
               "td{padding:0px 7px 0px 7px}\r\n");
     // Stand-in faces for each style of each font.
     EXPECT_NE(std::string(metricCompatibleFaces())
@@ -348,6 +350,80 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
                            "font-variant:small-caps;\">d</span>n</p>"),
               std::string::npos)
         << body(p);
+}
+
+// Run properties come through the whole chain of base styles, wherever the
+// base stands in the part: nearest first, the run's own over its
+// character style's, the default paragraph style left to the base rule.
+TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
+    Parts p;
+    p.styles =
+        "<w:styles><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:rPr><w:sz w:val=\"22\"/>"
+        "</w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Heading2\"><w:basedOn w:val=\"Heading\"/>"
+        "<w:rPr><w:b w:val=\"0\"/><w:i/></w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Heading\">"
+        "<w:basedOn w:val=\"Normal\"/><w:rPr><w:rFonts w:ascii=\"Arial\" w:eastAsia=\"SimSun\" w:hAnsi=\"Arial\"/>"
+        "<w:b/><w:sz w:val=\"28\"/><w:caps/></w:rPr></w:style><w:style w:type=\"paragraph\" w:styleId=\"Loop\">"
+        "<w:basedOn w:val=\"Loop\"/><w:rPr><w:color w:val=\"FF0000\"/></w:rPr></w:style>"
+        "<w:style w:type=\"character\" w:styleId=\"Strong\"><w:basedOn w:val=\"Mark\"/><w:rPr><w:b/></w:rPr></w:style>"
+        "<w:style w:type=\"character\" w:styleId=\"Mark\"><w:rPr><w:color w:val=\"00AA00\"/><w:u w:val=\"single\"/>"
+        "</w:rPr></w:style><w:style w:type=\"character\" w:styleId=\"Secret\"><w:rPr><w:vanish/></w:rPr></w:style>"
+        "<w:style w:type=\"character\" w:styleId=\"Shout\"><w:rPr><w:caps/></w:rPr></w:style></w:styles>";
+    p.fontTable = "<w:fonts><w:font w:name=\"Arial\"><w:panose1 w:val=\"020B0604020202020204\"/></w:font></w:fonts>";
+    const auto styled = [](const std::string& style, const std::string& text) {
+        return para(text, "<w:pStyle w:val=\"" + style + "\"/>");
+    };
+    p.body = styled("Heading2", "h") + styled("Normal", "n") + styled("Loop", "l");
+    std::string b = body(p);
+    EXPECT_NE(b.find("<p style=\"font-family:'Arial','SimSun',sans-serif;font-size:14pt;font-weight:normal;"
+                     "font-style:italic;text-transform:uppercase;\">h</p>"),
+              std::string::npos)
+        << b;
+    // The classic step's own declarations come first; a loop of base
+    // styles ends.
+    EXPECT_NE(b.find("<p style=\"font-size:15;\">n</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"color:#FF0000;color:#FF0000;\">l</p>"), std::string::npos) << b;
+
+    const auto run = [](const std::string& rPr, const std::string& text) {
+        return "<w:r><w:rPr>" + rPr + "</w:rPr><w:t>" + text + "</w:t></w:r>";
+    };
+    p.body = "<w:p>" + run("<w:rStyle w:val=\"Strong\"/>", "s") + run("<w:rStyle w:val=\"Strong\"/><w:b w:val=\"0\"/>", "o") +
+             run("<w:rStyle w:val=\"Secret\"/>", "hidden") + run("<w:rStyle w:val=\"Secret\"/><w:vanish w:val=\"0\"/>", "v") +
+             run("<w:rStyle w:val=\"Shout\"/>", "up") + run("<w:rStyle w:val=\"Missing\"/>", "m") + "</w:p>";
+    b = body(p);
+    EXPECT_NE(b.find("<span style=\"color:#00AA00;font-weight:bold;text-decoration:underline;\">s</span>"
+                     "<span style=\"color:#00AA00;text-decoration:underline;\">o</span>vUPm</p>"),
+              std::string::npos)
+        << b;
+    p.fidelity = false;
+    b = body(p);
+    EXPECT_NE(b.find("<p>sohiddenvupm</p>"), std::string::npos) << b;
+}
+
+TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
+    const FontFamilies families(
+        "<fonts><font name=\"Courier New\"><panose1 val=\"02070309020205020404\"/></font><font name=\"Brush\">"
+        "<family val=\"script\"/></font><font name=\"Cambria\"><panose1 val=\"00000000000000000000\"/>"
+        "<family val=\"swiss\"/></font><font name=\"Odd\"><panose1 val=\"zz\"/></font></fonts>",
+        "<a:theme><a:majorFont><a:latin typeface=\"Cambria\" panose=\"02040503050406030204\"/></a:majorFont>"
+        "<a:minorFont><a:latin typeface=\"Calibri\" panose=\"020F0502020204030204\"/></a:minorFont></a:theme>");
+    EXPECT_EQ(families.generic("calibri"), "sans-serif");
+    EXPECT_EQ(families.generic("Courier New"), "monospace");
+    EXPECT_EQ(families.generic("Brush"), "cursive");
+    // The font table, which lists every font, says more than the theme.
+    EXPECT_EQ(families.generic("Cambria"), "sans-serif");
+    EXPECT_EQ(families.generic("Odd"), "");
+    EXPECT_EQ(families.generic("Unknown"), "");
+
+    RunLook look;
+    look.latin = "Calibri";
+    look.eastAsian = "Calibri";
+    look.complex = "Ar\"ial;}<";
+    look.halfPoints = 21;
+    look.dstrike = true;
+    look.underline = true;
+    EXPECT_EQ(runLookCss(look, families),
+              "font-family:'Calibri','Arial',sans-serif;font-size:10.5pt;text-decoration:underline line-through;"
+              "text-decoration-style:double;");
 }
 
 TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
