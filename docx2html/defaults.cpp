@@ -106,14 +106,17 @@ std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, st
     const std::string ascii = std::string(prefix) + "ascii";
     const std::string asciiTheme = std::string(prefix) + "asciiTheme";
     const std::string hAnsiTheme = std::string(prefix) + "hAnsiTheme";
+    const std::string first = "<" + name + " " + ascii + "=\"";
     std::string out;
     std::size_t copied = 0;
     for (const Element& e : elements(text, name)) {
         std::string_view reference = tagAttribute(e.tag, asciiTheme);
         if (reference.empty() && tagAttribute(e.tag, ascii).empty()) reference = tagAttribute(e.tag, hAnsiTheme);
-        const std::string font = fonts.font(reference);
+        std::string font = fonts.font(reference);
+        // A font named outright but not first is moved first too.
+        if (font.empty() && e.tag.compare(0, first.size(), first) != 0) font = tagAttribute(e.tag, ascii);
         if (font.empty()) continue;
-        std::string tag = "<" + name + " " + ascii + "=\"" + font + "\"";
+        std::string tag = first + font + "\"";
         for (const auto& [n, v] : attributes(e.tag))
             if (n != ascii && n != asciiTheme) tag += " " + std::string(n) + "=" + std::string(v);
         tag += e.tag.size() >= 2 && e.tag[e.tag.size() - 2] == '/' ? "/>" : ">";
@@ -260,8 +263,9 @@ StyleRunLooks::StyleRunLooks(std::string_view styles, const ThemeFonts& theme) :
 RunLook StyleRunLooks::look(const std::string& id, bool withDefault) const {
     RunLook look;
     std::string at = id;
-    // A chain that loops ends after as many steps as there are styles.
-    for (std::size_t steps = 0; !at.empty() && steps <= styles_.size(); ++steps) {
+    // Chains are followed 32 styles deep, as the paragraph properties' are:
+    // a loop ends, and a hostile chain costs no more than that per run.
+    for (int steps = 0; !at.empty() && steps < 32; ++steps) {
         if (!withDefault && at == defaultId_) break;
         const auto it = styles_.find(at);
         if (it == styles_.end()) break;

@@ -78,7 +78,8 @@ private:
 
 // Every rFonts element of text that names its font through the theme
 // (asciiTheme, or hAnsiTheme without ascii) gets that font as its first
-// attribute, ascii, where the other steps read it. prefix is "w:" for the
+// attribute, ascii, where the other steps read it; one whose ascii font
+// comes after other attributes has it moved first. prefix is "w:" for the
 // raw document, "" for the prepared styles part.
 std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, std::string_view prefix);
 

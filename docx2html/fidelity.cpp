@@ -64,6 +64,7 @@ struct ParagraphStyle {
     std::optional<std::string> line, lineRule;  // the spacing element's line spacing
     std::optional<bool> contextual;             // no spacing between paragraphs of one style
     std::optional<bool> autoBefore, autoAfter;  // spacing as a web page has it (14 pt)
+    std::optional<std::string> justification;
 };
 
 class ParagraphStyles {
@@ -98,6 +99,7 @@ public:
         if (const std::string_view r = tagAttribute(spacing, "lineRule"); !r.empty()) p.lineRule = std::string(r);
         if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
         if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
+        if (const std::string_view jc = childValue(pPr, "jc"); !jc.empty()) p.justification = std::string(jc);
     }
 
     // The paragraph's own properties completed from its style chain (the
@@ -121,6 +123,7 @@ public:
             if (!own.autoBefore) own.autoBefore = s.autoBefore;
             if (!own.autoAfter) own.autoAfter = s.autoAfter;
             if (!own.lineRule) own.lineRule = s.lineRule;
+            if (!own.justification) own.justification = s.justification;
             id = s.basedOn;
         }
         return own;
@@ -261,6 +264,10 @@ void prepareFidelity(ConversionContext& ctx) {
     ctx.workingText = resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:");
     hiddenAndCapitalRuns(ctx);
     applyTableStyleFormats(ctx);
+    // Cells centred vertically: the table step writes the value as CSS,
+    // where the word is "middle".
+    if (ctx.workingText.find("<w:vAlign w:val=\"center\"/>") != std::string::npos)
+        ctx.workingText = replaceAll(ctx.workingText, "<w:vAlign w:val=\"center\"/>", "<w:vAlign w:val=\"middle\"/>");
     vmlPicturesToDrawings(ctx);
     symbolsToText(ctx);
     equationsToMathml(ctx);
@@ -352,9 +359,21 @@ void markParagraphs(ConversionContext& ctx) {
         }
         ParagraphStyle own;
         ParagraphStyles::read(o.pPr, own);
+        const bool ownAlignment = own.justification.has_value();
         const std::string styleId = styles.styleOf(std::string(childValue(o.pPr, "pStyle")));
         o.eff = styles.resolve(own, styleId);
         std::string marks;
+        // The style chain's alignment, which the paragraph step misses in
+        // tables and for a base style written after the style.
+        if (!ownAlignment && o.eff.justification) {
+            const std::string& jc = *o.eff.justification;
+            const char* align = jc == "both" || jc == "distribute" ? "justify"
+                                : jc == "center"                   ? "center"
+                                : jc == "right" || jc == "end"     ? "right"
+                                : jc == "left" || jc == "start"    ? "left"
+                                                                   : nullptr;
+            if (align) marks += "<tvCss val=\"text-align:" + std::string(align) + ";\"/>";
+        }
         if (!styleId.empty()) {
             auto [css, added] = styleCss.try_emplace(styleId);
             if (added) css->second = runLookCss(looks.look(styleId, false), families);
@@ -423,6 +442,33 @@ bool namesCommonFont(std::string_view body) {
     for (const char* font : {"calibri", "cambria", "arial", "times new roman", "courier new"})
         if (findFrom(body, font, 1, true) != 0) return true;
     return false;
+}
+
+// The declarations of css ("name:value;" each) that style does not hold
+// already as the last declaration of their property.
+std::string withoutDeclarationsHeld(std::string_view css, std::string_view style) {
+    std::string out;
+    for (std::size_t from = 0; from < css.size();) {
+        std::size_t end = css.find(';', from);
+        end = end == std::string_view::npos ? css.size() : end + 1;
+        const std::string_view declaration = css.substr(from, end - from);
+        from = end;
+        const std::size_t colon = declaration.find(':');
+        bool held = false;
+        if (colon != std::string_view::npos) {
+            // The property's last declaration in style, at a declaration's start.
+            const std::string_view property = declaration.substr(0, colon + 1);
+            for (std::size_t at = style.rfind(property); at != std::string_view::npos;
+                 at = at == 0 ? std::string_view::npos : style.rfind(property, at - 1)) {
+                if (at != 0 && style[at - 1] != ';' && style[at - 1] != ' ') continue;
+                held = style.compare(at, declaration.size(), declaration) == 0 ||
+                       (declaration.back() == ';' && style.substr(at) == declaration.substr(0, declaration.size() - 1));
+                break;
+            }
+        }
+        if (!held) out += declaration;
+    }
+    return out;
 }
 
 bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
@@ -511,15 +557,17 @@ void finishFidelity(ConversionContext& ctx) {
                 edits.insert(paragraph + 2, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
             } else if (tag.compare(0, 7, "<tvCss ") == 0 && paragraph != std::string::npos) {
-                const std::string css(tagAttribute(tag, "val"));
+                std::string css(tagAttribute(tag, "val"));
                 // The last word in the paragraph's style attribute, or one of its own.
                 const std::size_t tagEnd = t.find('>', paragraph);
                 const std::size_t style = t.find(" style=\"", paragraph);
                 const std::size_t quote = style == std::string::npos ? style : t.find('"', style + 8);
-                if (style != std::string::npos && quote != std::string::npos && quote < tagEnd)
-                    edits.insert(quote, css);
-                else if (tagEnd != std::string::npos)
+                if (style != std::string::npos && quote != std::string::npos && quote < tagEnd) {
+                    css = withoutDeclarationsHeld(css, tv.substr(style + 8, quote - style - 8));
+                    if (!css.empty()) edits.insert(quote, css);
+                } else if (tagEnd != std::string::npos) {
                     edits.insert(tagEnd, " style=\"" + css + "\"");
+                }
                 edits.replace(lt, tag.size(), "");
             } else if (tag == "<tvRtlTable/>" && table != std::string::npos) {
                 edits.insert(table + 6, " dir=\"rtl\"");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "docx2html/xmlscan.h"
@@ -12,17 +13,44 @@ namespace tavin {
 
 namespace {
 
-enum Condition { FirstRow, LastRow, FirstCol, LastCol, Band1Horz, Band2Horz, Band1Vert, Band2Vert, kConditions };
+// WholeTable is the style's own properties (and its "wholeTable" format):
+// the last in priority.
+enum Condition {
+    FirstRow,
+    LastRow,
+    FirstCol,
+    LastCol,
+    Band1Horz,
+    Band2Horz,
+    Band1Vert,
+    Band2Vert,
+    WholeTable,
+    kConditions
+};
 constexpr std::array<std::string_view, kConditions> kConditionNames = {
-    "firstRow", "lastRow", "firstCol", "lastCol", "band1Horz", "band2Horz", "band1Vert", "band2Vert"};
+    "firstRow", "lastRow", "firstCol", "lastCol", "band1Horz", "band2Horz", "band1Vert", "band2Vert", "wholeTable"};
 
-// What one conditional format sets: run properties and a cell shading, as
-// prefix-free empty-element tags.
+// What one conditional format sets: run properties, a cell shading and
+// vertical alignment, and the paragraphs' alignment, as prefix-free
+// empty-element tags.
 struct Format {
     std::vector<std::string> runProps;
-    std::string shading;
-    bool empty() const { return runProps.empty() && shading.empty(); }
+    std::string shading, vAlign, justification;
+    bool empty() const { return runProps.empty() && shading.empty() && vAlign.empty() && justification.empty(); }
 };
+
+// The cell and paragraph properties of a format's tcPr and pPr.
+void readCellProps(std::string_view content, Format& f) {
+    const std::vector<Element> tcPr = elements(content, "tcPr");
+    if (!tcPr.empty()) {
+        const std::string_view shd = childTag(tcPr[0].content, "shd");
+        // "auto" is no colour: the cell keeps the page's.
+        if (tagAttribute(shd, "fill") != "auto") f.shading = std::string(shd);
+        f.vAlign = std::string(childTag(tcPr[0].content, "vAlign"));
+    }
+    const std::vector<Element> pPr = elements(content, "pPr");
+    if (!pPr.empty()) f.justification = std::string(childTag(pPr[0].content, "jc"));
+}
 
 struct TableStyle {
     std::string basedOn;
@@ -101,9 +129,19 @@ std::unordered_map<std::string, TableStyle> readTableStyles(std::string_view sty
                         f.runProps.emplace_back(tag);
                 }
             }
-            const std::vector<Element> tcPr = elements(c.content, "tcPr");
-            if (!tcPr.empty()) f.shading = std::string(childTag(tcPr[0].content, "shd"));
+            readCellProps(c.content, f);
         }
+        // The style's own cell and paragraph properties, outside its formats.
+        std::string own(s.content);
+        for (const Element& c : elements(s.content, "tblStylePr"))
+            std::fill(own.begin() + static_cast<std::ptrdiff_t>(c.begin), own.begin() + static_cast<std::ptrdiff_t>(c.end), ' ');
+        Format base;
+        readCellProps(own, base);
+        Format& whole = ts.formats[WholeTable];
+        whole.runProps.clear();  // the paragraph styles' fonts go before the whole table's
+        if (whole.shading.empty()) whole.shading = base.shading;
+        if (whole.vAlign.empty()) whole.vAlign = base.vAlign;
+        if (whole.justification.empty()) whole.justification = base.justification;
         out.emplace(std::string(tagAttribute(s.tag, "styleId")), std::move(ts));
     }
     return out;
@@ -119,6 +157,32 @@ std::array<Format, kConditions> resolvedFormats(const std::unordered_map<std::st
         for (std::size_t k = 0; k < kConditions; ++k)
             if (out[k].empty()) out[k] = it->second.formats[k];
         id = it->second.basedOn;
+    }
+    return out;
+}
+
+// The paragraph styles whose chain sets an alignment: it goes before the
+// table style's.
+std::unordered_set<std::string> alignedParagraphStyles(std::string_view styles) {
+    std::unordered_map<std::string, std::pair<std::string, bool>> chain;  // id: base, sets jc
+    for (const Element& s : elements(styles, "style")) {
+        if (tagAttribute(s.tag, "type") != "paragraph") continue;
+        const std::vector<Element> pPr = elements(s.content, "pPr");
+        chain.emplace(std::string(tagAttribute(s.tag, "styleId")),
+                      std::pair(std::string(childValue(s.content, "basedOn")), !pPr.empty() && hasChild(pPr[0].content, "jc")));
+    }
+    std::unordered_set<std::string> out;
+    for (const auto& [id, entry] : chain) {
+        std::string at = id;
+        for (int steps = 0; steps < 32; ++steps) {  // as far as the other style chains are followed
+            const auto it = chain.find(at);
+            if (it == chain.end()) break;
+            if (it->second.second) {
+                out.insert(id);
+                break;
+            }
+            at = it->second.first;
+        }
     }
     return out;
 }
@@ -166,25 +230,53 @@ bool tagIs(std::string_view t, std::size_t at, std::string_view name) {
     return n < t.size() && (t[n] == '>' || t[n] == ' ' || t[n] == '/');
 }
 
+// The first of the formats' values that field gives, written with "w:".
+std::string firstOf(const std::vector<const Format*>& formats, std::string Format::*field) {
+    for (const Format* f : formats)
+        if (!(f->*field).empty()) return prefixed(f->*field);
+    return {};
+}
+
 // Writes a cell's formats (in priority order) into its runs and properties.
 void formatCell(std::string_view t, const Cell& c, const std::vector<const Format*>& formats,
+                const std::unordered_set<std::string>& alignedStyles,
                 std::vector<std::pair<std::size_t, std::string>>& inserts) {
-    std::string shading;
-    for (const Format* f : formats)
-        if (shading.empty() && !f->shading.empty()) shading = prefixed(f->shading);
     const std::size_t tcEnd = t.find('>', c.begin);
-    if (!shading.empty() && tcEnd != std::string_view::npos) {
+    if (tcEnd != std::string_view::npos && tcEnd < c.end) {
         const std::string_view head = t.substr(tcEnd + 1, c.end - tcEnd - 1);
-        if (head.compare(0, 8, "<w:tcPr>") == 0) {
-            const std::size_t end = head.find("</w:tcPr>");
-            if (end != std::string_view::npos && !hasChild(head.substr(0, end), "w:shd"))
-                inserts.emplace_back(tcEnd + 1 + 8, shading);
-        } else if (head.compare(0, 8, "<w:tcPr/") != 0) {
-            inserts.emplace_back(tcEnd + 1, "<w:tcPr>" + shading + "</w:tcPr>");
-        }
+        const bool hasProps = head.compare(0, 8, "<w:tcPr>") == 0;
+        const std::size_t end = hasProps ? head.find("</w:tcPr>") : std::string_view::npos;
+        const std::string_view tcPr = end == std::string_view::npos ? std::string_view() : head.substr(0, end);
+        std::string add;
+        if (!hasChild(tcPr, "w:shd")) add += firstOf(formats, &Format::shading);
+        if (!hasChild(tcPr, "w:vAlign")) add += firstOf(formats, &Format::vAlign);
+        if (!add.empty() && hasProps && end != std::string_view::npos)
+            inserts.emplace_back(tcEnd + 1 + 8, add);
+        else if (!add.empty() && !hasProps && head.compare(0, 8, "<w:tcPr/") != 0)
+            inserts.emplace_back(tcEnd + 1, "<w:tcPr>" + add + "</w:tcPr>");
     }
     if (c.nested) return;
     const std::string_view cell = t.substr(0, c.end);  // searches stay inside the cell
+    // The paragraphs take the alignment unless they or their style set one.
+    if (const std::string jc = firstOf(formats, &Format::justification); !jc.empty()) {
+        for (std::size_t p = cell.find("<w:p", c.begin); p != std::string_view::npos; p = cell.find("<w:p", p + 4)) {
+            if (!tagIs(t, p, "<w:p")) continue;
+            const std::size_t gt = cell.find('>', p);
+            if (gt == std::string_view::npos || t[gt - 1] == '/') continue;
+            if (t.compare(gt + 1, 7, "<w:pPr>") != 0) {
+                inserts.emplace_back(gt + 1, "<w:pPr>" + jc + "</w:pPr>");
+                continue;
+            }
+            const std::size_t end = cell.find("</w:pPr>", gt);
+            if (end == std::string_view::npos) continue;
+            const std::string_view pPr = t.substr(gt + 8, end - gt - 8);
+            const std::size_t rPr = pPr.find("<w:rPr");
+            const std::string_view own = pPr.substr(0, rPr);
+            if (hasChild(own, "w:jc") || alignedStyles.count(std::string(tagAttribute(childTag(own, "w:pStyle"), "w:val"))))
+                continue;
+            inserts.emplace_back(gt + 8, jc);
+        }
+    }
     for (std::size_t r = cell.find("<w:r", c.begin); r != std::string_view::npos; r = cell.find("<w:r", r + 4)) {
         if (!tagIs(t, r, "<w:r")) continue;
         const std::size_t gt = cell.find('>', r);
@@ -220,6 +312,7 @@ void applyTableStyleFormats(ConversionContext& ctx) {
     if (t.find("<w:tblStyle") == std::string::npos) return;
     const auto styles = readTableStyles(ctx.stylesText);
     if (styles.empty()) return;
+    const std::unordered_set<std::string> aligned = alignedParagraphStyles(ctx.stylesText);
 
     std::vector<std::pair<std::size_t, std::string>> inserts;
     std::vector<Table> open;
@@ -267,7 +360,8 @@ void applyTableStyleFormats(ConversionContext& ctx) {
                         const std::size_t dataCol = c - (on[FirstCol] ? 1 : 0);
                         apply.push_back(&formats[dataCol % 2 == 0 ? Band1Vert : Band2Vert]);
                     }
-                    formatCell(t, row[c], apply, inserts);
+                    apply.push_back(&formats[WholeTable]);
+                    formatCell(t, row[c], apply, aligned, inserts);
                 }
             }
         }

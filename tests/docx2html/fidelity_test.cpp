@@ -304,12 +304,15 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
     EXPECT_EQ(fonts.font("minorBidi"), "Arial");
     EXPECT_EQ(fonts.font("other"), "");
     // The theme's font becomes the first attribute, where the runs and the
-    // style table read it; rFonts without a theme reference stay.
+    // style table read it, and so does an ascii font written later; other
+    // rFonts stay.
     EXPECT_EQ(resolveThemeFonts("<w:rFonts w:ascii=\"Cambria\" w:asciiTheme=\"majorHAnsi\" w:cs=\"x\"/>"
-                                "<w:rFonts w:hAnsiTheme=\"minorHAnsi\"/><w:rFonts w:ascii=\"Arial\"/>",
+                                "<w:rFonts w:hAnsiTheme=\"minorHAnsi\"/><w:rFonts w:ascii=\"Arial\"/>"
+                                "<w:rFonts w:cs=\"Arial\" w:ascii=\"Arial\" w:hAnsi=\"Arial\"/><w:rFonts w:hAnsi=\"Arial\"/>",
                                 fonts, "w:"),
               "<w:rFonts w:ascii=\"Calibri Light\" w:cs=\"x\"/><w:rFonts w:ascii=\"Calibri\" w:hAnsiTheme=\"minorHAnsi\"/>"
-              "<w:rFonts w:ascii=\"Arial\"/>");
+              "<w:rFonts w:ascii=\"Arial\"/><w:rFonts w:ascii=\"Arial\" w:cs=\"Arial\" w:hAnsi=\"Arial\"/>"
+              "<w:rFonts w:hAnsi=\"Arial\"/>");
 
     // Defaults, then the default paragraph style over them.
     const std::string styles = removePrefixInTags(
@@ -378,10 +381,10 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
                      "font-style:italic;text-transform:uppercase;\">h</p>"),
               std::string::npos)
         << b;
-    // The classic step's own declarations come first; a loop of base
-    // styles ends.
+    // The classic step's own declarations come first, and are not written
+    // twice; a loop of base styles ends.
     EXPECT_NE(b.find("<p style=\"font-size:15;\">n</p>"), std::string::npos) << b;
-    EXPECT_NE(b.find("<p style=\"color:#FF0000;color:#FF0000;\">l</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"color:#FF0000;\">l</p>"), std::string::npos) << b;
 
     const auto run = [](const std::string& rPr, const std::string& text) {
         return "<w:r><w:rPr>" + rPr + "</w:rPr><w:t>" + text + "</w:t></w:r>";
@@ -454,4 +457,30 @@ TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
     EXPECT_NE(b.find("<tr><td><p><i>x</i></p></td></tr><tr><td><p>x</p></td></tr>"), std::string::npos) << b;
     p.fidelity = false;
     EXPECT_EQ(body(p).find("4472C4"), std::string::npos);
+}
+
+// The style's own cell and paragraph properties hold for every cell, after
+// its formats; what a cell, a paragraph or its style sets stays.
+TEST(FidelityTables, AlignmentOfTheWholeTable) {
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"Right\"><w:pPr><w:jc w:val=\"right\"/></w:pPr>"
+               "</w:style><w:style w:type=\"paragraph\" w:styleId=\"Under\"><w:basedOn w:val=\"Right\"/></w:style>"
+               "<w:style w:type=\"table\" w:styleId=\"T\"><w:pPr><w:jc w:val=\"center\"/></w:pPr><w:tcPr>"
+               "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"auto\"/><w:vAlign w:val=\"center\"/></w:tcPr>"
+               "<w:tblStylePr w:type=\"firstRow\"><w:pPr><w:jc w:val=\"left\"/></w:pPr><w:tcPr><w:vAlign w:val=\"bottom\"/>"
+               "</w:tcPr></w:tblStylePr></w:style></w:styles>";
+    const auto cell = [](const std::string& pPr, const std::string& text, const std::string& tcPr = "") {
+        return "<w:tc>" + tcPr + "<w:p>" + pPr + "<w:r><w:t>" + text + "</w:t></w:r></w:p></w:tc>";
+    };
+    p.body = "<w:tbl><w:tblPr><w:tblStyle w:val=\"T\"/></w:tblPr><w:tr>" + cell("", "head") + "</w:tr><w:tr>" +
+             cell("", "a") + cell("<w:pPr><w:jc w:val=\"both\"/></w:pPr>", "own") +
+             cell("<w:pPr><w:pStyle w:val=\"Under\"/></w:pPr>", "styled") +
+             cell("", "top", "<w:tcPr><w:vAlign w:val=\"top\"/></w:tcPr>") + "</w:tr></w:tbl>";
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<td style=\" vertical-align:bottom;\"><p style=\"text-align:left;\">head</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<td style=\" vertical-align:middle;\"><p style=\"text-align:center;\">a</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"text-align:justify;\">own</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"text-align:right;\">styled</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<td style=\" vertical-align:top;\"><p style=\"text-align:center;\">top</p>"), std::string::npos) << b;
+    EXPECT_EQ(b.find("auto"), std::string::npos) << b;
 }
