@@ -304,13 +304,25 @@ std::string runCss(std::string_view rPr, const ConversionContext& ctx) {
     return css;
 }
 
+// Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
+// full-width forms) or of complex ones (Hebrew, Arabic, Syriac, Indic), by
+// the lead bytes of their UTF-8 sequences.
+bool holdsScript(std::string_view text, bool eastAsian) {
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (eastAsian ? (c >= 0xE3 && c <= 0xED) || c == 0xEF || c == 0xF0 : (c >= 0xD6 && c <= 0xDD) || c == 0xE0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void hiddenAndCapitalRuns(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
     bool any = false;
     for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
-                          "<w:rStyle"})
+                          "<w:rStyle", "<w:rFonts"})
         any = any || t.find(p) != std::string::npos;
     if (!any) return;
     const ThemeFonts theme = readThemeFonts(ctx.themeText);
@@ -348,7 +360,18 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
         const bool hidden = direct.vanish ? *direct.vanish : styled.vanish.value_or(false);
         const bool caps = direct.caps ? *direct.caps : styled.caps.value_or(false);
         styled.caps.reset();
-        const std::string css = hidden ? std::string() : runCss(rPr, ctx) + runLookCss(styled, families);
+        // A run naming East Asian or complex-script fonts besides its own
+        // has them in its font stack: its text in those scripts takes them.
+        RunLook scripts;
+        const bool eastAsian = direct.eastAsian && direct.eastAsian != direct.latin && holdsScript(r.content, true);
+        const bool complex = direct.complex && direct.complex != direct.latin && holdsScript(r.content, false);
+        if (direct.latin && (eastAsian || complex)) {
+            scripts.latin = direct.latin;
+            if (eastAsian) scripts.eastAsian = direct.eastAsian;
+            if (complex) scripts.complex = direct.complex;
+        }
+        const std::string css =
+            hidden ? std::string() : runCss(rPr, ctx) + runLookCss(styled, families) + runLookCss(scripts, families);
         if (!hidden && !caps && css.empty()) continue;
         out.append(std::string_view(t).substr(copied, r.begin - copied));
         copied = r.end;

@@ -400,6 +400,16 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
     p.fidelity = false;
     b = body(p);
     EXPECT_NE(b.find("<p>sohiddenvupm</p>"), std::string::npos) << b;
+
+    // A run's East Asian and complex-script fonts join its stack for text
+    // in those scripts.
+    p.fidelity = true;
+    const std::string fonts = "<w:rFonts w:ascii=\"Calibri\" w:eastAsia=\"MS Mincho\" w:cs=\"Arial\"/>";
+    p.body = "<w:p>" + run(fonts, "\xE6\x97\xA5\xE6\x9C\xAC") + run(fonts, "latin") + run(fonts, "\xD7\xA9") + "</w:p>";
+    b = body(p);
+    EXPECT_NE(b.find("<span style=\"font-family:'Calibri','MS Mincho';\">"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"font-family:'Calibri','Arial';\">"), std::string::npos) << b;
+    EXPECT_EQ(b.find("<span style=\"font-family:'Calibri';"), std::string::npos) << b;
 }
 
 TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
