@@ -4,26 +4,12 @@
 
 #include <regex>
 
-#include "docx2html/docx2html.h"
-#include "package/workfolder.h"
+#include "corpus/corpus_page.h"
 #include "support/testutil.h"
 
 namespace {
 
-// The page of a corpus document, converted as docx2html converts it.
-std::string pageOf(const std::string& relative, bool fidelity = false) {
-    const std::filesystem::path doc = testutil::corpusDir() / relative;
-    testutil::TempDir dir;
-    const std::string folder = dir.str() + "/";
-    tavin::extractConversionParts(doc.string(), folder);
-    tavin::ConversionContext ctx;
-    ctx.workFolder = folder;
-    ctx.docTitle = tavin::titleFromPath(doc.string());
-    ctx.fullFidelity = fidelity;
-    tavin::loadParts(ctx);
-    tavin::convert(ctx);
-    return ctx.workingText;
-}
+using corpuspage::pageOf;
 
 // The words a reader sees: the body without its tags.
 std::string visibleText(const std::string& page) {
