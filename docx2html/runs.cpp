@@ -55,7 +55,7 @@ std::string propVal(std::string_view text, std::string_view name) {
     return textBetween(text, marker, "\"/>");
 }
 
-std::string runToSpan(const ConversionContext&, std::string_view runMatch, std::string_view paragraphStyle) {
+std::string runToSpan(const ConversionContext& ctx, std::string_view runMatch, std::string_view paragraphStyle) {
     const std::string font = textBetween(runMatch, "<rFonts ascii=\"", "\"");
     const std::string colour = propVal(runMatch, "color");
     std::string size = propVal(runMatch, "sz");
@@ -64,7 +64,9 @@ std::string runToSpan(const ConversionContext&, std::string_view runMatch, std::
     if (!size.empty()) size = halfPtToPx(size);
 
     std::string fontDecl;
-    if (!font.empty() && !size.empty()) {
+    // The shorthand sets the weight and slant to normal too, over those the
+    // paragraph's style gives; Full Fidelity keeps them.
+    if (!font.empty() && !size.empty() && !ctx.fullFidelity) {
         fontDecl = "font:normal " + size + "px " + font + ";";
     } else {
         if (!font.empty()) fontDecl += "font-family:" + font + ";";

@@ -410,6 +410,15 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
     EXPECT_NE(b.find("<span style=\"font-family:'Calibri','MS Mincho';\">"), std::string::npos) << b;
     EXPECT_NE(b.find("<span style=\"font-family:'Calibri','Arial';\">"), std::string::npos) << b;
     EXPECT_EQ(b.find("<span style=\"font-family:'Calibri';"), std::string::npos) << b;
+
+    // A run's own font and size leave the weight its paragraph style gives.
+    p.body = "<w:p><w:pPr><w:pStyle w:val=\"Heading\"/></w:pPr>" +
+             run("<w:rFonts w:ascii=\"Times New Roman\"/><w:sz w:val=\"24\"/>", "Title") + "</w:p>";
+    b = body(p);
+    EXPECT_NE(b.find("font-weight:bold;"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"font-family:Times New Roman;font-size:16;\">Title</span>"), std::string::npos) << b;
+    p.fidelity = false;
+    EXPECT_NE(body(p).find("<span style=\"font:normal 16px Times New Roman;\">Title</span>"), std::string::npos) << body(p);
 }
 
 TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
