@@ -128,6 +128,32 @@ std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, st
     return out;
 }
 
+std::string normalizeShading(std::string_view text, std::string_view prefix) {
+    const std::string name = std::string(prefix) + "shd";
+    const std::string val = std::string(prefix) + "val", color = std::string(prefix) + "color",
+                      fill = std::string(prefix) + "fill";
+    auto hex = [](std::string_view v) {
+        return v.size() == 6 && v.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    };
+    std::string out;
+    std::size_t copied = 0;
+    for (const Element& e : elements(text, name)) {
+        if (!e.content.empty()) continue;  // not the empty element shading is written as
+        const std::string_view pattern = tagAttribute(e.tag, val);
+        std::string_view shade = tagAttribute(e.tag, fill);
+        // A solid pattern is all pattern colour.
+        if (pattern == "solid" && hex(tagAttribute(e.tag, color))) shade = tagAttribute(e.tag, color);
+        out.append(text.substr(copied, e.begin - copied));
+        copied = e.end;
+        if (!hex(shade) || pattern == "nil") continue;
+        out += "<" + name + " " + val + "=\"" + std::string(pattern) + "\" " + color + "=\"" + std::string(shade) + "\" " +
+               fill + "=\"" + std::string(shade) + "\"/>";
+    }
+    if (copied == 0) return std::string(text);
+    out.append(text.substr(copied));
+    return out;
+}
+
 namespace {
 
 // The generic family a panose number (ten bytes in hex) stands for.

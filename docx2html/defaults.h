@@ -83,6 +83,13 @@ private:
 // raw document, "" for the prepared styles part.
 std::string resolveThemeFonts(std::string_view text, const ThemeFonts& fonts, std::string_view prefix);
 
+// Every shading element (shd) of text names the colour Word shows in both
+// its color and its fill attribute, where the paragraph and the cell steps
+// each read one: the fill, or the pattern colour of a solid pattern. A
+// shading of no colour ("auto", "nil") is left out: no background, where
+// the classic page shows grey. prefix as for resolveThemeFonts.
+std::string normalizeShading(std::string_view text, std::string_view prefix);
+
 // Runs marked hidden (vanish) are left out; runs in capitals (caps) have
 // their letters written in capitals; strike-through, double strike-through,
 // small capitals, character spacing and shading become a span around the

@@ -121,7 +121,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     if (ctx.fullFidelity) {
         ctx.themeText = partTextAsUtf8(std::move(parts.theme));
         ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
-        ctx.stylesText = resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), "");
+        ctx.stylesText = normalizeShading(resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), ""), "");
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);

@@ -261,7 +261,7 @@ void equationsToMathml(ConversionContext& ctx) {
 
 void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
-    ctx.workingText = resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:");
+    ctx.workingText = normalizeShading(resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:"), "w:");
     hiddenAndCapitalRuns(ctx);
     applyTableStyleFormats(ctx);
     // Cells centred vertically: the table step writes the value as CSS,

@@ -503,3 +503,23 @@ TEST(FidelityTables, AlignmentOfTheWholeTable) {
     EXPECT_NE(b.find("<td style=\" vertical-align:top;\"><p style=\"text-align:center;\">top</p>"), std::string::npos) << b;
     EXPECT_EQ(b.find("auto"), std::string::npos) << b;
 }
+
+// Shading shows its fill (or a solid pattern's colour); one of no colour
+// shows none, where the classic page shows grey.
+TEST(FidelityDefaults, ShadingShowsItsFill) {
+    EXPECT_EQ(normalizeShading("<shd val=\"clear\" color=\"auto\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" "
+                               "fill=\"auto\"/><shd val=\"clear\" color=\"auto\" fill=\"auto\"/><shd val=\"nil\" fill=\"FF0000\"/>"
+                               "<shd val=\"pct10\" fill=\"0000FF\" themeFill=\"x\"/>",
+                               ""),
+              "<shd val=\"clear\" color=\"FFFF00\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" fill=\"00FF00\"/>"
+              "<shd val=\"pct10\" color=\"0000FF\" fill=\"0000FF\"/>");
+    Parts p;
+    p.body = para("marked", "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"FFFF00\"/>") +
+             "<w:tbl><w:tr><w:tc><w:tcPr><w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"auto\"/></w:tcPr>" + para("cell") +
+             "</w:tc></w:tr></w:tbl>";
+    const std::string b = body(p);
+    EXPECT_NE(b.find("<p style=\"background-color:FFFF00;\">marked</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<td><p>cell</p>"), std::string::npos) << b;
+    p.fidelity = false;
+    EXPECT_NE(body(p).find("background-color:#eeeeee;\">marked"), std::string::npos) << body(p);
+}
