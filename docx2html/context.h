@@ -16,9 +16,12 @@
 
 namespace tavin {
 
-// Ten CSS declaration texts in fixed order: font family, font size, colour,
-// indentation, spacing, alignment, weight, borders, (unused), background.
-using propSlots = std::array<std::string, 10>;
+// The CSS declaration texts a style or a paragraph's properties give, in
+// the fixed order the paragraph step writes them (background first).
+namespace slot {
+enum : std::size_t { FontFamily, FontSize, Colour, Indent, Spacing, Alignment, Weight, Borders, Unused, Background, Count };
+}
+using propSlots = std::array<std::string, slot::Count>;
 
 struct styleEntry {
     std::string id;

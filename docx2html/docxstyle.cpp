@@ -100,18 +100,18 @@ propSlots readProps(const ConversionContext& ctx, std::string_view p, bool boldA
     std::string shade = textBetween(p, "<shd", "/>");
     if (!shade.empty()) shade = attrValue(shade, "color");
     if (shade == "auto") shade = ctx.autoShadeColor;
-    if (!shade.empty()) slots[9] = "background-color:" + shade + ";";
-    if (!spacingText.empty()) slots[4] = spacingToCss(ctx, spacingText);
-    if (!indText.empty()) slots[3] = indToCss(ctx, indText);
+    if (!shade.empty()) slots[slot::Background] = "background-color:" + shade + ";";
+    if (!spacingText.empty()) slots[slot::Spacing] = spacingToCss(ctx, spacingText);
+    if (!indText.empty()) slots[slot::Indent] = indToCss(ctx, indText);
     if (!size.empty()) size = halfPtToPx(size);
-    if (!family.empty()) slots[0] = "font-family:" + family + ";";
-    if (!size.empty()) slots[1] = "font-size:" + size + ";";
-    if (!colour.empty()) slots[2] = "color:#" + colour + ";";
+    if (!family.empty()) slots[slot::FontFamily] = "font-family:" + family + ";";
+    if (!size.empty()) slots[slot::FontSize] = "font-size:" + size + ";";
+    if (!colour.empty()) slots[slot::Colour] = "color:#" + colour + ";";
     if (align == "both") align = "justify";
-    if (!align.empty()) slots[5] = "text-align:" + align + ";";
-    if (boldAllowed && p.find("<b/>") != std::string_view::npos) slots[6] = "font-weight:bold;";
-    slots[7] = bordersToCss(ctx, textBetween(p, "Borders>", "Borders>"));
-    slots[8].clear();
+    if (!align.empty()) slots[slot::Alignment] = "text-align:" + align + ";";
+    if (boldAllowed && p.find("<b/>") != std::string_view::npos) slots[slot::Weight] = "font-weight:bold;";
+    slots[slot::Borders] = bordersToCss(ctx, textBetween(p, "Borders>", "Borders>"));
+    slots[slot::Unused].clear();
     return slots;
 }
 
@@ -168,11 +168,10 @@ int StyleIds::find(const std::string& id, int limit) const {
 
 void inheritProps(const ConversionContext& ctx, propSlots& slots, int k, bool all) {
     const propSlots& from = ctx.styleTable[static_cast<std::size_t>(k)].props;
-    const int last = all ? 9 : 1;
-    for (int j = 0; j <= last; ++j) {
-        if (slots[static_cast<std::size_t>(j)].empty() && !from[static_cast<std::size_t>(j)].empty()) {
-            slots[static_cast<std::size_t>(j)] = from[static_cast<std::size_t>(j)];
-        }
+    // In tables only the font family and size come from the style.
+    const std::size_t last = all ? slot::Background : slot::FontSize;
+    for (std::size_t j = 0; j <= last; ++j) {
+        if (slots[j].empty() && !from[j].empty()) slots[j] = from[j];
     }
 }
 

@@ -36,8 +36,8 @@ std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphT
             const int k = ids ? ids->find(styleId, limit) : findStyle(ctx, styleId, limit);
             if (k >= 0) inheritProps(ctx, slots, k, !inTable);
         }
-        style = slots[9];
-        for (int j = 0; j <= 8; ++j) style += slots[static_cast<std::size_t>(j)];
+        style = slots[slot::Background];
+        for (std::size_t j = slot::FontFamily; j <= slot::Unused; ++j) style += slots[j];
         style += border;
     }
     formatRuns(ctx, content, style);

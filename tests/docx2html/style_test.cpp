@@ -100,17 +100,17 @@ TEST(StyleReadProps, SlotsFromPropertyText) {
                                   "<jc val=\"both\"/><shd val=\"clear\" color=\"auto\" fill=\"FFFF00\"/>"
                                   "<rFonts ascii=\"Arial\"/><sz val=\"24\"/><color val=\"FF0000\"/><b/>",
                                   false);
-    EXPECT_EQ(s[5], "text-align:justify;");
-    EXPECT_EQ(s[9], "background-color:#eeeeee;");
-    EXPECT_EQ(s[0], "font-family:Arial;");
-    EXPECT_EQ(s[1], "font-size:16;");
-    EXPECT_EQ(s[2], "color:#FF0000;");
-    EXPECT_EQ(s[6], "");  // bold not allowed
-    EXPECT_EQ(readProps(ctx, "<b/>", true)[6], "font-weight:bold;");
-    EXPECT_EQ(readProps(ctx, "<b val=\"1\"/>", true)[6], "");
-    EXPECT_EQ(readProps(ctx, "<shd color=\"FF0000\"/>", true)[9], "background-color:FF0000;");
-    EXPECT_EQ(readProps(ctx, "<rFonts hAnsi=\"X\" ascii=\"Arial\"/>", true)[0], "");
-    EXPECT_EQ(readProps(ctx, "<tblBorders><top val=\"nil\"/></tblBorders>", true)[7], "border-top:none;");
+    EXPECT_EQ(s[slot::Alignment], "text-align:justify;");
+    EXPECT_EQ(s[slot::Background], "background-color:#eeeeee;");
+    EXPECT_EQ(s[slot::FontFamily], "font-family:Arial;");
+    EXPECT_EQ(s[slot::FontSize], "font-size:16;");
+    EXPECT_EQ(s[slot::Colour], "color:#FF0000;");
+    EXPECT_EQ(s[slot::Weight], "");  // bold not allowed
+    EXPECT_EQ(readProps(ctx, "<b/>", true)[slot::Weight], "font-weight:bold;");
+    EXPECT_EQ(readProps(ctx, "<b val=\"1\"/>", true)[slot::Weight], "");
+    EXPECT_EQ(readProps(ctx, "<shd color=\"FF0000\"/>", true)[slot::Background], "background-color:FF0000;");
+    EXPECT_EQ(readProps(ctx, "<rFonts hAnsi=\"X\" ascii=\"Arial\"/>", true)[slot::FontFamily], "");
+    EXPECT_EQ(readProps(ctx, "<tblBorders><top val=\"nil\"/></tblBorders>", true)[slot::Borders], "border-top:none;");
 }
 
 TEST(StyleTable, InheritanceOrderAndLimits) {
@@ -129,24 +129,24 @@ TEST(StyleTable, InheritanceOrderAndLimits) {
     ASSERT_EQ(ctx.styleTable.size(), 6u);
     const int n = static_cast<int>(ctx.styleTable.size());
     // A base defined later in the file is ignored.
-    EXPECT_EQ(ctx.styleTable[0].props[0], "");
+    EXPECT_EQ(ctx.styleTable[0].props[slot::FontFamily], "");
     // Family through two levels; size of its own base; nothing else inherited.
     const propSlots& c = ctx.styleTable[static_cast<std::size_t>(findStyle(ctx, "C", n))].props;
-    EXPECT_EQ(c[0], "font-family:Arial;");
-    EXPECT_EQ(c[1], "font-size:16;");
-    EXPECT_EQ(c[2], "");
-    EXPECT_EQ(c[5], "");
-    EXPECT_EQ(c[6], "");
+    EXPECT_EQ(c[slot::FontFamily], "font-family:Arial;");
+    EXPECT_EQ(c[slot::FontSize], "font-size:16;");
+    EXPECT_EQ(c[slot::Colour], "");
+    EXPECT_EQ(c[slot::Alignment], "");
+    EXPECT_EQ(c[slot::Weight], "");
     // Duplicate ids: the first wins; ids are case-sensitive; the last entry is found.
     EXPECT_EQ(findStyle(ctx, "A", n), 1);
     EXPECT_EQ(findStyle(ctx, "a", n), -1);
     EXPECT_EQ(findStyle(ctx, "Late", n), 4);
     EXPECT_EQ(findStyle(ctx, "A", 0), -1);
     propSlots own;
-    own[0] = "font-family:Own;";
+    own[slot::FontFamily] = "font-family:Own;";
     inheritProps(ctx, own, 1, true);
-    EXPECT_EQ(own[0], "font-family:Own;");
-    EXPECT_EQ(own[2], "color:#222222;");
+    EXPECT_EQ(own[slot::FontFamily], "font-family:Own;");
+    EXPECT_EQ(own[slot::Colour], "color:#222222;");
     EXPECT_EQ(styleXml(ctx, "B"), "<basedOn val=\"A\"/><sz val=\"24\"/>");
     EXPECT_EQ(styleXml(ctx, "Missing"), "");
 }
