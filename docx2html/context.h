@@ -109,10 +109,10 @@ struct ConversionContext {
     // Case-insensitive, "." matching line breaks, no empty matches.
     TWSRegEx sharedRegex;
 
-    // The bytes of text the conversion has read: what the pattern engine
-    // searched and spliced, and what the hand-written walks over the text
-    // scanned. It depends on the document alone, so tests can bound the
-    // work of a conversion by its size. Bookkeeping, counted from const
+    // The bytes of text read since the context was made: what the pattern
+    // engine searched and spliced, and what the hand-written walks over the
+    // text scanned. It depends on the documents alone, so tests can bound
+    // the work of a conversion by its size. Bookkeeping, counted from const
     // steps too.
     mutable std::uint64_t workBytes = 0;
 
