@@ -35,7 +35,8 @@ std::size_t firstAtOrAfter(const std::vector<std::size_t>& sorted, std::size_t f
 // so the ones followed by x are found by their value's prefix.
 class MarkerIndex {
 public:
-    MarkerIndex(std::string_view text, std::string_view marker, std::uint64_t& work) : text_(text), marker_(marker) {
+    MarkerIndex(std::string_view text, std::string_view marker, std::uint64_t& work)
+        : text_(text), marker_(marker), work_(work) {
         for (const std::size_t p : occurrences(text, marker, work)) {
             const std::size_t v = p + marker.size();
             const std::size_t q = findCounting(text, '"', v, work);
@@ -49,11 +50,12 @@ public:
         if (known != firsts_.end()) return known->second;
         std::size_t found = npos;
         if (x.find('"') != std::string::npos) {
-            found = text_.find(std::string(marker_) + x);
+            found = findCounting(text_, std::string(marker_) + x, 0, work_);
         } else {
             // Without a quote in x, marker + x occurs where the value starts with x.
             for (auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{x, 0});
                  it != entries_.end() && it->value.starts_with(x); ++it) {
+                work_ += x.size();
                 found = std::min(found, it->at);
             }
         }
@@ -69,6 +71,7 @@ private:
     };
     std::string_view text_;
     std::string_view marker_;
+    std::uint64_t& work_;
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::size_t> firsts_;
 };
