@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <cctype>
 
 namespace tavin {
@@ -32,25 +33,24 @@ std::string pcreMessage(int code) {
 
 }  // namespace
 
-TWSRegEx::TWSRegEx() {
-    matchData_ = pcre2_match_data_create(kMaxGroups, nullptr);
-    matchContext_ = pcre2_match_context_create(nullptr);
+void TWSRegEx::Free::operator()(pcre2_real_code_8* p) const { pcre2_code_free(p); }
+void TWSRegEx::Free::operator()(pcre2_real_match_data_8* p) const { pcre2_match_data_free(p); }
+void TWSRegEx::Free::operator()(pcre2_real_match_context_8* p) const { pcre2_match_context_free(p); }
+void TWSRegEx::Free::operator()(pcre2_real_jit_stack_8* p) const { pcre2_jit_stack_free(p); }
+
+// The owners free whatever was made when a later allocation fails.
+TWSRegEx::TWSRegEx()
+    : matchData_(pcre2_match_data_create(kMaxGroups, nullptr)), matchContext_(pcre2_match_context_create(nullptr)) {
     if (!matchData_ || !matchContext_) throw Error("Out of memory");
-    pcre2_set_match_limit(matchContext_, kMatchLimit);
-    pcre2_set_depth_limit(matchContext_, kDepthLimit);
-    pcre2_set_heap_limit(matchContext_, kHeapLimitKiB);
+    pcre2_set_match_limit(matchContext_.get(), kMatchLimit);
+    pcre2_set_depth_limit(matchContext_.get(), kDepthLimit);
+    pcre2_set_heap_limit(matchContext_.get(), kHeapLimitKiB);
 }
 
-TWSRegEx::~TWSRegEx() {
-    discardCompiled();
-    if (jitStack_) pcre2_jit_stack_free(jitStack_);
-    pcre2_match_context_free(matchContext_);
-    pcre2_match_data_free(matchData_);
-}
+TWSRegEx::~TWSRegEx() = default;
 
 void TWSRegEx::discardCompiled() {
-    if (code_) pcre2_code_free(code_);
-    code_ = nullptr;
+    code_.reset();
     jit_ = false;
     count_ = 0;
 }
@@ -70,7 +70,7 @@ void TWSRegEx::setOptions(TWSRegExOptions options) {
     discardCompiled();
 }
 
-void TWSRegEx::setMatchLimit(uint32_t limit) { pcre2_set_match_limit(matchContext_, limit); }
+void TWSRegEx::setMatchLimit(uint32_t limit) { pcre2_set_match_limit(matchContext_.get(), limit); }
 
 void TWSRegEx::setPattern(std::string_view pattern) {
     if (pattern == pattern_) return;
@@ -96,13 +96,13 @@ void TWSRegEx::Compile() {
     discardCompiled();
     int errorCode = 0;
     PCRE2_SIZE errorOffset = 0;
-    code_ = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(), compileOptions_,
-                          &errorCode, &errorOffset, nullptr);
+    code_.reset(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern_.data()), pattern_.size(), compileOptions_,
+                              &errorCode, &errorOffset, nullptr));
     if (!code_) throw Error(pattern_);
-    jit_ = pcre2_jit_compile(code_, PCRE2_JIT_COMPLETE) == 0;
+    jit_ = pcre2_jit_compile(code_.get(), PCRE2_JIT_COMPLETE) == 0;
     if (jit_ && !jitStack_) {
-        jitStack_ = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
-        if (jitStack_) pcre2_jit_stack_assign(matchContext_, nullptr, jitStack_);
+        jitStack_.reset(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr));
+        if (jitStack_) pcre2_jit_stack_assign(matchContext_.get(), nullptr, jitStack_.get());
     }
 }
 
@@ -116,10 +116,11 @@ bool TWSRegEx::exec(Pos startOffset) {
         count_ = -1;
         return false;
     }
-    const int rc = pcre2_match(code_, reinterpret_cast<PCRE2_SPTR>(subject_.data()),
+    const int rc = pcre2_match(code_.get(), reinterpret_cast<PCRE2_SPTR>(subject_.data()),
                                static_cast<PCRE2_SIZE>(searchStop_), static_cast<PCRE2_SIZE>(startOffset), flags,
-                               matchData_, matchContext_);
+                               matchData_.get(), matchContext_.get());
     if (rc == PCRE2_ERROR_NOMATCH) {
+        addWork(static_cast<std::uint64_t>(std::max<Pos>(searchStop_ - startOffset, 0)));
         count_ = -1;
         return false;
     }
@@ -129,10 +130,11 @@ bool TWSRegEx::exec(Pos startOffset) {
     }
     // rc == 0: more groups took part than the vector holds; the first 99 count.
     count_ = rc == 0 ? kMaxGroups : rc;
-    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(matchData_);
+    const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(matchData_.get());
     for (int i = 0; i < 2 * count_; ++i) {
         vector_[i] = ov[i] == PCRE2_UNSET ? 0 : static_cast<Pos>(ov[i]) + 1;
     }
+    addWork(static_cast<std::uint64_t>(std::max<Pos>(vector_[1] - 1 - startOffset, 0)));
     searchStart_ = vector_[1];
     if (vector_[1] == vector_[0]) ++searchStart_;
     if (OnMatch) OnMatch(*this);
@@ -185,7 +187,7 @@ Pos TWSRegEx::SubmatchLength(int n) const {
 int TWSRegEx::GroupNumber(std::string_view name) {
     if (!code_) Compile();
     const std::string n(name);
-    return pcre2_substring_number_from_name(code_, reinterpret_cast<PCRE2_SPTR>(n.c_str()));
+    return pcre2_substring_number_from_name(code_.get(), reinterpret_cast<PCRE2_SPTR>(n.c_str()));
 }
 
 void TWSRegEx::insertGroup(std::string& out, int n, char caseLetter) const {
@@ -326,6 +328,8 @@ const std::string& TWSRegEx::Replace(std::string_view templ) {
     if (OnReplace) OnReplace(*this, r);
     const Pos offset = vector_[0];
     const Pos length = vector_[1] - vector_[0];
+    // A splice moves everything after the match.
+    addWork(r.size() + subject_.size() - static_cast<std::size_t>(offset - 1));
     subject_.replace(static_cast<std::size_t>(offset - 1), static_cast<std::size_t>(length), r);
     const Pos delta = static_cast<Pos>(r.size()) - length;
     searchStart_ += delta;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,12 @@ public:
     // is far beyond what any real document needs.
     void setMatchLimit(uint32_t limit);
 
+    // Where to count the subject bytes each search reads (from its start
+    // offset to the end of its match, or to the search stop when nothing
+    // matches) and each splice moves; nullptr counts nothing. The count is
+    // deterministic: it depends on the texts and patterns alone.
+    void countWorkIn(std::uint64_t* counter) { work_ = counter; }
+
     void Compile();
     bool Match();
     bool MatchNext();
@@ -125,11 +132,24 @@ private:
     int count_ = 0;
     Pos vector_[2 * kMaxGroups] = {};
 
-    pcre2_real_code_8* code_ = nullptr;
-    pcre2_real_match_data_8* matchData_ = nullptr;
-    pcre2_real_match_context_8* matchContext_ = nullptr;
-    pcre2_real_jit_stack_8* jitStack_ = nullptr;
+    void addWork(std::uint64_t bytes) {
+        if (work_) *work_ += bytes;
+    }
+
+    // Owners of the PCRE2 objects, each freed by its own free function; in
+    // this order so that the compiled code goes first.
+    struct Free {
+        void operator()(pcre2_real_code_8* p) const;
+        void operator()(pcre2_real_match_data_8* p) const;
+        void operator()(pcre2_real_match_context_8* p) const;
+        void operator()(pcre2_real_jit_stack_8* p) const;
+    };
+    std::unique_ptr<pcre2_real_match_data_8, Free> matchData_;
+    std::unique_ptr<pcre2_real_match_context_8, Free> matchContext_;
+    std::unique_ptr<pcre2_real_jit_stack_8, Free> jitStack_;
+    std::unique_ptr<pcre2_real_code_8, Free> code_;
     bool jit_ = false;
+    std::uint64_t* work_ = nullptr;
 };
 
 // Replace every match of pattern in text by template, on the given engine.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ struct StoryReference {
 
 struct ConversionContext {
     ConversionContext();
+    ConversionContext(const ConversionContext&) = delete;
+    ConversionContext& operator=(const ConversionContext&) = delete;
 
     // Where the package was extracted ("" or a folder path ending in "/").
     std::string workFolder;
@@ -111,6 +114,13 @@ struct ConversionContext {
 
     // Case-insensitive, "." matching line breaks, no empty matches.
     TWSRegEx sharedRegex;
+
+    // The bytes of text read since the context was made: what the pattern
+    // engine searched and spliced, and what the hand-written walks over the
+    // text scanned. It depends on the documents alone, so tests can bound
+    // the work of a conversion by its size. Bookkeeping, counted from const
+    // steps too.
+    mutable std::uint64_t workBytes = 0;
 
     // Progress: called with a step name before each named conversion step.
     std::function<void(const std::string&)> showStep;

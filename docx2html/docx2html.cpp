@@ -12,6 +12,9 @@ namespace tavin {
 
 ConversionContext::ConversionContext() {
     sharedRegex.setOptions(preCaseLess | preSingleLine);
+    // A context is never copied or moved (its engine is not), so the
+    // engine may keep the counter's address.
+    sharedRegex.countWorkIn(&workBytes);
 }
 
 namespace {

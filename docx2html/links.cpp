@@ -1,5 +1,6 @@
 // Hyperlinks, bookmarks, pictures and drop caps.
 #include "docx2html/links.h"
+#include "docx2html/links_internal.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -16,11 +17,11 @@ namespace {
 // relTarget for many lookups: the first entry of every id, found in one scan.
 class RelationshipIndex {
 public:
-    explicit RelationshipIndex(std::string_view rels) {
+    RelationshipIndex(std::string_view rels, std::uint64_t& work) {
+        work += rels.size();
         RelationshipTags tags(rels);
         for (std::string_view tag = tags.next(); !tag.empty(); tag = tags.next()) {
-            const std::string_view id = tagAttribute(tag, "Id");
-            if (!id.empty() || tag.find(" Id=") != std::string_view::npos) first_.emplace(id, tag);
+            if (const auto id = findTagAttribute(tag, "Id")) first_.emplace(*id, tag);
         }
     }
     std::string target(std::string_view id) const {
@@ -54,6 +55,19 @@ std::string imgText(std::string_view match, const RelationshipIndex& rels) {
 
 }  // namespace
 
+namespace links {
+
+std::vector<std::string> relTargetsFor(std::string_view rels, const std::vector<std::string>& ids) {
+    std::uint64_t work = 0;
+    const RelationshipIndex index(rels, work);
+    std::vector<std::string> out;
+    out.reserve(ids.size());
+    for (const std::string& id : ids) out.push_back(index.target(id));
+    return out;
+}
+
+}  // namespace links
+
 std::string relId(std::string_view text) { return textBetween(text, "r:id=\"", "\""); }
 
 std::string relTarget(const ConversionContext& ctx, std::string_view id) {
@@ -61,11 +75,11 @@ std::string relTarget(const ConversionContext& ctx, std::string_view id) {
 }
 
 std::string linkToAnchor(const ConversionContext& ctx, std::string_view match) {
-    return anchorTemplate(match, RelationshipIndex(ctx.relsText));
+    return anchorTemplate(match, RelationshipIndex(ctx.relsText, ctx.workBytes));
 }
 
 std::string drawingToImg(const ConversionContext& ctx, std::string_view match) {
-    return imgText(match, RelationshipIndex(ctx.relsText));
+    return imgText(match, RelationshipIndex(ctx.relsText, ctx.workBytes));
 }
 
 std::string emuToPx(std::string_view text) {
@@ -101,7 +115,7 @@ void wrapDropCaps(ConversionContext& ctx) {
 
 void convertLinks(ConversionContext& ctx) {
     TWSRegEx& rx = ctx.sharedRegex;
-    const RelationshipIndex index(ctx.relsText);
+    const RelationshipIndex index(ctx.relsText, ctx.workBytes);
     auto link = [&](TWSRegEx& e) { return anchorTemplate(e.MatchedText(), index); };
 
     rx.setPattern("<hyperlink[^>]+/>");
@@ -116,7 +130,7 @@ void convertLinks(ConversionContext& ctx) {
 
 void convertImages(ConversionContext& ctx) {
     TWSRegEx& rx = ctx.sharedRegex;
-    const RelationshipIndex index(ctx.relsText);
+    const RelationshipIndex index(ctx.relsText, ctx.workBytes);
     rx.setPattern("<drawing>.+?</drawing>");
     rx.ReplaceEach(std::move(ctx.workingText), [&](TWSRegEx& e) { return imgText(e.MatchedText(), index); });
     ctx.workingText = rx.takeSubject();

@@ -1,5 +1,6 @@
 // Lists: numbered paragraphs become li items inside ol and ul lists.
 #include "docx2html/lists.h"
+#include "docx2html/lists_internal.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -16,9 +17,10 @@ namespace {
 constexpr std::size_t npos = std::string_view::npos;
 
 // Offsets of every occurrence of marker in text, in order.
-std::vector<std::size_t> occurrences(std::string_view text, std::string_view marker) {
+std::vector<std::size_t> occurrences(std::string_view text, std::string_view marker, std::uint64_t& work) {
     std::vector<std::size_t> out;
     for (std::size_t p = text.find(marker); p != npos; p = text.find(marker, p + 1)) out.push_back(p);
+    work += text.size();
     return out;
 }
 
@@ -33,10 +35,11 @@ std::size_t firstAtOrAfter(const std::vector<std::size_t>& sorted, std::size_t f
 // so the ones followed by x are found by their value's prefix.
 class MarkerIndex {
 public:
-    MarkerIndex(std::string_view text, std::string_view marker) : text_(text), marker_(marker) {
-        for (const std::size_t p : occurrences(text, marker)) {
+    MarkerIndex(std::string_view text, std::string_view marker, std::uint64_t& work)
+        : text_(text), marker_(marker), work_(work) {
+        for (const std::size_t p : occurrences(text, marker, work)) {
             const std::size_t v = p + marker.size();
-            const std::size_t q = text.find('"', v);
+            const std::size_t q = findCounting(text, '"', v, work);
             entries_.push_back({text.substr(v, q == npos ? npos : q - v), p});
         }
         std::sort(entries_.begin(), entries_.end());
@@ -47,11 +50,12 @@ public:
         if (known != firsts_.end()) return known->second;
         std::size_t found = npos;
         if (x.find('"') != std::string::npos) {
-            found = text_.find(std::string(marker_) + x);
+            found = findCounting(text_, std::string(marker_) + x, 0, work_);
         } else {
             // Without a quote in x, marker + x occurs where the value starts with x.
             for (auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{x, 0});
                  it != entries_.end() && it->value.starts_with(x); ++it) {
+                work_ += x.size();
                 found = std::min(found, it->at);
             }
         }
@@ -67,6 +71,7 @@ private:
     };
     std::string_view text_;
     std::string_view marker_;
+    std::uint64_t& work_;
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::size_t> firsts_;
 };
@@ -81,13 +86,13 @@ class ListTagCache {
 public:
     explicit ListTagCache(const ConversionContext& ctx)
         : text_(ctx.numberingText),
-          nums_(text_, kNum),
-          abstracts_(text_, kAbstract),
-          numEnds_(occurrences(text_, "</num>")),
-          abstractEnds_(occurrences(text_, "</abstractNum>")),
-          abstractRefs_(occurrences(text_, kAbstractRef)),
-          formats_(occurrences(text_, kFormat)),
-          quotes_(occurrences(text_, "\"")) {}
+          nums_(text_, kNum, ctx.workBytes),
+          abstracts_(text_, kAbstract, ctx.workBytes),
+          numEnds_(occurrences(text_, "</num>", ctx.workBytes)),
+          abstractEnds_(occurrences(text_, "</abstractNum>", ctx.workBytes)),
+          abstractRefs_(occurrences(text_, kAbstractRef, ctx.workBytes)),
+          formats_(occurrences(text_, kFormat, ctx.workBytes)),
+          quotes_(occurrences(text_, "\"", ctx.workBytes)) {}
 
     const std::string& tagFor(std::string_view t) {
         const std::string numId = textBetween(t, "<numId val=\"", "\"");
@@ -153,59 +158,13 @@ int levelOf(std::string_view piece) { return strToInt(propVal(piece, "ilvl")); }
 // White space as the pattern engine's \s knows it.
 bool isPatternSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-// Where every match of the grouping pattern ((<li>.+?</li>\s*)+) has ended:
-// past the white space after the last "</li>" (in any letter case), 0 when
-// there is none. Searching only up to there finds the same matches, and an
-// item start after it is not scanned to the end of the text in vain.
-std::size_t itemsEnd(std::string_view t) {
-    for (std::size_t i = t.size(); i >= 5; --i) {
-        const std::size_t p = i - 5;
-        if (t[p] == '<' && t[p + 1] == '/' && lowerAscii(t[p + 2]) == 'l' && lowerAscii(t[p + 3]) == 'i' &&
-            t[p + 4] == '>') {
-            std::size_t end = i;
-            while (end < t.size() && isPatternSpace(t[end])) ++end;
-            return end;
-        }
-    }
-    return 0;
-}
-
-struct Block {
-    std::size_t offset;
-    std::size_t length;
-};
-
-// The matches of <([uo]l)>.+?</\1> (any letter case, "." matching line
-// breaks), left to right, found in one scan: a list start tag matches up to
-// the first end tag of its kind at least one byte after it, and a start tag
-// without one is passed over without searching the rest of the text again.
-std::vector<Block> listBlocks(std::string_view t) {
-    std::vector<Block> blocks;
-    NextOccurrence ulEnd(t, "</ul>", true);
-    NextOccurrence olEnd(t, "</ol>", true);
-    std::size_t s = t.find('<');
-    while (s != std::string_view::npos && s + 4 <= t.size()) {
-        const char kind = lowerAscii(t[s + 1]);
-        if ((kind == 'u' || kind == 'o') && lowerAscii(t[s + 2]) == 'l' && t[s + 3] == '>') {
-            const std::size_t end = (kind == 'u' ? ulEnd : olEnd).atOrAfter(s + 5);
-            if (end != std::string_view::npos) {
-                blocks.push_back({s, end + 5 - s});
-                s = t.find('<', end + 5);
-                continue;
-            }
-        }
-        s = t.find('<', s + 1);
-    }
-    return blocks;
-}
-
 // onlyTags of t[start, end) for a walk whose ranges keep their start while
 // their ends grow (list markers without paragraph starts between them): the
 // whole tags already read from a start are not read again, so the walk stays
 // linear where it would scan from the same start each time.
 class TagsOnlyFrom {
 public:
-    explicit TagsOnlyFrom(std::string_view t) : t_(t) {}
+    TagsOnlyFrom(std::string_view t, std::uint64_t& work) : t_(t), work_(work) {}
 
     bool onlyTags(std::size_t start, std::size_t end) {
         if (start != start_ || end < end_) {
@@ -225,7 +184,7 @@ public:
                 return false;
             }
             if (pos_ + 1 >= end) return false;
-            const std::size_t gt = range.find('>', std::max(pos_ + 1, searched_));
+            const std::size_t gt = findCounting(range, '>', std::max(pos_ + 1, searched_), work_);
             if (gt == std::string_view::npos) {
                 searched_ = end;
                 return false;
@@ -238,6 +197,7 @@ public:
 
 private:
     std::string_view t_;
+    std::uint64_t& work_;
     std::size_t start_ = std::string_view::npos;
     std::size_t end_ = 0;
     std::size_t pos_ = 0;       // t[start, pos) is whole tags
@@ -247,6 +207,83 @@ private:
 
 }  // namespace
 
+namespace lists {
+
+// Searching only up to there finds the same matches, and an item start after
+// it is not scanned to the end of the text in vain.
+std::size_t itemsEnd(std::string_view t, std::uint64_t& work) {
+    for (std::size_t i = t.size(); i >= 5; --i) {
+        const std::size_t p = i - 5;
+        if (t[p] == '<' && t[p + 1] == '/' && lowerAscii(t[p + 2]) == 'l' && lowerAscii(t[p + 3]) == 'i' &&
+            t[p + 4] == '>') {
+            std::size_t end = i;
+            while (end < t.size() && isPatternSpace(t[end])) ++end;
+            work += t.size() - p;
+            return end;
+        }
+    }
+    work += t.size();
+    return 0;
+}
+
+// A list start tag matches up to the first end tag of its kind at least one
+// byte after it, and a start tag without one is passed over without
+// searching the rest of the text again.
+std::vector<Block> listBlocks(std::string_view t, std::uint64_t& work) {
+    std::vector<Block> blocks;
+    NextOccurrence ulEnd(t, "</ul>", true, &work);
+    NextOccurrence olEnd(t, "</ol>", true, &work);
+    std::size_t s = findCounting(t, '<', 0, work);
+    while (s != std::string_view::npos && s + 4 <= t.size()) {
+        const char kind = lowerAscii(t[s + 1]);
+        if ((kind == 'u' || kind == 'o') && lowerAscii(t[s + 2]) == 'l' && t[s + 3] == '>') {
+            const std::size_t end = (kind == 'u' ? ulEnd : olEnd).atOrAfter(s + 5);
+            if (end != std::string_view::npos) {
+                blocks.push_back({s, end + 5 - s});
+                s = findCounting(t, '<', end + 5, work);
+                continue;
+            }
+        }
+        s = findCounting(t, '<', s + 1, work);
+    }
+    return blocks;
+}
+
+std::vector<std::string> listTagsFor(const ConversionContext& ctx, const std::vector<std::string>& texts) {
+    ListTagCache tags(ctx);
+    std::vector<std::string> out;
+    out.reserve(texts.size());
+    for (const std::string& t : texts) out.push_back(tags.tagFor(t));
+    return out;
+}
+
+namespace {
+
+std::vector<Block> matchesOf(TWSRegEx& rx, std::string_view pattern, std::string_view t) {
+    std::vector<Block> out;
+    rx.setPattern(pattern);
+    rx.setSubject(std::string(t));
+    if (rx.Match()) {
+        do {
+            out.push_back({static_cast<std::size_t>(rx.MatchedOffset() - 1), static_cast<std::size_t>(rx.MatchedLength())});
+        } while (rx.MatchNext());
+    }
+    rx.setSubject(std::string());
+    return out;
+}
+
+}  // namespace
+
+std::vector<Block> listBlocksByPattern(TWSRegEx& rx, std::string_view t) {
+    return matchesOf(rx, R"(<([uo]l)>.+?</\1>)", t);
+}
+
+std::vector<Block> itemGroupsByPattern(TWSRegEx& rx, std::string_view t) {
+    return matchesOf(rx, R"(((<li>.+?</li>\s*)+))", t);
+}
+
+}  // namespace lists
+
 void wrapListItems(ConversionContext& ctx) {
     ctx.listItemsFound = false;
     const std::string& t = ctx.workingText;
@@ -255,9 +292,9 @@ void wrapListItems(ConversionContext& ctx) {
     ctx.listItemsFound = true;
     InsertionList ins;
     LastOccurrence paragraphStart(t, "<p>");
-    TagsOnlyFrom tagsOnly(t);
+    TagsOnlyFrom tagsOnly(t, ctx.workBytes);
     while (pos != std::string::npos) {
-        const std::size_t end = t.find("</p>", pos);
+        const std::size_t end = findCounting(t, "</p>", pos, ctx.workBytes);
         if (end == std::string::npos) break;  // no paragraph end: nothing more to wrap
         const std::size_t start = paragraphStart.atOrBefore(pos);
         if (start != std::string::npos) {
@@ -266,7 +303,7 @@ void wrapListItems(ConversionContext& ctx) {
                 ins.after(end + 4, "</li>");
             }
         }
-        pos = t.find("<numPr>", end);
+        pos = findCounting(t, "<numPr>", end, ctx.workBytes);
     }
     if (!ins.empty()) ctx.workingText = ins.apply(t);
 }
@@ -290,7 +327,7 @@ void buildLists(ConversionContext& ctx) {
     // in its list at its own place.
     {
         rx.setPattern(R"(((<li>.+?</li>\s*)+))");
-        const std::size_t limit = itemsEnd(ctx.workingText);
+        const std::size_t limit = lists::itemsEnd(ctx.workingText, ctx.workBytes);
         rx.setSubject(ctx.workingText.substr(0, limit));
         const std::string& t = rx.Subject();
         std::string out;
@@ -321,7 +358,7 @@ void buildLists(ConversionContext& ctx) {
     // the same text that is still in place.
     const std::string t = std::move(ctx.workingText);
     const std::string_view tv = t;
-    const std::vector<Block> blocks = listBlocks(tv);
+    const std::vector<lists::Block> blocks = lists::listBlocks(tv, ctx.workBytes);
 
     std::unordered_map<std::string_view, std::vector<std::size_t>> sameText;
     for (std::size_t i = 0; i < blocks.size(); ++i) {

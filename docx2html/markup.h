@@ -1,6 +1,7 @@
 // Small scans over markup shared by several steps.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "core/uStr.h"
@@ -41,14 +42,18 @@ private:
 // folds ASCII letters.
 class NextOccurrence {
 public:
-    NextOccurrence(std::string_view text, std::string_view marker, bool ignoreCase = false)
-        : text_(text), marker_(marker), ignoreCase_(ignoreCase) {}
+    // work, when given, counts the bytes the searches read.
+    NextOccurrence(std::string_view text, std::string_view marker, bool ignoreCase = false,
+                   std::uint64_t* work = nullptr)
+        : text_(text), marker_(marker), ignoreCase_(ignoreCase), work_(work) {}
 
     std::size_t atOrAfter(std::size_t offset) {
         if (!searched_ || (found_ != std::string_view::npos && found_ < offset)) {
             const Pos p = findFrom(text_, marker_, static_cast<Pos>(offset) + 1, ignoreCase_);
             found_ = p == 0 ? std::string_view::npos : static_cast<std::size_t>(p - 1);
             searched_ = true;
+            const std::size_t stop = found_ == std::string_view::npos ? text_.size() : found_ + marker_.size();
+            if (work_ && stop > offset) *work_ += stop - offset;
         }
         return found_;
     }
@@ -57,9 +62,22 @@ private:
     std::string_view text_;
     std::string_view marker_;
     bool ignoreCase_;
+    std::uint64_t* work_;
     std::size_t found_ = std::string_view::npos;
     bool searched_ = false;
 };
+
+// text.find(s, from), adding to work the bytes the search read: through
+// what it found, or to the end of the text.
+inline std::size_t findCounting(std::string_view text, std::string_view s, std::size_t from, std::uint64_t& work) {
+    const std::size_t at = text.find(s, from);
+    const std::size_t stop = at == std::string_view::npos ? text.size() : at + s.size();
+    if (stop > from) work += stop - from;
+    return at;
+}
+inline std::size_t findCounting(std::string_view text, char c, std::size_t from, std::uint64_t& work) {
+    return findCounting(text, std::string_view(&c, 1), from, work);
+}
 
 // Whether deleting every tag ("<", at least one character, ">") from the
 // text would leave nothing of it.

@@ -8,6 +8,7 @@
 // the start tags gives the last one at or before the element, so no pass
 // ever searches back over text it has already walked.
 #include "docx2html/tables.h"
+#include "docx2html/tables_internal.h"
 
 #include <algorithm>
 #include <array>
@@ -72,12 +73,17 @@ private:
         }
         for (std::size_t p = t.find('>'); p != npos; p = t.find('>', p + 1)) gts_.push_back(p);
         for (std::size_t p = t.find("/>"); p != npos; p = t.find("/>", p + 1)) closes_.push_back(p);
+        // Nine scans of the part, and the ids read to their quotes.
+        ctx_.workBytes += 9 * t.size();
         indexed_ = true;
     }
 
     // tableStyleAttrs(ctx, styleXml(ctx, name)).
     std::string attrsOf(const std::string& name) {
-        if (name.find('"') != std::string::npos) return tableStyleAttrs(ctx_, styleXml(ctx_, name));
+        if (name.find('"') != std::string::npos) {
+            ctx_.workBytes += ctx_.stylesText.size();
+            return tableStyleAttrs(ctx_, styleXml(ctx_, name));
+        }
         if (!indexed_) index();
         const auto first = firstOf_.find(name);
         if (first == firstOf_.end()) return tableStyleAttrs(ctx_, "");
@@ -128,6 +134,7 @@ private:
 };
 
 TableProps readTableProps(const ConversionContext& ctx, std::string_view props, TableStyleCache& styles) {
+    std::uint64_t& work = ctx.workBytes;
     TableProps out;
     // Every "<tblBorders>" takes the borders of the first one; they are
     // worked out once, and the end tag found last is reused while it lies
@@ -136,9 +143,9 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
     bool bordersRead = false;
     std::size_t bordersEnd = 0;
     bool bordersEndFound = false;
-    std::size_t b = props.find('<');
+    std::size_t b = findCounting(props, '<', 0, work);
     while (b != npos) {
-        const std::size_t gt = props.find('>', b + 1);
+        const std::size_t gt = findCounting(props, '>', b + 1, work);
         if (gt == npos) break;  // an unfinished tag ends the properties
         const std::string_view el = props.substr(b, gt + 1 - b);
         std::size_t after = gt + 1;
@@ -149,7 +156,7 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
             }
             out.attrs += " " + borders;
             if (!bordersEndFound || (bordersEnd != npos && bordersEnd < b)) {
-                bordersEnd = props.find("</tblBorders>", b);
+                bordersEnd = findCounting(props, "</tblBorders>", b, work);
                 bordersEndFound = true;
             }
             const std::size_t close = bordersEnd;
@@ -178,7 +185,7 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
                 }
             }
         }
-        b = props.find('<', after);
+        b = findCounting(props, '<', after, work);
     }
     return out;
 }
@@ -232,7 +239,7 @@ bool isContinuation(std::string_view t, std::size_t merge) {
 // continuation cells are dropped. A vMerge whose cell start lies in text
 // already written or dropped (a second vMerge in one cell, a merge inside a
 // dropped cell) is passed over.
-std::string placeRowSpans(std::string_view t, const std::vector<int>& counts) {
+std::string placeRowSpans(std::string_view t, const std::vector<int>& counts, std::uint64_t& work) {
     std::string out;
     out.reserve(t.size() + counts.size() * 16);
     LastOccurrence cellStart(t, "<tc>");
@@ -245,7 +252,7 @@ std::string placeRowSpans(std::string_view t, const std::vector<int>& counts) {
         const std::size_t s = cellStart.atOrBefore(m);
         const bool ownCell = s != npos && s >= copied;
         if (continuation) {
-            const std::size_t close = ownCell && cellEndsLeft ? t.find("</tc>", m) : npos;
+            const std::size_t close = ownCell && cellEndsLeft ? findCounting(t, "</tc>", m, work) : npos;
             if (close != npos) {
                 out.append(t.substr(copied, s - copied));
                 copied = close + 5;
@@ -260,16 +267,16 @@ std::string placeRowSpans(std::string_view t, const std::vector<int>& counts) {
             }
             ++k;
         }
-        m = t.find("<vMerge", m + 8);
+        m = findCounting(t, "<vMerge", m + 8, work);
     }
     out.append(t.substr(copied));
     return out;
 }
 
 // " colspan=" + n right after the "<tc" of every cell with a gridSpan.
-std::string placeColSpans(std::string_view t) {
+std::string placeColSpans(std::string_view t, std::uint64_t& work) {
     constexpr std::string_view marker = "<gridSpan val=\"";
-    std::size_t g = t.find(marker);
+    std::size_t g = findCounting(t, marker, 0, work);
     if (g == npos) return std::string(t);
     std::string out;
     out.reserve(t.size() + t.size() / 64);
@@ -280,12 +287,12 @@ std::string placeColSpans(std::string_view t) {
         if (s != npos && s >= copied) {
             out.append(t.substr(copied, s + 3 - copied));
             const std::size_t v = g + marker.size();
-            const std::size_t q = t.find('"', v);
+            const std::size_t q = findCounting(t, '"', v, work);
             out += " colspan=";
             if (q != npos) out.append(t.substr(v, q - v));
             copied = s + 3;
         }
-        g = t.find(marker, g + 18);
+        g = findCounting(t, marker, g + 18, work);
     }
     out.append(t.substr(copied));
     return out;
@@ -294,9 +301,9 @@ std::string placeColSpans(std::string_view t) {
 std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
     std::string style;
     Pos pos = 1;
-    EndTagMemo memo;
+    EndTagMemo memo(&ctx.workBytes);
     for (;;) {
-        const std::string el = nextElement(props, pos, &memo);
+        const std::string el = nextElement(props, pos, &memo, &ctx.workBytes);
         if (el.empty()) break;
         const std::string name = tagName(el);
         if (name == "shd") {
@@ -318,6 +325,18 @@ std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
 }
 
 }  // namespace
+
+namespace tables {
+
+std::vector<std::string> tableStyleAttrsFor(const ConversionContext& ctx, const std::vector<std::string>& names) {
+    TableStyleCache styles(ctx);
+    std::vector<std::string> out;
+    out.reserve(names.size());
+    for (const std::string& name : names) out.push_back(styles.attrsFor(name));
+    return out;
+}
+
+}  // namespace tables
 
 void convertTables(ConversionContext& ctx) {
     tableAttrs(ctx);
@@ -347,7 +366,7 @@ void tableAttrs(ConversionContext& ctx) {
     LastOccurrence tableStart(t, "<tbl>");
     std::size_t copied = 0;
     while (pos != npos) {
-        const std::size_t end = t.find("</tblPr>", pos + 7);
+        const std::size_t end = findCounting(t, "</tblPr>", pos + 7, ctx.workBytes);
         if (end == npos) break;  // properties without an end: the rest stays as it is
         const TableProps props = readTableProps(ctx, t.substr(pos + 7, end - pos - 7), styles);
         const std::size_t start = tableStart.atOrBefore(pos + 7);
@@ -362,7 +381,7 @@ void tableAttrs(ConversionContext& ctx) {
             out.append(t.substr(copied, pos - copied));
         }
         copied = end + 8;
-        pos = t.find("<tblPr>", copied);
+        pos = findCounting(t, "<tblPr>", copied, ctx.workBytes);
     }
     out.append(t.substr(copied));
     ctx.workingText = std::move(out);
@@ -389,8 +408,8 @@ std::string tableStyleAttrs(const ConversionContext& ctx, std::string_view t) {
 void resolveSpans(ConversionContext& ctx) {
     if (!contains(ctx.workingText, "<vMerge") && !contains(ctx.workingText, "<gridSpan")) return;
     const std::vector<int> counts = countRowSpans(ctx);
-    if (!counts.empty()) ctx.workingText = placeRowSpans(ctx.workingText, counts);
-    ctx.workingText = placeColSpans(ctx.workingText);
+    if (!counts.empty()) ctx.workingText = placeRowSpans(ctx.workingText, counts, ctx.workBytes);
+    ctx.workingText = placeColSpans(ctx.workingText, ctx.workBytes);
 }
 
 void cellStyles(ConversionContext& ctx) {
@@ -402,7 +421,7 @@ void cellStyles(ConversionContext& ctx) {
     LastOccurrence cellStart(t, "<tc", opensCell);
     std::size_t copied = 0;
     while (i != npos) {
-        const std::size_t end = t.find("</tcPr>", i + 6);
+        const std::size_t end = findCounting(t, "</tcPr>", i + 6, ctx.workBytes);
         if (end == npos) break;  // properties without an end: the rest stays as it is
         const std::string style = cellStyle(ctx, t.substr(i + 6, end - i - 6));
         const std::size_t c = cellStart.atOrBefore(i);
@@ -415,7 +434,7 @@ void cellStyles(ConversionContext& ctx) {
             out.append(t.substr(copied, i - copied));
         }
         copied = end + 7;
-        i = t.find("<tcPr>", copied);
+        i = findCounting(t, "<tcPr>", copied, ctx.workBytes);
     }
     out.append(t.substr(copied));
     ctx.workingText = std::move(out);
@@ -566,6 +585,8 @@ void EndTagMemo::buildIndex(std::string_view t) {
         }
     }
     for (auto& e : ends_) std::sort(e.second.begin(), e.second.end());
+    // The scans for "</" and ">", and the names hashed once each.
+    addWork(3 * t.size());
     indexed_ = true;
 }
 
@@ -582,6 +603,7 @@ std::size_t EndTagMemo::find(std::string_view t, const std::string& tag, std::si
         const auto e = ends_.find(endKey(name.size(), hashOf(name)));
         if (e != ends_.end()) {
             for (auto c = std::lower_bound(e->second.begin(), e->second.end(), from); c != e->second.end(); ++c) {
+                addWork(tag.size());
                 if (t.compare(*c, tag.size(), tag) == 0) {
                     at = *c;
                     break;
@@ -590,18 +612,22 @@ std::size_t EndTagMemo::find(std::string_view t, const std::string& tag, std::si
         }
     } else {
         at = t.find(tag, from);
-        scanned_ += (at == npos ? t.size() : at + tag.size()) - std::min(from, t.size());
+        const std::size_t read = (at == npos ? t.size() : at + tag.size()) - std::min(from, t.size());
+        scanned_ += read;
+        addWork(read);
     }
     hits_[tag] = Hit{from, at};
     return at;
 }
 
-std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo) {
+std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo, std::uint64_t* work) {
+    std::uint64_t unused = 0;
+    std::uint64_t& read = work ? *work : unused;
     const std::size_t from = pos < 1 ? 0 : static_cast<std::size_t>(pos - 1);
     if (from >= t.size()) return {};
-    const std::size_t s = t.find('<', from);
+    const std::size_t s = findCounting(t, '<', from, read);
     if (s == npos) return {};
-    const std::size_t g = t.find('>', s + 1);
+    const std::size_t g = findCounting(t, '>', s + 1, read);
     if (g == npos) return {};  // an unfinished tag ends the walk
     if (t[g - 1] == '/') {
         pos = static_cast<Pos>(g) + 1;
@@ -610,7 +636,7 @@ std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo) {
     std::string endTag = "</";
     endTag += t.substr(s + 1, g - s - 1);
     endTag += ">";
-    const std::size_t e = memo ? memo->find(t, endTag, g + 1) : t.find(endTag, g + 1);
+    const std::size_t e = memo ? memo->find(t, endTag, g + 1) : findCounting(t, endTag, g + 1, read);
     if (e == npos) {
         // No end tag (a start tag with attributes never has one that matches):
         // the start tag alone, and the walk goes on after it.

@@ -32,6 +32,9 @@ std::string tagName(std::string_view el);
 // each further search is a lookup.
 class EndTagMemo {
 public:
+    // work, when given, counts the bytes the searches and the index read.
+    explicit EndTagMemo(std::uint64_t* work = nullptr) : work_(work) {}
+
     // The first occurrence of tag ("</" + name + ">", the name without ">")
     // at or after from (0-based), or npos.
     std::size_t find(std::string_view t, const std::string& tag, std::size_t from);
@@ -43,6 +46,10 @@ private:
     };
     void buildIndex(std::string_view t);
     std::uint64_t hashOf(std::string_view name) const;
+    void addWork(std::size_t bytes) {
+        if (work_) *work_ += bytes;
+    }
+    std::uint64_t* work_;
     std::unordered_map<std::string, Hit> hits_;
     std::size_t scanned_ = 0;
     bool indexed_ = false;
@@ -52,6 +59,7 @@ private:
 };
 
 // The next whole element at or after pos (1-based, updated); empty if none.
-std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo = nullptr);
+// work, when given, counts the bytes read outside the memo.
+std::string nextElement(std::string_view t, Pos& pos, EndTagMemo* memo = nullptr, std::uint64_t* work = nullptr);
 
 }  // namespace tavin

@@ -17,7 +17,7 @@ bool endsWith(std::string_view s, std::string_view suffix) {
 
 }  // namespace
 
-std::string_view tagAttribute(std::string_view tag, std::string_view name) {
+std::optional<std::string_view> findTagAttribute(std::string_view tag, std::string_view name) {
     std::size_t p = tag.find(name);
     while (p != std::string_view::npos) {
         std::size_t q = p + name.size();
@@ -25,12 +25,16 @@ std::string_view tagAttribute(std::string_view tag, std::string_view name) {
             (tag[q + 1] == '"' || tag[q + 1] == '\'')) {
             const char quote = tag[q + 1];
             const std::size_t end = tag.find(quote, q + 2);
-            if (end == std::string_view::npos) return {};
+            if (end == std::string_view::npos) return std::nullopt;
             return tag.substr(q + 2, end - q - 2);
         }
         p = tag.find(name, p + 1);
     }
-    return {};
+    return std::nullopt;
+}
+
+std::string_view tagAttribute(std::string_view tag, std::string_view name) {
+    return findTagAttribute(tag, name).value_or(std::string_view());
 }
 
 std::string_view RelationshipTags::next() {
@@ -63,8 +67,9 @@ std::string relationshipTargetByType(std::string_view rels, std::string_view typ
 
 std::string relationshipTargetById(std::string_view rels, std::string_view id) {
     RelationshipTags tags(rels);
+    // A tag without an Id has no Id equal to the empty one.
     for (std::string_view tag = tags.next(); !tag.empty(); tag = tags.next())
-        if (tagAttribute(tag, "Id") == id) return textBetween(tag, "Target=\"", "\"");
+        if (findTagAttribute(tag, "Id") == id) return textBetween(tag, "Target=\"", "\"");
     return {};
 }
 

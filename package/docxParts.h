@@ -3,6 +3,7 @@
 // and numbering parts that belong to it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,7 +22,9 @@ struct DocumentParts {
 };
 
 // The value of attribute name in one tag (name preceded by a blank, its
-// value in double or single quotes); empty when absent.
+// value in double or single quotes); nullopt when absent.
+std::optional<std::string_view> findTagAttribute(std::string_view tag, std::string_view name);
+// The same, empty when absent.
 std::string_view tagAttribute(std::string_view tag, std::string_view name);
 
 // The Relationship tags of a relationships text, in order: each from

@@ -172,3 +172,30 @@ TEST(RegexReplace, AllMatchesAndDelete) {
     regexDelete(rx, t, "<x/>");
     EXPECT_EQ(t, "ab");
 }
+
+TEST(RegexWork, CountsTheBytesEachSearchReadsAndEachSpliceMoves) {
+    Shared rx;
+    std::uint64_t work = 0;
+    rx.countWorkIn(&work);
+    const std::string text = std::string(100, 'x') + "ab" + std::string(98, 'y');
+    // A walk over every match reads the subject once: up to each match's
+    // end, and from the last one to the end.
+    rx.setPattern("ab|zz");
+    rx.ReplaceAllMatches(text, "-");
+    EXPECT_EQ(work, 200u);
+    work = 0;
+    rx.AllMatches(std::string(1000, 'q'));
+    EXPECT_EQ(work, 1000u);
+    // The search reads up to the match's end; the splice writes the
+    // replacement and moves the rest of the subject.
+    work = 0;
+    rx.setSubject(text);
+    ASSERT_TRUE(rx.Match());
+    EXPECT_EQ(work, 102u);
+    rx.Replace("--");
+    EXPECT_EQ(work, 102u + 2u + 100u);
+    // Without a counter nothing is counted, and nothing breaks.
+    rx.countWorkIn(nullptr);
+    rx.AllMatches(text);
+    EXPECT_EQ(work, 204u);
+}
