@@ -48,7 +48,7 @@ struct Hostile {
     Builder build;
 };
 
-PartTexts body(const std::string& b) { return {documentXml(b), "", "", "", ""}; }
+PartTexts body(const std::string& b) { return {documentXml(b), "", "", "", "", ""}; }
 
 const Hostile kDocuments[] = {
     {"tables nested", 250,
@@ -72,7 +72,7 @@ const Hostile kDocuments[] = {
              b += "<w:tbl><w:tblPr><w:tblStyle w:val=\"" + id + "\"/></w:tblPr><w:tr><w:tc>" + para("c") +
                   "</w:tc></w:tr></w:tbl>";
          }
-         return PartTexts{documentXml(b), "", styles + "</w:styles>", "", ""};
+         return PartTexts{documentXml(b), "", styles + "</w:styles>", "", "", ""};
      }},
     {"table styles without their ends", 1000,
      [](std::size_t n) {
@@ -84,7 +84,7 @@ const Hostile kDocuments[] = {
              b += "<w:tbl><w:tblPr><w:tblStyle w:val=\"" + id + "\"/></w:tblPr><w:tr><w:tc>" + para("c") +
                   "</w:tc></w:tr></w:tbl>";
          }
-         return PartTexts{documentXml(b), "", styles + "</w:style></w:styles>", "", ""};
+         return PartTexts{documentXml(b), "", styles + "</w:style></w:styles>", "", "", ""};
      }},
     {"nested fields", 5000,
      [](std::size_t n) {
@@ -123,7 +123,7 @@ const Hostile kDocuments[] = {
                       "\"/></w:pPr><w:r><w:t>p</w:t></w:r></w:p>";
              }
          }
-         return PartTexts{documentXml(b), "", styles + "</w:styles>", "", ""};
+         return PartTexts{documentXml(b), "", styles + "</w:styles>", "", "", ""};
      }},
     {"numbering of many levels", 5000,
      [](std::size_t n) {
@@ -140,7 +140,7 @@ const Hostile kDocuments[] = {
          return PartTexts{documentXml(b), "", "",
                           "<w:numbering " + kNs + "><w:abstractNum w:abstractNumId=\"0\">" + levels +
                               "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>",
-                          ""};
+                          "", ""};
      }},
     {"lists of their own numbering", 1000,
      [](std::size_t n) {
@@ -153,12 +153,12 @@ const Hostile kDocuments[] = {
              b += "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + id +
                   "\"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>" + para("between");
          }
-         return PartTexts{documentXml(b), "", "", "<w:numbering " + kNs + ">" + abstracts + nums + "</w:numbering>", ""};
+         return PartTexts{documentXml(b), "", "", "<w:numbering " + kNs + ">" + abstracts + nums + "</w:numbering>", "", ""};
      }},
     {"list markers without paragraph starts", 5000,
      [](std::size_t n) {
          const std::string marker = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr></w:p>";
-         return PartTexts{documentXml("<w:p>" + repeat(marker, n) + para("after")), "", "", kOneNumbering, ""};
+         return PartTexts{documentXml("<w:p>" + repeat(marker, n) + para("after")), "", "", kOneNumbering, "", ""};
      }},
     {"item start tags without end tags", 5000,
      [](std::size_t n) { return body(kItem + repeat("<w:li>x", n) + "</w:ul>" + para("after")); }},
@@ -166,7 +166,7 @@ const Hostile kDocuments[] = {
      [](std::size_t n) { return body(kItem + repeat("<w:OL>x", n) + "</w:ul>" + para("after")); }},
     {"identical one-item lists", 2000,
      [](std::size_t n) {
-         return PartTexts{documentXml(repeat(kItem + para("between"), n)), "", "", kOneNumbering, ""};
+         return PartTexts{documentXml(repeat(kItem + para("between"), n)), "", "", kOneNumbering, "", ""};
      }},
     {"links and pictures of many relationships", 2000,
      [](std::size_t n) {
@@ -177,7 +177,7 @@ const Hostile kDocuments[] = {
              b += "<w:p><w:hyperlink r:id=\"" + id + "\"><w:r><w:t>l</w:t></w:r></w:hyperlink><w:r><w:drawing>"
                   "<a:blip r:embed=\"" + id + "\"/></w:drawing></w:r></w:p>";
          }
-         return PartTexts{documentXml(b), rels + "</Relationships>", "", "", ""};
+         return PartTexts{documentXml(b), rels + "</Relationships>", "", "", "", ""};
      }},
 };
 
