@@ -309,7 +309,7 @@ bool TZipHeaderInfo::isSymlink() const {
 // ---------------------------------------------------------------------------
 // Opening and naming
 
-TVCLUnZip::~TVCLUnZip() { closeZip(); }
+TVCLUnZip::~TVCLUnZip() = default;
 
 void TVCLUnZip::SetZipName(const std::string& name) {
     if (!equalsIgnoreCase(name, zipName_)) {
@@ -335,24 +335,21 @@ void TVCLUnZip::forget() {
 }
 
 void TVCLUnZip::openZip() {
-    if (fd_ < 0) {
+    if (!fd_) {
         // Non-blocking: a FIFO or device must not hold the open; a regular
         // file reads the same either way.
-        fd_ = ::open(zipName_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd_ < 0) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
+        fd_.reset(::open(zipName_.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (!fd_) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
     }
     struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         closeZip();
         throw Error("Cannot open file \"" + zipName_ + "\". Not a regular file");
     }
     fileSize_ = st.st_size;
 }
 
-void TVCLUnZip::closeZip() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void TVCLUnZip::closeZip() { fd_.reset(); }
 
 void TVCLUnZip::processMessages() const {
     if (DoProcessMessages) DoProcessMessages();
@@ -374,6 +371,76 @@ struct CloseAfter {
 
 // ---------------------------------------------------------------------------
 // The directory
+
+namespace {
+
+// The ZIP64 locator just before the end record and the ZIP64 end record it
+// points to; the latter's values replace those the 32-bit record saturated.
+void readZip64End(int fd, TEndCentral& end) {
+    unsigned char loc[20];
+    if (end.recordOffset < 20 || preadFull(fd, loc, sizeof loc, end.recordOffset - 20) != sizeof loc ||
+        le32(loc) != kSigZip64Locator)
+        return;
+    TZip64Locator l;
+    l.endDisk = le32(loc + 4);
+    l.endOffset = le64(loc + 8);
+    l.totalDisks = le32(loc + 16);
+    end.zip64Locator = l;
+    unsigned char z[56];
+    if (preadFull(fd, z, sizeof z, toPos(l.endOffset)) != sizeof z || le32(z) != kSigZip64End) return;
+    TZip64EndCentral e;
+    e.recordSize = le64(z + 4);
+    e.versionMadeBy = le16(z + 12);
+    e.versionNeeded = le16(z + 14);
+    e.thisDisk = le32(z + 16);
+    e.centralDisk = le32(z + 20);
+    e.entriesThisDisk = le64(z + 24);
+    e.totalEntries = le64(z + 32);
+    e.centralSize = le64(z + 40);
+    e.centralOffset = le64(z + 48);
+    end.zip64End = e;
+    if (end.thisDisk == 0xFFFF) end.thisDisk = e.thisDisk;
+    if (end.centralDisk == 0xFFFF) end.centralDisk = e.centralDisk;
+    if (end.entriesThisDisk == 0xFFFF) end.entriesThisDisk = e.entriesThisDisk;
+    if (end.totalEntries == 0xFFFF) end.totalEntries = e.totalEntries;
+    if (end.centralSize == 0xFFFFFFFFu) end.centralSize = e.centralSize;
+    if (end.centralOffset == 0xFFFFFFFFu) end.centralOffset = e.centralOffset;
+}
+
+// Where in buf[0, n) the first local header signature starts, or -1.
+std::int64_t findLocalSignature(const unsigned char* buf, std::size_t n) {
+    for (std::size_t j = 0; j + 4 <= n;) {
+        const void* hit = std::memchr(buf + j, 0x50, n - 3 - j);
+        if (!hit) break;
+        j = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - buf);
+        if (le32(buf + j) == kSigLocal) return static_cast<std::int64_t>(j);
+        ++j;
+    }
+    return -1;
+}
+
+// An entry from the local header at `at`, with its sizes, CRC and date;
+// false when the header or its name runs past the end of the file.
+bool readLocalHeader(int fd, std::int64_t at, TZipHeaderInfo& e) {
+    unsigned char h[30];
+    if (preadFull(fd, h, sizeof h, at) != sizeof h) return false;
+    e.versionNeeded = le16(h + 4);
+    e.flags = le16(h + 6);
+    e.method = le16(h + 8);
+    e.dateTime = validateDosDateTime(le32(h + 10));
+    e.crc32 = le32(h + 14);
+    e.compressedSize = le32(h + 18);
+    e.uncompressedSize = le32(h + 22);
+    e.nameLength = le16(h + 26);
+    e.extraLength = le16(h + 28);
+    e.localHeaderOffset = static_cast<std::uint64_t>(at);
+    std::string name(e.nameLength, '\0');
+    if (preadFull(fd, name.data(), name.size(), at + 30) != name.size()) return false;
+    splitName(name, e);
+    return true;
+}
+
+}  // namespace
 
 bool TVCLUnZip::findEndCentral(int fd, std::int64_t size, TEndCentral& end) const {
     if (size < kEndRecordSize) return false;
@@ -403,36 +470,7 @@ bool TVCLUnZip::findEndCentral(int fd, std::int64_t size, TEndCentral& end) cons
     end.commentLength = le16(p + 20);
     end.recordOffset = base + at;
     end.commentOffset = end.recordOffset + kEndRecordSize;
-
-    unsigned char loc[20];
-    if (end.recordOffset >= 20 && preadFull(fd, loc, sizeof loc, end.recordOffset - 20) == sizeof loc &&
-        le32(loc) == kSigZip64Locator) {
-        TZip64Locator l;
-        l.endDisk = le32(loc + 4);
-        l.endOffset = le64(loc + 8);
-        l.totalDisks = le32(loc + 16);
-        end.zip64Locator = l;
-        unsigned char z[56];
-        if (preadFull(fd, z, sizeof z, toPos(l.endOffset)) == sizeof z && le32(z) == kSigZip64End) {
-            TZip64EndCentral e;
-            e.recordSize = le64(z + 4);
-            e.versionMadeBy = le16(z + 12);
-            e.versionNeeded = le16(z + 14);
-            e.thisDisk = le32(z + 16);
-            e.centralDisk = le32(z + 20);
-            e.entriesThisDisk = le64(z + 24);
-            e.totalEntries = le64(z + 32);
-            e.centralSize = le64(z + 40);
-            e.centralOffset = le64(z + 48);
-            end.zip64End = e;
-            if (end.thisDisk == 0xFFFF) end.thisDisk = e.thisDisk;
-            if (end.centralDisk == 0xFFFF) end.centralDisk = e.centralDisk;
-            if (end.entriesThisDisk == 0xFFFF) end.entriesThisDisk = e.entriesThisDisk;
-            if (end.totalEntries == 0xFFFF) end.totalEntries = e.totalEntries;
-            if (end.centralSize == 0xFFFFFFFFu) end.centralSize = e.centralSize;
-            if (end.centralOffset == 0xFFFFFFFFu) end.centralOffset = e.centralOffset;
-        }
-    }
+    readZip64End(fd, end);
     return end.thisDisk >= end.centralDisk;
 }
 
@@ -466,19 +504,9 @@ bool TVCLUnZip::recoveryScan() {
     std::vector<unsigned char> buf(64 * 1024);
     while (pos + 4 <= fileSize_) {
         std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(buf.size()), fileSize_ - pos));
-        std::size_t n = preadFull(fd_, buf.data(), want, pos);
+        std::size_t n = preadFull(fd_.get(), buf.data(), want, pos);
         if (n < 4) break;
-        std::int64_t found = -1;
-        for (std::size_t j = 0; j + 4 <= n;) {
-            const void* hit = std::memchr(buf.data() + j, 0x50, n - 3 - j);
-            if (!hit) break;
-            j = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - buf.data());
-            if (le32(buf.data() + j) == kSigLocal) {
-                found = static_cast<std::int64_t>(j);
-                break;
-            }
-            ++j;
-        }
+        std::int64_t found = findLocalSignature(buf.data(), n);
         std::int64_t scanned = found >= 0 ? pos + found : pos + static_cast<std::int64_t>(n) - 3;
         while (nextTick <= scanned) {
             processMessages();
@@ -490,22 +518,8 @@ bool TVCLUnZip::recoveryScan() {
         }
 
         std::int64_t at = pos + found;
-        unsigned char h[30];
-        if (preadFull(fd_, h, sizeof h, at) != sizeof h) break;
         TZipHeaderInfo e;
-        e.versionNeeded = le16(h + 4);
-        e.flags = le16(h + 6);
-        e.method = le16(h + 8);
-        e.dateTime = validateDosDateTime(le32(h + 10));
-        e.crc32 = le32(h + 14);
-        e.compressedSize = le32(h + 18);
-        e.uncompressedSize = le32(h + 22);
-        e.nameLength = le16(h + 26);
-        e.extraLength = le16(h + 28);
-        e.localHeaderOffset = static_cast<std::uint64_t>(at);
-        std::string name(e.nameLength, '\0');
-        if (preadFull(fd_, name.data(), name.size(), at + 30) != name.size()) break;
-        splitName(name, e);
+        if (!readLocalHeader(fd_.get(), at, e)) break;
         directory_.push_back(std::move(e));
         const TZipHeaderInfo& added = directory_.back();
         std::uint64_t skip = 30 + static_cast<std::uint64_t>(added.nameLength) + added.extraLength +
@@ -516,9 +530,55 @@ bool TVCLUnZip::recoveryScan() {
     return !directory_.empty();
 }
 
+// After a directory that could not be read: the entries the recovery scan
+// finds, else "Not a valid zip file!".
+void TVCLUnZip::recoverOrRefuse() {
+    if (recoveryScan()) return;
+    directory_.clear();
+    throw Error(kMsgNotZip);
+}
+
+// A spanned archive keeps a copy of its directory, followed by its end
+// record, in a ".zfc" file beside it. False when there is no such file with
+// an end record.
+bool TVCLUnZip::readZfcDirectory() {
+    const std::string zfc = std::filesystem::path(zipName_).replace_extension(".zfc").string();
+    if (zfc == zipName_) return false;
+    const UniqueFd zfd(::open(zfc.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat zst {};
+    TEndCentral end;
+    if (!zfd || ::fstat(zfd.get(), &zst) != 0 || !S_ISREG(zst.st_mode) || !findEndCentral(zfd.get(), zst.st_size, end))
+        return false;
+    endCentral_ = end;
+    const std::int64_t start = end.recordOffset - toPos(end.centralSize);
+    if (start < 0 || !walkCentral(zfd.get(), zst.st_size, start, end.totalEntries)) recoverOrRefuse();
+    return true;
+}
+
+// The directory of a non-empty archive: from its end record, from a ".zfc"
+// copy, or as IncompleteZipMode says for an archive without either.
+void TVCLUnZip::readDirectoryEntries() {
+    TEndCentral end;
+    if (findEndCentral(fd_.get(), fileSize_, end)) {
+        endCentral_ = end;
+        if (!walkCentral(fd_.get(), fileSize_, toPos(end.centralOffset), end.totalEntries)) recoverOrRefuse();
+        return;
+    }
+    if (readZfcDirectory()) return;
+    switch (IncompleteZipMode) {
+    case TIncompleteZipMode::izAssumeMulti:
+        throw Error(kMsgIncomplete);
+    case TIncompleteZipMode::izAssumeNotAZip:
+        throw Error(kMsgNotZip);
+    case TIncompleteZipMode::izAssumeBad:
+        recoverOrRefuse();
+        break;
+    }
+}
+
 void TVCLUnZip::readDirectoryOpen() {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
+    if (::fstat(fd_.get(), &st) != 0) throw Error("Cannot open file \"" + zipName_ + "\". " + errnoMessage(errno));
     FileId id{st.st_dev, st.st_ino, st.st_size, static_cast<std::int64_t>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
     if (directoryRead_ && id == readId_) return;
 
@@ -526,53 +586,7 @@ void TVCLUnZip::readDirectoryOpen() {
     endCentral_ = TEndCentral{};
     directoryRead_ = false;
     fileSize_ = st.st_size;
-
-    if (fileSize_ > 0) {
-        TEndCentral end;
-        if (findEndCentral(fd_, fileSize_, end)) {
-            endCentral_ = end;
-            if (!walkCentral(fd_, fileSize_, toPos(end.centralOffset), end.totalEntries) && !recoveryScan()) {
-                directory_.clear();
-                throw Error(kMsgNotZip);
-            }
-        } else {
-            // A spanned archive keeps a copy of its directory, followed by its
-            // end record, in a ".zfc" file beside it.
-            std::string zfc = std::filesystem::path(zipName_).replace_extension(".zfc").string();
-            bool found = false;
-            int zfd = zfc != zipName_ ? ::open(zfc.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC) : -1;
-            if (zfd >= 0) {
-                struct stat zst {};
-                if (::fstat(zfd, &zst) == 0 && S_ISREG(zst.st_mode) && findEndCentral(zfd, zst.st_size, end)) {
-                    found = true;
-                    endCentral_ = end;
-                    std::int64_t start = end.recordOffset - toPos(end.centralSize);
-                    bool ok = start >= 0 && walkCentral(zfd, zst.st_size, start, end.totalEntries);
-                    ::close(zfd);
-                    if (!ok && !recoveryScan()) {
-                        directory_.clear();
-                        throw Error(kMsgNotZip);
-                    }
-                } else {
-                    ::close(zfd);
-                }
-            }
-            if (!found) {
-                switch (IncompleteZipMode) {
-                case TIncompleteZipMode::izAssumeMulti:
-                    throw Error(kMsgIncomplete);
-                case TIncompleteZipMode::izAssumeNotAZip:
-                    throw Error(kMsgNotZip);
-                case TIncompleteZipMode::izAssumeBad:
-                    if (!recoveryScan()) {
-                        directory_.clear();
-                        throw Error(kMsgNotZip);
-                    }
-                    break;
-                }
-            }
-        }
-    }
+    if (fileSize_ > 0) readDirectoryEntries();
 
     std::stable_sort(directory_.begin(), directory_.end(), [](const TZipHeaderInfo& a, const TZipHeaderInfo& b) {
         if (a.diskNumberStart != b.diskNumberStart) return a.diskNumberStart < b.diskNumberStart;
@@ -599,35 +613,83 @@ struct TVCLUnZip::ExtractState {
     std::uint64_t totalWritten = 0;
 };
 
+// Where a selected entry goes; an empty folder marks an entry skipped for
+// its name or its link attribute.
+struct TVCLUnZip::Planned {
+    TZipHeaderInfo* entry;
+    std::string folder;
+};
+
 namespace {
 
 // Opens (creating what is missing, mode 0700) the folder rel below the
 // folder base; each component is opened relative to its parent and never
-// through a link. -1 when a component is a link, a file or cannot be made.
-int openFolderBelow(int base, const std::string& rel) {
-    int fd = ::dup(base);
+// through a link. None when a component is a link, a file or cannot be made.
+UniqueFd openFolderBelow(int base, const std::string& rel) {
+    UniqueFd fd(::dup(base));
     std::size_t start = 0;
-    while (fd >= 0 && start < rel.size()) {
+    while (fd && start < rel.size()) {
         std::size_t end = rel.find('/', start);
         if (end == std::string::npos) end = rel.size();
         const std::string part = rel.substr(start, end - start);
         start = end + 1;
         if (part.empty() || part == ".") continue;
         const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        int next = ::openat(fd, part.c_str(), flags);
-        if (next < 0 && errno == ENOENT && ::mkdirat(fd, part.c_str(), 0700) == 0) next = ::openat(fd, part.c_str(), flags);
-        ::close(fd);
-        fd = next;
+        int next = ::openat(fd.get(), part.c_str(), flags);
+        if (next < 0 && errno == ENOENT && ::mkdirat(fd.get(), part.c_str(), 0700) == 0)
+            next = ::openat(fd.get(), part.c_str(), flags);
+        fd.reset(next);
     }
     return fd;
 }
 
-// Output beyond the declared size: ends the entry, not the extraction.
-struct LargerThanDeclared {};
+// The folder below the destination an entry goes to, beginning with "/":
+// its folder part less the first matching prefix of relative, with a
+// leading drive letter dropped; "/" without RecreateDirs or a folder part.
+std::string destinationFolder(const TZipHeaderInfo& e, bool recreateDirs, const std::vector<std::string>& relative) {
+    if (!recreateDirs || e.directory.empty()) return "/";
+    std::string folder = e.directory;
+    for (const std::string& r : relative)
+        if (!r.empty() && startsWithIgnoreCase(folder, r)) {
+            folder.erase(0, r.size());
+            break;
+        }
+    if (folder.empty() || (folder[0] != '/' && !(folder.size() >= 2 && folder[1] == ':'))) return "/" + folder;
+    if (folder[0] == '/') return folder;
+    std::string rel = folder.substr(2);
+    if (rel.empty() || rel[0] != '/') rel.insert(0, "/");
+    return rel;
+}
 
 std::string refusal(const TZipHeaderInfo& e, const std::string& why) {
     return "Zip archive refused: entry \"" + printable(e.storedName()) + "\" " + why;
 }
+
+// Refuses, before anything is written, a file entry whose declared sizes
+// pass the bounds of zip.h, alone or added to declaredTotal (which it then
+// includes). Entries that will not be decoded do not count.
+void checkDeclaredSize(const TZipHeaderInfo& e, std::uint64_t& declaredTotal) {
+    if (e.fileName.empty() || e.encrypted() || (e.method != 0 && e.method != 8)) return;
+    const std::uint64_t u = e.uncompressedSize;
+    const std::uint64_t c = e.compressedSize;
+    if (u > kZipMaxEntrySize) throw Error(refusal(e, "would expand to more than 1 GiB"));
+    if (u > kZipRatioFloor && c <= UINT64_MAX / kZipMaxRatio && u > c * kZipMaxRatio)
+        throw Error(refusal(e, "would expand more than 100 times its compressed size"));
+    declaredTotal += u;
+    if (declaredTotal > kZipMaxTotalSize) throw Error("Zip archive refused: its entries would expand to more than 2 GiB");
+}
+
+// Together the entries may not expand beyond the ratio either: each may be
+// within the bounds and all of them still far more than the archive holds.
+// (No entry writes beyond its declared size, so the output stays within
+// the declared total.)
+void checkDeclaredRatio(std::uint64_t declaredTotal, std::int64_t archiveSize) {
+    if (declaredTotal > kZipRatioFloor && declaredTotal / kZipMaxRatio > static_cast<std::uint64_t>(archiveSize))
+        throw Error("Zip archive refused: its entries would expand more than 100 times its size");
+}
+
+// Output beyond the declared size: ends the entry, not the extraction.
+struct LargerThanDeclared {};
 
 // Refuses an entry whose output reaches the bounds of zip.h. consumed is the
 // compressed input used for it.
@@ -637,125 +699,254 @@ void checkExpansion(const TZipHeaderInfo& e, std::uint64_t produced, std::uint64
         throw Error(refusal(e, "expands more than 100 times its compressed size"));
 }
 
+// A raw Deflate stream, ended when its owner goes.
+class Inflater {
+public:
+    Inflater() {
+        if (inflateInit2(&zs_, -15) != Z_OK) throw Error(kMsgInflate);
+    }
+    ~Inflater() { inflateEnd(&zs_); }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+    z_stream& stream() { return zs_; }
+
+private:
+    z_stream zs_{};
+};
+
+// An output file made fresh in its folder: created exclusively and never
+// through a link, so nothing is written through a link or hard link and no
+// old permission bits survive. Closed when its owner goes, and removed then
+// unless kept: a half-written file would pass for a good one later.
+class FreshFile {
+public:
+    FreshFile(int folderFd, const std::string& name)
+        : folderFd_(folderFd), name_(name),
+          fd_(::openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666)) {}
+    ~FreshFile() {
+        if (!fd_) return;
+        fd_.reset();
+        if (!kept_) ::unlinkat(folderFd_, name_.c_str(), 0);
+    }
+    FreshFile(const FreshFile&) = delete;
+    FreshFile& operator=(const FreshFile&) = delete;
+
+    explicit operator bool() const { return static_cast<bool>(fd_); }
+    int fd() const { return fd_.get(); }
+    void keep() { kept_ = true; }
+
+private:
+    int folderFd_;
+    const std::string& name_;
+    UniqueFd fd_;
+    bool kept_ = false;
+};
+
+// The entry's modification time, and without write permission when it is
+// marked read-only and retainAttributes is set.
+void stampFile(const TZipHeaderInfo& entry, int fd, bool retainAttributes) {
+    const std::int64_t t = dosDateTimeToUnix(entry.dateTime);
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(t);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    ::futimens(fd, times);
+    if (retainAttributes && (entry.externalAttributes & 1) != 0) {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0) ::fchmod(fd, st.st_mode & 0444);
+    }
+}
+
 }  // namespace
 
-bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& state) {
+// One entry's data on its way from the archive to its output file. Input is
+// read in pieces, never beyond the compressed size; output is checked
+// against the declared size and the expansion bounds before it is written,
+// and its CRC is kept.
+class TVCLUnZip::EntryCopy {
+public:
+    EntryCopy(const TVCLUnZip& zip, const TZipHeaderInfo& entry, std::int64_t dataPos, int outFd, ExtractState& state)
+        : zip_(zip), entry_(entry), state_(state), outFd_(outFd), readPos_(dataPos), remaining_(entry.compressedSize) {}
+
+    void copyStored() {
+        while (remaining_ > 0) {
+            const std::size_t n = readPiece();
+            consumed_ += n;
+            emit(state_.in.get(), n);
+        }
+    }
+
+    // Inflates until the stream ends; "error" for data zlib rejects and for
+    // a stream that does not end within the compressed size.
+    void inflate() {
+        Inflater inflater;
+        z_stream& zs = inflater.stream();
+        for (;;) {
+            if (zs.avail_in == 0 && remaining_ > 0) {
+                zs.avail_in = static_cast<uInt>(readPiece());
+                zs.next_in = state_.in.get();
+            }
+            zs.next_out = state_.out.get();
+            zs.avail_out = static_cast<uInt>(kOutputPiece);
+            const int ret = ::inflate(&zs, Z_NO_FLUSH);
+            // Z_BUF_ERROR here means the input is used up and the stream
+            // has not ended within the compressed size.
+            if (ret < 0 || ret == Z_NEED_DICT) throw Error(kMsgInflate);
+            consumed_ = zs.total_in;
+            const std::size_t produced = kOutputPiece - zs.avail_out;
+            if (produced > 0) emit(state_.out.get(), produced);
+            if (ret == Z_STREAM_END) return;
+        }
+    }
+
+    std::uint32_t crc() const { return crc_; }
+
+private:
+    std::size_t readPiece() {
+        zip_.processMessages();
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining_, kInputPiece));
+        if (preadFull(zip_.fd_.get(), state_.in.get(), want, readPos_) != want) throw Error(kMsgPremature);
+        readPos_ += static_cast<std::int64_t>(want);
+        remaining_ -= want;
+        return want;
+    }
+
+    void emit(const unsigned char* p, std::size_t n) {
+        if (written_ + n > entry_.uncompressedSize) throw LargerThanDeclared{};
+        if (writeAll(outFd_, std::string_view(reinterpret_cast<const char*>(p), n)) != 0) throw Error(kMsgCantWrite);
+        crc_ = static_cast<std::uint32_t>(::crc32(crc_, p, static_cast<uInt>(n)));
+        written_ += n;
+        state_.totalWritten += n;
+        checkExpansion(entry_, written_, consumed_);
+        if (state_.totalWritten > kZipMaxTotalSize) throw Error("Zip archive refused: it expands to more than 2 GiB");
+    }
+
+    const TVCLUnZip& zip_;
+    const TZipHeaderInfo& entry_;
+    ExtractState& state_;
+    const int outFd_;
+    std::int64_t readPos_;
+    std::uint64_t remaining_;
+    std::uint64_t written_ = 0;
+    std::uint64_t consumed_ = 0;
+    std::uint32_t crc_ = static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0));
+};
+
+// DestDir, created when missing, as the descriptor everything below it is
+// reached from, one folder at a time, never through a link.
+UniqueFd TVCLUnZip::openDestination() const {
+    const std::string base = destDir_.empty() ? "." : destDir_;
+    std::error_code ec;
+    std::filesystem::create_directories(base, ec);
+    UniqueFd fd(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd) throw Error(std::string(kMsgCantWrite) + ": " + base + ": " + errnoMessage(errno));
+    return fd;
+}
+
+bool TVCLUnZip::selects(const TZipHeaderInfo& e, const std::vector<std::string>& masks) const {
+    if (e.fileName.empty() && !RecreateDirs) return false;
+    if (DoAll) return true;
+    const std::string name = lowered(e.storedName());
+    return std::any_of(masks.begin(), masks.end(),
+                       [&](const std::string& m) { return ::fnmatch(m.c_str(), name.c_str(), 0) == 0; });
+}
+
+// Marks the selected entries and says where each goes, refusing an archive
+// whose declared sizes pass the bounds before anything is written.
+std::vector<TVCLUnZip::Planned> TVCLUnZip::planExtraction() {
+    std::vector<std::string> masks;
+    for (const std::string& m : FilesList) masks.push_back(lowered(slashes(m)));
+    std::vector<std::string> relative;
+    for (const std::string& r : RelativePathList) relative.push_back(slashes(r));
+
+    std::vector<Planned> plan;
+    std::uint64_t declaredTotal = 0;
+    for (TZipHeaderInfo& e : directory_) {
+        e.selected = selects(e, masks);
+        if (!e.selected) continue;
+        std::string rel = destinationFolder(e, RecreateDirs, relative);
+        if (!staysInside(rel + e.fileName) || e.isSymlink()) {
+            plan.push_back({&e, std::string()});
+            continue;
+        }
+        plan.push_back({&e, std::move(rel)});
+        checkDeclaredSize(e, declaredTotal);
+    }
+    checkDeclaredRatio(declaredTotal, fileSize_);
+    return plan;
+}
+
+// Where the entry's data begin, after its local header.
+std::int64_t TVCLUnZip::dataPosition(const TZipHeaderInfo& entry) const {
     unsigned char lh[30];
     if (entry.localHeaderOffset > static_cast<std::uint64_t>(fileSize_) ||
-        preadFull(fd_, lh, sizeof lh, toPos(entry.localHeaderOffset)) != sizeof lh)
+        preadFull(fd_.get(), lh, sizeof lh, toPos(entry.localHeaderOffset)) != sizeof lh)
         throw Error(kMsgPremature);
-    std::uint64_t dataPos = entry.localHeaderOffset + 30 + le16(lh + 26) + le16(lh + 28);
+    return toPos(entry.localHeaderOffset + 30 + le16(lh + 26) + le16(lh + 28));
+}
 
-    // No password is ever set, so encrypted entries cannot be extracted.
-    if (entry.encrypted()) return false;
+bool TVCLUnZip::overwriteAllowed(const TZipHeaderInfo& entry, std::int64_t existingMtime) const {
+    const std::int64_t stored = dosDateTimeToUnix(entry.dateTime);
+    switch (OverwriteMode) {
+    case TUZOverwriteMode::Always:
+        return true;
+    case TUZOverwriteMode::Prompt:
+    case TUZOverwriteMode::Never:
+        return false;
+    case TUZOverwriteMode::ifNewer:
+        return stored > existingMtime;
+    case TUZOverwriteMode::ifOlder:
+        return stored < existingMtime;
+    }
+    return false;
+}
 
+// Frees the entry's name in its folder: true when nothing is there, or when
+// what is there may be replaced and has been removed.
+bool TVCLUnZip::makeRoom(const TZipHeaderInfo& entry, int folderFd) const {
     const char* const path = entry.fileName.c_str();
     struct stat st {};
-    if (::fstatat(folderFd, path, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        std::int64_t stored = dosDateTimeToUnix(entry.dateTime);
-        switch (OverwriteMode) {
-        case TUZOverwriteMode::Always:
-            break;
-        case TUZOverwriteMode::Prompt:
-        case TUZOverwriteMode::Never:
-            return false;
-        case TUZOverwriteMode::ifNewer:
-            if (!(stored > st.st_mtim.tv_sec)) return false;
-            break;
-        case TUZOverwriteMode::ifOlder:
-            if (!(stored < st.st_mtim.tv_sec)) return false;
-            break;
-        }
-        if (S_ISDIR(st.st_mode)) return false;
-        if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0 && !ReplaceReadOnly) return false;
-        // The new file is made fresh, so nothing is written through a link
-        // and no old permission bits survive.
-        if (::unlinkat(folderFd, path, 0) != 0) return false;
-    }
-    int out = ::openat(folderFd, path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (out < 0) return false;
+    if (::fstatat(folderFd, path, &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+    if (!overwriteAllowed(entry, static_cast<std::int64_t>(st.st_mtim.tv_sec))) return false;
+    if (S_ISDIR(st.st_mode)) return false;
+    if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0 && !ReplaceReadOnly) return false;
+    return ::unlinkat(folderFd, path, 0) == 0;
+}
 
-    std::uint32_t crc = static_cast<std::uint32_t>(::crc32(0L, Z_NULL, 0));
-    std::uint64_t written = 0;
-    std::uint64_t consumed = 0;
-    auto emit = [&](const unsigned char* p, std::size_t n) {
-        if (written + n > entry.uncompressedSize) throw LargerThanDeclared{};
-        if (writeAll(out, std::string_view(reinterpret_cast<const char*>(p), n)) != 0) throw Error(kMsgCantWrite);
-        crc = static_cast<std::uint32_t>(::crc32(crc, p, static_cast<uInt>(n)));
-        written += n;
-        state.totalWritten += n;
-        checkExpansion(entry, written, consumed);
-        if (state.totalWritten > kZipMaxTotalSize)
-            throw Error("Zip archive refused: it expands to more than 2 GiB");
-    };
-
-    std::uint64_t remaining = entry.compressedSize;
-    std::int64_t readPos = toPos(dataPos);
-    auto readPiece = [&]() {
-        processMessages();
-        std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kInputPiece));
-        if (preadFull(fd_, state.in.get(), want, readPos) != want) throw Error(kMsgPremature);
-        readPos += static_cast<std::int64_t>(want);
-        remaining -= want;
-        return want;
-    };
-
-    bool finished = true;
+// Decodes the entry's data by its method; false when the output ran past
+// the declared size.
+bool TVCLUnZip::decode(const TZipHeaderInfo& entry, EntryCopy& copy) const {
     try {
         if (entry.method == 0) {
-            while (remaining > 0) {
-                std::size_t n = readPiece();
-                consumed += n;
-                emit(state.in.get(), n);
-            }
+            copy.copyStored();
         } else if (entry.method == 8) {
-            z_stream zs{};
-            if (inflateInit2(&zs, -15) != Z_OK) throw Error(kMsgInflate);
-            std::unique_ptr<z_stream, int (*)(z_stream*)> end(&zs, inflateEnd);
-            for (;;) {
-                if (zs.avail_in == 0 && remaining > 0) {
-                    zs.avail_in = static_cast<uInt>(readPiece());
-                    zs.next_in = state.in.get();
-                }
-                zs.next_out = state.out.get();
-                zs.avail_out = static_cast<uInt>(kOutputPiece);
-                int ret = inflate(&zs, Z_NO_FLUSH);
-                // Z_BUF_ERROR here means the input is used up and the stream
-                // has not ended within the compressed size.
-                if (ret < 0 || ret == Z_NEED_DICT) throw Error(kMsgInflate);
-                consumed = zs.total_in;
-                std::size_t produced = kOutputPiece - zs.avail_out;
-                if (produced > 0) emit(state.out.get(), produced);
-                if (ret == Z_STREAM_END) break;
-            }
+            copy.inflate();
         } else {
             message("Zip Error", "Unknown Compression Method");
         }
     } catch (const LargerThanDeclared&) {
-        finished = false;
-    } catch (...) {
-        // A half-written file would pass for a good one later: remove it.
-        ::close(out);
-        ::unlinkat(folderFd, path, 0);
-        throw;
+        return false;
     }
+    return true;
+}
 
-    if (finished) {
-        std::int64_t t = dosDateTimeToUnix(entry.dateTime);
-        struct timespec times[2];
-        times[0].tv_sec = static_cast<time_t>(t);
-        times[0].tv_nsec = 0;
-        times[1] = times[0];
-        ::futimens(out, times);
-        if (RetainAttributes && (entry.externalAttributes & 1) != 0) {
-            struct stat ost {};
-            if (::fstat(out, &ost) == 0) ::fchmod(out, ost.st_mode & 0444);
-        }
-    }
-    ::close(out);
-    if (finished && crc == entry.crc32) return true;
-    ::unlinkat(folderFd, path, 0);
-    return false;
+// Extracts one file entry into folderFd: true when its file is complete and
+// its CRC matched. Failures that end the extraction raise, and no file of
+// the entry is left behind then, nor when it does not count.
+bool TVCLUnZip::extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& state) {
+    const std::int64_t dataPos = dataPosition(entry);
+    // No password is ever set, so encrypted entries cannot be extracted.
+    if (entry.encrypted()) return false;
+    if (!makeRoom(entry, folderFd)) return false;
+    FreshFile out(folderFd, entry.fileName);
+    if (!out) return false;
+
+    EntryCopy copy(*this, entry, dataPos, out.fd(), state);
+    const bool finished = decode(entry, copy);
+    if (finished) stampFile(entry, out.fd(), RetainAttributes);
+    if (!finished || copy.crc() != entry.crc32) return false;
+    out.keep();
+    return true;
 }
 
 int TVCLUnZip::ExtractEntries() {
@@ -764,102 +955,17 @@ int TVCLUnZip::ExtractEntries() {
         if (!KeepZipOpen) closeZip();
     }};
     readDirectoryOpen();
-
-    const std::string base = destDir_.empty() ? "." : destDir_;
-    std::error_code ec;
-    std::filesystem::create_directories(base, ec);
-    // Everything below DestDir is reached from its descriptor, one folder at
-    // a time, never through a link.
-    const int baseFd = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (baseFd < 0) throw Error(std::string(kMsgCantWrite) + ": " + base + ": " + errnoMessage(errno));
-    CloseAfter baseGuard{[baseFd] { ::close(baseFd); }};
-
-    std::vector<std::string> masks;
-    for (const std::string& m : FilesList) masks.push_back(lowered(slashes(m)));
-    std::vector<std::string> relative;
-    for (const std::string& r : RelativePathList) relative.push_back(slashes(r));
-
-    // Where each selected entry goes; an empty folder marks an entry skipped
-    // for its name or its link attribute.
-    struct Planned {
-        TZipHeaderInfo* entry;
-        std::string folder;
-    };
-    std::vector<Planned> plan;
-    std::uint64_t declaredTotal = 0;
-    for (TZipHeaderInfo& e : directory_) {
-        e.selected = false;
-        if (e.fileName.empty() && !RecreateDirs) continue;
-        if (DoAll) {
-            e.selected = true;
-        } else {
-            std::string name = lowered(e.storedName());
-            for (const std::string& m : masks)
-                if (::fnmatch(m.c_str(), name.c_str(), 0) == 0) {
-                    e.selected = true;
-                    break;
-                }
-        }
-        if (!e.selected) continue;
-
-        std::string rel;
-        if (RecreateDirs && !e.directory.empty()) {
-            std::string folder = e.directory;
-            for (const std::string& r : relative)
-                if (!r.empty() && startsWithIgnoreCase(folder, r)) {
-                    folder.erase(0, r.size());
-                    break;
-                }
-            if (folder.empty() || (folder[0] != '/' && !(folder.size() >= 2 && folder[1] == ':'))) {
-                rel = "/" + folder;
-            } else if (folder[0] == '/') {
-                rel = folder;
-            } else {
-                rel = folder.substr(2);
-                if (rel.empty() || rel[0] != '/') rel.insert(0, "/");
-            }
-        } else {
-            rel = "/";
-        }
-        if (!staysInside(rel + e.fileName) || e.isSymlink()) {
-            plan.push_back({&e, std::string()});
-            continue;
-        }
-        plan.push_back({&e, rel});
-
-        if (!e.fileName.empty() && !e.encrypted() && (e.method == 0 || e.method == 8)) {
-            std::uint64_t u = e.uncompressedSize;
-            std::uint64_t c = e.compressedSize;
-            if (u > kZipMaxEntrySize) throw Error(refusal(e, "would expand to more than 1 GiB"));
-            if (u > kZipRatioFloor && c <= UINT64_MAX / kZipMaxRatio && u > c * kZipMaxRatio)
-                throw Error(refusal(e, "would expand more than 100 times its compressed size"));
-            declaredTotal += u;
-            if (declaredTotal > kZipMaxTotalSize)
-                throw Error("Zip archive refused: its entries would expand to more than 2 GiB");
-        }
-    }
-
-    // Together the entries may not expand beyond the ratio either: each may
-    // be within the bounds and all of them still far more than the archive
-    // holds. (No entry writes beyond its declared size, so the output stays
-    // within these declared totals.)
-    if (declaredTotal > kZipRatioFloor && declaredTotal / kZipMaxRatio > static_cast<std::uint64_t>(fileSize_))
-        throw Error("Zip archive refused: its entries would expand more than 100 times its size");
+    const UniqueFd baseFd = openDestination();
+    const std::vector<Planned> plan = planExtraction();
 
     ExtractState state;
     int count = 0;
-    for (Planned& p : plan) {
+    for (const Planned& p : plan) {
         processMessages();
         if (p.folder.empty()) continue;
-        TZipHeaderInfo& e = *p.entry;
-        const int folderFd = openFolderBelow(baseFd, p.folder);
-        if (folderFd < 0) continue;  // a link or a file stands in the way
-        CloseAfter folderGuard{[folderFd] { ::close(folderFd); }};
-        if (e.fileName.empty()) {
-            ++count;
-        } else if (extractFile(e, folderFd, state)) {
-            ++count;
-        }
+        const UniqueFd folderFd = openFolderBelow(baseFd.get(), p.folder);
+        if (!folderFd) continue;  // a link or a file stands in the way
+        if (p.entry->fileName.empty() || extractFile(*p.entry, folderFd.get(), state)) ++count;
     }
     FilesList.clear();
     return count;

@@ -33,6 +33,7 @@
 #include <sys/types.h>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 
 namespace tavin {
 
@@ -189,21 +190,33 @@ private:
         bool operator==(const FileId&) const = default;
     };
     struct ExtractState;
+    struct Planned;
+    class EntryCopy;
 
     void openZip();
     void closeZip();
     void forget();
     void readDirectoryOpen();
+    void readDirectoryEntries();
+    bool readZfcDirectory();
+    void recoverOrRefuse();
     bool findEndCentral(int fd, std::int64_t size, TEndCentral& end) const;
     bool walkCentral(int fd, std::int64_t size, std::int64_t start, std::uint64_t count);
     bool recoveryScan();
     void message(const std::string& title, const std::string& text) const;
     void processMessages() const;
+    UniqueFd openDestination() const;
+    std::vector<Planned> planExtraction();
+    bool selects(const TZipHeaderInfo& entry, const std::vector<std::string>& masks) const;
+    std::int64_t dataPosition(const TZipHeaderInfo& entry) const;
+    bool overwriteAllowed(const TZipHeaderInfo& entry, std::int64_t existingMtime) const;
+    bool makeRoom(const TZipHeaderInfo& entry, int folderFd) const;
+    bool decode(const TZipHeaderInfo& entry, EntryCopy& copy) const;
     bool extractFile(TZipHeaderInfo& entry, int folderFd, ExtractState& state);
 
     std::string zipName_;
     std::string destDir_;
-    int fd_ = -1;
+    UniqueFd fd_;
     std::int64_t fileSize_ = 0;
     bool directoryRead_ = false;
     FileId readId_{};

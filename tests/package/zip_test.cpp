@@ -408,6 +408,81 @@ TEST_F(ZipTest, ZipExtractMethodsAndFailures) {
     EXPECT_FALSE(fs::exists(out / "broken"));
 }
 
+TEST_F(ZipTest, ZipExtractDeclaredSizesAndStreams) {
+    // Data shorter than declared but with a matching CRC are kept as they
+    // are: the declared size never pads or pre-sizes the file.
+    Archive a;
+    a.entries = {file("short-stored.txt", "abc", 0), file("short-deflated.txt", "abcdef"),
+                 file("long-stored.bin", bytesOf(100, 9), 0), file("trailing.txt", "tail"),
+                 file("after.txt", "after", 0)};
+    a.entries[0].uncompressedSize = 10;
+    a.entries[1].uncompressedSize = 4000;
+    // Stored data longer than declared: that entry alone is dropped.
+    a.entries[2].uncompressedSize = 50;
+    // Bytes after the end of a Deflate stream, within the compressed size.
+    a.entries[3].payload = ziptest::deflateRaw("tail") + "junk";
+    EXPECT_EQ(extract(save(a)), 4);
+    EXPECT_EQ(testutil::readFile(out / "short-stored.txt"), "abc");
+    EXPECT_EQ(testutil::readFile(out / "short-deflated.txt"), "abcdef");
+    EXPECT_FALSE(fs::exists(out / "long-stored.bin"));
+    EXPECT_EQ(testutil::readFile(out / "trailing.txt"), "tail");
+    EXPECT_EQ(testutil::readFile(out / "after.txt"), "after");
+
+    // A local header past the end of the archive ends the extraction; the
+    // files extracted before it stay.
+    fs::remove_all(out);
+    Archive far;
+    far.entries = {file("first.txt", "first"), file("broken", "b")};
+    ziptest::Built built = ziptest::build(far);
+    const std::size_t offsetField = built.centralOffsets[1] + 42;
+    for (int i = 0; i < 4; ++i) built.bytes[offsetField + i] = static_cast<char>(i < 3 ? 0xFF : 0x7F);
+    EXPECT_EQ(errorOf([&] { extract(save(built.bytes)); }), "Premature end of file reached");
+    EXPECT_EQ(testutil::readFile(out / "first.txt"), "first");
+    EXPECT_FALSE(fs::exists(out / "broken"));
+}
+
+TEST_F(ZipTest, ZipExtractOverwriteModes) {
+    // The entries carry 2021-03-14 15:09:26; the existing files are a year
+    // older or a year newer.
+    Archive a;
+    a.entries = {file("old.txt", "new"), file("young.txt", "new")};
+    const fs::path zip = save(a);
+    auto prepare = [&] {
+        fs::remove_all(out);
+        const std::pair<const char*, std::time_t> files[] = {{"old.txt", localTime(2020, 3, 14, 12, 0, 0)},
+                                                             {"young.txt", localTime(2022, 3, 14, 12, 0, 0)}};
+        for (const auto& [name, when] : files) {
+            testutil::writeFile(out / name, "mine");
+            struct timespec times[2] = {{when, 0}, {when, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (out / name).c_str(), times, 0), 0);
+        }
+    };
+    TVCLUnZip z;
+    setUp(z, zip);
+    prepare();
+    z.OverwriteMode = TUZOverwriteMode::ifNewer;
+    EXPECT_EQ(z.ExtractEntries(), 1);
+    EXPECT_EQ(testutil::readFile(out / "old.txt"), "new");
+    EXPECT_EQ(testutil::readFile(out / "young.txt"), "mine");
+    prepare();
+    z.OverwriteMode = TUZOverwriteMode::ifOlder;
+    EXPECT_EQ(z.ExtractEntries(), 1);
+    EXPECT_EQ(testutil::readFile(out / "old.txt"), "mine");
+    EXPECT_EQ(testutil::readFile(out / "young.txt"), "new");
+    prepare();
+    z.OverwriteMode = TUZOverwriteMode::Prompt;  // nobody to ask: kept
+    EXPECT_EQ(z.ExtractEntries(), 0);
+    EXPECT_EQ(testutil::readFile(out / "old.txt"), "mine");
+
+    // A folder at an entry's name is never replaced, not even with Always.
+    fs::remove_all(out);
+    testutil::writeFile(out / "old.txt" / "inside.txt", "kept");
+    z.OverwriteMode = TUZOverwriteMode::Always;
+    EXPECT_EQ(z.ExtractEntries(), 1);
+    EXPECT_EQ(testutil::readFile(out / "old.txt" / "inside.txt"), "kept");
+    EXPECT_EQ(testutil::readFile(out / "young.txt"), "new");
+}
+
 // ---------------------------------------------------------------------------
 // Hostile archives
 
