@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 
 #include "docx2html/docx2html.h"
+#include "hostile/hostile_docs.h"
 #include "package/workfolder.h"
 #include "package/zipwriter.h"
 #include "support/testutil.h"
@@ -25,23 +26,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kWordNs = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
-
-std::string documentXml(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document " + kWordNs +
-           "><w:body>" + body +
-           "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
-           "w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
-}
-
-std::string para(const std::string& text) { return "<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>"; }
-
-std::string repeat(const std::string& s, std::size_t n) {
-    std::string out;
-    out.reserve(s.size() * n);
-    for (std::size_t i = 0; i < n; ++i) out += s;
-    return out;
-}
+using hostiledocs::documentXml;
+using hostiledocs::para;
+using hostiledocs::kWordNs;
+using hostiledocs::repeat;
 
 std::size_t count(const std::string& text, const std::string& part) {
     std::size_t n = 0;

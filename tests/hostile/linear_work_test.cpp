@@ -10,29 +10,17 @@
 #include <string>
 
 #include "docx2html/docx2html.h"
+#include "hostile/hostile_docs.h"
 
 using namespace tavin;
 
 namespace {
 
-const std::string kNs = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+using hostiledocs::documentXml;
+using hostiledocs::para;
+using hostiledocs::repeat;
 
-std::string documentXml(const std::string& body) {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<w:document " + kNs + "><w:body>" + body +
-           "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
-           "w:bottom=\"1440\" w:left=\"1440\"/></w:sectPr></w:body></w:document>";
-}
-
-std::string para(const std::string& text) { return "<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>"; }
-
-std::string repeat(const std::string& s, std::size_t n) {
-    std::string out;
-    out.reserve(s.size() * n);
-    for (std::size_t i = 0; i < n; ++i) out += s;
-    return out;
-}
-
-const std::string kOneNumbering = "<w:numbering " + kNs +
+const std::string kOneNumbering = "<w:numbering " + hostiledocs::kWordNs +
                                   "><w:abstractNum w:abstractNumId=\"0\"><w:lvl w:ilvl=\"0\"><w:numFmt w:val=\"decimal\"/>"
                                   "</w:lvl></w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num>"
                                   "</w:numbering>";
@@ -64,7 +52,7 @@ const Hostile kDocuments[] = {
      }},
     {"tables of styles of their own", 1000,
      [](std::size_t n) {
-         std::string styles = "<w:styles " + kNs + ">", b;
+         std::string styles = "<w:styles " + hostiledocs::kWordNs + ">", b;
          for (std::size_t i = 0; i < n; ++i) {
              const std::string id = "T" + std::to_string(i);
              styles += "<w:style w:type=\"table\" w:styleId=\"" + id + "\"><w:tblPr><w:tblBorders><w:insideH w:sz=\"" +
@@ -76,7 +64,7 @@ const Hostile kDocuments[] = {
      }},
     {"table styles without their ends", 1000,
      [](std::size_t n) {
-         std::string styles = "<w:styles " + kNs + ">", b;
+         std::string styles = "<w:styles " + hostiledocs::kWordNs + ">", b;
          for (std::size_t i = 0; i < n; ++i) {
              const std::string id = "T" + std::to_string(i);
              styles += "<w:style w:type=\"table\" w:styleId=\"" + id + "\"><w:tblPr><w:tblBorders><w:insideH w:sz=\"" +
@@ -114,7 +102,7 @@ const Hostile kDocuments[] = {
      [](std::size_t n) { return body(repeat("<w:p><w:r><w:t>open</w:t></w:r>", n) + para("last")); }},
     {"styles based on each other", 2000,
      [](std::size_t n) {
-         std::string styles = "<w:styles " + kNs + ">", b;
+         std::string styles = "<w:styles " + hostiledocs::kWordNs + ">", b;
          for (std::size_t i = 0; i < n; ++i) {
              styles += "<w:style w:type=\"paragraph\" w:styleId=\"S" + std::to_string(i) + "\"><w:basedOn w:val=\"S" +
                        std::to_string(i == 0 ? 0 : i - 1) + "\"/><w:rPr><w:sz w:val=\"30\"/></w:rPr></w:style>";
@@ -138,7 +126,7 @@ const Hostile kDocuments[] = {
                   "\"/><w:numId w:val=\"1\"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>";
          }
          return PartTexts{documentXml(b), "", "",
-                          "<w:numbering " + kNs + "><w:abstractNum w:abstractNumId=\"0\">" + levels +
+                          "<w:numbering " + hostiledocs::kWordNs + "><w:abstractNum w:abstractNumId=\"0\">" + levels +
                               "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>",
                           "", ""};
      }},
@@ -153,7 +141,7 @@ const Hostile kDocuments[] = {
              b += "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"" + id +
                   "\"/></w:numPr></w:pPr><w:r><w:t>item</w:t></w:r></w:p>" + para("between");
          }
-         return PartTexts{documentXml(b), "", "", "<w:numbering " + kNs + ">" + abstracts + nums + "</w:numbering>", "", ""};
+         return PartTexts{documentXml(b), "", "", "<w:numbering " + hostiledocs::kWordNs + ">" + abstracts + nums + "</w:numbering>", "", ""};
      }},
     {"list markers without paragraph starts", 5000,
      [](std::size_t n) {
