@@ -1,6 +1,6 @@
 // The whole conversion on fuzzed part texts. The input holds the document,
-// styles, numbering, relationships and theme parts in that order, separated
-// by kSeparator; missing parts are empty. The parts go through
+// styles, numbering, relationships, theme and font table parts in that
+// order, separated by kSeparator; missing parts are empty. The parts go through
 // loadPartsFromText, as the programs' parts go through loadParts.
 // tavin::Error is an allowed outcome.
 #include <cstddef>
@@ -39,6 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view numbering = nextPart(rest);
     const std::string_view rels = nextPart(rest);
     const std::string_view theme = nextPart(rest);
+    const std::string_view fontTable = nextPart(rest);
 
     tavin::ConversionContext ctx;
     ctx.docTitle = "fuzz";
@@ -54,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parts.styles = styles;
         parts.numbering = numbering;
         parts.theme = theme;
+        parts.fontTable = fontTable;
         tavin::loadPartsFromText(ctx, std::move(parts));
         tavin::convert(ctx);
     } catch (const tavin::Error&) {
