@@ -32,52 +32,50 @@ std::string workFolderName(const std::string& path) {
 
 void writeFileNoFollow(const std::string& path, std::string_view text) {
     // Non-blocking, so that a FIFO at path cannot hold the open.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
-    if (fd < 0) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (!fd) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         throw Error("Cannot create file " + path + ": Not a regular file");
     }
-    int err = ::ftruncate(fd, 0) == 0 ? 0 : errno;
-    if (!err) err = writeAll(fd, text);
-    if (::close(fd) != 0 && err == 0) err = errno;
+    int err = ::ftruncate(fd.get(), 0) == 0 ? 0 : errno;
+    if (!err) err = writeAll(fd.get(), text);
+    // A failed close can report a failed write.
+    if (const int closed = fd.close(); !err) err = closed;
     if (err != 0) throw Error("Cannot write file " + path + ": " + errnoMessage(err));
 }
 
 void copyFileTo(const std::string& source, const std::string& destination) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) throw Error("Cannot open " + source + ": " + errnoMessage(errno));
-    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
+    UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) throw Error("Cannot open " + source + ": " + errnoMessage(errno));
+    UniqueFd out(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!out) {
         const int err = errno;
-        ::close(in);
         throw Error("Cannot create " + destination + ": " + errnoMessage(err));
     }
     char buf[65536];
     int err = 0;
     for (;;) {
-        const ssize_t n = ::read(in, buf, sizeof buf);
+        const ssize_t n = ::read(in.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             err = errno;
             break;
         }
         if (n == 0) break;
-        err = writeAll(out, std::string_view(buf, static_cast<std::size_t>(n)));
+        err = writeAll(out.get(), std::string_view(buf, static_cast<std::size_t>(n)));
         if (err) break;
     }
-    ::close(in);
-    if (::close(out) != 0 && !err) err = errno;
+    in.reset();
+    if (const int closed = out.close(); !err) err = closed;
     if (err) throw Error("Cannot copy " + source + " to " + destination + ": " + errnoMessage(err));
 }
 
 std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* d = ::opendir(folder.c_str());
+    const UniqueDir d(::opendir(folder.c_str()));
     if (!d) return names;
-    while (const dirent* e = ::readdir(d)) names.emplace_back(e->d_name);
-    ::closedir(d);
+    while (const dirent* e = ::readdir(d.get())) names.emplace_back(e->d_name);
     return names;
 }
 

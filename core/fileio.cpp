@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tavin {
@@ -19,6 +20,26 @@ int UniqueFd::close() {
     const int err = ::close(fd_) == 0 ? 0 : errno;
     fd_ = -1;
     return err;
+}
+
+void UniqueDir::reset(DIR* dir) {
+    if (dir_) ::closedir(dir_);
+    dir_ = dir;
+}
+
+UniqueDir folderStreamOf(int folderFd) {
+    // The stream closes the descriptor it reads, so it gets a copy.
+    UniqueFd copy(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+    if (!copy) return {};
+    DIR* dir = ::fdopendir(copy.get());
+    if (!dir) return {};
+    copy.release();
+    return UniqueDir(dir);
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string withSlash(std::string path) {

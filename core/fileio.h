@@ -3,6 +3,8 @@
 // folders and error texts that are safe on any thread.
 #pragma once
 
+#include <dirent.h>
+
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,41 @@ public:
 private:
     int fd_ = -1;
 };
+
+// A folder stream of opendir or fdopendir, closed when its owner goes.
+class UniqueDir {
+public:
+    UniqueDir() = default;
+    explicit UniqueDir(DIR* dir) : dir_(dir) {}
+    ~UniqueDir() { reset(); }
+    UniqueDir(UniqueDir&& other) noexcept : dir_(other.release()) {}
+    UniqueDir& operator=(UniqueDir&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    UniqueDir(const UniqueDir&) = delete;
+    UniqueDir& operator=(const UniqueDir&) = delete;
+
+    DIR* get() const { return dir_; }
+    explicit operator bool() const { return dir_ != nullptr; }
+    DIR* release() {
+        DIR* dir = dir_;
+        dir_ = nullptr;
+        return dir;
+    }
+    void reset(DIR* dir = nullptr);
+
+private:
+    DIR* dir_ = nullptr;
+};
+
+// A stream over the entries of the open folder folderFd, read through a
+// descriptor of its own (folderFd stays open and its owner's); empty when
+// none can be made.
+UniqueDir folderStreamOf(int folderFd);
+
+// Whether path names a regular file, links followed.
+bool isRegularFile(const std::string& path);
 
 // path with a "/" at its end ("" gives "/").
 std::string withSlash(std::string path);

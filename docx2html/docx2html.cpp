@@ -1,11 +1,10 @@
 // The conversion driver: loading the package parts and running the steps.
 #include "docx2html/docx2html.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <filesystem>
 
+#include "core/fileio.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -104,11 +103,6 @@ std::string preparedPart(ConversionContext& ctx, std::string text, bool dropPref
     normalizeEmptyTags(ctx, text);
     if (dropPrefix) text = removePrefixInTags(text);
     return text;
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 }  // namespace

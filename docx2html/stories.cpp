@@ -3,23 +3,17 @@
 // become links to the notes and comments, which link back.
 #include "docx2html/stories.h"
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <unordered_map>
 #include <vector>
 
+#include "core/fileio.h"
 #include "docx2html/docx2html.h"
 #include "package/docxParts.h"
 
 namespace tavin {
 
 namespace {
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 std::string readStoryText(ConversionContext& ctx, const std::string& path) {
     std::string text = readPartFile(path);

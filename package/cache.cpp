@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/fileio.h"
 #include "package/workfolder.h"
 
 namespace tavin {
@@ -31,19 +32,19 @@ std::string recordedPath(const std::string& record) {
 // The record of a work folder of root, read without following links;
 // empty when there is none.
 std::string readRecord(int rootFd, const std::string& name) {
-    const int dir = ::openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0) return {};
+    const UniqueFd dir(::openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir) return {};
     std::string text;
-    const int fd = ::openat(dir, kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
+    const UniqueFd fd(::openat(dir.get(), kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd) {
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 65536) {
+        if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size < 65536) {
             char buffer[4096];
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+            for (ssize_t n; (n = ::read(fd.get(), buffer, sizeof buffer)) > 0;) {
+                text.append(buffer, static_cast<std::size_t>(n));
+            }
         }
-        ::close(fd);
     }
-    ::close(dir);
     return text;
 }
 
@@ -52,29 +53,25 @@ std::string readRecord(int rootFd, const std::string& name) {
 void markWorkFolderOpened(const std::string& folder) { ::utimensat(AT_FDCWD, folder.c_str(), nullptr, AT_SYMLINK_NOFOLLOW); }
 
 int pruneCache(const std::string& root, const std::string& keep, int maxAgeDays) {
-    const int rootFd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (rootFd < 0) return 0;
+    const UniqueFd rootFd(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!rootFd) return 0;
     struct stat rootSt {};
-    if (::fstat(rootFd, &rootSt) != 0 || rootSt.st_uid != ::geteuid()) {
-        ::close(rootFd);
-        return 0;
-    }
+    if (::fstat(rootFd.get(), &rootSt) != 0 || rootSt.st_uid != ::geteuid()) return 0;
     std::vector<std::string> names;
-    if (DIR* dir = ::fdopendir(::dup(rootFd))) {
-        while (const dirent* e = ::readdir(dir)) {
+    if (const UniqueDir dir = folderStreamOf(rootFd.get())) {
+        while (const dirent* e = ::readdir(dir.get())) {
             const std::string name = e->d_name;
             if (name == "." || name == ".." || name[0] == '.') continue;  // siblings in the making
             names.push_back(name);
         }
-        ::closedir(dir);
     }
     const std::time_t now = std::time(nullptr);
     int removed = 0;
     for (const std::string& name : names) {
         if (name == keep) continue;
         struct stat st {};
-        if (::fstatat(rootFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
-        const std::string record = readRecord(rootFd, name);
+        if (::fstatat(rootFd.get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
+        const std::string record = readRecord(rootFd.get(), name);
         if (record.empty()) continue;
         bool remove = maxAgeDays < 0;
         if (!remove) remove = now - st.st_mtime > static_cast<std::time_t>(maxAgeDays) * 24 * 3600;
@@ -89,7 +86,6 @@ int pruneCache(const std::string& root, const std::string& keep, int maxAgeDays)
         std::filesystem::remove_all(std::filesystem::path(root) / name, ec);
         if (!ec) ++removed;
     }
-    ::close(rootFd);
     return removed;
 }
 

@@ -41,17 +41,6 @@ std::string absolutePath(const std::string& path) {
     return ec ? path : abs.lexically_normal().string();
 }
 
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-};
-
 // What identifies the file a work folder was extracted from. Anything but a
 // regular file is refused here, before anything opens it.
 std::string sourceRecord(const std::string& documentPath) {
@@ -70,30 +59,26 @@ std::string sourceRecord(const std::string& documentPath) {
 }
 
 // The folder name inside root, when it is a real folder of the user's
-// (never a link); -1 otherwise.
-int openOwnFolder(int rootFd, const std::string& name) {
-    const int fd = ::openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return -1;
+// (never a link); none otherwise.
+UniqueFd openOwnFolder(int rootFd, const std::string& name) {
+    UniqueFd fd(::openat(rootFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) return fd;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
-        ::close(fd);
-        return -1;
-    }
+    if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) return {};
     return fd;
 }
 
 // The record of a folder, read without following a link; nullopt-like empty
 // flag when it has none.
 bool readRecord(int folderFd, std::string& record) {
-    const int fd = ::openat(folderFd, kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    Fd guard(fd);
+    const UniqueFd fd(::openat(folderFd, kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 65536) return false;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 65536) return false;
     record.clear();
     char buf[4096];
     for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
+        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) break;
@@ -103,19 +88,17 @@ bool readRecord(int folderFd, std::string& record) {
 }
 
 bool hasRecord(int rootFd, const std::string& name) {
-    const int fd = openOwnFolder(rootFd, name);
-    if (fd < 0) return false;
-    Fd guard(fd);
+    const UniqueFd folder = openOwnFolder(rootFd, name);
+    if (!folder) return false;
     std::string record;
-    return readRecord(fd, record);
+    return readRecord(folder.get(), record);
 }
 
 bool recordMatches(int rootFd, const std::string& name, const std::string& expected) {
-    const int fd = openOwnFolder(rootFd, name);
-    if (fd < 0) return false;
-    Fd guard(fd);
+    const UniqueFd folder = openOwnFolder(rootFd, name);
+    if (!folder) return false;
     std::string record;
-    return readRecord(fd, record) && record == expected;
+    return readRecord(folder.get(), record) && record == expected;
 }
 
 // Written beside its final name and renamed into place.
@@ -163,32 +146,28 @@ bool isTempSiblingName(const std::string& name) {
 }
 
 void removeStaleSiblings(const std::string& root, int rootFd) {
-    const int dupFd = ::dup(rootFd);
-    if (dupFd < 0) return;
-    DIR* dir = ::fdopendir(dupFd);
-    if (!dir) {
-        ::close(dupFd);
-        return;
-    }
     const std::time_t now = std::time(nullptr);
     std::vector<std::string> stale;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (!isTempSiblingName(name)) continue;
-        struct stat st {};
-        if (::fstatat(rootFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
-        if (now - st.st_mtim.tv_sec > kStaleAge) stale.push_back(name);
+    {
+        const UniqueDir dir = folderStreamOf(rootFd);
+        if (!dir) return;
+        while (const dirent* e = ::readdir(dir.get())) {
+            const std::string name = e->d_name;
+            if (!isTempSiblingName(name)) continue;
+            struct stat st {};
+            if (::fstatat(rootFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid()) continue;
+            if (now - st.st_mtim.tv_sec > kStaleAge) stale.push_back(name);
+        }
     }
-    ::closedir(dir);
     for (const std::string& name : stale) removeTree(root, name);
 }
 
 // Opens the prepared root; raises when it may not be used.
-int openTempRoot(const std::string& root) {
+UniqueFd openTempRoot(const std::string& root) {
     const std::string path = withoutSlash(root);
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
             throw Error("The cache folder " + path + " is a link; Tavin uses only a folder of its own");
@@ -196,11 +175,10 @@ int openTempRoot(const std::string& root) {
         throw Error("Cannot open the cache folder " + path + ": " + errnoMessage(errno));
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) {
         throw Error("The cache folder " + path + " belongs to another user; Tavin uses only a folder of its own");
     }
-    if ((st.st_mode & 077) != 0) ::fchmod(fd, 0700);
+    if ((st.st_mode & 077) != 0) ::fchmod(fd.get(), 0700);
     return fd;
 }
 
@@ -270,9 +248,8 @@ void prepareTempRoot(const std::string& root) {
             throw Error("Cannot create " + sofar.string() + ": " + errnoMessage(errno));
         }
     }
-    const int fd = openTempRoot(root);
-    removeStaleSiblings(withSlash(root), fd);
-    ::close(fd);
+    const UniqueFd fd = openTempRoot(root);
+    removeStaleSiblings(withSlash(root), fd.get());
 }
 
 namespace {
@@ -349,8 +326,8 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
     std::string record = sourceRecord(documentPath);
 
     prepareTempRoot(base);
-    const Fd rootFd(openTempRoot(base));
-    if (recordMatches(rootFd.fd, name, record)) return folder;
+    const UniqueFd rootFd = openTempRoot(base);
+    if (recordMatches(rootFd.get(), name, record)) return folder;
 
     // Always a fresh extraction, into a folder no one else can have made.
     std::string fresh = makeTempSibling(base, name);
@@ -372,7 +349,7 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
     }
 
     for (int attempt = 0; attempt < 8; ++attempt) {
-        if (renameNoReplace(rootFd.fd, fresh, name)) {
+        if (renameNoReplace(rootFd.get(), fresh, name)) {
             finished(base, fresh);
             return folder;
         }
@@ -382,18 +359,18 @@ std::string openWorkFolder(const std::string& documentPath, const std::string& r
             throw Error("Cannot move the extracted package to " + folder + ": " + errnoMessage(err));
         }
         // Another opener put the same extraction in place meanwhile.
-        if (recordMatches(rootFd.fd, name, record)) {
+        if (recordMatches(rootFd.get(), name, record)) {
             removeTree(base, fresh);
             return folder;
         }
         // Something that is not an extraction of ours is never touched.
-        if (!hasRecord(rootFd.fd, name)) {
+        if (!hasRecord(rootFd.get(), name)) {
             removeTree(base, fresh);
             throw Error("Cannot use " + folder + ": it is not a work folder of Tavin");
         }
         // An outdated extraction of ours: swap the fresh one in, then remove
         // the old one under the temporary name.
-        if (exchangeFolders(base, rootFd.fd, fresh, name)) {
+        if (exchangeFolders(base, rootFd.get(), fresh, name)) {
             removeTree(base, fresh);
             return folder;
         }

@@ -4,7 +4,6 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
-#include <sys/stat.h>
 #include <utility>
 
 #include <QAction>
@@ -62,11 +61,6 @@ namespace {
 QString fromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 std::string toPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Whether two paths name the same existing file or folder.
 bool sameFile(const std::string& a, const std::string& b) {

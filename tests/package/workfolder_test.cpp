@@ -13,6 +13,7 @@
 #include "core/filehelpers.h"
 #include "core/sha256.h"
 #include "core/uStr.h"
+#include "package/cache.h"
 #include "package/docxInfo.h"
 #include "package/workfolder.h"
 #include "package/zipwriter.h"
@@ -310,6 +311,42 @@ TEST(WorkFolder, ConcurrentOpenersBothSeeTheWholeFolder) {
         EXPECT_NE(seen[0].find("paragraph 1999"), std::string::npos);
         EXPECT_EQ(entriesOf(root), (std::vector<std::string>{workFolderKey(doc)}));
     }
+}
+
+// Every way through opening, refusing and pruning gives back the
+// descriptors and folder streams it opened.
+TEST(WorkFolder, OpeningRefusingAndPruningLeaveNoDescriptorOpen) {
+    testutil::TempDir dir;
+    const std::string root = dir.str() + "/cache/";
+    const std::string doc = dir.str() + "/d.docx";
+    const std::string gone = dir.str() + "/gone.docx";
+    testutil::writeFile(doc, docx("<w:p>x</w:p>"));
+    testutil::writeFile(gone, docx("<w:p>y</w:p>"));
+    const int before = testutil::openDescriptors();
+
+    const std::string folder = openWorkFolder(doc, root);
+    EXPECT_EQ(openWorkFolder(doc, root), folder);  // reused
+    testutil::writeFile(doc, docx("<w:p>changed</w:p>"));
+    EXPECT_EQ(openWorkFolder(doc, root), folder);  // extracted afresh, swapped in
+    EXPECT_NE(readTextFile(folder + "word/document.xml").find("changed"), std::string::npos);
+    const std::string other = openWorkFolder(gone, root);
+    fs::remove(gone);
+
+    // A folder of the name without a record, and a root that is a link.
+    const std::string stranger = dir.str() + "/s.docx";
+    testutil::writeFile(stranger, docx("<w:p>z</w:p>"));
+    fs::create_directories(fs::path(root) / workFolderKey(stranger));
+    EXPECT_NE(testutil::errorOf([&] { openWorkFolder(stranger, root); }), "");
+    fs::create_directory_symlink(root, dir.path() / "linked");
+    EXPECT_NE(testutil::errorOf([&] { openWorkFolder(doc, dir.str() + "/linked/"); }), "");
+    EXPECT_NE(testutil::errorOf([&] { openWorkFolder(dir.str() + "/none.docx", root); }), "");
+
+    // Pruning: the work folder whose document is gone goes, the rest stay.
+    EXPECT_EQ(pruneCache(root, "", 30), 1);
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(folder));
+    EXPECT_EQ(pruneCache(dir.str() + "/none", "", -1), 0);
+    EXPECT_EQ(testutil::openDescriptors(), before);
 }
 
 TEST(CoreProperties, MarkersFirstOccurrenceNoDecoding) {

@@ -53,6 +53,12 @@ std::string errorOf(const std::function<void()>& f) {
     return "";
 }
 
+int openDescriptors() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator("/proc/self/fd")) ++count;
+    return count;
+}
+
 fs::path corpusDir() {
     fs::path p = TAVIN_CORPUS_DIR;
     std::error_code ec;

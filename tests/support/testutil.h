@@ -25,6 +25,9 @@ std::string readFile(const std::filesystem::path& p);
 // The message of the tavin::Error that f raises; empty when it raises none.
 std::string errorOf(const std::function<void()>& f);
 
+// How many descriptors the process holds open now.
+int openDescriptors();
+
 // The public test documents, or an empty path when they are not present.
 std::filesystem::path corpusDir();
 
