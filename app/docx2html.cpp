@@ -213,8 +213,8 @@ std::string sourceOf(const Options& opt, const std::string& input) {
 // user) and returns its path.
 std::string copyStdin(const std::string& dir) {
     const std::string path = dir + "stdin.docx";
-    const int out = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) throw Error("Cannot create a temporary file: " + errnoMessage(errno));
+    tavin::UniqueFd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (!out) throw Error("Cannot create a temporary file: " + errnoMessage(errno));
     std::vector<char> buffer(1 << 16);
     std::string failure;
     std::uintmax_t total = 0;
@@ -227,12 +227,13 @@ std::string copyStdin(const std::string& dir) {
         }
         if (n == 0) break;
         total += static_cast<std::uintmax_t>(n);
-        if (const int err = writeAll(out, std::string_view(buffer.data(), static_cast<std::size_t>(n))); err != 0) {
+        if (const int err = writeAll(out.get(), std::string_view(buffer.data(), static_cast<std::size_t>(n))); err != 0) {
             failure = "cannot copy standard input: " + errnoMessage(err);
             break;
         }
     }
-    if (::close(out) != 0 && failure.empty()) failure = "cannot copy standard input: " + errnoMessage(errno);
+    if (const int closed = out.close(); closed != 0 && failure.empty())
+        failure = "cannot copy standard input: " + errnoMessage(closed);
     if (!failure.empty()) throw Error(failure);
     // An empty pipe (a download that failed, say) holds no document.
     if (total == 0) throw Error("standard input is empty");

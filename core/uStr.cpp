@@ -240,8 +240,9 @@ std::string readTextFile(const std::string& path) {
         if (errno == ENOENT || errno == ENOTDIR) return {};
         throw Error("Cannot read file " + path + ": " + errnoMessage(errno));
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw Error("Cannot read file " + path + ": " + errnoMessage(errno));
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file) throw Error("Cannot read file " + path + ": " + errnoMessage(errno));
+    const int fd = file.get();
     std::string out;
     int err = 0;
     if (::fstat(fd, &st) != 0) {
@@ -263,16 +264,16 @@ std::string readTextFile(const std::string& path) {
         }
         out.resize(got);
     }
-    ::close(fd);
     if (err != 0) throw Error("Cannot read file " + path + ": " + errnoMessage(err));
     return out;
 }
 
 void writeTextFile(const std::string& path, std::string_view text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
-    int err = writeAll(fd, text);
-    if (::close(fd) != 0 && err == 0) err = errno;
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!fd) throw Error("Cannot create file " + path + ": " + errnoMessage(errno));
+    int err = writeAll(fd.get(), text);
+    // A failed close can report a failed write.
+    if (const int closed = fd.close(); closed != 0 && err == 0) err = closed;
     if (err != 0) throw Error("Cannot write file " + path + ": " + errnoMessage(err));
 }
 

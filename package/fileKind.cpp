@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "core/fileio.h"
+
 namespace tavin {
 
 namespace {
@@ -49,13 +51,11 @@ constexpr std::size_t kOleScan = 8 << 20;
 }  // namespace
 
 FileKind fileKindOf(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return FileKind::Package;
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file) return FileKind::Package;
+    const int fd = file.get();
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return FileKind::Package;
-    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return FileKind::Package;
     FileKind kind = FileKind::Package;
     const std::string head = readAt(fd, 0, 512);
     if (st.st_size == 0) {
@@ -97,7 +97,6 @@ FileKind fileKindOf(const std::string& path) {
         const std::string end = readAt(fd, tail, kZipTail);
         if (!contains(end, "PK\x05\x06")) kind = FileKind::NotWord;
     }
-    ::close(fd);
     return kind;
 }
 

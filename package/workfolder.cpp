@@ -68,8 +68,8 @@ UniqueFd openOwnFolder(int rootFd, const std::string& name) {
     return fd;
 }
 
-// The record of a folder, read without following a link; nullopt-like empty
-// flag when it has none.
+// The record of a folder, read without following a link; false when it has
+// none.
 bool readRecord(int folderFd, std::string& record) {
     const UniqueFd fd(::openat(folderFd, kSourceRecordName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd) return false;

@@ -123,12 +123,10 @@ void TRecentFiles::storeRecentList(const std::string& path) {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
     const std::string lockPath = path + ".lock";
-    const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lock < 0) throw Error("Cannot write " + lockPath + ": " + errnoMessage(errno));
-    struct Unlock {
-        int fd;
-        ~Unlock() { ::close(fd); }  // closing releases the lock
-    } unlock{lock};
+    // Closing the descriptor releases the lock.
+    const UniqueFd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!lockFile) throw Error("Cannot write " + lockPath + ": " + errnoMessage(errno));
+    const int lock = lockFile.get();
     while (::flock(lock, LOCK_EX) != 0) {
         if (errno != EINTR) throw Error("Cannot lock " + lockPath + ": " + errnoMessage(errno));
     }
