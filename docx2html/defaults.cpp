@@ -1,10 +1,10 @@
 #include "docx2html/defaults.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
 #include "core/uStr.h"
-
 #include "docx2html/docxstyle.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -12,6 +12,11 @@
 namespace tavin {
 
 namespace {
+
+// Whether a value is a colour as Word writes it: six hex digits.
+bool isHexColour(std::string_view v) {
+    return v.size() == 6 && v.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
 
 std::string typeface(std::string_view block, std::string_view name) {
     return std::string(tagAttribute(childTag(block, name), "typeface"));
@@ -132,9 +137,6 @@ std::string normalizeShading(std::string_view text, std::string_view prefix) {
     const std::string name = std::string(prefix) + "shd";
     const std::string val = std::string(prefix) + "val", color = std::string(prefix) + "color",
                       fill = std::string(prefix) + "fill";
-    auto hex = [](std::string_view v) {
-        return v.size() == 6 && v.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
-    };
     std::string out;
     std::size_t copied = 0;
     for (const Element& e : elements(text, name)) {
@@ -142,10 +144,10 @@ std::string normalizeShading(std::string_view text, std::string_view prefix) {
         const std::string_view pattern = tagAttribute(e.tag, val);
         std::string_view shade = tagAttribute(e.tag, fill);
         // A solid pattern is all pattern colour.
-        if (pattern == "solid" && hex(tagAttribute(e.tag, color))) shade = tagAttribute(e.tag, color);
+        if (pattern == "solid" && isHexColour(tagAttribute(e.tag, color))) shade = tagAttribute(e.tag, color);
         out.append(text.substr(copied, e.begin - copied));
         copied = e.end;
-        if (!hex(shade) || pattern == "nil") continue;
+        if (!isHexColour(shade) || pattern == "nil") continue;
         out += "<" + name + " " + val + "=\"" + std::string(pattern) + "\" " + color + "=\"" + std::string(shade) + "\" " +
                fill + "=\"" + std::string(shade) + "\"/>";
     }
@@ -231,8 +233,7 @@ void addRunLook(std::string_view rPr, const ThemeFonts& theme, std::string_view 
     }
     if (!look.colour) {
         const std::string_view c = tagAttribute(tag("color"), p + "val");
-        if (c.size() == 6 && c.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos)
-            look.colour = std::string(c);
+        if (isHexColour(c)) look.colour = std::string(c);
     }
     flag(look.bold, "b");
     flag(look.italic, "i");
@@ -325,9 +326,29 @@ std::string runCss(std::string_view rPr, const ConversionContext& ctx) {
         }
     }
     const std::string_view fill = tagAttribute(tag("w:shd"), "w:fill");
-    if (fill.size() == 6 && fill.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos && fill != "FFFFFF")
+    if (isHexColour(fill) && fill != "FFFFFF")
         css += "background-color:#" + std::string(fill) + ";";
     return css;
+}
+
+// Unsets in look what nearer sets.
+void withoutSetIn(RunLook& look, const RunLook& nearer) {
+    auto drop = [](auto& field, const auto& nearerField) {
+        if (nearerField) field.reset();
+    };
+    drop(look.latin, nearer.latin);
+    drop(look.eastAsian, nearer.eastAsian);
+    drop(look.complex, nearer.complex);
+    drop(look.halfPoints, nearer.halfPoints);
+    drop(look.colour, nearer.colour);
+    drop(look.bold, nearer.bold);
+    drop(look.italic, nearer.italic);
+    drop(look.underline, nearer.underline);
+    drop(look.caps, nearer.caps);
+    drop(look.smallCaps, nearer.smallCaps);
+    drop(look.strike, nearer.strike);
+    drop(look.dstrike, nearer.dstrike);
+    drop(look.vanish, nearer.vanish);
 }
 
 // Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
@@ -369,22 +390,10 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
         addRunLook(rPr, theme, "w:", direct);
         const std::string rStyle(tagAttribute(childTag(rPr, "w:rStyle"), "w:val"));
         RunLook styled = rStyle.empty() ? RunLook() : looks.look(rStyle, false);
-        auto own = [](auto& styleField, const auto& directField) {
-            if (directField) styleField.reset();
-        };
-        own(styled.latin, direct.latin);
-        own(styled.eastAsian, direct.eastAsian);
-        own(styled.complex, direct.complex);
-        own(styled.halfPoints, direct.halfPoints);
-        own(styled.colour, direct.colour);
-        own(styled.bold, direct.bold);
-        own(styled.italic, direct.italic);
-        own(styled.underline, direct.underline);
-        own(styled.smallCaps, direct.smallCaps);
-        own(styled.strike, direct.strike);
-        own(styled.dstrike, direct.dstrike);
         const bool hidden = direct.vanish ? *direct.vanish : styled.vanish.value_or(false);
         const bool caps = direct.caps ? *direct.caps : styled.caps.value_or(false);
+        // The span holds what only the style says; capitals are written as such.
+        withoutSetIn(styled, direct);
         styled.caps.reset();
         // A run naming East Asian or complex-script fonts besides its own
         // has them in its font stack: its text in those scripts takes them.
