@@ -2,7 +2,8 @@
 # Records the pages of every corpus document, or compares the current
 # build's pages with a recording byte for byte. Run `record` before changing
 # a pass and `compare` after it: speed work must not change one byte. The
-# pages are the classic ones (--no-fidelity).
+# pages are the classic ones (--no-fidelity); with OUTPUTS_FIDELITY=1 in
+# the environment, the Full Fidelity ones.
 # Usage: bench/outputs.sh record|compare DIR [BUILD_DIR]
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +11,8 @@ MODE=${1:?record or compare}
 DIR=${2:?folder of the recording}
 BUILD=${3:-$ROOT/build}
 CORPUS=$ROOT/../shared/corpus
+FIDELITY=--no-fidelity
+[ "${OUTPUTS_FIDELITY:-0}" = 1 ] && FIDELITY=
 [ -d "$CORPUS" ] || { echo "outputs.sh: $CORPUS is absent" >&2; exit 1; }
 
 convert_all() {
@@ -19,7 +22,7 @@ convert_all() {
     # that same-named documents never share one; failures keep their message.
     for f in "$CORPUS"/*/*.docx; do
         name=$(basename "$(dirname "$f")")_$(basename "$f" .docx)
-        "$BUILD/docx2html" --no-fidelity --no-media -o "$1/$name.html" "$f" 2> "$1/$name.err" || true
+        "$BUILD/docx2html" $FIDELITY --no-media -o "$1/$name.html" "$f" 2> "$1/$name.err" || true
     done
 }
 

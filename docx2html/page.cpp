@@ -4,35 +4,88 @@
 #include "docx2html/docxstyle.h"
 
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <vector>
+
+#include "package/docxParts.h"
 
 namespace tavin {
 
+namespace {
+
+// A character set's name as a meta element may carry it: letters, digits
+// and "._:-", else none.
+std::string charsetName(std::string_view name) {
+    for (const char c : name) {
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                        c == '_' || c == ':' || c == '-';
+        if (!ok) return {};
+    }
+    return std::string(name);
+}
+
+// What a Full Fidelity page may do when opened in a browser: show pictures
+// and fonts beside it and its own styles; no script, frame, form or other
+// load, even where a check upstream missed one.
+constexpr std::string_view kContentPolicy =
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; img-src 'self' file:; "
+    "font-src 'self' file:; style-src 'unsafe-inline'; form-action 'none'\">";
+
+}  // namespace
+
+namespace {
+
+// The start tag of the first element named name ("<pgSz ... >"), or empty.
+std::string_view firstTag(std::string_view text, std::string_view name) {
+    const std::string open = "<" + std::string(name);
+    for (std::size_t p = text.find(open); p != std::string_view::npos; p = text.find(open, p + 1)) {
+        const std::size_t after = p + open.size();
+        if (after >= text.size()) break;
+        const char c = text[after];
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '/' && c != '>') continue;
+        const std::size_t gt = text.find('>', after);
+        return gt == std::string_view::npos ? std::string_view() : text.substr(p, gt + 1 - p);
+    }
+    return {};
+}
+
+// The values of the named attributes of tag, each all digits; none unless
+// every one is there.
+template <std::size_t N>
+std::optional<std::array<std::string_view, N>> digitAttributes(std::string_view tag,
+                                                               const std::array<std::string_view, N>& names) {
+    std::array<std::string_view, N> values;
+    for (std::size_t i = 0; i < N; ++i) {
+        const std::optional<std::string_view> v = findTagAttribute(tag, names[i]);
+        if (!v || v->empty() || v->find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
+        values[i] = *v;
+    }
+    return values;
+}
+
+}  // namespace
+
 void readPageSetup(ConversionContext& ctx) {
-    TWSRegEx& rx = ctx.sharedRegex;
-    rx.setSubject(ctx.workingText);
-    rx.setPattern(R"re(<pgSz w="(\d+)" h="(\d+)")re");
-    if (rx.Match()) {
-        ctx.pageWidth = twipsToPx(ctx, rx.SubmatchText(1));
-        ctx.pageHeight = twipsToPx(ctx, rx.SubmatchText(2));
+    const std::string_view t = ctx.workingText;
+    ctx.workBytes += t.size();
+    if (const auto size = digitAttributes<2>(firstTag(t, "pgSz"), {"w", "h"})) {
+        ctx.pageWidth = twipsToPx(ctx, std::string((*size)[0]));
+        ctx.pageHeight = twipsToPx(ctx, std::string((*size)[1]));
     }
-    // Setting the subject again restarts the search position, so the margins
-    // are searched from the start whatever the first search matched.
-    rx.setPattern(R"re(<pgMar top="(\d+)" right="(\d+)" bottom="(\d+)" left="(\d+)")re");
-    rx.setSubject(rx.takeSubject());
-    if (rx.Match()) {
-        ctx.marginTop = twipsToPx(ctx, rx.SubmatchText(1));
-        ctx.marginRight = twipsToPx(ctx, rx.SubmatchText(2));
-        ctx.marginBottom = twipsToPx(ctx, rx.SubmatchText(3));
-        ctx.marginLeft = twipsToPx(ctx, rx.SubmatchText(4));
+    if (const auto margins = digitAttributes<4>(firstTag(t, "pgMar"), {"top", "right", "bottom", "left"})) {
+        ctx.marginTop = twipsToPx(ctx, std::string((*margins)[0]));
+        ctx.marginRight = twipsToPx(ctx, std::string((*margins)[1]));
+        ctx.marginBottom = twipsToPx(ctx, std::string((*margins)[2]));
+        ctx.marginLeft = twipsToPx(ctx, std::string((*margins)[3]));
     }
-    rx.setSubject(std::string());
-    ctx.charset = attrValue(ctx.workingText, "encoding");
+    ctx.charset = charsetName(attrValue(t, "encoding"));
 }
 
 namespace {
 
 std::string escapeTitle(std::string_view title) { return replaceAll(title, "<", "&lt;"); }
+
 
 bool tagNameEnds(char c) { return c == ' ' || c == '/' || c == '>' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -130,7 +183,9 @@ void assembleHtml(ConversionContext& ctx) {
     page.reserve(body.size() + 1024);
     page += "<html>";
     page += crlf;
-    page += "<head><title>";
+    page += "<head>";
+    if (ctx.fullFidelity) page += kContentPolicy;
+    page += "<title>";
     page += escapeTitle(ctx.docTitle);
     page += "</title>";
     page += crlf;
