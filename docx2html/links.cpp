@@ -3,8 +3,10 @@
 #include "docx2html/links_internal.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
+#include "core/html.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
 #include "docx2html/markup.h"
@@ -29,19 +31,43 @@ public:
         if (it == first_.end()) return {};
         return textBetween(it->second, "Target=\"", "\"");
     }
+    // Where a picture's img finds it, relative to the document part's
+    // folder: "" for an unknown id (an empty src, as ever), none for a
+    // target outside the package or outside that folder, an external one
+    // or any address with a scheme.
+    std::optional<std::string> picture(std::string_view id, std::string_view documentFolder) const {
+        auto it = first_.find(id);
+        if (it == first_.end()) return std::string();
+        const std::string_view tag = it->second;
+        if (tagAttribute(tag, "TargetMode") == "External") return std::nullopt;
+        const std::string target = textBetween(tag, "Target=\"", "\"");
+        if (target.empty()) return std::string();
+        const std::size_t colon = target.find(':');
+        if (colon != std::string::npos && colon < target.find('/')) return std::nullopt;
+        const std::string part = resolvePartName(documentFolder, replaceAll(target, "\\", "/"));
+        if (part.empty() || part.compare(0, documentFolder.size(), documentFolder) != 0) return std::nullopt;
+        return part.substr(documentFolder.size());
+    }
 
 private:
     std::unordered_map<std::string_view, std::string_view> first_;
 };
 
+// Text a replacement template writes as it stands: "$1", "$$" and "\\"
+// in a link target or a picture's name keep their bytes.
+std::string templateLiteral(std::string_view text) {
+    return replaceAll(replaceAll(text, "\\", "\\\\"), "$", "\\$");
+}
+
 std::string anchorTemplate(std::string_view match, const RelationshipIndex& rels) {
     const std::string anchor = attrValue(match, "anchor");
     const std::string href = anchor.empty() ? rels.target(relId(match)) : "#" + anchor;
-    return "<a href=\"" + href + "\">$1</a>";
+    return "<a href=\"" + templateLiteral(escapeStoredText(href)) + "\">$1</a>";
 }
 
-std::string imgText(std::string_view match, const RelationshipIndex& rels) {
-    const std::string src = rels.target(textBetween(match, "<a:blip r:embed=\"", "\""));
+std::string imgText(std::string_view match, const RelationshipIndex& rels, std::string_view documentFolder) {
+    const std::optional<std::string> src = rels.picture(textBetween(match, "<a:blip r:embed=\"", "\""), documentFolder);
+    if (!src) return {};
     std::string align = textBetween(match, "<wp:align>", "</wp:align>");
     if (!align.empty()) align = " align=" + align;
     const std::string extent = elementText(match, "wp:extent");
@@ -50,7 +76,7 @@ std::string imgText(std::string_view match, const RelationshipIndex& rels) {
     std::string width, height;
     if (!cx.empty()) width = " width=" + emuToPx(cx);
     if (!cy.empty()) height = " height=" + emuToPx(cy);
-    return "<img src=\"" + src + "\"" + align + width + height + "/>";
+    return "<img src=\"" + templateLiteral(escapeStoredText(*src)) + "\"" + align + width + height + "/>";
 }
 
 }  // namespace
@@ -79,7 +105,7 @@ std::string linkToAnchor(const ConversionContext& ctx, std::string_view match) {
 }
 
 std::string drawingToImg(const ConversionContext& ctx, std::string_view match) {
-    return imgText(match, RelationshipIndex(ctx.relsText, ctx.workBytes));
+    return imgText(match, RelationshipIndex(ctx.relsText, ctx.workBytes), ctx.documentFolder);
 }
 
 std::string emuToPx(std::string_view text) {
@@ -132,7 +158,8 @@ void convertImages(ConversionContext& ctx) {
     TWSRegEx& rx = ctx.sharedRegex;
     const RelationshipIndex index(ctx.relsText, ctx.workBytes);
     rx.setPattern("<drawing>.+?</drawing>");
-    rx.ReplaceEach(std::move(ctx.workingText), [&](TWSRegEx& e) { return imgText(e.MatchedText(), index); });
+    rx.ReplaceEach(std::move(ctx.workingText),
+                   [&](TWSRegEx& e) { return imgText(e.MatchedText(), index, ctx.documentFolder); });
     ctx.workingText = rx.takeSubject();
 }
 

@@ -129,8 +129,8 @@ TEST(Links, AnchorsTargetsAndBothForms) {
     EXPECT_EQ(linked("<hyperlink r:id=\"rId10\">\r\n  text\r\n</hyperlink>|<hyperlink r:id=\"rId1\"/>"),
               "<a href=\"https://example.org/x\">text\r\n</a>|<a href=\"media/image1.png\"></a>");
     EXPECT_EQ(linked("<hyperlink r:id=\"nope\">x</hyperlink>"), "<a href=\"\">x</a>");
-    // The href is part of the replacement template.
-    EXPECT_EQ(linked("<hyperlink r:id=\"rId2\">x</hyperlink>"), "<a href=\"ax\\b\">x</a>");
+    // A target is written as it stands, never read as a replacement template.
+    EXPECT_EQ(linked("<hyperlink r:id=\"rId2\">x</hyperlink>"), "<a href=\"a$1\\b\">x</a>");
 }
 
 TEST(Links, Bookmarks) {
