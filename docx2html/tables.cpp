@@ -348,8 +348,11 @@ void convertTables(ConversionContext& ctx) {
     ctx.sharedRegex.setPattern(R"re(<tr[^>]*><trPr><trHeight val="(\d+)".+?</trPr>)re");
     collectSplices(ctx, 1, "<tr height=\"", "\">");
     regexDelete(ctx.sharedRegex, t, "<trPr.+?</trPr>");
-    t = replaceAll(t, "tc>", "td>");
-    t = replaceAll(t, "tbl>", "table>");
+    // Tags only: text ending in those letters ("etc>") stays.
+    t = replaceAll(t, "<tc>", "<td>");
+    t = replaceAll(t, "</tc>", "</td>");
+    t = replaceAll(t, "<tbl>", "<table>");
+    t = replaceAll(t, "</tbl>", "</table>");
     ctx.sharedRegex.setPattern(R"re(<gridCol w="(\d+)"/>)re");
     collectSplices(ctx, 1, "<col style=\"width:", "\">");
     t = replaceAll(t, "<tblGrid>", "");

@@ -200,11 +200,31 @@ TEST(Page, WithoutMarginAndValuesPersistAcrossRuns) {
     assembleHtml(ctx);
     EXPECT_NE(ctx.workingText.find(".tab{margin-left:3em}</style></head><body><p>y</p></body></html>"),
               std::string::npos);
-    // Attributes in another order do not count.
-    ConversionContext fresh;
-    fresh.workingText = "<pgSz h=\"15840\" w=\"12240\"/>";
-    readPageSetup(fresh);
-    EXPECT_EQ(fresh.pageWidth, "");
+}
+
+TEST(Page, SizeAndMarginsByNameInAnyOrder) {
+    struct Case {
+        const char* text;
+        const char* width;
+        const char* left;
+    } const cases[] = {
+        {"<pgSz h=\"15840\" orient=\"portrait\" w=\"12240\"/><pgMar left=\"1800\" gutter=\"0\" bottom=\"1\" "
+         "right=\"2\" top=\"3\"/>",
+         "816", "120"},
+        // Each element counts only when all its values are there, as digits.
+        {"<pgSz w=\"12240\"/><pgMar top=\"1\" right=\"x\" bottom=\"1\" left=\"1800\"/>", "", ""},
+        // The first element counts, not a later whole one.
+        {"<pgSz w=\"12240\" h=\"\"/><pgSz w=\"1\" h=\"1\"/>", "", ""},
+        // Longer names are other elements, and "w" is not the end of "xw".
+        {"<pgSzx w=\"15\" h=\"15\"/><pgSz xw=\"15\" w=\"12240\" h=\"15840\"/>", "816", ""},
+    };
+    for (const Case& c : cases) {
+        ConversionContext ctx;
+        ctx.workingText = c.text;
+        readPageSetup(ctx);
+        EXPECT_EQ(ctx.pageWidth, c.width) << c.text;
+        EXPECT_EQ(ctx.marginLeft, c.left) << c.text;
+    }
 }
 
 TEST(Page, FieldsLineBreaksAndCuts) {
