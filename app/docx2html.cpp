@@ -292,13 +292,14 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
         if (std::fflush(stdout) != 0) throw Error("cannot write to standard output");
         return;
     }
+    // The page and its pictures are made through the output folder's
+    // descriptor: a link planted at their names is refused, never written
+    // through.
     const fs::path page(pagePath);
     if (page.has_parent_path()) fs::create_directories(page.parent_path());
-    tavin::writeTextFile(pagePath, ctx.workingText);
-    if (opt.media) {
-        const std::string dir = page.has_parent_path() ? withSlash(page.parent_path().string()) : std::string();
-        tavin::copyFolderFiles(folder + ctx.documentFolder + "media/", dir + "media/");
-    }
+    const tavin::OutputFolder out(page.has_parent_path() ? page.parent_path().string() : std::string("."));
+    out.writeFile(page.filename().string(), ctx.workingText);
+    if (opt.media) out.copyFolder(folder + ctx.documentFolder + "media/", "media");
 }
 
 // Wrong usage is told in one line; --help has the rest.

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tavin {
 
@@ -90,6 +91,46 @@ int writeAll(int fd, std::string_view bytes);
 // no link followed) is written, flushed to disk and renamed onto target.
 // 0, or the errno of the failure; the temporary file is then removed.
 int writeAtomically(const std::string& target, std::string_view bytes);
+
+// A folder that files are written into through its own descriptor, so
+// that nothing is ever written through a link planted in it: an existing
+// link at a name is refused ("Will not write through a link: PATH"), files
+// are made new (O_EXCL, O_NOFOLLOW) beside their name and renamed onto it.
+// Errors raise.
+class OutputFolder {
+public:
+    // The folder at path (made, one level, when missing).
+    explicit OutputFolder(const std::string& path);
+    // Its folder name (made when missing, never through a link).
+    OutputFolder subfolder(const std::string& name) const;
+    // Makes name hold bytes, with the modes the umask gives new files.
+    void writeFile(const std::string& name, std::string_view bytes) const;
+    // Makes name a copy of the regular file at source (not read through a link).
+    void copyFile(const std::string& source, const std::string& name) const;
+    // Copies the regular files of the folder source (no link among them
+    // followed) into its folder name; false, making nothing, when there
+    // are none.
+    bool copyFolder(const std::string& source, const std::string& name) const;
+    const std::string& path() const { return path_; }
+
+private:
+    OutputFolder(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
+    void refuseLink(const std::string& name) const;
+    // A new file beside name, and its name.
+    std::pair<UniqueFd, std::string> newFileFor(const std::string& name) const;
+    void placeAt(UniqueFd fd, const std::string& temporary, const std::string& name, int err) const;
+    UniqueFd fd_;
+    std::string path_;  // ending in "/"
+};
+
+// The bytes of the regular file at relative (a path inside folder), read
+// without following a link at any of its components; empty when it is
+// missing or is reached only through a link, or is not a regular file.
+// A file that exists but cannot be read raises an Error naming it.
+std::string readFileInFolder(const std::string& folder, std::string_view relative);
+
+// Whether relative names a regular file inside folder, no link followed.
+bool isRegularFileInFolder(const std::string& folder, std::string_view relative);
 
 // An XDG base folder, ending in "/": the variable's value when it is an
 // absolute path (relative ones are ignored, as the XDG rules say), else

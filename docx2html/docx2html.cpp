@@ -132,17 +132,19 @@ void loadParts(ConversionContext& ctx) {
     ctx.documentFolder = found.folder;
     // A package without its document part is no document, not an empty one.
     // (The package reader leaves out a part that fails its CRC check.)
-    if (!isRegularFile(ctx.documentPath)) throw Error("This package holds no document part");
+    // Parts are read through regular files inside the folder only: a part
+    // that is a link is missing.
+    if (!isRegularFileInFolder(ctx.workFolder, found.document)) throw Error("This package holds no document part");
     // Read in this order, so that of two unreadable parts the first is named.
     PartTexts parts;
-    parts.document = readTextFile(ctx.documentPath);
-    parts.relationships = readTextFile(ctx.workFolder + found.relationships);
-    parts.styles = readTextFile(ctx.workFolder + found.styles);
+    parts.document = readFileInFolder(ctx.workFolder, found.document);
+    parts.relationships = readFileInFolder(ctx.workFolder, found.relationships);
+    parts.styles = readFileInFolder(ctx.workFolder, found.styles);
     if (ctx.fullFidelity) {
-        parts.theme = readTextFile(ctx.workFolder + found.theme);
-        parts.fontTable = readTextFile(ctx.workFolder + found.fontTable);
+        parts.theme = readFileInFolder(ctx.workFolder, found.theme);
+        parts.fontTable = readFileInFolder(ctx.workFolder, found.fontTable);
     }
-    parts.numbering = readTextFile(ctx.workFolder + found.numbering);
+    parts.numbering = readFileInFolder(ctx.workFolder, found.numbering);
     loadPartsFromText(ctx, std::move(parts));
     if (ctx.fullFidelity) loadStoryParts(ctx);
 }

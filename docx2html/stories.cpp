@@ -9,14 +9,15 @@
 
 #include "core/fileio.h"
 #include "docx2html/docx2html.h"
+#include "docx2html/numbering.h"
 #include "package/docxParts.h"
 
 namespace tavin {
 
 namespace {
 
-std::string readStoryText(ConversionContext& ctx, const std::string& path) {
-    std::string text = readPartFile(path);
+std::string readStoryText(ConversionContext& ctx, const std::string& part) {
+    std::string text = readPart(ctx.workFolder, part);
     normalizeEmptyTags(ctx, text);
     return removePrefixInTags(text);
 }
@@ -443,16 +444,15 @@ void loadStoryParts(ConversionContext& ctx) {
     ctx.storyParts.clear();
     ctx.settingsText.clear();
     for (const StoryRelationship& rel : storyRelationships(ctx.relsText, ctx.documentFolder)) {
-        const std::string path = ctx.workFolder + rel.part;
-        if (!isRegularFile(path)) continue;
+        if (!isRegularFileInFolder(ctx.workFolder, rel.part)) continue;
         if (rel.type == "settings") {
-            if (ctx.settingsText.empty()) ctx.settingsText = readStoryText(ctx, path);
+            if (ctx.settingsText.empty()) ctx.settingsText = readStoryText(ctx, rel.part);
             continue;
         }
-        std::string rels = readStoryText(ctx, ctx.workFolder + relationshipsPartName(rel.part));
+        std::string rels = readStoryText(ctx, relationshipsPartName(rel.part));
         const std::string folder = folderOf(rel.part);
         if (folder != ctx.documentFolder) rels = rebaseTargets(rels, folder, ctx.documentFolder);
-        ctx.storyParts.push_back({rel.id, rel.type, rel.part, readStoryText(ctx, path), std::move(rels)});
+        ctx.storyParts.push_back({rel.id, rel.type, rel.part, readStoryText(ctx, rel.part), std::move(rels)});
     }
 }
 

@@ -1,5 +1,6 @@
 #include "package/docxInfo.h"
 
+#include "core/fileio.h"
 #include "core/uStr.h"
 
 namespace tavin {
@@ -11,7 +12,7 @@ std::string elementContent(std::string_view text, std::string_view name) {
 }
 
 TdocxInfo readCoreProperties(const std::string& workFolder) {
-    const std::string text = readTextFile(workFolder + "docProps/core.xml");
+    const std::string text = readFileInFolder(workFolder, "docProps/core.xml");
     TdocxInfo info;
     info.title = elementContent(text, "dc:title");
     info.creator = elementContent(text, "dc:creator");

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/fileio.h"
 #include "core/uStr.h"
 
 namespace tavin {
@@ -188,10 +189,14 @@ std::string partTextAsUtf8(std::string text) {
 
 std::string readPartFile(const std::string& path) { return partTextAsUtf8(readTextFile(path)); }
 
+std::string readPart(const std::string& packageFolder, std::string_view part) {
+    return partTextAsUtf8(readFileInFolder(packageFolder, part));
+}
+
 DocumentParts findDocumentParts(const std::string& packageFolder) {
-    const std::string packageRels = readPartFile(packageFolder + "_rels/.rels");
+    const std::string packageRels = readPart(packageFolder, "_rels/.rels");
     DocumentParts parts = documentParts(packageRels, "");
-    return documentParts(packageRels, readPartFile(packageFolder + parts.relationships));
+    return documentParts(packageRels, readPart(packageFolder, parts.relationships));
 }
 
 }  // namespace tavin

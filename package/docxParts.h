@@ -68,6 +68,10 @@ std::string partTextAsUtf8(std::string text);
 // readTextFile of a part, converted by partTextAsUtf8.
 std::string readPartFile(const std::string& path);
 
+// The part of a package folder, read as readFileInFolder reads (no link
+// followed: a part that is a link is missing), converted by partTextAsUtf8.
+std::string readPart(const std::string& packageFolder, std::string_view part);
+
 // The relationships part of a part: "_rels/" + its file name + ".rels" in
 // its folder ("word/_rels/footnotes.xml.rels" for "word/footnotes.xml").
 std::string relationshipsPartName(std::string_view partName);

@@ -806,13 +806,15 @@ void TForm1::FileSaveAsItemClick() {
         const std::string htmlPath = shownFolder_ + "word/doc.html";
         writeFileNoFollow(htmlPath, shownPage_);
         const std::string target = toPath(chosen);
-        if (!sameFile(htmlPath, target)) copyFileTo(htmlPath, target);
         std::string folder = std::filesystem::path(target).parent_path().string();
         if (folder.empty()) folder = ".";
+        // Made through the chosen folder's descriptor: a link planted at
+        // the page's or a picture's name is refused, never written through.
+        const OutputFolder out(folder);
+        if (!sameFile(htmlPath, target)) out.writeFile(std::filesystem::path(target).filename().string(), shownPage_);
         const std::string media = shownFolder_ + "word/media/";
-        const std::string targetMedia = folder + "/media/";
         // Copying the pictures onto themselves would empty them.
-        if (!sameFile(media, targetMedia)) copyFolderFiles(media, targetMedia);
+        if (!sameFile(media, folder + "/media/")) out.copyFolder(media, "media");
     });
 }
 
