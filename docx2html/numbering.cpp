@@ -1,7 +1,10 @@
 #include "docx2html/numbering.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
+
+#include "core/html.h"
 
 #include "docx2html/symbols.h"
 #include "docx2html/xmlscan.h"
@@ -44,10 +47,27 @@ const char* const kOrdinals[] = {"zeroth",     "first",      "second",     "thir
                                  "fifteenth",  "sixteenth",  "seventeenth", "eighteenth", "nineteenth",
                                  "twentieth"};
 
+// A label as the page shows it: at most kLongestLabel characters, escaped
+// where the level's text holds markup.
+std::string labelText(std::string label) {
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < label.size(); ++i) {
+        if ((static_cast<unsigned char>(label[i]) & 0xC0) == 0x80) continue;  // inside a character
+        if (++characters > kLongestLabel) {
+            label.resize(i);
+            break;
+        }
+    }
+    return escapeStoredText(label);
+}
+
 }  // namespace
+
+int nextListNumber(int n) { return n < kLargestListNumber ? n + 1 : kLargestListNumber; }
 
 std::string formatListNumber(int n, std::string_view f) {
     if (f == "none" || f == "bullet") return {};
+    n = std::min(n, kLargestListNumber);
     if (f == "decimalZero") return (n >= 0 && n < 10 ? "0" : "") + std::to_string(n);
     if (n > 0 && n < 4000 && (f == "upperRoman" || f == "lowerRoman")) return roman(n, f == "upperRoman");
     if (n > 0 && (f == "upperLetter" || f == "lowerLetter")) {
@@ -143,15 +163,15 @@ std::string ListDefinitions::nextLabel(int numId, int ilvl) {
     if (!seen_[numId]) {
         seen_[numId] = true;
         for (const auto& [i, start] : num.startOverride) {
-            c.value[static_cast<std::size_t>(i)] = start - 1;
+            c.value[static_cast<std::size_t>(i)] = std::clamp(start, 0, kLargestListNumber) - 1;
             c.started[static_cast<std::size_t>(i)] = true;
         }
     }
     const auto i = static_cast<std::size_t>(ilvl);
     if (c.started[i]) {
-        ++c.value[i];
+        c.value[i] = nextListNumber(c.value[i]);
     } else {
-        c.value[i] = here->start;
+        c.value[i] = std::clamp(here->start, 0, kLargestListNumber);
         c.started[i] = true;
     }
     for (int k = ilvl + 1; k < 9; ++k) {
@@ -160,10 +180,10 @@ std::string ListDefinitions::nextLabel(int numId, int ilvl) {
         if (after != 0 && ilvl < after) c.started[static_cast<std::size_t>(k)] = false;
     }
 
-    if (here->format == "bullet") return symbolText(here->text, here->font, true);
+    if (here->format == "bullet") return labelText(symbolText(here->text, here->font, true));
     std::string label;
     const std::string& t = here->text;
-    for (std::size_t p = 0; p < t.size(); ++p) {
+    for (std::size_t p = 0; p < t.size() && label.size() <= 4 * kLongestLabel; ++p) {
         if (t[p] == '%' && p + 1 < t.size() && t[p + 1] >= '1' && t[p + 1] <= '9') {
             const int k = t[p + 1] - '1';
             const ListLevel* shown = level(numId, k);
@@ -177,7 +197,7 @@ std::string ListDefinitions::nextLabel(int numId, int ilvl) {
         }
         label.push_back(t[p]);
     }
-    return symbolText(label, here->font, false);
+    return labelText(symbolText(label, here->font, false));
 }
 
 }  // namespace tavin

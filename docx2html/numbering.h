@@ -63,6 +63,14 @@ private:
     std::unordered_map<int, bool> seen_;                  // numbers already used once
 };
 
+// Word numbers a list up to 32767 (letters and roman numerals stop there,
+// and so do the counters), and a label shows at most 64 characters.
+constexpr int kLargestListNumber = 32767;
+constexpr std::size_t kLongestLabel = 64;
+
+// The number after n, never past kLargestListNumber.
+int nextListNumber(int n);
+
 // A number in a list format: 4 in lowerRoman is "iv", 28 in upperLetter
 // "BB", 2 in ordinal "2nd". Unknown formats write decimal.
 std::string formatListNumber(int n, std::string_view format);
