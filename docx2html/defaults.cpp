@@ -421,8 +421,8 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
         const std::string_view whole = std::string_view(t).substr(r.begin, r.end - r.begin);
         bool inTag = false, inReference = false;
         for (std::size_t i = 0; i < whole.size(); ++i) {
-            if (!css.empty() && r.begin + i == contentFrom) out += "<w:tvSpan w:css=\"" + css + "\"/>";
-            if (!css.empty() && r.begin + i == contentTo) out += "<w:tvSpanEnd/>";
+            if (!css.empty() && r.begin + i == contentFrom) out += "<w:\x1FtvSpan w:css=\"" + css + "\"/>";
+            if (!css.empty() && r.begin + i == contentTo) out += "<w:\x1FtvSpanEnd/>";
             char c = whole[i];
             if (c == '<') inTag = true;
             else if (c == '>') inTag = false;

@@ -158,7 +158,7 @@ bool holdsText(std::string_view t, std::size_t from, std::size_t to) {
     return false;
 }
 
-constexpr std::string_view kPageMarker = "<tvPage/>";
+constexpr std::string_view kPageMarker = "<\x1FtvPage/>";
 
 }  // namespace
 
@@ -244,7 +244,7 @@ void equationsToMathml(ConversionContext& ctx) {
     auto replace = [&](const Element& e, bool display) {
         const std::size_t index = ctx.mathMarkup.size();
         ctx.mathMarkup.push_back(ommlToMathml(std::string_view(t).substr(e.begin, e.end - e.begin), display));
-        edits.replace(e.begin, e.end - e.begin, "<w:tvMath w:val=\"" + std::to_string(index) + "\"/>");
+        edits.replace(e.begin, e.end - e.begin, "<w:\x1FtvMath w:val=\"" + std::to_string(index) + "\"/>");
     };
     // A paragraph of equations is one display equation; the inline ones
     // are those outside such paragraphs (both lists are in text order).
@@ -259,8 +259,31 @@ void equationsToMathml(ConversionContext& ctx) {
     ctx.workingText = edits.apply(t);
 }
 
+void removeMarkerBytes(std::string& text) {
+    if (text.find('\x1F') != std::string::npos) std::erase(text, '\x1F');
+}
+
+void directToggles(ConversionContext& ctx) {
+    const std::string& t = ctx.workingText;
+    ctx.workBytes += t.size();
+    Edits edits;
+    for (std::size_t p = t.find("<w:"); p != std::string::npos; p = t.find("<w:", p + 3)) {
+        std::size_t name = p + 3;
+        if (t.compare(name, 1, "b") != 0 && t.compare(name, 1, "i") != 0) continue;
+        if (t.compare(name + 1, 8, " w:val=\"") != 0) continue;
+        const std::size_t value = name + 9;
+        const std::size_t quote = t.find('"', value);
+        if (quote == std::string::npos || t.compare(quote, 3, "\"/>") != 0) continue;
+        if (isTrue(std::string_view(t).substr(value, quote - value)))
+            edits.replace(p, quote + 3 - p, std::string("<w:") + t[name] + "/>");
+    }
+    if (!edits.empty()) ctx.workingText = edits.apply(t);
+}
+
 void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
+    removeMarkerBytes(ctx.workingText);
+    directToggles(ctx);
     ctx.workingText = normalizeShading(resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:"), "w:");
     hiddenAndCapitalRuns(ctx);
     applyTableStyleFormats(ctx);
@@ -372,31 +395,31 @@ void markParagraphs(ConversionContext& ctx) {
                                 : jc == "right" || jc == "end"     ? "right"
                                 : jc == "left" || jc == "start"    ? "left"
                                                                    : nullptr;
-            if (align) marks += "<tvCss val=\"text-align:" + std::string(align) + ";\"/>";
+            if (align) marks += "<\x1FtvCss val=\"text-align:" + std::string(align) + ";\"/>";
         }
         if (!styleId.empty()) {
             auto [css, added] = styleCss.try_emplace(styleId);
             if (added) css->second = runLookCss(looks.look(styleId, false), families);
-            if (!css->second.empty()) marks += "<tvCss val=\"" + css->second + "\"/>";
+            if (!css->second.empty()) marks += "<\x1FtvCss val=\"" + css->second + "\"/>";
         }
-        if (o.eff.autoBefore.value_or(false)) marks += "<tvCss val=\"margin-top:19px;\"/>";
-        if (o.eff.autoAfter.value_or(false)) marks += "<tvCss val=\"margin-bottom:19px;\"/>";
+        if (o.eff.autoBefore.value_or(false)) marks += "<\x1FtvCss val=\"margin-top:19px;\"/>";
+        if (o.eff.autoAfter.value_or(false)) marks += "<\x1FtvCss val=\"margin-bottom:19px;\"/>";
         // Between two paragraphs of one style, the one with contextual
         // spacing drops its spacing towards the other.
         const bool contextual = o.eff.contextual.value_or(false);
         if (previous.start != std::string::npos && previous.style == styleId) {
-            if (contextual) marks += "<tvCss val=\"margin-top:0px;\"/>";
-            if (previous.contextual) edits.insert(previous.content, "<tvCss val=\"margin-bottom:0px;\"/>");
+            if (contextual) marks += "<\x1FtvCss val=\"margin-top:0px;\"/>";
+            if (previous.contextual) edits.insert(previous.content, "<\x1FtvCss val=\"margin-bottom:0px;\"/>");
         }
         previous = {o.start, o.content, styleId, contextual};
         if (o.eff.outline && *o.eff.outline >= 0 && *o.eff.outline <= 5)
-            marks += "<tvH val=\"" + std::to_string(*o.eff.outline + 1) + "\"/>";
-        if (o.eff.bidi.value_or(false)) marks += "<tvRtl/>";
+            marks += "<\x1FtvH val=\"" + std::to_string(*o.eff.outline + 1) + "\"/>";
+        if (o.eff.bidi.value_or(false)) marks += "<\x1FtvRtl/>";
         // Automatic line spacing is a multiple of the line (in 240ths), which
         // the paragraph step writes as a length.
         if (o.eff.line && o.eff.lineRule.value_or("auto") == "auto") {
             const int n = intValue(*o.eff.line, 0);
-            if (n > 0 && n < 240 * 20) marks += "<tvCss val=\"line-height:" + lineMultiple(n) + ";\"/>";
+            if (n > 0 && n < 240 * 20) marks += "<\x1FtvCss val=\"line-height:" + lineMultiple(n) + ";\"/>";
         }
         if (o.eff.numId && *o.eff.numId > 0) {
             const int level = std::clamp(o.eff.ilvl.value_or(0), 0, 8);
@@ -418,7 +441,7 @@ void markParagraphs(ConversionContext& ctx) {
         const std::size_t cell = cells.atOrAfter(tb);
         if (pr == std::string::npos || cell == std::string::npos || pr > cell) continue;
         const std::string_view tblPr = std::string_view(t).substr(tb, pr - tb);
-        if (hasChild(tblPr, "bidiVisual") && isOn(childValue(tblPr, "bidiVisual"))) edits.insert(cell + 4, "<tvRtlTable/>");
+        if (hasChild(tblPr, "bidiVisual") && isOn(childValue(tblPr, "bidiVisual"))) edits.insert(cell + 4, "<\x1FtvRtlTable/>");
     }
     ctx.listLabels = labelled;
     if (!edits.empty()) ctx.workingText = edits.apply(t);
@@ -477,6 +500,34 @@ bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
     return n < t.size() && (t[n] == ' ' || t[n] == '>' || t[n] == '/');
 }
 
+// The style attribute of the paragraph start tag the markers after it
+// style: its value when it has one, else the declarations the markers add,
+// written as one attribute when the next paragraph starts.
+struct ParagraphStyleAttribute {
+    std::size_t tagEnd = std::string::npos;  // the ">" of the start tag
+    std::size_t quote = std::string::npos;   // the closing quote of its style value
+    std::string_view value;
+    std::string added;
+
+    void start(std::string_view t, std::size_t at, Edits& edits) {
+        finish(edits);
+        tagEnd = t.find('>', at);
+        quote = std::string::npos;
+        value = {};
+        if (tagEnd == std::string::npos) return;
+        const std::string_view tag = t.substr(at, tagEnd - at);
+        const std::size_t style = tag.find(" style=\"");
+        const std::size_t close = style == std::string_view::npos ? style : tag.find('"', style + 8);
+        if (close == std::string_view::npos) return;
+        value = tag.substr(style + 8, close - style - 8);
+        quote = at + close;
+    }
+    void finish(Edits& edits) {
+        if (!added.empty() && tagEnd != std::string::npos) edits.insert(tagEnd, " style=\"" + added + "\"");
+        added.clear();
+    }
+};
+
 }  // namespace
 
 void pictureStandIns(ConversionContext& ctx) {
@@ -528,12 +579,13 @@ void finishFidelity(ConversionContext& ctx) {
     bool contentSinceSheet = false;
     std::size_t pendingBreak = std::string::npos;
     bool headings = false, sheets = false;
+    ParagraphStyleAttribute pStyle;
     const std::string sheet = ctx.pageMarginFlag ? "</div><div class=page>" : "<div class=pagebreak></div>";
     const std::size_t body = t.find("<body");
     const std::size_t bodyEnd = body == std::string::npos ? std::string::npos : t.find('>', body);
     for (std::size_t lt = t.find('<', bodyEnd == std::string::npos ? 0 : bodyEnd); lt != std::string::npos;
          lt = t.find('<', lt + 1)) {
-        if (t.compare(lt, 3, "<tv") == 0) {
+        if (t.compare(lt, kMarkerStart.size(), kMarkerStart) == 0) {
             const std::size_t gt = t.find('>', lt);
             if (gt == std::string::npos) break;
             const std::string_view tag = tv.substr(lt, gt + 1 - lt);
@@ -544,7 +596,7 @@ void finishFidelity(ConversionContext& ctx) {
                 } else {
                     edits.replace(lt, tag.size(), "");
                 }
-            } else if (tag.compare(0, 4, "<tvH") == 0 && paragraph != std::string::npos) {
+            } else if (tag.compare(0, 5, "<\x1FtvH") == 0 && paragraph != std::string::npos) {
                 const std::string h = "h" + std::string(tagAttribute(tag, "val"));
                 const std::size_t end = paragraphEnd.atOrAfter(gt);
                 if (end != std::string::npos && h.size() == 2) {
@@ -553,30 +605,28 @@ void finishFidelity(ConversionContext& ctx) {
                     headings = true;
                 }
                 edits.replace(lt, tag.size(), "");
-            } else if (tag == "<tvRtl/>" && paragraph != std::string::npos) {
+            } else if (tag == "<\x1FtvRtl/>" && paragraph != std::string::npos) {
                 edits.insert(paragraph + 2, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
-            } else if (tag.compare(0, 7, "<tvCss ") == 0 && paragraph != std::string::npos) {
-                std::string css(tagAttribute(tag, "val"));
-                // The last word in the paragraph's style attribute, or one of its own.
-                const std::size_t tagEnd = t.find('>', paragraph);
-                const std::size_t style = t.find(" style=\"", paragraph);
-                const std::size_t quote = style == std::string::npos ? style : t.find('"', style + 8);
-                if (style != std::string::npos && quote != std::string::npos && quote < tagEnd) {
-                    css = withoutDeclarationsHeld(css, tv.substr(style + 8, quote - style - 8));
-                    if (!css.empty()) edits.insert(quote, css);
-                } else if (tagEnd != std::string::npos) {
-                    edits.insert(tagEnd, " style=\"" + css + "\"");
+            } else if (tag.compare(0, 8, "<\x1FtvCss ") == 0 && paragraph != std::string::npos) {
+                // The last word in the paragraph's style attribute, or one of
+                // its own (one for all its markers).
+                const std::string css(tagAttribute(tag, "val"));
+                if (pStyle.quote != std::string::npos) {
+                    const std::string kept = withoutDeclarationsHeld(css, pStyle.value);
+                    if (!kept.empty()) edits.insert(pStyle.quote, kept);
+                } else {
+                    pStyle.added += css;
                 }
                 edits.replace(lt, tag.size(), "");
-            } else if (tag == "<tvRtlTable/>" && table != std::string::npos) {
+            } else if (tag == "<\x1FtvRtlTable/>" && table != std::string::npos) {
                 edits.insert(table + 6, " dir=\"rtl\"");
                 edits.replace(lt, tag.size(), "");
-            } else if (tag.compare(0, 8, "<tvSpan ") == 0) {
+            } else if (tag.compare(0, 9, "<\x1FtvSpan ") == 0) {
                 edits.replace(lt, tag.size(), "<span style=\"" + std::string(tagAttribute(tag, "css")) + "\">");
-            } else if (tag == "<tvSpanEnd/>") {
+            } else if (tag == "<\x1FtvSpanEnd/>") {
                 edits.replace(lt, tag.size(), "</span>");
-            } else if (tag.compare(0, 7, "<tvMath") == 0) {
+            } else if (tag.compare(0, 8, "<\x1FtvMath") == 0) {
                 const int i = intValue(tagAttribute(tag, "val"), -1);
                 edits.replace(lt, tag.size(),
                               i >= 0 && static_cast<std::size_t>(i) < ctx.mathMarkup.size() ? ctx.mathMarkup[static_cast<std::size_t>(i)]
@@ -594,7 +644,10 @@ void finishFidelity(ConversionContext& ctx) {
             if (!startsTagAt(tv, name, block)) continue;
             depth += close ? -1 : 1;
             if (depth < 0) depth = 0;
-            if (!close && block == "p") paragraph = lt;
+            if (!close && block == "p") {
+                paragraph = lt;
+                pStyle.start(tv, lt, edits);
+            }
             if (!close && block == "table") table = lt;
         }
         if (!close && !startsTagAt(tv, name, "div")) {
@@ -607,6 +660,7 @@ void finishFidelity(ConversionContext& ctx) {
         }
     }
     if (pendingBreak != std::string::npos) edits.replace(pendingBreak, kPageMarker.size(), "");
+    pStyle.finish(edits);
 
     // The rules the fidelity markup needs, in a style element of their own
     // after the page's (whose rules the clean-up rewrites); none when the

@@ -5,17 +5,30 @@
 // The steps work around the classic ones: the first ones rewrite the
 // document text into a form the classic steps carry through (pictures of
 // VML shapes as drawings, symbols as text), or leave small marker elements
-// ("<tvH val=N/>" and the like) that the classic steps pass on untouched;
-// finishFidelity turns the markers into their markup once the page is
-// assembled.
+// ("<\x1FtvH val=N/>" and the like) that the classic steps pass on
+// untouched; finishFidelity turns the markers into their markup once the
+// page is assembled. A marker's name begins with the byte 0x1F, which the
+// parts are cleaned of first (removeMarkerBytes), so that no document can
+// write one: its own "<tvH>" is an element like any other.
 #pragma once
+
+#include <string>
+#include <string_view>
 
 #include "docx2html/context.h"
 
 namespace tavin {
 
+inline constexpr std::string_view kMarkerStart = "<\x1Ftv";
+
+// The text without the byte markers begin with.
+void removeMarkerBytes(std::string& text);
+
 // On the raw document text, before preprocessing.
 void prepareFidelity(ConversionContext& ctx);
+// A run's bold and italics written on ("<w:b w:val=\"true\"/>", "1", "on")
+// read as the classic steps read "<w:b/>".
+void directToggles(ConversionContext& ctx);
 // A picture of a VML shape (v:imagedata) becomes a drawing of the shape's
 // size, which the picture step turns into an img element.
 void vmlPicturesToDrawings(ConversionContext& ctx);

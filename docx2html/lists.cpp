@@ -30,13 +30,12 @@ std::size_t firstAtOrAfter(const std::vector<std::size_t>& sorted, std::size_t f
     return it == sorted.end() ? npos : *it;
 }
 
-// The first occurrence of marker + x in a text, for many x: occurrences of
-// marker sorted by the attribute value that follows (up to the next quote),
-// so the ones followed by x are found by their value's prefix.
+// The first occurrence of marker + x + '"' in a text, for many x:
+// occurrences of marker sorted by the attribute value that follows (up to
+// the next quote).
 class MarkerIndex {
 public:
-    MarkerIndex(std::string_view text, std::string_view marker, std::uint64_t& work)
-        : text_(text), marker_(marker), work_(work) {
+    MarkerIndex(std::string_view text, std::string_view marker, std::uint64_t& work) : work_(work) {
         for (const std::size_t p : occurrences(text, marker, work)) {
             const std::size_t v = p + marker.size();
             const std::size_t q = findCounting(text, '"', v, work);
@@ -45,22 +44,11 @@ public:
         std::sort(entries_.begin(), entries_.end());
     }
 
-    std::size_t first(const std::string& x) {
-        auto known = firsts_.find(x);
-        if (known != firsts_.end()) return known->second;
-        std::size_t found = npos;
-        if (x.find('"') != std::string::npos) {
-            found = findCounting(text_, std::string(marker_) + x, 0, work_);
-        } else {
-            // Without a quote in x, marker + x occurs where the value starts with x.
-            for (auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{x, 0});
-                 it != entries_.end() && it->value.starts_with(x); ++it) {
-                work_ += x.size();
-                found = std::min(found, it->at);
-            }
-        }
-        firsts_.emplace(x, found);
-        return found;
+    // The first marker whose whole value is x.
+    std::size_t firstWhole(const std::string& x) {
+        const auto it = std::lower_bound(entries_.begin(), entries_.end(), Entry{x, 0});
+        work_ += x.size();
+        return it != entries_.end() && it->value == x ? it->at : npos;
     }
 
 private:
@@ -69,11 +57,8 @@ private:
         std::size_t at;
         bool operator<(const Entry& o) const { return value < o.value || (value == o.value && at < o.at); }
     };
-    std::string_view text_;
-    std::string_view marker_;
     std::uint64_t& work_;
     std::vector<Entry> entries_;
-    std::unordered_map<std::string, std::size_t> firsts_;
 };
 
 // listTagFor for every list of a conversion, answered from positions found
@@ -112,10 +97,11 @@ private:
         std::size_t to = 0;  // empty when from >= to
     };
 
-    // textBetween(text, marker + x, endTag), as a range of the text.
+    // textBetween(text, marker + x + '"', endTag), as a range of the text:
+    // ids are whole values ("1" is not "12").
     Range between(MarkerIndex& markers, std::size_t markerLength, const std::string& x,
                   const std::vector<std::size_t>& ends) const {
-        const std::size_t p = markers.first(x);
+        const std::size_t p = markers.firstWhole(x);
         if (p == npos) return {};
         const std::size_t a = p + markerLength + x.size();
         const std::size_t e = firstAtOrAfter(ends, a);
@@ -310,10 +296,10 @@ void wrapListItems(ConversionContext& ctx) {
 
 std::string listTagFor(const ConversionContext& ctx, std::string_view t) {
     const std::string numId = textBetween(t, "<numId val=\"", "\"");
-    const std::string num = textBetween(ctx.numberingText, "<num numId=\"" + numId, "</num>");
+    const std::string num = textBetween(ctx.numberingText, "<num numId=\"" + numId + "\"", "</num>");
     const std::string abstractId = attrValue(num, "<abstractNumId val");
     const std::string abstract =
-        textBetween(ctx.numberingText, "<abstractNum abstractNumId=\"" + abstractId, "</abstractNum>");
+        textBetween(ctx.numberingText, "<abstractNum abstractNumId=\"" + abstractId + "\"", "</abstractNum>");
     const std::string format = attrValue(abstract, "<numFmt val");
     return format == "decimal" ? "ol" : "ul";
 }

@@ -9,7 +9,10 @@
 
 #include "core/fileio.h"
 #include "docx2html/docx2html.h"
+#include "docx2html/fidelity.h"
+#include "docx2html/markup.h"
 #include "docx2html/numbering.h"
+#include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -18,6 +21,7 @@ namespace {
 
 std::string readStoryText(ConversionContext& ctx, const std::string& part) {
     std::string text = readPart(ctx.workFolder, part);
+    removeMarkerBytes(text);
     normalizeEmptyTags(ctx, text);
     return removePrefixInTags(text);
 }
@@ -34,8 +38,6 @@ std::size_t findTag(std::string_view t, std::string_view name, std::size_t from)
     }
     return std::string_view::npos;
 }
-
-bool isOn(std::string_view v) { return v == "1" || v == "true" || v == "on"; }
 
 // An attribute of a tag; an absent one reads as fallback.
 std::string attr(std::string_view tag, std::string_view name, std::string_view fallback = {}) {
@@ -137,25 +139,31 @@ std::string applyEdits(std::string_view t, const std::vector<Edit>& edits) {
 // The markup raises itself, so a run property that raises the run is set to
 // the baseline. Returns how many were rewritten.
 std::size_t rewriteReferences(std::string& text, std::string_view name,
-                              const std::function<std::string(const ReferenceSite&)>& make) {
+                              const std::function<std::string(const ReferenceSite&)>& make, std::uint64_t* work = nullptr) {
     const std::string_view t = text;
     std::vector<Edit> edits;
     std::size_t done = 0;  // the end of the last edit
     std::size_t count = 0;
+    NextOccurrence runEnds(t, "</r>", false, work);
     for (std::size_t p = findTag(t, name, 0); p != std::string_view::npos; p = findTag(t, name, done)) {
         const std::size_t gt = t.find('>', p);
         if (gt == std::string_view::npos) break;
         ReferenceSite site;
         site.tag = t.substr(p, gt + 1 - p);
         std::size_t to = gt + 1;
-        // The run around the tag: its start lies after the end of the run before.
-        std::size_t runStart = t.rfind("<r>", p);
-        const std::size_t spaced = t.rfind("<r ", p);
+        // The run around the tag starts after the last edit and after the
+        // end of the run before: it is looked for back to there only, so
+        // each byte is read once however many references there are.
+        const std::string_view before = t.substr(done, p - done);
+        if (work) *work += gt + 1 - done;
+        const std::size_t plain = before.rfind("<r>");
+        const std::size_t spaced = before.rfind("<r ");
+        std::size_t runStart = plain;
         if (spaced != std::string_view::npos && (runStart == std::string_view::npos || spaced > runStart)) runStart = spaced;
-        const std::size_t runBefore = t.rfind("</r>", p);
-        const bool inRun = runStart != std::string_view::npos && runStart >= done &&
-                           (runBefore == std::string_view::npos || runBefore < runStart);
-        const std::size_t runEnd = inRun ? t.find("</r>", to) : std::string_view::npos;
+        const std::size_t runBefore = before.rfind("</r>");
+        const bool inRun = runStart != std::string_view::npos && (runBefore == std::string_view::npos || runBefore < runStart);
+        if (inRun) runStart += done;
+        const std::size_t runEnd = inRun ? runEnds.atOrAfter(to) : std::string_view::npos;
         if (inRun) {
             // Searched only within the run up to the tag, so references in
             // runs without properties do not each search the text after them.
@@ -176,7 +184,7 @@ std::size_t rewriteReferences(std::string& text, std::string_view name,
                 }
             }
         }
-        site.custom = isOn(tagAttribute(site.tag, "customMarkFollows"));
+        site.custom = isTrue(tagAttribute(site.tag, "customMarkFollows"));
         if (site.custom && runEnd != std::string_view::npos) {
             site.mark = std::string(trimText(withoutTags(t.substr(to, runEnd - to))));
             to = runEnd;
@@ -267,7 +275,7 @@ void markNotes(ConversionContext& ctx, std::string_view section, std::string_vie
         }
         return link(std::string(prefix) + id, named ? std::string(prefix) + "ref" + id : std::string(), label,
                     site.raised);
-    });
+    }, &ctx.workBytes);
 }
 
 void markComments(ConversionContext& ctx) {
@@ -284,7 +292,7 @@ void markComments(ConversionContext& ctx) {
         seen.emplace(id, ctx.commentRefs.size());
         ctx.commentRefs.push_back({id, label, false});
         return link("cm" + id, "cmref" + id, label, true);
-    });
+    }, &ctx.workBytes);
 }
 
 // The header or footer relationship of a section: the first-page one when

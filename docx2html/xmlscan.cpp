@@ -59,7 +59,9 @@ std::string_view childValue(std::string_view text, std::string_view name) {
     return tagAttribute(childTag(text, name), "val");
 }
 
-bool isOn(std::string_view v) { return v.empty() || v == "1" || v == "true" || v == "on"; }
+bool isTrue(std::string_view v) { return v == "1" || v == "true" || v == "on"; }
+
+bool isOn(std::string_view v) { return v.empty() || isTrue(v); }
 
 int intValue(std::string_view s, int fallback) {
     int v = fallback;

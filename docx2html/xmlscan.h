@@ -24,8 +24,12 @@ bool hasChild(std::string_view text, std::string_view name);
 // The val attribute of the first element of that name.
 std::string_view childValue(std::string_view text, std::string_view name);
 
-// Whether an on/off value means on: absent (empty), "1", "true" or "on".
+// On/off values as the file format defines them: "1", "true" and "on" are
+// on, "0", "false" and "off" off. isOn reads a toggle element's val, where
+// an absent value means on (<w:b/>); isTrue an attribute whose absence
+// means off (customMarkFollows).
 bool isOn(std::string_view value);
+bool isTrue(std::string_view value);
 
 // A decimal attribute value, or fallback when it is not one (these values
 // only steer optional markup, so a bad one never stops a conversion).

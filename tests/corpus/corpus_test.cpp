@@ -86,7 +86,7 @@ TEST_P(CorpusDocument, ConvertsOrStopsWithItsMessage) {
         EXPECT_EQ(ctx.workingText.rfind("<html>\r\n<head>", 0), 0u);
         EXPECT_NE(ctx.workingText.find("</body></html>"), std::string::npos);
         // No marker of the fidelity steps is left on a page.
-        EXPECT_EQ(ctx.workingText.find("<tv"), std::string::npos);
+        EXPECT_EQ(ctx.workingText.find(tavin::kMarkerStart), std::string::npos);
     }
 }
 
