@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/html.h"
 #include "core/uStr.h"
 #include "package/docxParts.h"
 
@@ -117,7 +118,7 @@ std::string runText(const std::string& text, bool plain) {
         if (c == '&') {  // a character reference: one operator
             const std::size_t semi = text.find(';', i);
             const std::size_t end = semi == std::string::npos ? text.size() : semi + 1;
-            out += "<mo>" + text.substr(i, end - i) + "</mo>";
+            out += "<mo>" + escapeStoredText(text.substr(i, end - i)) + "</mo>";
             i = end;
             continue;
         }
@@ -139,7 +140,7 @@ std::string runText(const std::string& text, bool plain) {
             }
         } else {
             j = i + length;
-            out += "<mo>" + text.substr(i, j - i) + "</mo>";
+            out += "<mo>" + escapeStoredText(text.substr(i, j - i)) + "</mo>";
         }
         i = j;
     }
@@ -184,7 +185,7 @@ std::string convertNode(const Node& n) {
     }
     if (k == "m:nary") {
         const Node* pr = n.child("m:naryPr");
-        std::string chr = pr && pr->has("m:chr") ? pr->value("m:chr") : "\xE2\x88\xAB";  // the integral sign
+        std::string chr = pr && pr->has("m:chr") ? escapeStoredText(pr->value("m:chr")) : "\xE2\x88\xAB";  // the integral sign
         const bool integral = chr == "\xE2\x88\xAB" || chr == "\xE2\x88\xAC" || chr == "\xE2\x88\xAD" || chr == "\xE2\x88\xAE";
         std::string loc = pr ? pr->value("m:limLoc") : std::string();
         if (loc.empty()) loc = integral ? "subSup" : "undOvr";
@@ -204,9 +205,9 @@ std::string convertNode(const Node& n) {
     }
     if (k == "m:d") {
         const Node* pr = n.child("m:dPr");
-        const std::string beg = pr && pr->has("m:begChr") ? pr->value("m:begChr") : "(";
-        const std::string end = pr && pr->has("m:endChr") ? pr->value("m:endChr") : ")";
-        const std::string sep = pr && pr->has("m:sepChr") ? pr->value("m:sepChr") : "|";
+        const std::string beg = pr && pr->has("m:begChr") ? escapeStoredText(pr->value("m:begChr")) : "(";
+        const std::string end = pr && pr->has("m:endChr") ? escapeStoredText(pr->value("m:endChr")) : ")";
+        const std::string sep = pr && pr->has("m:sepChr") ? escapeStoredText(pr->value("m:sepChr")) : "|";
         std::string inner;
         bool first = true;
         for (const auto& c : n.children) {
@@ -234,7 +235,7 @@ std::string convertNode(const Node& n) {
     }
     if (k == "m:acc") {
         const Node* pr = n.child("m:accPr");
-        const std::string chr = pr && pr->has("m:chr") ? pr->value("m:chr") : "\xCC\x82";  // combining circumflex
+        const std::string chr = pr && pr->has("m:chr") ? escapeStoredText(pr->value("m:chr")) : "\xCC\x82";  // combining circumflex
         return "<mover accent=\"true\">" + row(n.child("m:e")) + "<mo>" + chr + "</mo></mover>";
     }
     if (k == "m:bar") {
@@ -245,7 +246,7 @@ std::string convertNode(const Node& n) {
     }
     if (k == "m:groupChr") {
         const Node* pr = n.child("m:groupChrPr");
-        const std::string chr = pr && pr->has("m:chr") ? pr->value("m:chr") : "\xE2\x8F\x9F";  // bottom curly bracket
+        const std::string chr = pr && pr->has("m:chr") ? escapeStoredText(pr->value("m:chr")) : "\xE2\x8F\x9F";  // bottom curly bracket
         if (pr && pr->value("m:pos") == "top") return "<mover>" + row(n.child("m:e")) + "<mo>" + chr + "</mo></mover>";
         return "<munder>" + row(n.child("m:e")) + "<mo>" + chr + "</mo></munder>";
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/fileio.h"
+#include "core/html.h"
 #include "docx2html/docx2html.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/markup.h"
@@ -367,8 +368,8 @@ std::string commentsSection(ConversionContext& ctx) {
     for (const StoryReference& ref : ctx.commentRefs) {
         const auto it = comments.find(ref.id);
         if (it == comments.end()) continue;
-        const std::string author(tagAttribute(it->second.tag, "author"));
-        const std::string date = commentDate(tagAttribute(it->second.tag, "date"));
+        const std::string author = escapeStoredText(tagAttribute(it->second.tag, "author"));
+        const std::string date = escapeStoredText(commentDate(tagAttribute(it->second.tag, "date")));
         xml += "<p><a href=\"#cmref" + ref.id + "\" name=\"cm" + ref.id + "\">" + ref.label + "</a> <b>" + author +
                "</b>";
         if (!date.empty()) xml += " " + date;

@@ -231,9 +231,46 @@ std::string workFolderDirName(const std::string& documentPath) {
     return name;
 }
 
+namespace {
+
+// The length of the UTF-8 character at s[i], or 0 when none starts there.
+std::size_t utf8Length(std::string_view s, std::size_t i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const std::size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+// A folder name that is UTF-8 whatever the document's name: a byte that
+// starts no character is written "%XX", and the name is cut at a
+// character's end. The viewer's page addresses its pictures through the
+// folder's path, which must read back as the same bytes.
+std::string utf8FolderName(std::string_view name, std::size_t maxBytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t n = utf8Length(name, i);
+        std::string piece;
+        if (n == 0) {
+            const auto b = static_cast<unsigned char>(name[i]);
+            piece = {'%', kHex[b >> 4], kHex[b & 15]};
+            n = 1;
+        } else {
+            piece = std::string(name.substr(i, n));
+        }
+        if (out.size() + piece.size() > maxBytes) break;
+        out += piece;
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string workFolderKey(const std::string& documentPath) {
-    std::string name = workFolderDirName(documentPath);
-    if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
+    const std::string name = utf8FolderName(workFolderDirName(documentPath), kMaxNameBytes);
     return name + "-" + sha256Hex(absolutePath(documentPath)).substr(0, 8);
 }
 
