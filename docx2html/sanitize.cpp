@@ -396,12 +396,20 @@ private:
         if (text.length == 0) return;
         const std::size_t from = offsetOf(text.data);
         const std::string_view c(text.data, text.length);
-        const bool closed = c.size() >= 3 && c.back() == '>';
+        const bool closed = closedComment(c);
         if (!closed || escapeTags_) {
             edits_.push_back({from, from + 1, "&lt;", false});
         } else if (allowList_ || !plainComment(c)) {
             edits_.push_back({from, from + text.length, {}, true});
         }
+    }
+
+    // Whether a comment ends before the page does: "<!--" ones at "-->",
+    // "--!>" or right away ("<!-->"), bogus ones ("<?xml ...>") at a ">".
+    static bool closedComment(std::string_view c) {
+        if (c.substr(0, 4) != "<!--") return c.back() == '>';
+        if (c == "<!-->" || c == "<!--->") return true;
+        return c.size() >= 7 && (c.substr(c.size() - 3) == "-->" || c.substr(c.size() - 4) == "--!>");
     }
 
     // "<!-- text -->" whose text holds nothing that parsers read two ways,

@@ -34,6 +34,7 @@ struct Hostile {
     const char* name;
     std::size_t n;
     Builder build;
+    bool fidelity = false;
 };
 
 PartTexts body(const std::string& b) { return {documentXml(b), "", "", "", "", ""}; }
@@ -167,12 +168,24 @@ const Hostile kDocuments[] = {
          }
          return PartTexts{documentXml(b), rels + "</Relationships>", "", "", "", ""};
      }},
+    {"note references outside runs", 5000,
+     [](std::size_t n) { return body("<w:p>" + repeat("<w:footnoteReference w:id=\"1\"/>x", n) + "</w:p>"); }, true},
+    {"paragraphs of a style with contextual spacing", 2000,
+     [](std::size_t n) {
+         const std::string styles = "<w:styles " + hostiledocs::kWordNs +
+                                    "><w:style w:type=\"paragraph\" w:styleId=\"C\"><w:pPr><w:contextualSpacing/>"
+                                    "<w:jc w:val=\"center\"/></w:pPr><w:rPr><w:b/></w:rPr></w:style></w:styles>";
+         return PartTexts{documentXml(repeat("<w:p><w:pPr><w:pStyle w:val=\"C\"/></w:pPr><w:r><w:t>p</w:t></w:r></w:p>", n)),
+                          "", styles, "", "", ""};
+     },
+     true},
 };
 
 // The bytes read converting parts, and whether the conversion gave a page.
-std::uint64_t workOf(PartTexts parts, std::string& error) {
+std::uint64_t workOf(PartTexts parts, bool fidelity, std::string& error) {
     ConversionContext ctx;
     ctx.docTitle = "work";
+    ctx.fullFidelity = fidelity;
     try {
         loadPartsFromText(ctx, std::move(parts));
         convert(ctx);
@@ -192,8 +205,8 @@ TEST(LinearWork, FourTimesTheItemsAtMostFourAndAHalfTimesTheWork) {
         const std::size_t smallBytes = small.document.size() + small.relationships.size() + small.styles.size() +
                                        small.numbering.size();
         std::string smallError, largeError;
-        const std::uint64_t w1 = workOf(small, smallError);
-        const std::uint64_t w4 = workOf(large, largeError);
+        const std::uint64_t w1 = workOf(small, d.fidelity, smallError);
+        const std::uint64_t w4 = workOf(large, d.fidelity, largeError);
         ASSERT_EQ(smallError, "");
         ASSERT_EQ(largeError, "");
         EXPECT_GT(w1, smallBytes);  // every part is read at least once
