@@ -1,5 +1,8 @@
-# Installed files (make install) and the Debian package (make deb).
+# Installed files (make install) and the Debian packages (make deb): the
+# programs and the library in the component (and package) "tavin", the
+# header, pkg-config file and unversioned library link in "dev" (tavin-dev).
 include(GNUInstallDirs)
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME tavin)
 # Installing (and packaging) needs only what the programs target builds, not
 # the tests and benchmarks the whole build holds; the Makefile builds it first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
@@ -36,6 +39,18 @@ else()
 endif()
 
 install(TARGETS docx2html RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tavin_engine LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_SKIP)
+install(TARGETS tavin_engine LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_ONLY COMPONENT dev)
+install(FILES include/tavin/tavin.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tavin COMPONENT dev)
+# The pkg-config file names the prefix installed into, known only then.
+set(pc_out ${CMAKE_BINARY_DIR}/install/tavin.pc)
+install(CODE "
+    set(TAVIN_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
+    set(CMAKE_INSTALL_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
+    set(CMAKE_INSTALL_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
+    set(PROJECT_VERSION \"${PROJECT_VERSION}\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/data/tavin.pc.in\" \"${pc_out}\" @ONLY)" COMPONENT dev)
+install(FILES ${pc_out} DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 install(FILES data/bash-completion/docx2html DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 if(TAVIN_VIEWER)
@@ -54,6 +69,18 @@ if(TAVIN_VIEWER)
   install(FILES data/bash-completion/tavin DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()
 
+# Under /usr the system finds the library by itself: no search path in the
+# installed programs (the Debian package's, which lintian checks).
+install(CODE "
+    if(CMAKE_INSTALL_PREFIX STREQUAL \"/usr\")
+      foreach(program docx2html tavin)
+        set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\")
+        if(EXISTS \"\${file}\")
+          file(RPATH_REMOVE FILE \"\${file}\")
+        endif()
+      endforeach()
+    endif()")
+
 # The package's change log and copyright notice, where Debian keeps them.
 set(doc_dir ${CMAKE_BINARY_DIR}/install/doc)
 file(MAKE_DIRECTORY ${doc_dir})
@@ -65,6 +92,8 @@ add_custom_command(
 add_custom_target(package_docs ALL DEPENDS ${doc_dir}/changelog.gz)
 install(FILES ${doc_dir}/changelog.gz data/debian/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavin)
+install(FILES ${doc_dir}/changelog.gz data/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tavin-dev COMPONENT dev)
 
 # The Debian package, built by CPack from the install rules above, so the
 # package and make install can never disagree about what goes where.
@@ -96,6 +125,24 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # platform plugins a window needs, which no library names.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 if(TAVIN_VIEWER)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
+  set(CPACK_DEBIAN_TAVIN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
 endif()
+# One package a component; the library's shlibs file (and ldconfig
+# trigger) come with the main package.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tavin dev)
+set(CPACK_DEBIAN_TAVIN_PACKAGE_NAME tavin)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY "=")
+set(CPACK_COMPONENT_TAVIN_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME tavin-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "tavin (= ${PROJECT_VERSION})")
+set(CPACK_COMPONENT_DEV_DESCRIPTION "development files for libtavin, the .docx to HTML converter
+libtavin converts Word documents (.docx files, extracted packages or bytes
+in memory) to HTML pages exactly as docx2html does, from C or C++, on any
+number of threads at once.
+.
+This package holds the header tavin/tavin.h, the pkg-config file tavin.pc
+and the link to the shared library.")
 include(CPack)
