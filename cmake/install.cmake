@@ -66,6 +66,8 @@ if(TAVIN_VIEWER)
   install(FILES ${desktop_out} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES data/tavin.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES data/tavin.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # File managers' previews of .docx files: tavin --thumbnail.
+  install(FILES data/tavin.thumbnailer DESTINATION ${CMAKE_INSTALL_DATADIR}/thumbnailers)
   install(FILES data/help.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/tavin)
   install(FILES data/bash-completion/tavin DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 endif()

@@ -62,6 +62,9 @@ if [ "$viewer" = ON ]; then
     expect_file /usr/share/icons/hicolor/scalable/apps/tavin.svg
     expect_file /usr/share/metainfo/tavin.metainfo.xml
     expect_file /usr/share/bash-completion/completions/tavin
+    expect_file /usr/share/thumbnailers/tavin.thumbnailer
+    grep -qx 'Exec=tavin --thumbnail %s %o %i' "$root/usr/share/thumbnailers/tavin.thumbnailer" 2> /dev/null \
+        || fail "thumbnailer entry does not run tavin --thumbnail"
     grep -qx 'Exec=/usr/bin/tavin %f' "$root/usr/share/applications/tavin.desktop" 2> /dev/null \
         || fail "desktop entry does not start /usr/bin/tavin"
 fi
@@ -92,6 +95,12 @@ export LD_LIBRARY_PATH="$root/usr/lib"
 cmp -s "$work/packaged.html" "$work/built.html" || fail "packaged docx2html converts differently"
 if [ "$viewer" = ON ]; then
     "$root/usr/bin/tavin" --version | grep -q '^tavin ' || fail "packaged tavin --version"
+    # The thumbnailer entry's command, as a file manager runs it.
+    exec_line=$(sed -n 's/^Exec=tavin //p' "$root/usr/share/thumbnailers/tavin.thumbnailer" \
+        | sed -e "s|%s|128|" -e "s|%o|$work/thumb.png|" -e "s|%i|$build/sample.docx|")
+    # shellcheck disable=SC2086
+    TAVIN_CACHE_DIR="$work/cache" "$root/usr/bin/tavin" $exec_line 2> "$work/thumb.err" || fail "thumbnailer: $(cat "$work/thumb.err")"
+    file "$work/thumb.png" | grep -q 'PNG image data, [0-9]* x 128,' || fail "thumbnail: $(file "$work/thumb.png")"
 fi
 # A C program built with pkg-config from the -dev package converts as docx2html.
 if [ -n "$src" ] && command -v cc > /dev/null 2>&1; then
