@@ -124,8 +124,10 @@ def _safe_relative(address):
     return not address.startswith("/") and ".." not in parts and "" not in parts
 
 
-def convert_one(path, folder, name, options):
-    """Runs on a worker: ("converted" | "skipped" | "failed", message)."""
+def convert_one(path, folder, name, options, since=None):
+    """Runs on a worker: ("converted" | "skipped" | "failed", message). A
+    page found done counts as converted when its record was written after
+    since (a retried task of this run), else as skipped."""
     page_path = os.path.join(folder, name + ".html")
     record_path = os.path.join(folder, RECORD_NAME)
     try:
@@ -135,7 +137,8 @@ def convert_one(path, folder, name, options):
     try:
         with open(record_path, encoding="utf-8") as f:
             if json.load(f) == record and os.path.isfile(page_path):
-                return "skipped", ""
+                done_before = since is None or os.path.getmtime(record_path) < since
+                return ("skipped" if done_before else "converted"), ""
     except (OSError, ValueError):
         pass
     try:
@@ -153,6 +156,18 @@ def convert_one(path, folder, name, options):
     return "converted", ""
 
 
+def _size_of(path):
+    try:
+        return os.path.getsize(path) if not os.path.isdir(path) else 0
+    except OSError:
+        return 0
+
+
+def convert_many(items, options, since):
+    """Runs on a worker: convert_one for each (path, folder, name)."""
+    return [convert_one(path, folder, name, options, since) for path, folder, name in items]
+
+
 class Progress:
     """A bar on standard error while it is a terminal."""
 
@@ -160,8 +175,8 @@ class Progress:
         self.total, self.done = total, 0
         self.shown = not quiet and total > 0 and sys.stderr.isatty()
 
-    def step(self):
-        self.done += 1
+    def step(self, count=1):
+        self.done += count
         if self.shown:
             width = 30
             filled = width * self.done // self.total
@@ -174,26 +189,33 @@ class Progress:
             sys.stderr.flush()
 
 
-def run(documents, outdir, options, client, quiet=False):
-    """Converts documents on client's cluster: {status: [(path, message)]}."""
+def run(documents, outdir, options, client, quiet=False, chunk=4):
+    """Converts documents on client's cluster, chunk documents a task:
+    {status: [(path, message)]}."""
     from distributed import as_completed
 
-    names = output_names(documents)
+    since = time.time()
+    items = [(os.path.abspath(path), os.path.abspath(os.path.join(outdir, name)), name)
+             for path, name in zip(documents, output_names(documents))]
+    # Names go by input order, work largest first, so that no large document
+    # is left alone at the end.
+    order = sorted(range(len(items)), key=lambda i: -_size_of(documents[i]))
     futures = {}
-    for path, name in zip(documents, names):
-        future = client.submit(convert_one, os.path.abspath(path), os.path.abspath(os.path.join(outdir, name)),
-                               name, options, pure=False)
-        futures[future] = path
+    for start in range(0, len(order), chunk):
+        part = order[start:start + chunk]
+        future = client.submit(convert_many, [items[i] for i in part], options, since, pure=False)
+        futures[future] = [documents[i] for i in part]
     outcome = {"converted": [], "skipped": [], "failed": []}
-    progress = Progress(len(futures), quiet)
+    progress = Progress(len(documents), quiet)
     for future in as_completed(futures):
-        path = futures[future]
+        paths = futures[future]
         try:
-            status, message = future.result()
-        except Exception as e:  # a worker that died on this document again and again
-            status, message = "failed", "%s: %s" % (type(e).__name__, e)
-        outcome[status].append((path, message))
-        progress.step()
+            results = future.result()
+        except Exception as e:  # workers died on these documents again and again
+            results = [("failed", "%s: %s" % (type(e).__name__, e))] * len(paths)
+        for path, (status, message) in zip(paths, results):
+            outcome[status].append((path, message))
+        progress.step(len(paths))
         future.release()
     progress.close()
     return outcome
