@@ -115,14 +115,18 @@ void writeDocxThumbnail(const std::string& docxPath, int size, const QString& pn
     const QRect sheet = firstSheet(view, clock).intersected(QRect(0, 0, width, height));
     if (sheet.isEmpty()) throw Error(kNotRendered);
 
-    // The engine paints a while after it has loaded: the grey around the
-    // page box (or any colour on a bare page) tells that it has.
-    QImage shot;
+    // The engine paints a while after it has loaded, and not all at once:
+    // the picture counts once the grey around the page box and the box over
+    // it are both there and two grabs in a row are the same.
+    QImage shot, previous;
+    const QPoint inside = sheet.topLeft() + QPoint(std::min(3, sheet.width() - 1), std::min(3, sheet.height() - 1));
     const bool painted = waitUntil(view, clock, [&] {
+        previous = shot;
         shot = view.grab().toImage();
-        if (shot.isNull() || shot.width() < 2 || shot.height() < 2) return false;
+        if (shot.isNull() || !shot.rect().contains(inside) || shot.width() < 2 || shot.height() < 2) return false;
         const QColor corner = shot.pixelColor(1, 1);
-        return corner != QColor(Qt::white) && corner.alpha() == 255;
+        if (corner == QColor(Qt::white) || corner.alpha() != 255 || shot.pixelColor(inside) == corner) return false;
+        return shot == previous;
     });
     if (!painted) throw Error(kNotRendered);
     const QImage thumbnail =
