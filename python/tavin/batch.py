@@ -271,7 +271,8 @@ def main(argv=None):
 
     converted, skipped, failed = outcome["converted"], outcome["skipped"], outcome["failed"]
     seconds = finished - ready
-    rate = len(converted) / seconds if seconds > 0 else 0.0
+    # Every document a worker read counts, as for docx2html; skipped ones do not.
+    rate = (len(converted) + len(failed)) / seconds if seconds > 0 else 0.0
     for path, message in sorted(failed):
         print("tavin.batch: %s: %s" % (path, message), file=sys.stderr)
     print("%d converted, %d skipped, %d failed in %.2f s (%.1f documents per second; %.2f s with the cluster's start)"
