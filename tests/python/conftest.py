@@ -19,3 +19,9 @@ def corpus():
     if not os.path.isdir(CORPUS):
         pytest.skip("no corpus at %s" % CORPUS)
     return CORPUS
+
+
+@pytest.fixture
+def maybe_corpus():
+    """The corpus folder, or None where it is absent (the sample still counts)."""
+    return CORPUS if os.path.isdir(CORPUS) else None

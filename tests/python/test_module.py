@@ -24,8 +24,8 @@ def documents(corpus=None):
 
 
 @pytest.mark.parametrize("options,flags", OPTIONS)
-def test_pages_and_texts_are_docx2html(corpus, options, flags):
-    for path in documents(corpus):
+def test_pages_and_texts_are_docx2html(maybe_corpus, options, flags):
+    for path in documents(maybe_corpus):
         try:
             expected = docx2html(*flags, path)
             doc = tavin.convert(path, **options)
@@ -69,8 +69,8 @@ def page_or_error(path):
         return str(e)
 
 
-def test_threads_give_the_pages_one_thread_gives(corpus):
-    paths = documents(corpus) * 3
+def test_threads_give_the_pages_one_thread_gives(maybe_corpus):
+    paths = documents(maybe_corpus) * 3
     alone = [page_or_error(p) for p in paths]
     with ThreadPoolExecutor(4) as pool:
         assert list(pool.map(page_or_error, paths)) == alone
