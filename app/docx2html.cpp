@@ -292,7 +292,8 @@ void finishPage(const Options& opt, const std::string& input, const std::string&
         return;
     }
     if (!opt.embedMedia && !toStdout) return;
-    const std::vector<tavin::PictureFile> pictures = tavin::pagePictures(folder, ctx.documentFolder, ctx.workingText);
+    const std::vector<tavin::PictureFile> pictures =
+        tavin::pagePictures(folder, ctx.documentFolder, ctx.workingText, opt.embedMedia);
     if (opt.embedMedia) {
         ctx.workingText = tavin::embedPictures(ctx.workingText, pictures);
     } else if (!pictures.empty()) {

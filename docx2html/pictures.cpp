@@ -99,8 +99,8 @@ bool hasScheme(std::string_view address) {
 
 // The bytes of the regular file partName (components joined by "/") under
 // folder, opened one component at a time without following a link; false
-// when there is none.
-bool readPackageFile(const std::string& folder, const std::string& partName, std::string& bytes) {
+// when there is none. bytes null: whether there is one.
+bool readPackageFile(const std::string& folder, const std::string& partName, std::string* bytes) {
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dir) return false;
     std::size_t start = 0;
@@ -112,16 +112,17 @@ bool readPackageFile(const std::string& folder, const std::string& partName, std
             struct stat st {};
             if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxPictureBytes)
                 return false;
-            bytes.clear();
-            bytes.reserve(static_cast<std::size_t>(st.st_size));
+            if (!bytes) return true;
+            bytes->clear();
+            bytes->reserve(static_cast<std::size_t>(st.st_size));
             char buffer[1 << 16];
             for (;;) {
                 const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0) return false;
                 if (n == 0) return true;
-                if (bytes.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxPictureBytes)) return false;
-                bytes.append(buffer, static_cast<std::size_t>(n));
+                if (bytes->size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxPictureBytes)) return false;
+                bytes->append(buffer, static_cast<std::size_t>(n));
             }
         }
         UniqueFd next(::openat(dir.get(), piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -183,15 +184,16 @@ std::vector<std::string> pictureAddresses(std::string_view page) {
 }
 
 std::vector<PictureFile> pagePictures(const std::string& packageFolder, const std::string& documentFolder,
-                                      std::string_view page) {
+                                      std::string_view page, bool readBytes) {
     std::vector<PictureFile> out;
     for (std::string& address : pictureAddresses(page)) {
         if (hasScheme(address)) continue;
         PictureFile picture;
         const std::string part = resolvePartName(documentFolder, address);
         const std::string decoded = resolvePartName(documentFolder, percentDecoded(address));
-        if ((part.empty() || !readPackageFile(packageFolder, part, picture.bytes)) &&
-            (decoded.empty() || decoded == part || !readPackageFile(packageFolder, decoded, picture.bytes)))
+        std::string* bytes = readBytes ? &picture.bytes : nullptr;
+        if ((part.empty() || !readPackageFile(packageFolder, part, bytes)) &&
+            (decoded.empty() || decoded == part || !readPackageFile(packageFolder, decoded, bytes)))
             continue;
         picture.type = imageTypeOf(picture.bytes);
         picture.name = std::move(address);

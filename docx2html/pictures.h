@@ -25,9 +25,10 @@ std::vector<std::string> pictureAddresses(std::string_view page);
 // The pictures the page's img tags name that lie in the package folder
 // (ending in "/"), resolved against the document part's folder
 // (documentFolder, "word/"): only regular files inside the package, no
-// link followed, no address with a scheme. In page order, each once.
+// link followed, no address with a scheme. In page order, each once;
+// without readBytes, only their names.
 std::vector<PictureFile> pagePictures(const std::string& packageFolder, const std::string& documentFolder,
-                                      std::string_view page);
+                                      std::string_view page, bool readBytes = true);
 
 // The page with the src of each img tag naming one of the pictures (of a
 // known image type) replaced by a data: address of its type, and a
