@@ -87,7 +87,7 @@ int exportThumbnail(int argc, char** argv) {
     const long size = std::strtol(argv[2], &end, 10);
     if (end == argv[2] || *end != '\0' || size < 1 || size > tavin::kMaxThumbnailSize)
         return usageError("--thumbnail needs a size from 1 to 2048 pixels");
-    tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
+    tavin::cleanUpOnSignals(tavin::removeUnfinishedThumbnails);
     try {
         tavin::writeDocxThumbnail(argv[4], static_cast<int>(size), QFile::decodeName(argv[3]));
     } catch (const std::exception& e) {

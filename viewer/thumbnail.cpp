@@ -1,9 +1,15 @@
 // Thumbnails: the first sheet of the page, as the view draws it.
 #include "viewer/thumbnail.h"
 
-#include <algorithm>
-#include <functional>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -14,6 +20,7 @@
 #include <QWebEngineScript>
 
 #include "core/errors.h"
+#include "core/fileio.h"
 #include "docx2html/context.h"
 #include "package/fileKind.h"
 #include "viewer/HTMLView.h"
@@ -68,6 +75,29 @@ QRect firstSheet(THTMLView& view, const QElapsedTimer& clock) {
     return QRectF(box[0].toDouble(), box[1].toDouble(), box[2].toDouble(), box[3].toDouble()).toAlignedRect();
 }
 
+// The extraction of the thumbnail being made, removed when it is done or
+// the program is interrupted.
+std::mutex scratchMutex;
+std::string scratchFolder;
+
+class Scratch {
+public:
+    Scratch() {
+        std::string templ = withSlash(QDir::tempPath().toStdString()) + "tavin-thumbnail.XXXXXX";
+        std::lock_guard<std::mutex> lock(scratchMutex);
+        if (!::mkdtemp(templ.data())) throw Error("Cannot create a temporary folder: " + errnoMessage(errno));
+        scratchFolder = withSlash(templ);
+        path_ = scratchFolder;
+    }
+    ~Scratch() { removeUnfinishedThumbnails(); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 int pixelsOf(const std::string& text, int fallback) {
     bool ok = false;
     const int value = QString::fromStdString(text).toInt(&ok);
@@ -76,12 +106,27 @@ int pixelsOf(const std::string& text, int fallback) {
 
 }  // namespace
 
+void removeUnfinishedThumbnails() {
+    std::lock_guard<std::mutex> lock(scratchMutex);
+    if (scratchFolder.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(scratchFolder, ec);
+    scratchFolder.clear();
+}
+
 void writeDocxThumbnail(const std::string& docxPath, int size, const QString& pngPath,
                         const ExtractCallbacks& callbacks) {
     if (size < 1 || size > kMaxThumbnailSize)
         throw Error("The thumbnail size must be from 1 to " + std::to_string(kMaxThumbnailSize) + " pixels");
+    struct stat st {};
+    if (::stat(docxPath.c_str(), &st) != 0) throw Error(errnoMessage(errno));
+    if (!S_ISREG(st.st_mode)) throw Error("Not a regular file");
     if (const std::string wrong = notDocxMessage(docxPath); !wrong.empty()) throw Error(wrong);
-    const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
+    // A file manager asks for the thumbnails of whole folders: they go
+    // through a private extraction, not into the viewer's cache.
+    const Scratch scratch;
+    const std::string folder = scratch.path() + "package/";
+    extractConversionParts(docxPath, folder, callbacks);
     ConversionContext ctx;
     ConvertOptions options;
     options.title = titleFromPath(docxPath);

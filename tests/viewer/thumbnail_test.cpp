@@ -3,6 +3,7 @@
 
 #include <QImage>
 
+#include "package/workfolder.h"
 #include "viewer/viewer_support.h"
 
 namespace fs = std::filesystem;
@@ -39,6 +40,8 @@ TEST(Thumbnail, IsTheFirstSheetWithinTheSize) {
     EXPECT_EQ(countColour(image, QColor(0, 0, 255)), 0);
     EXPECT_EQ(countColour(image, QColor(128, 128, 128), 10), 0) << "the grey around the sheet is not the sheet";
     EXPECT_GT(countColour(image, QColor(255, 255, 255), 10), image.width() * image.height() / 3);
+    // Previews of whole folders stay out of the viewer's cache.
+    EXPECT_FALSE(fs::exists(env.cache() / tavin::workFolderKey(doc.string())));
 
     const struct {
         QStringList args;
