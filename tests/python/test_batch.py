@@ -50,16 +50,20 @@ def test_batch_pages_are_docx2html_and_a_rerun_skips_them(corpus, tmp_path):
     assert pages(out) == expected
 
 
-def test_a_worker_killed_mid_batch_costs_no_document(corpus, tmp_path):
+def test_a_worker_killed_mid_batch_costs_no_document(corpus, tmp_path, monkeypatch):
     from distributed import Client, LocalCluster
 
+    # The killed worker's extraction stays behind: in the test's folder.
+    (tmp_path / "tmp").mkdir()
+    monkeypatch.setenv("TMPDIR", str(tmp_path / "tmp"))
+    out = tmp_path / "out"
     docs, _ = batch.expand_inputs([corpus])
     with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                       dashboard_address=None) as cluster, Client(cluster) as client:
         outcome = {}
-        worker = threading.Thread(target=lambda: outcome.update(batch.run(docs, str(tmp_path), batch_options(), client, True)))
+        worker = threading.Thread(target=lambda: outcome.update(batch.run(docs, str(out), batch_options(), client, True)))
         worker.start()
-        while len(pages(tmp_path)) < 20 and worker.is_alive():
+        while len(pages(out)) < 20 and worker.is_alive():
             time.sleep(0.05)
         victim = sorted(client.run(os.getpid).values())[0]
         os.kill(victim, signal.SIGKILL)
@@ -71,7 +75,7 @@ def test_a_worker_killed_mid_batch_costs_no_document(corpus, tmp_path):
     # Nothing was there before: what the retries found done is this run's.
     assert outcome["skipped"] == []
     assert not any("KilledWorker" in message for message in failed.values())
-    assert len(pages(tmp_path)) == len(written)
+    assert len(pages(out)) == len(written)
 
 
 def batch_options():
