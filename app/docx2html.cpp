@@ -25,6 +25,8 @@
 #include "core/filehelpers.h"
 #include "core/signals.h"
 #include "docx2html/docx2html.h"
+#include "docx2html/pagetext.h"
+#include "docx2html/pictures.h"
 #include "package/docxInfo.h"
 #include "package/fileKind.h"
 #include "package/workfolder.h"
@@ -45,7 +47,8 @@ const char* kUsage =
     "Converts Word documents (.docx files, or folders holding an extracted\n"
     "package) to HTML pages.\n"
     "\n"
-    "An input named - is read from standard input.\n"
+    "An input named - is read from standard input. A folder without\n"
+    "[Content_Types].xml is searched for .docx files, which go into -d DIR.\n"
     "\n"
     "  -o OUT.html        write the page to OUT.html (default: standard output;\n"
     "                     -o - is standard output too)\n"
@@ -55,6 +58,9 @@ const char* kUsage =
     "  --no-optimize      keep inline styles, skip the clean-up pass\n"
     "  --no-fidelity      the classic page only: no notes, headers, footers,\n"
     "                     comments or other Full Fidelity additions\n"
+    "  --text             write the page's visible text instead of its HTML\n"
+    "                     (NAME.txt under -d)\n"
+    "  --embed-media      write the pictures into the page as data: addresses\n"
     "  --info             print the document properties instead of converting\n"
     "  -j N               convert N documents at a time (default: number of cores)\n"
     "  -q                 no progress display\n"
@@ -75,6 +81,8 @@ struct Options {
     bool fidelity = true;
     bool optimizeHtml = true;
     bool info = false;
+    bool text = false;
+    bool embedMedia = false;
     bool quiet = false;
     unsigned jobs = 0;
     // The private copy of standard input when an input is "-", or why it
@@ -274,6 +282,26 @@ void writeInfo(const Options& opt, const std::string& input, bool header) {
     if (header) std::cout << "\n";
 }
 
+// The page as the options want it written: its text (--text), or the page
+// with its pictures inside (--embed-media). A page for standard output
+// without them tells that its pictures are not written.
+void finishPage(const Options& opt, const std::string& input, const std::string& folder,
+                tavin::ConversionContext& ctx, bool toStdout) {
+    if (opt.text) {
+        ctx.workingText = tavin::pageText(ctx.workingText, ctx.listLabels);
+        return;
+    }
+    if (!opt.embedMedia && !toStdout) return;
+    const std::vector<tavin::PictureFile> pictures =
+        tavin::pagePictures(folder, ctx.documentFolder, ctx.workingText, opt.embedMedia);
+    if (opt.embedMedia) {
+        ctx.workingText = tavin::embedPictures(ctx.workingText, pictures);
+    } else if (!pictures.empty()) {
+        report(input, "warning: " + std::to_string(pictures.size()) + (pictures.size() == 1 ? " picture is" : " pictures are") +
+                          " not written to standard output (use -o, -d or --embed-media)");
+    }
+}
+
 // Converts one document. pagePath empty: the page goes to standard output.
 void convertOne(const Options& opt, const std::string& input, const std::string& pagePath) {
     std::unique_ptr<ScratchFolder> scratch;
@@ -286,6 +314,7 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     options.fullFidelity = opt.fidelity;
     options.optimizeHtml = opt.optimizeHtml;
     tavin::convertPackage(ctx, folder, options);
+    finishPage(opt, input, folder, ctx, pagePath.empty());
     if (pagePath.empty()) {
         std::lock_guard<std::mutex> lock(ioMutex);
         std::fwrite(ctx.workingText.data(), 1, ctx.workingText.size(), stdout);
@@ -306,6 +335,58 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
 int usageError(const std::string& message) {
     std::cerr << "docx2html: " << message << "; see --help\n";
     return 2;
+}
+
+// The .docx files under folder, found without following links into other
+// folders, in path order; Word's lock files ("~$NAME.docx") left out.
+std::vector<std::string> documentsUnder(const std::string& folder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() <= 5 || tavin::lowerCase(name.substr(name.size() - 5)) != ".docx" || name.rfind("~$", 0) == 0)
+            continue;
+        std::error_code kind;
+        if (it->symlink_status(kind).type() == fs::file_type::regular) found.push_back(it->path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+bool holdsRegularFile(const std::string& folder, const char* name) {
+    return tavin::isRegularFile(withSlash(folder) + name);
+}
+
+// Folders of documents: a folder without [Content_Types].xml stands for the
+// .docx files under it. One that holds none is still read as a package when
+// it has a document part or package relationships; anything else is told
+// and left out (failed set). false: wrong usage, exitCode set.
+bool expandFolders(Options& opt, bool& failed, int& exitCode) {
+    std::vector<std::string> inputs;
+    bool expanded = false;
+    for (const std::string& input : opt.inputs) {
+        if (input == kStdinName || !isFolder(input) || holdsRegularFile(input, "[Content_Types].xml")) {
+            inputs.push_back(input);
+            continue;
+        }
+        std::vector<std::string> documents = documentsUnder(input);
+        if (!documents.empty()) {
+            expanded = true;
+            inputs.insert(inputs.end(), documents.begin(), documents.end());
+        } else if (holdsRegularFile(input, "word/document.xml") || holdsRegularFile(input, "_rels/.rels")) {
+            inputs.push_back(input);
+        } else {
+            report(input, "neither an extracted package (no [Content_Types].xml) nor a folder holding .docx files");
+            failed = true;
+        }
+    }
+    opt.inputs = std::move(inputs);
+    if (expanded && !opt.info && opt.outDir.empty()) {
+        exitCode = usageError("a folder of documents needs -d DIR");
+        return false;
+    }
+    return true;
 }
 
 bool parse(int argc, char** argv, Options& opt, int& exitCode) {
@@ -349,6 +430,12 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
             opt.optimizeHtml = false;
         } else if (arg == "--info") {
             opt.info = true;
+        } else if (arg == "--text") {
+            opt.text = true;
+            opt.media = false;
+        } else if (arg == "--embed-media") {
+            opt.embedMedia = true;
+            opt.media = false;
         } else if (arg == "-q") {
             opt.quiet = true;
         } else if (arg == "--") {
@@ -377,6 +464,9 @@ int main(int argc, char** argv) {
     Options opt;
     int exitCode = 0;
     if (!parse(argc, argv, opt, exitCode)) return exitCode;
+    bool notDocuments = false;
+    if (!expandFolders(opt, notDocuments, exitCode)) return exitCode;
+    if (opt.inputs.empty()) return 1;
     tavin::cleanUpOnSignals(removeScratchFolders);
 
     // Standard input is copied before any work starts; the copy goes when
@@ -405,7 +495,7 @@ int main(int argc, char** argv) {
                 status = 1;
             }
         }
-        return status;
+        return notDocuments ? 1 : status;
     }
 
     if (opt.outDir.empty()) {
@@ -415,7 +505,7 @@ int main(int argc, char** argv) {
             report(opt.inputs[0], e.what());
             return 1;
         }
-        return 0;
+        return notDocuments ? 1 : 0;
     }
 
     // Many documents: names in input order, work largest first.
@@ -451,7 +541,7 @@ int main(int argc, char** argv) {
             if (k >= order.size()) return;
             const Job& job = jobs[order[k]];
             try {
-                convertOne(opt, job.input, outDir + job.name + "/" + job.name + ".html");
+                convertOne(opt, job.input, outDir + job.name + "/" + job.name + (opt.text ? ".txt" : ".html"));
             } catch (const std::exception& e) {
                 failed = true;
                 if (progress) {
@@ -472,5 +562,5 @@ int main(int argc, char** argv) {
     work();
     for (auto& t : pool) t.join();
     if (progress) std::cerr << "\r\033[K" << std::flush;
-    return failed ? 1 : 0;
+    return failed || notDocuments ? 1 : 0;
 }

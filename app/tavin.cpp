@@ -1,5 +1,6 @@
 // tavin: the desktop viewer for .docx documents.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -20,12 +21,14 @@
 #include "viewer/pdfexport.h"
 #include "viewer/sui.h"
 #include "viewer/sanitizer_hooks.h"
+#include "viewer/thumbnail.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage: tavin [FILE.docx...]\n"
     "       tavin --pdf [--no-fidelity] OUT.pdf FILE.docx\n"
+    "       tavin --thumbnail SIZE OUT.png FILE.docx\n"
     "       tavin --help | --version\n"
     "\n"
     "Shows Word documents (.docx) in windows, one window for each FILE.docx\n"
@@ -35,6 +38,10 @@ const char* const kUsage =
     "                           without a window (no display needed)\n"
     "  --no-fidelity            with --pdf: the classic page only, without\n"
     "                           notes, headers, footers and comments\n"
+    "  --thumbnail SIZE OUT.png FILE.docx\n"
+    "                           write FILE.docx's first sheet as a PNG picture\n"
+    "                           of at most SIZE pixels (1 to 2048), without a\n"
+    "                           window; exit status as for --pdf\n"
     "  -h, --help               show this text\n"
     "  --version                show the version\n"
     "\n"
@@ -70,6 +77,23 @@ int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
         return 1;
     }
     moreWarnings();
+    return 0;
+}
+
+// tavin --thumbnail SIZE OUT.png FILE.docx, as file managers run it.
+int exportThumbnail(int argc, char** argv) {
+    if (argc != 5) return usageError("--thumbnail needs a size, an output file and a document");
+    char* end = nullptr;
+    const long size = std::strtol(argv[2], &end, 10);
+    if (end == argv[2] || *end != '\0' || size < 1 || size > tavin::kMaxThumbnailSize)
+        return usageError("--thumbnail needs a size from 1 to 2048 pixels");
+    tavin::cleanUpOnSignals(tavin::removeUnfinishedThumbnails);
+    try {
+        tavin::writeDocxThumbnail(argv[4], static_cast<int>(size), QFile::decodeName(argv[3]));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tavin: %s: %s\n", argv[4], e.what());
+        return 1;
+    }
     return 0;
 }
 
@@ -136,7 +160,8 @@ int main(int argc, char** argv) {
         std::printf("tavin %s\n", TAVIN_VERSION);
         return 0;
     }
-    const bool pdf = is(first, "--pdf");
+    // Neither a PDF nor a thumbnail needs a window.
+    const bool pdf = is(first, "--pdf") || is(first, "--thumbnail");
     bool platformGiven = false;
     if (!pdf) {
         // Documents, Qt's own options, or "--" before documents named like
@@ -186,6 +211,7 @@ int main(int argc, char** argv) {
         if (argc != at + 2) return usageError("--pdf needs an output file and a document");
         return exportPdf(argv[at + 1], QFile::decodeName(argv[at]), fidelity);
     }
+    if (argc > 1 && is(argv[1], "--thumbnail")) return exportThumbnail(argc, argv);
     QApplication::setWindowIcon(tavin::applicationIcon());
     tavin::closeWindowsOnSignals();
 

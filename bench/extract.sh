@@ -17,7 +17,7 @@ RUNS=5
 command -v unzip >/dev/null || { echo "extract.sh: unzip is missing (scripts/install-deps)" >&2; exit 1; }
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DTAVIN_TESTS=OFF -DTAVIN_BENCH=OFF >/dev/null
-cmake --build "$BUILD" -j 2 --target tavin_package >/dev/null
+cmake --build "$BUILD" -j 2 --target tavin_engine >/dev/null
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM
@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     return 0;
 }
 EOF
-g++ -std=c++20 -O2 -I"$ROOT" "$WORK/extract.cpp" "$BUILD/libtavin_package.a" "$BUILD/libtavin_core.a" \
+# The package reader lives in libtavin.
+g++ -std=c++20 -O2 -I"$ROOT" "$WORK/extract.cpp" -L"$BUILD" -ltavin -Wl,-rpath,"$BUILD" \
     $(pkg-config --libs libpcre2-8) -lz -o "$WORK/extract"
 
 # Median wall time in milliseconds of RUNS runs of "$@ DEST", DEST a fresh folder.

@@ -65,6 +65,11 @@ expect '' docx2html -j x
 if [ "$viewer" = ON ]; then
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin ""
     expect '--pdf|' tavin --p
+    expect 'sub|' tavin --thumbnail 128 ""
+    touch t.png
+    expect 'sub|t.png|' tavin --thumbnail 128 ""
+    expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --thumbnail 128 t.png ""
+    rm t.png
     expect 'sub|x.pdf|' tavin --pdf ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf x.pdf ""
     expect '--no-fidelity|' tavin --pdf --n
