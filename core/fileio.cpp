@@ -105,8 +105,10 @@ UniqueFd openFolderAt(int dirFd, const std::string& name, const std::string& sho
 
 }  // namespace
 
-OutputFolder::OutputFolder(const std::string& path)
-    : fd_(openFolderAt(AT_FDCWD, path.empty() ? "." : path, path, true)), path_(withSlash(path)) {}
+OutputFolder::OutputFolder(const std::string& path) : path_(withSlash(path)) {
+    fd_.reset(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd_) fail("Cannot open folder", path, errno);
+}
 
 OutputFolder OutputFolder::subfolder(const std::string& name) const {
     refuseLink(name);

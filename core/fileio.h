@@ -99,7 +99,7 @@ int writeAtomically(const std::string& target, std::string_view bytes);
 // Errors raise.
 class OutputFolder {
 public:
-    // The folder at path (made, one level, when missing).
+    // The folder at path, which must be there.
     explicit OutputFolder(const std::string& path);
     // Its folder name (made when missing, never through a link).
     OutputFolder subfolder(const std::string& name) const;

@@ -810,6 +810,7 @@ void TForm1::FileSaveAsItemClick() {
         if (folder.empty()) folder = ".";
         // Made through the chosen folder's descriptor: a link planted at
         // the page's or a picture's name is refused, never written through.
+        if (!std::filesystem::is_directory(folder)) throw Error("Cannot create " + target + ": " + errnoMessage(ENOENT));
         const OutputFolder out(folder);
         if (!sameFile(htmlPath, target)) out.writeFile(std::filesystem::path(target).filename().string(), shownPage_);
         const std::string media = shownFolder_ + "word/media/";
