@@ -5,6 +5,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "core/html.h"
 #include "docx2html/defaults.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/markup.h"
@@ -134,18 +135,6 @@ private:
     std::string defaultId_;
 };
 
-// Escapes a text for character data.
-std::string escaped(std::string_view s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '&') out += "&amp;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else out.push_back(c);
-    }
-    return out;
-}
-
 // Whether [from, to) holds character data other than blanks.
 bool holdsText(std::string_view t, std::size_t from, std::size_t to) {
     bool inTag = false;
@@ -232,7 +221,7 @@ void symbolsToText(ConversionContext& ctx) {
         if (u == 0) u = code < 0x100 ? 0xF000 + code : code;  // shown in its own font, if the reader has it
         std::string text;
         appendUtf8(text, u);
-        edits.replace(e.begin, e.end - e.begin, "<w:t>" + escaped(text) + "</w:t>");
+        edits.replace(e.begin, e.end - e.begin, "<w:t>" + escapeHtml(text) + "</w:t>");
     }
     if (!edits.empty()) ctx.workingText = edits.apply(t);
 }
