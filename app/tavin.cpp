@@ -20,6 +20,7 @@
 #include "viewer/pdfexport.h"
 #include "viewer/sui.h"
 #include "viewer/sanitizer_hooks.h"
+#include "viewer/timeline.h"
 
 namespace {
 
@@ -126,6 +127,7 @@ void quietEngine() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tavin::startTimeline();
     const char* first = argc > 1 ? argv[1] : nullptr;
     // Neither needs a display, so both are answered before Qt starts.
     if (is(first, "--help") || is(first, "-h")) {
@@ -174,6 +176,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // WM_CLASS "tavin", "Tavin".
     QApplication app(argc, argv);
+    tavin::mark("application made");
     QApplication::setApplicationName(QStringLiteral("Tavin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavin"));
@@ -199,5 +202,6 @@ int main(int argc, char** argv) {
         documents.emplace_back(argv[i]);
     }
     tavin::openStartWindows(documents);
+    tavin::mark("windows made");
     return app.exec();
 }
