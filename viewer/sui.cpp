@@ -193,6 +193,11 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     busyColumn->addWidget(spinner, 0, Qt::AlignHCenter);
     busyColumn->addStretch(1);
     pnlBusy->hide();
+    gaugeTimer_ = new QTimer(this);
+    gaugeTimer_->setSingleShot(true);
+    connect(gaugeTimer_, &QTimer::timeout, this, [this] {
+        if (busy_) Gauge1->show();
+    });
     busyTimer_ = new QTimer(this);
     busyTimer_->setSingleShot(true);
     connect(busyTimer_, &QTimer::timeout, this, [this] {
@@ -436,11 +441,11 @@ bool TForm1::runCommand(F&& command) {
         ok = true;
     } catch (const Cancelled&) {
         // The window is closing: nothing to report.
-        Gauge1->hide();
+        hideGauge();
     } catch (const std::exception& e) {
         busy_ = false;
         // Whatever step failed, the status bar shows the file size again.
-        Gauge1->hide();
+        hideGauge();
         hideBusy();
         if (!closing_) showError(QString::fromUtf8(e.what()));
     }
@@ -552,6 +557,17 @@ void TForm1::showBusy(const QString& what, int afterMs) {
     pnlBusy->setGeometry(wb1->geometry());
     pnlBusy->raise();
     pnlBusy->show();
+}
+
+void TForm1::showGaugeSoon() {
+    // Each change of the status bar makes the window draw the web view
+    // again: a quick command moves the gauge unseen.
+    gaugeTimer_->start(300);
+}
+
+void TForm1::hideGauge() {
+    gaugeTimer_->stop();
+    Gauge1->hide();
 }
 
 void TForm1::hideBusy() {
@@ -809,7 +825,7 @@ void TForm1::startOpening() {
 void TForm1::openDocument(const std::string& path) {
     mark("open started");
     Gauge1->setValue(0);
-    Gauge1->show();
+    showGaugeSoon();
     showStep("Loading document");
     showBusy(QStringLiteral("Opening ") + QFileInfo(fromPath(path)).fileName() + QStringLiteral("..."), 400);
 
@@ -844,6 +860,9 @@ void TForm1::openDocument(const std::string& path) {
     wb1->setLocalRoot(fromPath(folder));
     wb1->LoadHTMLText(viewPage(folder, ctx_->workingText, ctx_->documentFolder));
     mark("page load started");
+    // The old page stays until the new one is drawn; over the loading view
+    // the panel would slow the engine's every frame.
+    hideBusy();
     shownPage_ = std::move(ctx_->workingText);
     shownFolder_ = folder;
     ctx_->workingText.clear();
@@ -853,7 +872,7 @@ void TForm1::openDocument(const std::string& path) {
     FileReloadItem->setEnabled(true);
     FilePrintItem->setEnabled(true);
     FileExportPdfItem->setEnabled(true);
-    Gauge1->hide();
+    hideGauge();
     pnlTitle->setText(QStringLiteral(" Title: ") + propertyText(info_.title));
     pnlAuthor->setText(QStringLiteral(" Author: ") + propertyText(info_.creator));
     pnlDate->setText(QStringLiteral(" Date: ") + dateText(info_.created));
@@ -962,7 +981,7 @@ void TForm1::Convert1Click() {
 }
 
 void TForm1::convertAgain() {
-    Gauge1->show();
+    showGaugeSoon();
     Gauge1->setValue(0);
     showStep("Loading");
     showStep("Converting");
@@ -995,7 +1014,7 @@ void TForm1::convertAgain() {
     shownPage_ = std::move(ctx_->workingText);
     shownFolder_ = folder;
     ctx_->workingText.clear();
-    Gauge1->hide();
+    hideGauge();
 }
 
 void TForm1::ImposepageMargin1Click() { chkPage->trigger(); }

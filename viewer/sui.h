@@ -98,6 +98,7 @@ public:
     QWidget* pnlBusy = nullptr;
     QLabel* lblBusy = nullptr;
     QTimer* busyTimer_ = nullptr;
+    QTimer* gaugeTimer_ = nullptr;
     TRecentFiles recent;
 
     // The folder of the executable, without a trailing "/".
@@ -235,6 +236,9 @@ private:
     // afterMs > 0: only when the command still runs then.
     void showBusy(const QString& what, int afterMs = 0);
     void hideBusy();
+    // The gauge appears when a command still runs after a moment.
+    void showGaugeSoon();
+    void hideGauge();
     // Notes the reading position, to be taken again by the next page. The
     // page's own answer comes while the document is converted; until then
     // the view's figures stand in for it.
