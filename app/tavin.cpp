@@ -174,6 +174,9 @@ int main(int argc, char** argv) {
     // and the web engine wants shared GL contexts from the start.
     tavin::THTMLView::registerScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt would keep compiled shaders in a cache folder open to every user
+    // (~/.cache/qtshadercache-*); Tavin's own folders are private.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
     // WM_CLASS "tavin", "Tavin".
     QApplication app(argc, argv);
     tavin::mark("application made");
