@@ -273,20 +273,30 @@ THTMLView::THTMLView(QWidget* parent)
     connect(page_, &QWebEnginePage::loadFinished, this, [this] {
         // The engine keeps no history: there is no page to go back to.
         page_->history()->clear();
-        if (!blankLoading_) return;
-        blankLoading_ = false;
-        if (deferred_.isValid()) startLoad(std::exchange(deferred_, QUrl()));
+        releaseLoad();
     });
+    // A load that never tells its end holds the next one back no longer.
+    loadGuard_.setSingleShot(true);
+    connect(&loadGuard_, &QTimer::timeout, this, &THTMLView::releaseLoad);
+}
+
+void THTMLView::releaseLoad() {
+    loadGuard_.stop();
+    if (!loading_) return;
+    loading_ = false;
+    if (deferred_.isValid()) startLoad(std::exchange(deferred_, QUrl()));
 }
 
 void THTMLView::startLoad(const QUrl& url) {
-    // A load started while the browser commits about:blank is dropped by it,
-    // so such a load waits for the blank page to finish.
-    if (blankLoading_) {
+    // A load started while the engine commits the one before (about:blank,
+    // or a page shown a moment ago) may be dropped by it: it waits for that
+    // one to finish, and only the last of those waiting is made.
+    if (loading_) {
         deferred_ = url;
         return;
     }
-    blankLoading_ = url == QUrl(QStringLiteral("about:blank"));
+    loading_ = true;
+    loadGuard_.start(3000);
     painted_ = false;
     if (!back_.empty() || !forward_.empty()) {
         back_.clear();

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QPointF>
+#include <QTimer>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -151,8 +152,11 @@ private:
     TPageSchemeHandler* pages_;
     TRemoteBlocker* blocker_;
     THTMLPage* page_;
-    // While about:blank loads, a new load is held back until it has finished.
-    bool blankLoading_ = false;
+    // While one of the view's loads is under way, the next is held back
+    // until it has finished.
+    void releaseLoad();
+    bool loading_ = false;
+    QTimer loadGuard_;
     QUrl deferred_;
     int wheelZoom_ = 0;  // Ctrl+wheel angle not yet turned into zoom steps
     QByteArray pageStyle_;
