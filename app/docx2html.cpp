@@ -270,15 +270,23 @@ void writeInfo(const Options& opt, const std::string& input, bool header) {
     std::unique_ptr<ScratchFolder> scratch;
     const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     const tavin::TdocxInfo i = tavin::readCoreProperties(folder);
+    const tavin::TdocxMoreInfo more = tavin::readMoreProperties(folder);
+    // As text: "&lt;" in a title is "<".
+    auto value = [](const std::string& stored) { return oneLine(tavin::xmlText(stored)); };
     std::lock_guard<std::mutex> lock(ioMutex);
     if (header) std::cout << "file: " << oneLine(input) << "\n";
-    std::cout << "title: " << oneLine(i.title) << "\n"
-              << "creator: " << oneLine(i.creator) << "\n"
-              << "lastModifiedBy: " << oneLine(i.lastModifiedBy) << "\n"
-              << "keywords: " << oneLine(i.keywords) << "\n"
-              << "keywords2: " << oneLine(i.keywords2) << "\n"
-              << "created: " << oneLine(i.created) << "\n"
-              << "modified: " << oneLine(i.modified) << "\n";
+    std::cout << "title: " << value(i.title) << "\n"
+              << "subject: " << value(more.subject) << "\n"
+              << "creator: " << value(i.creator) << "\n"
+              << "description: " << value(more.description) << "\n"
+              << "keywords: " << value(i.keywords) << "\n"
+              << "created: " << value(i.created) << "\n"
+              << "modified: " << value(i.modified) << "\n"
+              << "lastModifiedBy: " << value(i.lastModifiedBy) << "\n"
+              << "revision: " << value(more.revision) << "\n";
+    // Counts only where the package states them.
+    if (!more.pages.empty()) std::cout << "pages: " << value(more.pages) << "\n";
+    if (!more.words.empty()) std::cout << "words: " << value(more.words) << "\n";
     if (header) std::cout << "\n";
 }
 

@@ -22,6 +22,7 @@
 #include "viewer/sui.h"
 #include "viewer/sanitizer_hooks.h"
 #include "viewer/thumbnail.h"
+#include "viewer/timeline.h"
 
 namespace {
 
@@ -150,6 +151,7 @@ void quietEngine() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    tavin::startTimeline();
     const char* first = argc > 1 ? argv[1] : nullptr;
     // Neither needs a display, so both are answered before Qt starts.
     if (is(first, "--help") || is(first, "-h")) {
@@ -197,8 +199,12 @@ int main(int argc, char** argv) {
     // and the web engine wants shared GL contexts from the start.
     tavin::THTMLView::registerScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt would keep compiled shaders in a cache folder open to every user
+    // (~/.cache/qtshadercache-*); Tavin's own folders are private.
+    QCoreApplication::setAttribute(Qt::AA_DisableShaderDiskCache);
     // WM_CLASS "tavin", "Tavin".
     QApplication app(argc, argv);
+    tavin::mark("application made");
     QApplication::setApplicationName(QStringLiteral("Tavin"));
     QApplication::setApplicationVersion(QStringLiteral(TAVIN_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tavin"));
@@ -225,5 +231,6 @@ int main(int argc, char** argv) {
         documents.emplace_back(argv[i]);
     }
     tavin::openStartWindows(documents);
+    tavin::mark("windows made");
     return app.exec();
 }

@@ -338,7 +338,7 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
     const std::string folder = withSlash(destFolder);
     DocumentParts parts = findDocumentParts(folder);
     extract(documentPath, destFolder, callbacks,
-            {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml",
+            {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml", "docprops/app.xml",
              partMask(parts.folder) + "media/*"});
     parts = findDocumentParts(folder);
     std::vector<std::string> masks = {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme),

@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QWebEngineHistory>
 #include <QJsonDocument>
 #include <QMimeData>
@@ -28,6 +29,8 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
+
+#include "viewer/timeline.h"
 
 namespace tavin {
 
@@ -109,7 +112,7 @@ public:
         ++serial_;
         return url();
     }
-    QUrl url() const { return QUrl(QString::fromLatin1("%1:page/%2").arg(THTMLView::kPageScheme).arg(serial_)); }
+    QUrl url() const { return QUrl(QString::fromLatin1("%1://view/page/%2").arg(THTMLView::kPageScheme).arg(serial_)); }
 
     void requestStarted(QWebEngineUrlRequestJob* job) override {
         if (serial_ == 0 || job->requestUrl().adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) != url()) {
@@ -201,10 +204,16 @@ bool THTMLPage::routeNavigation(const QUrl& url, NavigationType type, bool isMai
 void THTMLPage::scrollToAnchor(const QString& name) {
     // Runs in the application's own script world: the page's scripts stay off.
     const QString arg = QString::fromUtf8(QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact));
+    QPointer<THTMLPage> self(this);
     runJavaScript(QStringLiteral("(function(n){var e=document.getElementById(n)||document.getElementsByName(n)[0];"
-                                 "if(e)e.scrollIntoView();})(%1[0]);")
+                                 "if(!e)return null;var p=[window.scrollX,window.scrollY];e.scrollIntoView();"
+                                 "return p;})(%1[0]);")
                       .arg(arg),
-                  QWebEngineScript::ApplicationWorld);
+                  QWebEngineScript::ApplicationWorld, [self](const QVariant& result) {
+                      const QVariantList from = result.toList();
+                      if (self && from.size() == 2)
+                          emit self->anchorFollowed(QPointF(from[0].toDouble(), from[1].toDouble()));
+                  });
 }
 
 bool THTMLPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
@@ -214,8 +223,13 @@ bool THTMLPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bo
 QWebEnginePage* THTMLPage::createWindow(WebWindowType) { return nullptr; }
 
 void THTMLPage::triggerAction(WebAction action, bool checked) {
-    if (action == Back || action == Forward) return;  // no history
-    QWebEnginePage::triggerAction(action, checked);
+    if (action == Back) {
+        emit backRequested();
+    } else if (action == Forward) {
+        emit forwardRequested();
+    } else {
+        QWebEnginePage::triggerAction(action, checked);
+    }
 }
 void THTMLPage::javaScriptAlert(const QUrl&, const QString&) {}
 bool THTMLPage::javaScriptConfirm(const QUrl&, const QString&) { return false; }
@@ -227,7 +241,7 @@ void THTMLView::registerScheme() {
     if (registered) return;
     registered = true;
     QWebEngineUrlScheme scheme(kPageScheme);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
     // Local access lets a page served from memory show file: pictures.
     scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);
     QWebEngineUrlScheme::registerScheme(scheme);
@@ -249,25 +263,79 @@ THTMLView::THTMLView(QWidget* parent)
     page_ = new THTMLPage(profile_, access_, this);
     setPage(page_);
     setContextMenuPolicy(Qt::NoContextMenu);
-    connect(page_, &QWebEnginePage::loadFinished, this, [this] {
-        // The view keeps no history: there is no page to go back to.
-        page_->history()->clear();
-        if (!blankLoading_) return;
-        blankLoading_ = false;
-        if (deferred_.isValid()) startLoad(std::exchange(deferred_, QUrl()));
+    connect(page_, &THTMLPage::anchorFollowed, this, [this](const QPointF& from) {
+        back_.push_back(from);
+        forward_.clear();
+        emit historyChanged();
     });
+    connect(page_, &THTMLPage::backRequested, this, &THTMLView::goBackInPage);
+    connect(page_, &THTMLPage::forwardRequested, this, &THTMLView::goForwardInPage);
+    connect(page_, &QWebEnginePage::loadFinished, this, [this] {
+        // The engine keeps no history: there is no page to go back to.
+        page_->history()->clear();
+        releaseLoad();
+    });
+    // A load that never tells its end holds the next one back no longer.
+    loadGuard_.setSingleShot(true);
+    connect(&loadGuard_, &QTimer::timeout, this, &THTMLView::releaseLoad);
+}
+
+void THTMLView::releaseLoad() {
+    loadGuard_.stop();
+    if (!loading_) return;
+    loading_ = false;
+    if (deferred_.isValid()) startLoad(std::exchange(deferred_, QUrl()));
 }
 
 void THTMLView::startLoad(const QUrl& url) {
-    // A load started while the browser commits about:blank is dropped by it,
-    // so such a load waits for the blank page to finish.
-    if (blankLoading_) {
+    // A load started while the engine commits the one before (about:blank,
+    // or a page shown a moment ago) may be dropped by it: it waits for that
+    // one to finish, and only the last of those waiting is made.
+    if (loading_) {
         deferred_ = url;
         return;
     }
-    blankLoading_ = url == QUrl(QStringLiteral("about:blank"));
+    loading_ = true;
+    loadGuard_.start(3000);
+    painted_ = false;
+    if (!back_.empty() || !forward_.empty()) {
+        back_.clear();
+        forward_.clear();
+        emit historyChanged();
+    }
     page_->expectLoad(url);
     page_->load(url);
+}
+
+void THTMLView::goBackInPage() {
+    if (back_.empty()) return;
+    const QPointF to = back_.back();
+    back_.pop_back();
+    moveInPage(to, forward_);
+}
+
+void THTMLView::goForwardInPage() {
+    if (forward_.empty()) return;
+    const QPointF to = forward_.back();
+    forward_.pop_back();
+    moveInPage(to, back_);
+}
+
+void THTMLView::moveInPage(const QPointF& at, std::vector<QPointF>& stack) {
+    emit historyChanged();
+    QPointer<THTMLView> self(this);
+    const bool forward = &stack == &forward_;
+    page_->runJavaScript(QStringLiteral("(function(x,y){var p=[window.scrollX,window.scrollY];"
+                                        "window.scrollTo(x,y);return p;})(%1,%2)")
+                             .arg(at.x(), 0, 'f', 1)
+                             .arg(at.y(), 0, 'f', 1),
+                         QWebEngineScript::ApplicationWorld, [self, forward](const QVariant& result) {
+                             const QVariantList from = result.toList();
+                             if (!self || from.size() != 2) return;
+                             (forward ? self->forward_ : self->back_)
+                                 .emplace_back(from[0].toDouble(), from[1].toDouble());
+                             emit self->historyChanged();
+                         });
 }
 
 THTMLView::~THTMLView() {
@@ -276,7 +344,13 @@ THTMLView::~THTMLView() {
     page_ = nullptr;
 }
 
-void THTMLView::LoadHTMLText(const QByteArray& text) { startLoad(pages_->setPage(text)); }
+void THTMLView::LoadHTMLText(const QByteArray& text) {
+    startLoad(pages_->setPage(pageStyle_.isEmpty() ? text : pageStyle_ + text));
+}
+
+void THTMLView::setPageStyle(const QString& css) {
+    pageStyle_ = css.isEmpty() ? QByteArray() : "<style>" + css.toUtf8() + "</style>";
+}
 
 void THTMLView::Navigate(const QString& urlOrPath) {
     QUrl url(urlOrPath);
@@ -323,9 +397,14 @@ qreal THTMLView::nextZoom(qreal factor, int direction) {
 
 // The page keeps its zoom factor and applies it again to every page it
 // loads, so the factor set here holds across documents.
-void THTMLView::zoomIn() { setZoomFactor(nextZoom(zoomFactor(), 1)); }
-void THTMLView::zoomOut() { setZoomFactor(nextZoom(zoomFactor(), -1)); }
-void THTMLView::resetZoom() { setZoomFactor(1.0); }
+void THTMLView::zoomIn() { setZoom(nextZoom(zoomFactor(), 1)); }
+void THTMLView::zoomOut() { setZoom(nextZoom(zoomFactor(), -1)); }
+void THTMLView::resetZoom() { setZoom(1.0); }
+
+void THTMLView::setZoom(qreal factor) {
+    setZoomFactor(factor);
+    emit zoomChanged(zoomFactor());
+}
 
 bool THTMLView::event(QEvent* event) {
     // The engine draws into child widgets that it makes as pages need them;
@@ -338,23 +417,31 @@ bool THTMLView::event(QEvent* event) {
 }
 
 bool THTMLView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        mark("view painted");
+    }
     // Back and forward (mouse buttons, Alt+arrows, the keyboard's own keys)
-    // would leave the page shown for the one before it.
+    // move through the page's own positions; the engine never sees them, so
+    // it never leaves the page shown for the one before it.
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick: {
         const Qt::MouseButton b = static_cast<QMouseEvent*>(event)->button();
-        if (b == Qt::BackButton || b == Qt::ForwardButton) return true;
-        break;
+        if (b != Qt::BackButton && b != Qt::ForwardButton) break;
+        if (event->type() == QEvent::MouseButtonPress) b == Qt::BackButton ? goBackInPage() : goForwardInPage();
+        return true;
     }
     case QEvent::KeyPress:
     case QEvent::ShortcutOverride: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Back || key->key() == Qt::Key_Forward) return true;
-        if ((key->modifiers() & Qt::AltModifier) && (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right))
-            return true;
-        break;
+        const bool alt = key->modifiers() & Qt::AltModifier;
+        const bool back = key->key() == Qt::Key_Back || (alt && key->key() == Qt::Key_Left);
+        const bool forward = key->key() == Qt::Key_Forward || (alt && key->key() == Qt::Key_Right);
+        if (!back && !forward) break;
+        if (event->type() == QEvent::KeyPress) back ? goBackInPage() : goForwardInPage();
+        return true;
     }
     default:
         break;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QByteArray>
 #include <QList>
+#include <QPointF>
+#include <QTimer>
 #include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
@@ -24,8 +27,9 @@ struct TLocalAccess;
 // The page of THTMLView. It shows no dialogs and decides where a navigation
 // goes: the view's own loads into the view, "#name" links to the anchor of
 // the page shown, clicked http, https and mailto links to the desktop, and
-// nothing else anywhere: no sub-frame, no history step, no redirect, no
-// link to a local file.
+// nothing else anywhere: no sub-frame, no step through the engine's
+// history, no redirect, no link to a local file. Back and Forward move
+// through the positions links inside the page left (see THTMLView).
 class THTMLPage : public QWebEnginePage {
     Q_OBJECT
 public:
@@ -37,11 +41,19 @@ public:
     // The next main-frame navigation to url is the view's own.
     void expectLoad(const QUrl& url);
 
-    // Scrolls the page shown to the element with this id or name.
+    // Scrolls the page shown to the element with this id or name; when
+    // there is one, anchorFollowed tells where the page was before.
     void scrollToAnchor(const QString& name);
 
-    // Every action but Back and Forward: the view has no history.
+    // Back and Forward go through the page's own positions (backRequested,
+    // forwardRequested), never to another page; every other action as the
+    // engine has it.
     void triggerAction(WebAction action, bool checked = false) override;
+
+signals:
+    void anchorFollowed(const QPointF& from);
+    void backRequested();
+    void forwardRequested();
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
@@ -70,9 +82,12 @@ public:
     ~THTMLView() override;
 
     // Shows a complete HTML page given as bytes, of any size. The bytes are
-    // handed over unchanged; the page's own declarations decide the
-    // character set, and its base element where relative references point.
+    // handed over unchanged, after the view's style sheet when one is set;
+    // the page's own declarations decide the character set, and its base
+    // element where relative references point.
     void LoadHTMLText(const QByteArray& text);
+    // A style sheet given to every page of LoadHTMLText, ahead of its own.
+    void setPageStyle(const QString& css);
 
     // Goes to a local file path, a file: URL or about:blank in the view; an
     // http, https or mailto address opens on the desktop instead, anything
@@ -97,10 +112,23 @@ public:
     void zoomIn();
     void zoomOut();
     void resetZoom();
+    // Sets the factor and tells zoomChanged.
+    void setZoom(qreal factor);
     // The zoom step after factor, one step up (direction > 0) or down.
     static qreal nextZoom(qreal factor, int direction);
 
+    // In-page history: following a link inside the page shown keeps the
+    // position it left; Back returns there (Alt+Left, the mouse's and the
+    // keyboard's back keys), Forward goes again. A new page starts empty.
+    void goBackInPage();
+    void goForwardInPage();
+    bool canGoBackInPage() const { return !back_.empty(); }
+    bool canGoForwardInPage() const { return !forward_.empty(); }
+
 signals:
+    void zoomChanged(qreal factor);
+    // The in-page history changed.
+    void historyChanged();
     // A local .docx file was dropped on the view.
     void docxDropped(const QString& path);
     // A request of a page was refused (remote, outside the local root, a
@@ -116,16 +144,24 @@ protected:
 
 private:
     void startLoad(const QUrl& url);
+    // Scrolls to at and puts where the page was onto stack.
+    void moveInPage(const QPointF& at, std::vector<QPointF>& stack);
 
     std::shared_ptr<TLocalAccess> access_;
     QWebEngineProfile* profile_;
     TPageSchemeHandler* pages_;
     TRemoteBlocker* blocker_;
     THTMLPage* page_;
-    // While about:blank loads, a new load is held back until it has finished.
-    bool blankLoading_ = false;
+    // While one of the view's loads is under way, the next is held back
+    // until it has finished.
+    void releaseLoad();
+    bool loading_ = false;
+    QTimer loadGuard_;
     QUrl deferred_;
     int wheelZoom_ = 0;  // Ctrl+wheel angle not yet turned into zoom steps
+    QByteArray pageStyle_;
+    bool painted_ = false;  // since the last load began, for the timeline
+    std::vector<QPointF> back_, forward_;
 };
 
 // True for the schemes the view may load from: local files and its own

@@ -17,6 +17,9 @@ public:
     void showHelp(const QString& path);
 
     THTMLView* view = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace tavin

@@ -57,6 +57,11 @@ std::string writeTarget(const std::string& path) {
 
 }  // namespace
 
+void makePrivateFolders(const std::string& folder) {
+    // The folders above a file in folder: folder itself and those above it.
+    makeParents(std::filesystem::path(folder) / "x");
+}
+
 void writeFileAtomically(const std::string& path, std::string_view text) {
     makeParents(std::filesystem::path(path));
     const std::string target = writeTarget(path);

@@ -13,4 +13,8 @@ namespace tavin {
 // would be made in) is the user's own. Raises with a message naming path.
 void writeFileAtomically(const std::string& path, std::string_view text);
 
+// Makes folder and the folders missing above it, each new one mode 0700
+// (folders that exist keep their modes). Raises with a message naming it.
+void makePrivateFolders(const std::string& folder);
+
 }  // namespace tavin

@@ -4,11 +4,15 @@
 #include <exception>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <utility>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCompleter>
+#include <QDateTime>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -21,6 +25,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -43,6 +48,7 @@
 #include "core/uStr.h"
 #include "docx2html/docx2html.h"
 #include "package/cache.h"
+#include "package/docxInfo.h"
 #include "package/fileKind.h"
 #include "package/workfolder.h"
 #include "viewer/HTMLView.h"
@@ -53,6 +59,8 @@
 #include "viewer/helpwindow.h"
 #include "viewer/outline.h"
 #include "viewer/pdfexport.h"
+#include "viewer/savefile.h"
+#include "viewer/timeline.h"
 
 namespace tavin {
 
@@ -69,6 +77,30 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 QString fromBytes(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// A stored property as the status bar shows it: as text, on one line.
+QString propertyText(const std::string& stored) {
+    QString text = fromBytes(xmlText(stored));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+// A W3CDTF time as the locale writes a date, in the local time zone; a
+// text that is no such time is shown as it stands.
+QString dateText(const std::string& stored) {
+    const QString text = propertyText(stored).trimmed();
+    QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!when.isValid()) when = QDateTime::fromString(text, Qt::ISODate);
+    if (!when.isValid()) return text;
+    if (when.timeSpec() != Qt::LocalTime) when = when.toLocalTime();
+    return QLocale().toString(when.date(), QLocale::ShortFormat);
+}
+
+// The page box of Show Page Margin in the middle of the view, as on the
+// screen of a word processor; paper is left as it is.
+constexpr const char* kCentredPage =
+    "@media screen{body>div.page{margin-left:auto!important;margin-right:auto!important}}";
 
 QLabel* statusPanel(QWidget* parent, const char* name, int width) {
     auto* label = new QLabel(parent);
@@ -90,7 +122,8 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     resize(696, 480);
     move(232, 149);
     applicationFolder = QCoreApplication::applicationDirPath();
-    ctx_.fullFidelity = true;  // the Full Fidelity check mark starts checked
+    ctx_ = std::make_unique<ConversionContext>();
+    ctx_->fullFidelity = true;  // the Full Fidelity check mark starts checked
 
     auto* client = new QWidget(this);
     auto* column = new QVBoxLayout(client);
@@ -111,12 +144,19 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog1->setFileMode(QFileDialog::ExistingFile);
     OpenDialog1->setNameFilter(QStringLiteral("*.docx"));
+    // A path typed and accepted with Enter leaves the name's completion list
+    // open over the page: it goes with the dialog.
+    connect(OpenDialog1, &QDialog::finished, this, [this] {
+        for (QCompleter* completer : OpenDialog1->findChildren<QCompleter*>()) {
+            if (completer->popup()) completer->popup()->hide();
+        }
+    });
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setObjectName(QStringLiteral("SaveDialog1"));
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     SaveDialog1->setFileMode(QFileDialog::AnyFile);
 
-    ctx_.showStep = [this](const std::string& name) { showStep(name); };
+    ctx_->showStep = [this](const std::string& name) { showStep(name); };
     qApp->installEventFilter(new TRightButtonFilter(this));
     setAcceptDrops(true);
     // Queued: the drop finishes before the document is opened.
@@ -125,6 +165,13 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     connect(wb1, &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (ok && outline && outline->isVisible()) outline->refresh();
     });
+    connect(wb1, &THTMLView::zoomChanged, this, &TForm1::showZoom);
+    connect(wb1, &THTMLView::historyChanged, this, [this] {
+        ViewBackItem->setEnabled(wb1->canGoBackInPage());
+        ViewForwardItem->setEnabled(wb1->canGoForwardInPage());
+    });
+    wb1->setPageStyle(QString::fromLatin1(kCentredPage));
+    showZoom(wb1->zoomFactor());
 
     pnlBusy = new QFrame(client);
     pnlBusy->setObjectName(QStringLiteral("pnlBusy"));
@@ -146,8 +193,27 @@ TForm1::TForm1(std::string startDocument, QWidget* parent)
     busyColumn->addWidget(spinner, 0, Qt::AlignHCenter);
     busyColumn->addStretch(1);
     pnlBusy->hide();
+    gaugeTimer_ = new QTimer(this);
+    gaugeTimer_->setSingleShot(true);
+    connect(gaugeTimer_, &QTimer::timeout, this, [this] {
+        if (busy_) Gauge1->show();
+    });
+    busyTimer_ = new QTimer(this);
+    busyTimer_->setSingleShot(true);
+    connect(busyTimer_, &QTimer::timeout, this, [this] {
+        if (busy_) showBusy(lblBusy->text());
+    });
 
-    wb1->LoadHTMLText(startPage());
+    mark("window made");
+    // With a document to open the engine starts on it at once: a start page
+    // still loading would hold the document's page back for seconds.
+    if (startDocument_.empty()) {
+        wb1->LoadHTMLText(startPage());
+    } else {
+        // The engine makes its drawing surface now, before the window is
+        // shown: made later, the window is made again, unmaximized.
+        wb1->page()->runJavaScript(QStringLiteral("0"), QWebEngineScript::ApplicationWorld);
+    }
 }
 
 QByteArray TForm1::startPage() {
@@ -161,7 +227,7 @@ QByteArray TForm1::startPage() {
         "choose one under File &gt; Open Recent, or drop a .docx file here.</div></body></html>");
 }
 
-TForm1::~TForm1() = default;
+
 
 void TForm1::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -221,7 +287,7 @@ void TForm1::buildMenus() {
     mStatus = item(Setting1, "mStatus", QStringLiteral("Show Status Bar"));
     mStatus->setCheckable(true);
     mStatus->setChecked(true);
-    chkFidelity = item(Setting1, "chkFidelity", QStringLiteral("Full Fidelity"));
+    chkFidelity = item(Setting1, "chkFidelity", QStringLiteral("&Full Fidelity"));
     chkFidelity->setCheckable(true);
     chkFidelity->setChecked(true);
     chkFidelity->setStatusTip(QStringLiteral("Show notes, headers, footers and comments as Word does"));
@@ -239,8 +305,16 @@ void TForm1::buildMenus() {
     ViewZoomInItem->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
     ViewZoomOutItem = item(ViewMenu, "ViewZoomOutItem", QStringLiteral("Zoom &Out"));
     ViewZoomOutItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    ViewZoomResetItem = item(ViewMenu, "ViewZoomResetItem", QStringLiteral("&Reset Zoom"));
+    ViewZoomResetItem = item(ViewMenu, "ViewZoomResetItem", QStringLiteral("&Actual Size"));
     ViewZoomResetItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    ViewMenu->addSeparator();
+    // Alt+Left and Alt+Right, the mouse's and the keyboard's own back and
+    // forward keys reach the view, which answers them itself.
+    ViewBackItem = item(ViewMenu, "ViewBackItem", QStringLiteral("&Back\tAlt+Left"));
+    ViewBackItem->setStatusTip(QStringLiteral("Back to where the last link inside the document was followed"));
+    ViewBackItem->setEnabled(false);
+    ViewForwardItem = item(ViewMenu, "ViewForwardItem", QStringLiteral("&Forward\tAlt+Right"));
+    ViewForwardItem->setEnabled(false);
     N4 = ViewMenu->addSeparator();
     N4->setObjectName(QStringLiteral("N4"));
     ViewFindItem = item(ViewMenu, "ViewFindItem", QStringLiteral("&Find..."));
@@ -290,6 +364,8 @@ void TForm1::buildMenus() {
     connect(ViewZoomInItem, &QAction::triggered, wb1, &THTMLView::zoomIn);
     connect(ViewZoomOutItem, &QAction::triggered, wb1, &THTMLView::zoomOut);
     connect(ViewZoomResetItem, &QAction::triggered, wb1, &THTMLView::resetZoom);
+    connect(ViewBackItem, &QAction::triggered, wb1, &THTMLView::goBackInPage);
+    connect(ViewForwardItem, &QAction::triggered, wb1, &THTMLView::goForwardInPage);
     connect(ViewFindItem, &QAction::triggered, this, &TForm1::ViewFindItemClick);
 }
 
@@ -330,6 +406,10 @@ void TForm1::buildStatusBar() {
     pnlDate = statusPanel(pnlStatus, "pnlDate", 178);
     row->addWidget(pnlDate);
     row->addSpacing(2);
+    pnlZoom = statusPanel(pnlStatus, "pnlZoom", 44);
+    pnlZoom->setToolTip(QStringLiteral("Zoom (Ctrl+0: actual size)"));
+    row->addWidget(pnlZoom);
+    row->addSpacing(2);
 
     auto* helpPanel = new QFrame(pnlStatus);
     helpPanel->setObjectName(QStringLiteral("pnlHelp"));
@@ -361,8 +441,11 @@ bool TForm1::runCommand(F&& command) {
         ok = true;
     } catch (const Cancelled&) {
         // The window is closing: nothing to report.
+        hideGauge();
     } catch (const std::exception& e) {
         busy_ = false;
+        // Whatever step failed, the status bar shows the file size again.
+        hideGauge();
         hideBusy();
         if (!closing_) showError(QString::fromUtf8(e.what()));
     }
@@ -373,6 +456,36 @@ bool TForm1::runCommand(F&& command) {
         return false;
     }
     return ok;
+}
+
+void TForm1::runOffThread(const std::function<void()>& work) {
+    std::exception_ptr failure;
+    bool done = false;
+    QEventLoop loop;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Queued behind the steps the work posted: they are shown first.
+        QMetaObject::invokeMethod(
+            this,
+            [&] {
+                done = true;
+                loop.quit();
+            },
+            Qt::QueuedConnection);
+    });
+    while (!done) loop.exec();
+    worker.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+std::function<void(const std::string&)> TForm1::stepFromThread() {
+    return [this](const std::string& name) {
+        QMetaObject::invokeMethod(this, [this, name] { showStep(name); }, Qt::QueuedConnection);
+    };
 }
 
 void TForm1::showGathered(const std::string& title, const std::vector<std::string>& texts) {
@@ -422,7 +535,7 @@ QString TForm1::runExportDialog() {
     dialog.setDefaultSuffix(QStringLiteral("pdf"));
     if (!documentPath_.empty()) {
         dialog.setDirectory(QFileInfo(fromPath(documentPath_)).absolutePath());
-        dialog.selectFile(fromBytes(ctx_.docTitle) + QStringLiteral(".pdf"));
+        dialog.selectFile(fromBytes(ctx_->docTitle) + QStringLiteral(".pdf"));
     }
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
@@ -433,47 +546,60 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     if (pnlBusy) pnlBusy->setGeometry(wb1->geometry());
 }
 
-void TForm1::showBusy(const QString& what) {
+void TForm1::showBusy(const QString& what, int afterMs) {
     lblBusy->setText(what);
+    if (afterMs > 0) {
+        // Laid over the web view, the panel slows its drawing: a quick
+        // command never shows it.
+        busyTimer_->start(afterMs);
+        return;
+    }
     pnlBusy->setGeometry(wb1->geometry());
     pnlBusy->raise();
     pnlBusy->show();
-    pnlBusy->repaint();
 }
 
-void TForm1::hideBusy() { pnlBusy->hide(); }
+void TForm1::showGaugeSoon() {
+    // Each change of the status bar makes the window draw the web view
+    // again: a quick command moves the gauge unseen.
+    gaugeTimer_->start(300);
+}
+
+void TForm1::hideGauge() {
+    gaugeTimer_->stop();
+    Gauge1->hide();
+}
+
+void TForm1::hideBusy() {
+    busyTimer_->stop();
+    pnlBusy->hide();
+}
 
 void TForm1::keepScrollPosition() {
-    // Asked of the page itself: the view's own figures follow the page's
-    // frames and may lag behind the last scroll.
+    // The view's own figures follow the page's frames and may lag behind the
+    // last scroll: the page's answer, asked at once, replaces them.
     const QSizeF size = wb1->page()->contentsSize();
     const QPointF at = wb1->page()->scrollPosition();
     keptScroll_ = size.height() > 0 ? at.y() / size.height() : 0;
     keptScrollX_ = at.x();
-    struct Answer {
-        bool given = false;
-        QVariantList values;
-    };
-    auto answer = std::make_shared<Answer>();
-    QEventLoop loop;
-    QPointer<QEventLoop> waiting(&loop);
+    const int query = ++scrollQuery_;
+    QPointer<TForm1> self(this);
     wb1->page()->runJavaScript(
         QStringLiteral("(function(){var h=document.documentElement.scrollHeight;"
                        "return [window.scrollX, h>0?window.scrollY/h:0];})()"),
-        QWebEngineScript::ApplicationWorld, [answer, waiting](const QVariant& v) {
-            answer->given = true;
-            answer->values = v.toList();
-            if (waiting) waiting->quit();
+        QWebEngineScript::ApplicationWorld, [self, query](const QVariant& v) {
+            // Too late when the next page has loaded or another query began.
+            if (!self || query != self->scrollQuery_ || self->keptScroll_ < 0) return;
+            const QVariantList values = v.toList();
+            if (values.size() != 2) return;
+            self->keptScrollX_ = values[0].toDouble();
+            self->keptScroll_ = values[1].toDouble();
         });
-    QTimer::singleShot(1000, &loop, &QEventLoop::quit);
-    if (!answer->given) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (answer->given && answer->values.size() == 2) {
-        keptScrollX_ = answer->values[0].toDouble();
-        keptScroll_ = answer->values[1].toDouble();
-    }
 }
 
 void TForm1::pageLoaded(bool ok) {
+    mark(ok ? "page loaded" : "page load failed");
+    ++scrollQuery_;  // an answer still on its way is for the page gone
     hideBusy();
     if (ok && keptScroll_ > 0) {
         // Laid out anew (another margin, a changed file): the same share
@@ -496,18 +622,37 @@ QString TForm1::settingsPath() {
 bool TForm1::restoreSettings() {
     QSettings settings(settingsPath(), QSettings::IniFormat);
     const qreal zoom = settings.value(QStringLiteral("view/zoom"), 1.0).toReal();
-    if (zoom >= 0.25 && zoom <= 5.0) wb1->setZoomFactor(zoom);
+    if (zoom >= 0.25 && zoom <= 5.0) wb1->setZoom(zoom);
     const bool status = settings.value(QStringLiteral("view/statusBar"), true).toBool();
     if (mStatus->isChecked() != status) mStatus->trigger();
+    // The options as the user left them; no document is shown yet, so
+    // nothing converts.
+    const bool margin = settings.value(QStringLiteral("options/pageMargin"), true).toBool();
+    chkPage->setChecked(margin);
+    ctx_->showPageMargin = ctx_->pageMarginFlag = margin;
+    const bool fidelity = settings.value(QStringLiteral("options/fullFidelity"), true).toBool();
+    chkFidelity->setChecked(fidelity);
+    ctx_->fullFidelity = fidelity;
+    // The outline panel: where it is docked and whether it is shown.
+    restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
     const QByteArray geometry = settings.value(QStringLiteral("window/geometry")).toByteArray();
     return !geometry.isEmpty() && restoreGeometry(geometry);
 }
 
 void TForm1::saveSettings() const {
+    // A missing settings folder is made private, as the cache is.
+    try {
+        makePrivateFolders(QFileInfo(settingsPath()).absolutePath().toStdString());
+    } catch (const std::exception&) {
+        return;  // QSettings would fail the same way; nothing to report at close
+    }
     QSettings settings(settingsPath(), QSettings::IniFormat);
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/state"), saveState());
     settings.setValue(QStringLiteral("view/zoom"), wb1->zoomFactor());
     settings.setValue(QStringLiteral("view/statusBar"), mStatus->isChecked());
+    settings.setValue(QStringLiteral("options/pageMargin"), chkPage->isChecked());
+    settings.setValue(QStringLiteral("options/fullFidelity"), chkFidelity->isChecked());
     settings.sync();
 }
 
@@ -519,6 +664,7 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     if (shown_) return;
     shown_ = true;
+    mark("window shown");
     try {
         recent.loadRecentMenu(OpenRecent1, recentListPath(), [this](int index) { recentfileclick(index); });
         recentLoaded_ = true;
@@ -528,8 +674,15 @@ void TForm1::FormShow() {
     }
     // Copies of documents gone or unopened for a month go; the start
     // document's own stays.
-    pruneCache(tempRoot(), startDocument_.empty() ? std::string() : workFolderKey(startDocument_));
-    if (!startDocument_.empty()) runCommand([this] { openDocument(startDocument_); });
+    const std::string keep = startDocument_.empty() ? std::string() : workFolderKey(startDocument_);
+    if (!startDocument_.empty()) {
+        // Listed as a document opened with File > Open is, by its full path.
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(startDocument_, ec);
+        if (runCommand([this] { openDocument(startDocument_); })) rememberRecent(ec ? startDocument_ : full.string());
+    }
+    // While the page loads.
+    if (!closing_) runCommand([&] { runOffThread([&] { pruneCache(tempRoot(), keep); }); });
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -558,16 +711,15 @@ void TForm1::closeEvent(QCloseEvent* event) {
 ConvertOptions TForm1::currentOptions(const std::string& title, bool freshPageValues) const {
     ConvertOptions options;
     options.title = title;
-    options.showPageMargin = ctx_.showPageMargin;
-    options.optimizeHtml = ctx_.optimizeHtml;
-    options.fullFidelity = ctx_.fullFidelity;
+    options.showPageMargin = ctx_->showPageMargin;
+    options.optimizeHtml = ctx_->optimizeHtml;
+    options.fullFidelity = ctx_->fullFidelity;
     options.freshPageValues = freshPageValues;
     return options;
 }
 
 void TForm1::showStep(const std::string&) {
     Gauge1->setValue(std::min(Gauge1->maximum(), Gauge1->value() + 10));
-    Gauge1->repaint();
 }
 
 std::string TForm1::baseElement(const std::string& workFolder, const std::string& documentFolder) {
@@ -584,66 +736,163 @@ QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& ht
     return page;
 }
 
-void TForm1::openDocument(const std::string& path) {
-    Gauge1->setValue(0);
-    Gauge1->show();
-    showStep("Loading document");
-    showBusy(QStringLiteral("Opening ") + QFileInfo(fromPath(path)).fileName() + QStringLiteral("..."));
-    if (isRegularFile(path)) {
-        const std::string wrong = notDocxMessage(path);
-        if (!wrong.empty()) throw Error(wrong);
-    }
-
-    ExtractCallbacks callbacks;
-    callbacks.processMessages = [this] {
-        QCoreApplication::processEvents();
-        if (closing_) throw Cancelled();
-    };
+// One open's work off the window's thread: the file checked, its work
+// folder extracted (or reused), its properties read and its page converted.
+struct TForm1::OpenWork {
+    std::string path;
+    ConvertOptions options;
+    std::unique_ptr<ConversionContext> ctx = std::make_unique<ConversionContext>();
+    std::string folder;
+    TdocxInfo info;
+    TdocxMoreInfo more;
+    std::int64_t size = 0;
     // A broken package may hold thousands of bad entries: one box for all.
     std::string messageTitle;
     std::vector<std::string> messages;
-    callbacks.message = [&](const std::string& title, const std::string& text) {
-        if (messages.empty()) messageTitle = title;
-        messages.push_back(text);
-    };
-    std::string folder;
-    try {
-        folder = openWorkFolder(path, tempRoot(), callbacks);
-    } catch (...) {
-        if (!closing_) showGathered(messageTitle, messages);
-        throw;
+    std::exception_ptr failure;
+    std::thread thread;
+    bool done = false;
+    QEventLoop* waiting = nullptr;
+};
+
+void TForm1::startOpenWork(OpenWork& work) {
+    work.ctx->showStep = stepFromThread();
+    work.thread = std::thread([this, &work] {
+        try {
+            ExtractCallbacks callbacks;
+            callbacks.processMessages = [this] {
+                if (closing_) throw Cancelled();
+            };
+            callbacks.message = [&work](const std::string& title, const std::string& text) {
+                if (work.messages.empty()) work.messageTitle = title;
+                work.messages.push_back(text);
+            };
+            const std::string& path = work.path;
+            if (isRegularFile(path)) {
+                const std::string wrong = notDocxMessage(path);
+                if (!wrong.empty()) throw Error(wrong);
+            }
+            work.folder = openWorkFolder(path, tempRoot(), callbacks);
+            mark("extracted");
+            markWorkFolderOpened(work.folder);
+            work.info = readCoreProperties(work.folder);
+            work.more = readMoreProperties(work.folder);
+            work.ctx->step("Loading XML");
+            if (closing_) throw Cancelled();
+            convertPackage(*work.ctx, work.folder, work.options);
+            mark("converted");
+            work.ctx->step("Writing tmp file");
+            work.size = fileSizeOf(path);
+        } catch (...) {
+            work.failure = std::current_exception();
+        }
+        // Queued behind the steps it posted: they are shown first.
+        QMetaObject::invokeMethod(
+            this,
+            [&work] {
+                work.done = true;
+                if (work.waiting) work.waiting->quit();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TForm1::finishOpenWork(OpenWork& work) {
+    QEventLoop loop;
+    work.waiting = &loop;
+    while (!work.done) loop.exec();
+    work.waiting = nullptr;
+    work.thread.join();
+}
+
+TForm1::~TForm1() {
+    if (started_) {
+        // Begun for a window closed before it was shown: it stops at its
+        // next step.
+        closing_ = true;
+        started_->thread.join();
     }
-    showGathered(messageTitle, messages);
-    markWorkFolderOpened(folder);
-    info_ = readCoreProperties(folder);
+}
+
+void TForm1::startOpening() {
+    if (startDocument_.empty() || started_) return;
+    started_ = std::make_unique<OpenWork>();
+    started_->path = startDocument_;
+    started_->options = currentOptions(titleFromPath(startDocument_), true);
+    startOpenWork(*started_);
+}
+
+void TForm1::openDocument(const std::string& path) {
+    mark("open started");
+    Gauge1->setValue(0);
+    showGaugeSoon();
+    showStep("Loading document");
+    showBusy(QStringLiteral("Opening ") + QFileInfo(fromPath(path)).fileName() + QStringLiteral("..."), 400);
+
+    // A page never takes its size or margins from the document before it.
+    const ConvertOptions options = currentOptions(titleFromPath(path), true);
+    std::unique_ptr<OpenWork> work;
+    if (started_ && started_->path == path && started_->options.fullFidelity == options.fullFidelity &&
+        started_->options.showPageMargin == options.showPageMargin) {
+        work = std::move(started_);  // begun when the window was made
+    } else {
+        work = std::make_unique<OpenWork>();
+        work->path = path;
+        work->options = options;
+        startOpenWork(*work);
+    }
+    finishOpenWork(*work);
+    if (work->failure) {
+        if (!closing_) showGathered(work->messageTitle, work->messages);
+        std::rethrow_exception(work->failure);
+    }
+    // A close asked for meanwhile: the window goes without showing it.
+    if (closing_) throw Cancelled();
+    showGathered(work->messageTitle, work->messages);
     setWindowTitle(QStringLiteral("Tavin - ") + fromPath(path));
 
-    showStep("Loading XML");
-    // A page never takes its size or margins from the document before it.
-    convertPackage(ctx_, folder, currentOptions(titleFromPath(path), true));
-    showStep("Writing tmp file");
-
     if (documentPath_ != path) keptScroll_ = -1;  // another document starts at its top
+    work->ctx->showStep = [this](const std::string& name) { showStep(name); };
+    ctx_ = std::move(work->ctx);
+    info_ = std::move(work->info);
+    const std::string& folder = work->folder;
+    const TdocxMoreInfo& more = work->more;
     wb1->setLocalRoot(fromPath(folder));
-    wb1->LoadHTMLText(viewPage(folder, ctx_.workingText, ctx_.documentFolder));
-    shownPage_ = std::move(ctx_.workingText);
+    wb1->LoadHTMLText(viewPage(folder, ctx_->workingText, ctx_->documentFolder));
+    mark("page load started");
+    // The old page stays until the new one is drawn; over the loading view
+    // the panel would slow the engine's every frame.
+    hideBusy();
+    shownPage_ = std::move(ctx_->workingText);
     shownFolder_ = folder;
-    ctx_.workingText.clear();
+    ctx_->workingText.clear();
 
     FileSaveAsItem->setEnabled(true);
     documentPath_ = path;
     FileReloadItem->setEnabled(true);
     FilePrintItem->setEnabled(true);
     FileExportPdfItem->setEnabled(true);
-    Gauge1->hide();
-    pnlTitle->setText(QStringLiteral(" Title: ") + fromBytes(info_.title));
-    pnlAuthor->setText(QStringLiteral(" Author: ") + fromBytes(info_.creator));
-    pnlDate->setText(QStringLiteral(" Date: ") + fromBytes(info_.created));
-    pnlSize->setText(QStringLiteral(" File Size: ") + QString::fromStdString(sizeText(fileSizeOf(path))));
+    hideGauge();
+    pnlTitle->setText(QStringLiteral(" Title: ") + propertyText(info_.title));
+    pnlAuthor->setText(QStringLiteral(" Author: ") + propertyText(info_.creator));
+    pnlDate->setText(QStringLiteral(" Date: ") + dateText(info_.created));
+    pnlSize->setText(QStringLiteral(" File Size: ") + QString::fromStdString(sizeText(work->size)));
+    pnlTitle->setToolTip(propertyText(info_.title));
+    QStringList details{QStringLiteral("Created: ") + propertyText(info_.created)};
+    if (!info_.modified.empty()) details << QStringLiteral("Modified: ") + propertyText(info_.modified);
+    if (!more.subject.empty()) details << QStringLiteral("Subject: ") + propertyText(more.subject);
+    if (!more.pages.empty()) details << QStringLiteral("Pages: ") + propertyText(more.pages);
+    if (!more.words.empty()) details << QStringLiteral("Words: ") + propertyText(more.words);
+    pnlDate->setToolTip(details.join(QLatin1Char('\n')));
+}
+
+void TForm1::prepareOpenDialog() {
+    if (!documentPath_.empty()) OpenDialog1->setDirectory(QFileInfo(fromPath(documentPath_)).absolutePath());
 }
 
 void TForm1::FileOpenItemClick() {
     if (busy_) return;
+    prepareOpenDialog();
     openChosen(runOpenDialog());
 }
 
@@ -682,6 +931,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::FileReloadItemClick() {
     if (busy_ || documentPath_.empty()) return;
+    mark("reload asked");
     const std::string path = documentPath_;  // openDocument sets it again
     keepScrollPosition();
     runCommand([&] { openDocument(path); });
@@ -690,9 +940,9 @@ void TForm1::FileReloadItemClick() {
 void TForm1::FilePrintItemClick() {
     if (busy_ || documentPath_.empty()) return;
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(fromBytes(ctx_.docTitle));
+    printer.setDocName(fromBytes(ctx_->docTitle));
     std::string note;
-    printer.setPageLayout(documentPageLayout(ctx_, &note));
+    printer.setPageLayout(documentPageLayout(*ctx_, &note));
     if (!note.empty()) showMessage(QCoreApplication::applicationName(), fromBytes(note));
     if (!runPrintDialog(&printer)) return;
     runCommand([&] {
@@ -708,7 +958,7 @@ void TForm1::FileExportPdfItemClick() {
     if (chosen.isEmpty()) return;
     runCommand([&] {
         std::string note;
-        const QPageLayout layout = documentPageLayout(ctx_, &note);
+        const QPageLayout layout = documentPageLayout(*ctx_, &note);
         if (!note.empty()) showMessage(QCoreApplication::applicationName(), fromBytes(note));
         showBusy(QStringLiteral("Writing the PDF..."));
         printViewToPdf(*wb1, chosen, layout);
@@ -727,24 +977,44 @@ void TForm1::ViewFindItemClick() { findBar->openBar(); }
 
 void TForm1::Convert1Click() {
     if (!documentOpen()) return;  // nothing to convert yet
-    runCommand([this] {
-        Gauge1->show();
-        Gauge1->setValue(0);
-        showStep("Loading");
-        showStep("Converting");
-        // The same document again: its page values stay.
-        convertPackage(ctx_, ctx_.workFolder, currentOptions(ctx_.docTitle, false));
-        showStep("Writing tmp File");
-        const std::string htmlPath = ctx_.workFolder + "word/doc.html";
-        writeFileNoFollow(htmlPath, ctx_.workingText);
-        shownPage_ = std::move(ctx_.workingText);
-        shownFolder_ = ctx_.workFolder;
-        ctx_.workingText.clear();
-        showStep("Loading HTML");
-        keepScrollPosition();
-        wb1->Navigate(fromPath(htmlPath));
-        Gauge1->hide();
+    runCommand([this] { convertAgain(); });
+}
+
+void TForm1::convertAgain() {
+    showGaugeSoon();
+    Gauge1->setValue(0);
+    showStep("Loading");
+    showStep("Converting");
+    keepScrollPosition();
+    auto next = std::make_unique<ConversionContext>();
+    next->showStep = stepFromThread();
+    // The same document again: its page values stay.
+    next->pageWidth = ctx_->pageWidth;
+    next->pageHeight = ctx_->pageHeight;
+    next->marginTop = ctx_->marginTop;
+    next->marginRight = ctx_->marginRight;
+    next->marginBottom = ctx_->marginBottom;
+    next->marginLeft = ctx_->marginLeft;
+    next->charset = ctx_->charset;
+    const std::string folder = ctx_->workFolder;
+    const ConvertOptions options = currentOptions(ctx_->docTitle, false);
+    runOffThread([&] {
+        convertPackage(*next, folder, options);
+        mark("converted");
+        next->step("Writing tmp File");
+        writeFileNoFollow(folder + "word/doc.html", next->workingText);
     });
+    showStep("Loading HTML");
+    next->showStep = [this](const std::string& name) { showStep(name); };
+    ctx_ = std::move(next);
+    // Shown from memory, as an open shows it: the view stays with its pages
+    // and the engine goes on with the renderer it has.
+    wb1->LoadHTMLText(viewPage(folder, ctx_->workingText, ctx_->documentFolder));
+    mark("page load started");
+    shownPage_ = std::move(ctx_->workingText);
+    shownFolder_ = folder;
+    ctx_->workingText.clear();
+    hideGauge();
 }
 
 void TForm1::ImposepageMargin1Click() { chkPage->trigger(); }
@@ -756,8 +1026,9 @@ void TForm1::pageMarginTriggered(bool checked) {
         chkPage->setChecked(!checked);  // refused: the mark stays as it was
         return;
     }
-    ctx_.showPageMargin = checked;
-    ctx_.pageMarginFlag = checked;
+    mark("options changed");
+    ctx_->showPageMargin = checked;
+    ctx_->pageMarginFlag = checked;
     Convert1->trigger();
 }
 
@@ -766,7 +1037,8 @@ void TForm1::fidelityTriggered(bool checked) {
         chkFidelity->setChecked(!checked);
         return;
     }
-    ctx_.fullFidelity = checked;
+    mark("options changed");
+    ctx_->fullFidelity = checked;
     Convert1->trigger();
 }
 
@@ -775,11 +1047,13 @@ void TForm1::optimizeTriggered(bool checked) {
         chkOpt->setChecked(!checked);
         return;
     }
-    ctx_.optimizeHtml = checked;
-    ctx_.optimizeFlag = checked;
+    ctx_->optimizeHtml = checked;
+    ctx_->optimizeFlag = checked;
 }
 
 void TForm1::statusBarTriggered(bool checked) { pnlStatus->setVisible(checked); }
+
+void TForm1::showZoom(qreal factor) { pnlZoom->setText(QStringLiteral("%1%").arg(qRound(factor * 100))); }
 
 void TForm1::FileExitItemClick() { close(); }
 
@@ -858,7 +1132,10 @@ std::vector<TForm1*> openStartWindows(const std::vector<std::string>& documents)
     for (const std::string& document : documents.empty() ? none : documents) {
         auto* form = new TForm1(document);
         form->setAttribute(Qt::WA_DeleteOnClose);
-        if (form->restoreSettings()) {
+        const bool placed = form->restoreSettings();
+        // The document is extracted and converted while the window appears.
+        form->startOpening();
+        if (placed) {
             form->show();
         } else {
             form->showMaximized();

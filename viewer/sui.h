@@ -2,6 +2,9 @@
 // conversion of documents.
 #pragma once
 
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +22,7 @@ class QLabel;
 class QMenu;
 class QPrinter;
 class QProgressBar;
+class QTimer;
 class QToolButton;
 
 namespace tavin {
@@ -45,6 +49,7 @@ public:
     QLabel* pnlTitle = nullptr;
     QLabel* pnlAuthor = nullptr;
     QLabel* pnlDate = nullptr;
+    QLabel* pnlZoom = nullptr;  // the zoom factor, "100%"
     QWidget* pnlHelp = nullptr;
     QToolButton* btnHelp = nullptr;
     QFileDialog* OpenDialog1 = nullptr;
@@ -73,7 +78,9 @@ public:
     QMenu* ViewMenu = nullptr;
     QAction* ViewZoomInItem = nullptr;
     QAction* ViewZoomOutItem = nullptr;
-    QAction* ViewZoomResetItem = nullptr;
+    QAction* ViewZoomResetItem = nullptr;  // Actual Size
+    QAction* ViewBackItem = nullptr;     // back to where the last internal link was followed
+    QAction* ViewForwardItem = nullptr;
     QAction* N4 = nullptr;
     QAction* ViewFindItem = nullptr;
     QAction* ViewOutlineItem = nullptr;
@@ -90,6 +97,8 @@ public:
     // dimmed, a busy bar and what is being done.
     QWidget* pnlBusy = nullptr;
     QLabel* lblBusy = nullptr;
+    QTimer* busyTimer_ = nullptr;
+    QTimer* gaugeTimer_ = nullptr;
     TRecentFiles recent;
 
     // The folder of the executable, without a trailing "/".
@@ -129,8 +138,9 @@ public:
     // The page shown before any document: how to open one.
     static QByteArray startPage();
 
-    // Window size and place, zoom and the status bar, from
-    // $XDG_CONFIG_HOME/tavin/tavin.conf; false when none were stored.
+    // Window size and place, the outline panel, zoom, the status bar, Full
+    // Fidelity and Show Page Margin, from $XDG_CONFIG_HOME/tavin/tavin.conf;
+    // false when no window geometry was stored.
     bool restoreSettings();
     void saveSettings() const;
     static QString settingsPath();
@@ -138,8 +148,13 @@ public:
     // help.htm beside the program, or in the installed data folder.
     QString helpFilePath() const;
 
-    // Opens one .docx file end to end; raises on failure, leaving what the
-    // steps before the failure had set.
+    // Begins extracting and converting the start document on a thread of
+    // its own, with the options restored; FormShow then shows it.
+    void startOpening();
+
+    // Opens one .docx file end to end; raises on failure, leaving the
+    // window as it was. The package is extracted and converted on a thread
+    // of its own while the window goes on answering events.
     void openDocument(const std::string& path);
     // Advances the gauge by one step and repaints it at once.
     void showStep(const std::string& stepName);
@@ -150,10 +165,10 @@ public:
     // Whether a close was asked for while a command ran; the command is
     // then cancelled and the window closes after it.
     bool closing() const { return closing_; }
-    bool documentOpen() const { return !ctx_.workFolder.empty(); }
-    const std::string& workFolder() const { return ctx_.workFolder; }
+    bool documentOpen() const { return !ctx_->workFolder.empty(); }
+    const std::string& workFolder() const { return ctx_->workFolder; }
     const TdocxInfo& docxInfo() const { return info_; }
-    const ConversionContext& context() const { return ctx_; }
+    const ConversionContext& context() const { return *ctx_; }
     // The page last shown, without its base element, and its work folder.
     const std::string& shownPage() const { return shownPage_; }
     const std::string& shownFolder() const { return shownFolder_; }
@@ -192,6 +207,18 @@ protected:
     template <class F>
     bool runCommand(F&& command);
 
+    // Runs work on a thread of its own while this thread goes on answering
+    // events (the gauge moves, the busy panel paints, a close is noted), and
+    // returns when it has ended, raising what it raised. work must not touch
+    // widgets; conversion steps it runs in a context whose showStep is
+    // stepFromThread move the gauge.
+    void runOffThread(const std::function<void()>& work);
+    std::function<void(const std::string&)> stepFromThread();
+    struct OpenWork;
+    void startOpenWork(OpenWork& work);
+    // Waits, answering events, until the work has ended.
+    void finishOpenWork(OpenWork& work);
+
 private:
     void pageMarginTriggered(bool checked);
     void optimizeTriggered(bool checked);
@@ -206,23 +233,39 @@ private:
     // What follows a finished load of the view: focus, reading position.
     void pageLoaded(bool ok);
     // Shows or hides the busy panel over the view.
-    void showBusy(const QString& what);
+    // afterMs > 0: only when the command still runs then.
+    void showBusy(const QString& what, int afterMs = 0);
     void hideBusy();
-    // Notes the reading position, to be taken again by the next page.
+    // The gauge appears when a command still runs after a moment.
+    void showGaugeSoon();
+    void hideGauge();
+    // Notes the reading position, to be taken again by the next page. The
+    // page's own answer comes while the document is converted; until then
+    // the view's figures stand in for it.
     void keepScrollPosition();
+    // A reconversion of the document shown with the options now checked,
+    // shown from memory and written into word/doc.html.
+    void convertAgain();
+    void showZoom(qreal factor);
+    // The folder the Open dialog starts in: the shown document's.
+    void prepareOpenDialog();
     // Shows the messages gathered during one extraction in one box.
     void showGathered(const std::string& title, const std::vector<std::string>& texts);
 
     std::string startDocument_;
     bool shown_ = false;
     bool busy_ = false;
-    bool closing_ = false;
+    // Read by the thread of an open, which stops at its next step.
+    std::atomic<bool> closing_{false};
     // The reading position to take again, as a share of the page's height;
     // negative for none.
     double keptScroll_ = -1;
     double keptScrollX_ = 0;
+    int scrollQuery_ = 0;  // which keepScrollPosition an answer belongs to
     bool recentLoaded_ = false;
-    ConversionContext ctx_;
+    // Replaced whole by each conversion that succeeds; a failed one leaves it.
+    std::unique_ptr<ConversionContext> ctx_;
+    std::unique_ptr<OpenWork> started_;  // the start document's, until FormShow takes it
     TdocxInfo info_;
     std::string shownPage_;
     std::string shownFolder_;

@@ -120,8 +120,8 @@ void TRecentFiles::saveRecentList(const std::string& path) const {
 }
 
 void TRecentFiles::storeRecentList(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    // A missing config folder is made private to the user.
+    makePrivateFolders(std::filesystem::path(path).parent_path().string());
     const std::string lockPath = path + ".lock";
     // Closing the descriptor releases the lock.
     const UniqueFd lockFile(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));

@@ -46,7 +46,8 @@ grep -q "^docx2html: $work/in/bad.docx: bad.docx is not a Word document (.docx)\
 # Properties, usage errors.
 "$bin" --info "$build/sample.docx" > "$work/info.txt" || fail "--info exit status"
 grep -q '^title: Tavin sample document$' "$work/info.txt" || fail "--info title"
-[ "$(wc -l < "$work/info.txt")" -eq 7 ] || fail "--info prints seven lines"
+[ "$(wc -l < "$work/info.txt")" -eq 9 ] || fail "--info prints nine lines (no counts stated)"
+grep -q '^keywords2' "$work/info.txt" && fail "--info repeats the keywords"
 "$bin" > /dev/null 2>&1; [ $? -eq 2 ] || fail "no input: exit status 2"
 "$bin" --bogus x > /dev/null 2> "$work/usage.txt"; [ $? -eq 2 ] || fail "unknown option: exit status 2"
 [ "$(cat "$work/usage.txt")" = "docx2html: unknown option --bogus; see --help" ] \

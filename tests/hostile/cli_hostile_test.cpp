@@ -64,11 +64,15 @@ TEST(HostileCommandLine, AFifoIsRefusedAndPropertiesStayOnTheirLines) {
 
     const fs::path doc = dir.path() / "props.docx";
     testutil::writeFile(doc, package("<w:p/>", "<cp:coreProperties><dc:title>T\x1b]0;owned\x07\nmodified: forged\r"
-                                               "</dc:title><dc:creator>Ann\x7f</dc:creator></cp:coreProperties>"));
+                                               "</dc:title><dc:creator>Ann\x7f</dc:creator>"
+                                               // Decoded references are escaped as the bytes are.
+                                               "<dc:subject>R&amp;D&#10;modified: forged&#x1B;</dc:subject>"
+                                               "</cp:coreProperties>"));
     EXPECT_EQ(run("--info '" + doc.string() + "'", dir.path(), out, err), 0) << err;
     EXPECT_EQ(out,
               "title: T\\x1b]0;owned\\x07\\x0amodified: forged\\x0d\n"
-              "creator: Ann\\x7f\nlastModifiedBy: \nkeywords: \nkeywords2: \ncreated: \nmodified: \n");
+              "subject: R&D\\x0amodified: forged\\x1b\n"
+              "creator: Ann\\x7f\ndescription: \nkeywords: \ncreated: \nmodified: \nlastModifiedBy: \nrevision: \n");
     EXPECT_TRUE(fs::is_empty(dir.path() / "tmp"));
 }
 

@@ -371,6 +371,28 @@ TEST(CoreProperties, MarkersFirstOccurrenceNoDecoding) {
     EXPECT_EQ(elementContent("<a></a>", "a"), "");
 }
 
+TEST(CoreProperties, MorePropertiesAndTheirTextAsAReaderSeesIt) {
+    testutil::TempDir dir;
+    const std::string folder = dir.str() + "/";
+    testutil::writeFile(dir.path() / "docProps" / "core.xml",
+                        "<cp:coreProperties><dc:subject>Plans</dc:subject><dc:description>Long</dc:description>"
+                        "<cp:revision>7</cp:revision></cp:coreProperties>");
+    testutil::writeFile(dir.path() / "docProps" / "app.xml", "<Properties><Pages>3</Pages><Words>512</Words></Properties>");
+    const TdocxMoreInfo more = readMoreProperties(folder);
+    EXPECT_EQ(std::vector<std::string>({more.subject, more.description, more.revision, more.pages, more.words}),
+              std::vector<std::string>({"Plans", "Long", "7", "3", "512"}));
+    EXPECT_EQ(readMoreProperties(folder + "none/").pages, "");
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"R&amp;D &lt;b&gt; &quot;x&quot; &apos;y&apos;", "R&D <b> \"x\" 'y'"},
+        {"&#233;t&#xE9; &#x1F600;", "\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80"},
+        {"&nbsp; &#0; &#xD800; &#x110000; &#; &#x; &#12a;", "&nbsp; &#0; &#xD800; &#x110000; &#; &#x; &#12a;"},
+        {"a & b &lt;", "a & b <"},
+        {"&amp;lt; &", "&lt; &"},
+    };
+    for (const auto& [stored, shown] : cases) EXPECT_EQ(xmlText(stored), shown) << stored;
+}
+
 // The font table is taken out too: it names the generic family of each font.
 TEST(ConversionParts, StoriesTheirRelationshipsAndPicturesAreTakenOutAndNothingElse) {
     const std::string type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";

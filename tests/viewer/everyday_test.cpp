@@ -30,6 +30,7 @@
 #include "viewer/association.h"
 #include "viewer/closesignals.h"
 #include "viewer/helpwindow.h"
+#include "viewer/outline.h"
 #include "viewer/pdfexport.h"
 #include "viewer/uRecentFile.h"
 #include "viewer/viewer_support.h"
@@ -40,6 +41,8 @@ using namespace viewertest;
 namespace {
 
 QString q(const fs::path& p) { return QString::fromStdString(p.string()); }
+
+constexpr const char* kSourceRecord = tavin::kSourceRecordName;
 
 class EverydayTest : public ::testing::Test {
 protected:
@@ -63,9 +66,11 @@ double scrollY(QWebEngineView* view) { return evaluate(view, "window.scrollY").t
 
 }  // namespace
 
-TEST_F(EverydayTest, TheKeysGoToThePageAndThereIsNoHistory) {
+TEST_F(EverydayTest, TheKeysGoToThePageAndBackReturnsWhereALinkLeft) {
     const fs::path doc = env.docs() / "keys.docx";
-    writeDocx(doc, {.paragraphs = longBody(300)});
+    writeDocx(doc, {.paragraphs = longBody(300) + "<w:p><w:bookmarkStart w:id=\"0\" w:name=\"far\"/>"
+                                                  "<w:r><w:t>Far down</w:t></w:r><w:bookmarkEnd w:id=\"0\"/></w:p>" +
+                                  longBody(100)});
     TestForm form;
     ASSERT_TRUE(showActive(form));
     // The status bar's button never takes the keys.
@@ -78,37 +83,64 @@ TEST_F(EverydayTest, TheKeysGoToThePageAndThereIsNoHistory) {
     QWidget* target = QApplication::focusWidget();
     ASSERT_NE(target, nullptr);
     QTest::keyClick(target, Qt::Key_PageDown);
-    EXPECT_TRUE(waitFor([&] { return scrollY(form.wb1) > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return scrollY(form.wb1) > 0; }, 10000));
+    const double start = scrollY(form.wb1);
+    EXPECT_FALSE(form.ViewBackItem->isEnabled());
 
-    // Back by mouse, by keys and by the engine's action: the page stays.
-    for (QWidget* w : form.wb1->findChildren<QWidget*>()) {
-        for (Qt::MouseButton b : {Qt::BackButton, Qt::ForwardButton}) {
-            QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), b, b, Qt::NoModifier);
-            QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), b, Qt::NoButton,
-                                Qt::NoModifier);
-            QApplication::sendEvent(w, &press);
-            QApplication::sendEvent(w, &release);
-        }
+    // A link inside the page keeps where it left; each way back returns
+    // there and each way forward goes again, on the same page.
+    const QString folder = QUrl::fromLocalFile(q(fs::path(form.workFolder()) / "word")).toString() + "/";
+    auto follow = [&] {
+        form.wb1->htmlPage()->routeNavigation(QUrl(folder + "#far"), QWebEnginePage::NavigationTypeLinkClicked, true);
+    };
+    auto near = [&](double y) { return waitFor([&] { return std::abs(scrollY(form.wb1) - y) < 2; }, 10000); };
+    follow();
+    ASSERT_TRUE(waitFor([&] { return scrollY(form.wb1) > start + 1000 && form.ViewBackItem->isEnabled(); }));
+    const double far = scrollY(form.wb1);
+    auto mouse = [&](Qt::MouseButton b) {
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), b, b, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), b, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &press);
+        QApplication::sendEvent(target, &release);
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> moves = {
+        {"Alt+Left", [&] { QTest::keyClick(target, Qt::Key_Left, Qt::AltModifier); }},
+        {"Alt+Right", [&] { QTest::keyClick(target, Qt::Key_Right, Qt::AltModifier); }},
+        {"back button", [&] { mouse(Qt::BackButton); }},
+        {"forward button", [&] { mouse(Qt::ForwardButton); }},
+        {"Back key", [&] { QTest::keyClick(target, Qt::Key_Back); }},
+        {"engine's Forward", [&] { form.wb1->forward(); }},
+        {"View > Back", [&] { form.ViewBackItem->trigger(); }},
+    };
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        moves[i].second();
+        EXPECT_TRUE(near(i % 2 == 0 ? start : far)) << moves[i].first << ": " << scrollY(form.wb1);
     }
-    QTest::keyClick(target, Qt::Key_Left, Qt::AltModifier);
-    QTest::keyClick(target, Qt::Key_Back);
-    form.wb1->page()->triggerAction(QWebEnginePage::Back);
+    EXPECT_FALSE(form.ViewBackItem->isEnabled());
+    EXPECT_TRUE(form.ViewForwardItem->isEnabled());
+    // Nothing more to go back to: the page stays where it is, and the
+    // engine's own history holds nothing.
     form.wb1->back();
-    QTest::qWait(500);
+    QTest::keyClick(target, Qt::Key_Left, Qt::AltModifier);
+    QTest::qWait(300);
+    EXPECT_TRUE(near(start));
     EXPECT_EQ(form.wb1->url(), shown);
     EXPECT_FALSE(form.wb1->history()->canGoBack());
     EXPECT_NE(evaluate(form.wb1, "document.body.innerText.indexOf('Line 299')").toInt(), -1);
 
-    // Reload and re-conversion give the keys to the page again.
+    // Reload and re-conversion give the keys to the page again; a new page
+    // starts with no positions.
     form.btnHelp->setFocusPolicy(Qt::StrongFocus);
     form.btnHelp->setFocus();
     LoadTracker tracker(form.wb1);
     form.FileReloadItemClick();
     ASSERT_TRUE(tracker.waitForUrl(form.wb1->textPageUrl()));
     EXPECT_TRUE(waitFor([&] { return pageHasFocus(form); }));
+    EXPECT_FALSE(form.ViewForwardItem->isEnabled());
     form.btnHelp->setFocus();
+    const QUrl before = form.wb1->url();
     form.chkPage->trigger();
-    EXPECT_TRUE(waitFor([&] { return form.wb1->url().isLocalFile() && pageHasFocus(form); }));
+    EXPECT_TRUE(waitFor([&] { return form.wb1->url() != before && pageHasFocus(form); }));
 }
 
 TEST_F(EverydayTest, TheReadingPositionSurvivesReloadAndTheMarginOption) {
@@ -130,8 +162,9 @@ TEST_F(EverydayTest, TheReadingPositionSurvivesReloadAndTheMarginOption) {
 
     // Another margin lays the page out anew: the same share of it.
     ASSERT_TRUE(waitFor([&] { return form.wb1->page()->scrollPosition().y() > 1000; }));
+    const QUrl reloaded = form.wb1->url();
     form.chkPage->trigger();
-    EXPECT_TRUE(waitFor([&] { return form.wb1->url().isLocalFile() && scrollY(form.wb1) > before * 0.5; }, 10000))
+    EXPECT_TRUE(waitFor([&] { return form.wb1->url() != reloaded && scrollY(form.wb1) > before * 0.5; }, 10000))
         << scrollY(form.wb1);
 }
 
@@ -156,11 +189,12 @@ TEST_F(EverydayTest, StartScreenBusyPanelAndMenus) {
     form.FormShow();
     EXPECT_FALSE(form.OpenRecent1->isEnabled());
 
-    // While a document opens, the old page is dimmed under a busy panel.
+    // While a document opens the busy panel names it (shown over the old
+    // page once the open takes a moment), and it is gone once the page is.
     const fs::path doc = env.docs() / "busy.docx";
     writeDocx(doc);
     bool seen = false;
-    QTimer::singleShot(0, &form, [&] { seen = form.pnlBusy->isVisible() && form.lblBusy->text().contains("busy.docx"); });
+    QTimer::singleShot(0, &form, [&] { seen = form.busy() && form.lblBusy->text().contains("busy.docx"); });
     ASSERT_TRUE(openAndWait(form, doc.string()));
     EXPECT_TRUE(seen);
     EXPECT_TRUE(waitFor([&] { return !form.pnlBusy->isVisible(); }));
@@ -267,24 +301,53 @@ TEST_F(EverydayTest, OneWindowForEachDocumentOnTheCommandLine) {
     EXPECT_TRUE(waitFor([&] { return windows[0].isNull() && windows[1].isNull(); }));
 }
 
-TEST_F(EverydayTest, SettingsAreRestored) {
+TEST_F(EverydayTest, SettingsAreRestoredAndTheirFolderIsPrivate) {
+    const fs::path config = env.root() / "fresh-config";  // made by the viewer
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.string()));
     {
         TestForm form;
         form.show();
         form.FormShow();
         form.resize(777, 555);
-        form.wb1->setZoomFactor(1.5);
+        form.wb1->zoomIn();
+        EXPECT_EQ(form.pnlZoom->text(), "110%");
         form.mStatus->trigger();
+        form.chkFidelity->trigger();
+        form.chkPage->trigger();
+        form.ViewOutlineItem->trigger();
         form.close();
     }
-    EXPECT_TRUE(fs::exists(env.config() / "tavin" / "tavin.conf"));
+    struct stat st {};
+    ASSERT_EQ(::stat((config / "tavin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(fs::exists(config / "tavin" / "tavin.conf"));
     TestForm again;
     EXPECT_TRUE(again.restoreSettings());
     again.show();
     EXPECT_EQ(again.size(), QSize(777, 555));
-    EXPECT_DOUBLE_EQ(again.wb1->zoomFactor(), 1.5);
+    EXPECT_DOUBLE_EQ(again.wb1->zoomFactor(), 1.1);
+    EXPECT_EQ(again.pnlZoom->text(), "110%");
     EXPECT_FALSE(again.mStatus->isChecked());
     EXPECT_FALSE(again.pnlStatus->isVisible());
+    EXPECT_FALSE(again.chkFidelity->isChecked());
+    EXPECT_FALSE(again.chkPage->isChecked());
+    EXPECT_FALSE(again.context().fullFidelity);
+    EXPECT_FALSE(again.context().showPageMargin);
+    EXPECT_TRUE(again.outline->isVisible());
+    // Ctrl+0, View > Actual Size.
+    again.ViewZoomResetItem->trigger();
+    EXPECT_EQ(again.pnlZoom->text(), "100%");
+    EXPECT_EQ(again.ViewZoomResetItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_0));
+    EXPECT_EQ(again.ViewZoomResetItem->text(), "&Actual Size");
+
+    // The recent list makes its folder private too.
+    tavin::TRecentFiles recent;
+    recent.addRecentFile("/a.docx");
+    recent.storeRecentList((env.root() / "other" / "tavin" / "rec.lst").string());
+    for (const char* folder : {"other", "other/tavin"}) {
+        ASSERT_EQ(::stat((env.root() / folder).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
 }
 
 TEST_F(EverydayTest, TheCacheIsPrunedByAgeAndVanishedSource) {
@@ -509,8 +572,11 @@ TEST_F(EverydayTest, ClosingDuringAnOpenCancelsIt) {
     EXPECT_TRUE(waitFor([&] { return !form.isVisible(); }));
     EXPECT_FALSE(form.busy());
     EXPECT_FALSE(form.documentOpen());
-    // Nothing half-made stays in the cache.
-    for (const auto& e : fs::directory_iterator(tavin::tempRoot())) ADD_FAILURE() << e.path();
+    // Nothing half-made stays in the cache (the extraction may have ended
+    // before the close was seen: then its folder is whole).
+    for (const auto& e : fs::directory_iterator(tavin::tempRoot())) {
+        if (e.path().filename().string()[0] == '.' || !fs::exists(e.path() / kSourceRecord)) ADD_FAILURE() << e.path();
+    }
 }
 
 TEST_F(EverydayTest, TwoExportsOfSameNamedDocumentsAtOnce) {
