@@ -311,7 +311,7 @@ void finishPage(const Options& opt, const std::string& input, const std::string&
 }
 
 // Converts one document. pagePath empty: the page goes to standard output.
-void convertOne(const Options& opt, const std::string& input, const std::string& pagePath) {
+void convertOne(const Options& opt, const std::string& input, const std::string& pagePath, bool ownFolder = false) {
     std::unique_ptr<ScratchFolder> scratch;
     const std::string folder = packageFolder(sourceOf(opt, input), scratch, shownName(input));
     tavin::ConversionContext ctx;
@@ -332,9 +332,14 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     // The page and its pictures are made through the output folder's
     // descriptor: a link planted at their names is refused, never written
     // through.
+    // Under -d the document's own folder (DIR/NAME) is made the same way.
     const fs::path page(pagePath);
-    if (page.has_parent_path()) fs::create_directories(page.parent_path());
-    const tavin::OutputFolder out(page.has_parent_path() ? page.parent_path().string() : std::string("."));
+    const fs::path parent = page.has_parent_path() ? page.parent_path() : fs::path(".");
+    const fs::path base = ownFolder && parent.has_parent_path() ? parent.parent_path() : parent;
+    fs::create_directories(base);
+    const tavin::OutputFolder out = ownFolder && parent.has_parent_path()
+                                        ? tavin::OutputFolder(base.string()).subfolder(parent.filename().string())
+                                        : tavin::OutputFolder(parent.string());
     out.writeFile(page.filename().string(), ctx.workingText);
     if (opt.media) out.copyFolder(folder + ctx.documentFolder + "media/", "media");
 }
@@ -549,7 +554,7 @@ int main(int argc, char** argv) {
             if (k >= order.size()) return;
             const Job& job = jobs[order[k]];
             try {
-                convertOne(opt, job.input, outDir + job.name + "/" + job.name + (opt.text ? ".txt" : ".html"));
+                convertOne(opt, job.input, outDir + job.name + "/" + job.name + (opt.text ? ".txt" : ".html"), true);
             } catch (const std::exception& e) {
                 failed = true;
                 if (progress) {

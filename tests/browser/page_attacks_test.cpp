@@ -283,6 +283,10 @@ TEST(PageAttacks, NothingIsWrittenOrReadThroughALink) {
     // An ordinary run writes both, and again over its own files.
     for (int i = 0; i < 2; ++i) EXPECT_EQ(run("-o '" + (shared / "page.html").string() + "' '" + docx.string() + "'", err), 0) << err;
     EXPECT_EQ(testutil::readFile(shared / "media" / "image1.png"), "picture");
+    // Under -d, a link planted at the document's own folder.
+    fs::create_directory_symlink(dir.path() / "elsewhere", shared / "doc");
+    EXPECT_EQ(run("-d '" + shared.string() + "' '" + docx.string() + "'", err), 1);
+    EXPECT_NE(err.find("Will not write through a link: " + (shared / "doc").string()), std::string::npos) << err;
 
     // A package folder whose document part is a link reads as one without.
     const fs::path folder = dir.path() / "pkg";
