@@ -204,15 +204,14 @@ bool THTMLPage::routeNavigation(const QUrl& url, NavigationType type, bool isMai
 void THTMLPage::scrollToAnchor(const QString& name) {
     // Runs in the application's own script world: the page's scripts stay off.
     const QString arg = QString::fromUtf8(QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact));
-    QPointer<THTMLPage> self(this);
     runJavaScript(QStringLiteral("(function(n){var e=document.getElementById(n)||document.getElementsByName(n)[0];"
                                  "if(!e)return null;var p=[window.scrollX,window.scrollY];e.scrollIntoView();"
                                  "return p;})(%1[0]);")
                       .arg(arg),
-                  QWebEngineScript::ApplicationWorld, [self](const QVariant& result) {
+                  QWebEngineScript::ApplicationWorld, [alive = alive_, this](const QVariant& result) {
                       const QVariantList from = result.toList();
-                      if (self && from.size() == 2)
-                          emit self->anchorFollowed(QPointF(from[0].toDouble(), from[1].toDouble()));
+                      if (*alive && from.size() == 2)
+                          emit anchorFollowed(QPointF(from[0].toDouble(), from[1].toDouble()));
                   });
 }
 

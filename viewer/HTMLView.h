@@ -68,6 +68,12 @@ protected:
 private:
     std::shared_ptr<TLocalAccess> access_;
     QUrl expected_;
+    // False from the destructor on: script answers still on their way
+    // arrive while the base page goes, when this is no THTMLPage any more.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+public:
+    ~THTMLPage() override { *alive_ = false; }
 };
 
 class THTMLView : public QWebEngineView {

@@ -18,7 +18,6 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QEventLoop>
-#include <QPointer>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -583,17 +582,17 @@ void TForm1::keepScrollPosition() {
     keptScroll_ = size.height() > 0 ? at.y() / size.height() : 0;
     keptScrollX_ = at.x();
     const int query = ++scrollQuery_;
-    QPointer<TForm1> self(this);
     wb1->page()->runJavaScript(
         QStringLiteral("(function(){var h=document.documentElement.scrollHeight;"
                        "return [window.scrollX, h>0?window.scrollY/h:0];})()"),
-        QWebEngineScript::ApplicationWorld, [self, query](const QVariant& v) {
-            // Too late when the next page has loaded or another query began.
-            if (!self || query != self->scrollQuery_ || self->keptScroll_ < 0) return;
+        QWebEngineScript::ApplicationWorld, [alive = alive_, this, query](const QVariant& v) {
+            // Too late when the window goes, the next page has loaded or
+            // another query began.
+            if (!*alive || query != scrollQuery_ || keptScroll_ < 0) return;
             const QVariantList values = v.toList();
             if (values.size() != 2) return;
-            self->keptScrollX_ = values[0].toDouble();
-            self->keptScroll_ = values[1].toDouble();
+            keptScrollX_ = values[0].toDouble();
+            keptScroll_ = values[1].toDouble();
         });
 }
 
@@ -806,6 +805,7 @@ void TForm1::finishOpenWork(OpenWork& work) {
 }
 
 TForm1::~TForm1() {
+    *alive_ = false;
     if (started_) {
         // Begun for a window closed before it was shown: it stops at its
         // next step.

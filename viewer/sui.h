@@ -262,6 +262,9 @@ private:
     double keptScroll_ = -1;
     double keptScrollX_ = 0;
     int scrollQuery_ = 0;  // which keepScrollPosition an answer belongs to
+    // False from the destructor on: the page's script answers arrive while
+    // the window's children go, when it is no TForm1 any more.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     bool recentLoaded_ = false;
     // Replaced whole by each conversion that succeeds; a failed one leaves it.
     std::unique_ptr<ConversionContext> ctx_;
