@@ -79,20 +79,4 @@ std::vector<std::string> listFolder(const std::string& folder) {
     return names;
 }
 
-bool copyFolderFiles(const std::string& source, const std::string& destination) {
-    std::vector<std::string> files;
-    for (const auto& name : listFolder(source)) {
-        if (name == "." || name == "..") continue;
-        struct stat st {};
-        if (::lstat((source + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back(name);
-    }
-    if (files.empty()) return false;
-    struct stat st {};
-    if (::stat(destination.c_str(), &st) != 0 && ::mkdir(destination.c_str(), 0755) != 0) {
-        throw Error("Cannot create " + destination + ": " + errnoMessage(errno));
-    }
-    for (const auto& name : files) copyFileTo(source + name, destination + name);
-    return true;
-}
-
 }  // namespace tavin

@@ -31,10 +31,4 @@ void copyFileTo(const std::string& source, const std::string& destination);
 // the file system lists them; empty for a missing folder.
 std::vector<std::string> listFolder(const std::string& folder);
 
-// Copies the files of source into destination (both ending in "/"), which is
-// created (one level) when missing. "." and ".." are skipped by name, and so
-// is anything that is not a regular file. Returns false, creating nothing,
-// when there is nothing to copy.
-bool copyFolderFiles(const std::string& source, const std::string& destination);
-
 }  // namespace tavin

@@ -93,16 +93,6 @@ namespace {
     throw Error(what + " " + path + ": " + errnoMessage(err));
 }
 
-// Opens the folder name inside dirFd (or the path name when dirFd is
-// AT_FDCWD), making it first when missing; none through a link at name.
-UniqueFd openFolderAt(int dirFd, const std::string& name, const std::string& shown, bool followLink) {
-    if (::mkdirat(dirFd, name.c_str(), 0777) != 0 && errno != EEXIST) fail("Cannot create", shown, errno);
-    UniqueFd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW)));
-    if (!fd && errno == ELOOP) throw Error("Will not write through a link: " + shown);
-    if (!fd) fail("Cannot open folder", shown, errno);
-    return fd;
-}
-
 }  // namespace
 
 OutputFolder::OutputFolder(const std::string& path) : path_(withSlash(path)) {
@@ -112,7 +102,12 @@ OutputFolder::OutputFolder(const std::string& path) : path_(withSlash(path)) {
 
 OutputFolder OutputFolder::subfolder(const std::string& name) const {
     refuseLink(name);
-    return OutputFolder(openFolderAt(fd_.get(), name, path_ + name, false), path_ + name + "/");
+    const std::string shown = path_ + name;
+    if (::mkdirat(fd_.get(), name.c_str(), 0777) != 0 && errno != EEXIST) fail("Cannot create", shown, errno);
+    UniqueFd fd(::openat(fd_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd && errno == ELOOP) throw Error("Will not write through a link: " + shown);
+    if (!fd) fail("Cannot open folder", shown, errno);
+    return OutputFolder(std::move(fd), shown + "/");
 }
 
 void OutputFolder::refuseLink(const std::string& name) const {

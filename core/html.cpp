@@ -39,8 +39,6 @@ void appendEscaped(std::string& out, char c) {
     }
 }
 
-bool special(char c) { return c == '&' || c == '<' || c == '>' || c == '"' || c == '\''; }
-
 }  // namespace
 
 std::string escapeHtml(std::string_view text) {
@@ -65,14 +63,6 @@ std::string escapeStoredText(std::string_view text) {
         appendEscaped(out, c);
     }
     return out;
-}
-
-bool needsEscaping(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!special(text[i])) continue;
-        if (text[i] != '&' || referenceAt(text, i) == 0) return true;
-    }
-    return false;
 }
 
 }  // namespace tavin

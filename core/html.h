@@ -17,7 +17,4 @@ std::string escapeHtml(std::string_view text);
 // "&amp;", and "<", ">", '"' and "'" become references.
 std::string escapeStoredText(std::string_view text);
 
-// Whether text holds a byte that escapeStoredText would change.
-bool needsEscaping(std::string_view text);
-
 }  // namespace tavin

@@ -58,7 +58,7 @@ struct ElementAttributes {
     std::string_view element;
     std::string_view names;  // separated by blanks, each followed by one
 };
-constexpr std::array<ElementAttributes, 26> kElementAttributes = {{
+constexpr std::array<ElementAttributes, 32> kElementAttributes = {{
     {"a", "href name "},
     {"img", "src alt width height align "},
     {"table", "align border cellspacing cellpadding width "},
@@ -85,8 +85,6 @@ constexpr std::array<ElementAttributes, 26> kElementAttributes = {{
     {"mover", "accent "},
     {"munder", "accentunder "},
     {"mfrac", "linethickness "},
-}};
-constexpr std::array<ElementAttributes, 6> kMoreMathAttributes = {{
     {"munderover", "accent accentunder "},
     {"mstyle", "displaystyle scriptlevel mathvariant "},
     {"mtable", "columnalign rowalign "},
@@ -106,11 +104,11 @@ bool listedFor(std::string_view element, std::string_view attribute) {
         }
         return false;
     };
-    return among(attribute, kGlobalAttributes) || in(kElementAttributes) || in(kMoreMathAttributes);
+    return among(attribute, kGlobalAttributes) || in(kElementAttributes);
 }
 
 // The CSS properties a converted page uses; with Full Fidelity only these stay.
-constexpr std::array<std::string_view, 62> kPageProperties = {
+constexpr std::array<std::string_view, 74> kPageProperties = {
     "_height", "background", "background-color", "border", "border-bottom", "border-collapse", "border-color",
     "border-left", "border-right", "border-top", "border-style", "border-width", "border-spacing", "box-sizing",
     "break-after", "break-before", "break-inside", "page-break-after", "page-break-before", "page-break-inside",
@@ -119,8 +117,7 @@ constexpr std::array<std::string_view, 62> kPageProperties = {
     "letter-spacing", "line-height", "list-style", "list-style-type", "margin", "margin-bottom", "margin-left",
     "margin-right", "margin-top", "min-height", "order", "overflow", "padding", "padding-bottom", "padding-left",
     "padding-right", "padding-top", "position", "text-align", "text-decoration", "text-indent", "text-transform",
-    "vertical-align"};
-constexpr std::array<std::string_view, 12> kMorePageProperties = {
+    "vertical-align",
     "white-space", "width", "unicode-bidi", "text-decoration-line", "text-decoration-style", "text-decoration-color",
     "max-width", "font-stretch", "writing-mode", "text-underline-position", "word-spacing", "visibility"};
 
@@ -130,7 +127,7 @@ bool pageProperty(std::string_view declaration) {
     const std::size_t colon = declaration.find(':');
     if (colon == std::string_view::npos) return true;
     const std::string name = lowerCase(trimText(declaration.substr(0, colon)));
-    return among(std::string_view(name), kPageProperties) || among(std::string_view(name), kMorePageProperties);
+    return among(std::string_view(name), kPageProperties);
 }
 
 // Named references that can spell a scheme or hide its letters.

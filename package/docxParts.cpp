@@ -187,8 +187,6 @@ std::string partTextAsUtf8(std::string text) {
     return out;
 }
 
-std::string readPartFile(const std::string& path) { return partTextAsUtf8(readTextFile(path)); }
-
 std::string readPart(const std::string& packageFolder, std::string_view part) {
     return partTextAsUtf8(readFileInFolder(packageFolder, part));
 }

@@ -65,9 +65,6 @@ std::string documentPartName(std::string_view packageRels);
 // they are.
 std::string partTextAsUtf8(std::string text);
 
-// readTextFile of a part, converted by partTextAsUtf8.
-std::string readPartFile(const std::string& path);
-
 // The part of a package folder, read as readFileInFolder reads (no link
 // followed: a part that is a link is missing), converted by partTextAsUtf8.
 std::string readPart(const std::string& packageFolder, std::string_view part);

@@ -346,7 +346,7 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
     // The notes, comments, headers and footers beside the body, with their
     // own relationships and pictures, and the settings that number notes.
     for (const StoryRelationship& story :
-         storyRelationships(readPartFile(folder + parts.relationships), parts.folder)) {
+         storyRelationships(readPart(folder, parts.relationships), parts.folder)) {
         masks.push_back(partMask(story.part));
         masks.push_back(partMask(relationshipsPartName(story.part)));
         const std::size_t slash = story.part.rfind('/');
