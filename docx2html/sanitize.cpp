@@ -797,12 +797,18 @@ constexpr int kLastReading = 64;
 }  // namespace
 
 std::string removeActiveContent(std::string_view page, bool allowList) {
-    std::string text = boundNesting(std::string(page));
+    // A deletion can leave elements open that its tags closed, so the depth
+    // bound is checked again before every reading: the page that comes out
+    // is one that neither the bound nor a reading would change.
+    std::string text(page);
     for (int reading = 0;; ++reading) {
         if (reading == kLastReading) return replaceAll(text, "<", "&lt;");
+        std::string bounded = boundNesting(text);
+        const bool deepened = bounded.size() != text.size();
+        text = std::move(bounded);
         Reading r(text, allowList, reading >= kDeletingReadings);
-        if (r.edits().empty()) return text;
-        text = applyPageEdits(text, r.edits());
+        if (r.edits().empty() && !deepened) return text;
+        if (!r.edits().empty()) text = applyPageEdits(text, r.edits());
     }
 }
 

@@ -100,6 +100,16 @@ TEST(ActiveContent, TagsTheBrowserWouldNotSeeStayText) {
         removeActiveContent(ctx);
         EXPECT_EQ(ctx.workingText, page);
     }
+    // A tag past the depth bound that only a deleted comment uncovers is
+    // bounded as well, so the pass is its own fixed point.
+    std::string deep(127 * 5, ' ');
+    for (std::size_t i = 0; i < deep.size(); i += 5) deep.replace(i, 5, "<div>");
+    ctx.workingText = "<html><head></head><body>" + deep + "<!-- a --!><div>x</body></html>";
+    removeActiveContent(ctx);
+    const std::string once = ctx.workingText;
+    removeActiveContent(ctx);
+    EXPECT_EQ(ctx.workingText, once);
+    EXPECT_NE(once.find("&lt;div>x"), std::string::npos);
 }
 
 TEST(ActiveContent, AHostileDocumentConvertsToAnInertPage) {
