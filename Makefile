@@ -9,7 +9,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 
-.PHONY: all build programs deps run test check-asan check-tsan bench fuzz install deb clean
+.PHONY: all build programs deps run test check-asan check-tsan check-complexity bench fuzz install deb clean
 
 all: build
 
@@ -51,6 +51,11 @@ check-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		$$(setarch $$(uname -m) -R true 2>/dev/null && echo setarch $$(uname -m) -R) \
 		ctest --output-on-failure -L threads
+
+# No function of docx2html/model/ and docx2html/fidelity/ above a cognitive
+# complexity of 25 (clang-tidy, on the compile commands of the build).
+check-complexity: deps build
+	scripts/check-complexity $(BUILD)
 
 bench: deps build
 	@scripts/run-bench $(BUILD)

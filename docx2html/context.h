@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@
 #include "core/uStr.h"
 
 namespace tavin {
+
+namespace model {
+struct DocumentModel;
+}
 
 // The CSS declaration texts a style or a paragraph's properties give, in
 // the fixed order the paragraph step writes them (background first).
@@ -48,6 +53,7 @@ struct StoryReference {
 
 struct ConversionContext {
     ConversionContext();
+    ~ConversionContext();
     ConversionContext(const ConversionContext&) = delete;
     ConversionContext& operator=(const ConversionContext&) = delete;
 
@@ -94,6 +100,9 @@ struct ConversionContext {
     // comments, the first section's header and footer relationships, and
     // the finished HTML of the stories that assembleHtml places.
     std::vector<StoryPart> storyParts;
+    // Full Fidelity: the parts above, parsed once (docx2html/model/);
+    // null with the option off.
+    std::unique_ptr<model::DocumentModel> model;
     std::string settingsText;
     std::vector<StoryReference> footnoteRefs, endnoteRefs, commentRefs;
     std::string headerId, footerId;

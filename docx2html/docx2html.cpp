@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "core/fileio.h"
+#include "docx2html/fidelity.h"
+#include "docx2html/model/model.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -15,6 +17,8 @@ ConversionContext::ConversionContext() {
     // engine may keep the counter's address.
     sharedRegex.countWorkIn(&workBytes);
 }
+
+ConversionContext::~ConversionContext() = default;
 
 namespace {
 
@@ -115,7 +119,14 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
     ctx.themeText.clear();
     ctx.fontTableText.clear();
+    ctx.model.reset();
     if (ctx.fullFidelity) {
+        ctx.model = std::make_unique<model::DocumentModel>();
+        parts.styles = partTextAsUtf8(std::move(parts.styles));
+        parts.numbering = partTextAsUtf8(std::move(parts.numbering));
+        parts.theme = partTextAsUtf8(std::move(parts.theme));
+        parts.fontTable = partTextAsUtf8(std::move(parts.fontTable));
+        model::readParts(*ctx.model, parts);
         ctx.themeText = partTextAsUtf8(std::move(parts.theme));
         ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
         ctx.stylesText = normalizeShading(resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), ""), "");

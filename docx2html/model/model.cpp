@@ -1,0 +1,26 @@
+#include "docx2html/model/model.h"
+
+#include "docx2html/context.h"
+#include "docx2html/fidelity.h"
+
+namespace tavin::model {
+
+namespace {
+
+// A part's text without the byte the fidelity markers begin with, so that
+// nothing read from it can forge one.
+std::string cleaned(std::string text) {
+    removeMarkerBytes(text);
+    return text;
+}
+
+}  // namespace
+
+void readParts(DocumentModel& model, const PartTexts& parts) {
+    model.styles.parse("word/styles.xml", cleaned(parts.styles), model.report);
+    model.numbering.parse("word/numbering.xml", cleaned(parts.numbering), model.report);
+    model.theme.parse("word/theme/theme1.xml", cleaned(parts.theme), model.report);
+    model.fontTable.parse("word/fontTable.xml", cleaned(parts.fontTable), model.report);
+}
+
+}  // namespace tavin::model
