@@ -618,6 +618,34 @@ constexpr std::array<std::string_view, 27> kBlockElements = {
     "dl",      "dt",      "fieldset", "figure", "footer", "h1",   "h2", "h3",      "h4",  "h5",
     "h6",      "header",  "li",    "main",       "nav",  "ol",     "ul"};
 
+// Just past a tag whose name ends at p: its ">", quoted values read whole.
+std::size_t tagEnd(std::string_view t, std::size_t p) {
+    char quote = 0;
+    for (; p < t.size(); ++p) {
+        const char c = t[p];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '>') {
+            return p;
+        } else if ((c == '"' || c == '\'') && p > 0 && (t[p - 1] == '=' || isBlank(t[p - 1]))) {
+            std::size_t q = p;
+            while (q > 0 && isBlank(t[q - 1])) --q;
+            if (q > 0 && t[q - 1] == '=') quote = c;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t rawTextEnd(std::string_view t, std::size_t from, std::string_view name) {
+    const std::string close = "</" + std::string(name);
+    for (std::size_t at = from; at < t.size(); ++at) {
+        at = t.find("</", at);
+        if (at == std::string_view::npos) return t.size();
+        if (lowerCase(t.substr(at, close.size())) == close) return at;
+    }
+    return t.size();
+}
+
 class NestingWalk {
 public:
     // The offsets of the start tags that would nest too deep.
@@ -670,34 +698,6 @@ private:
     };
 
     std::size_t depth() const { return stack_.size() + reopen_; }
-
-    // Just past a tag whose name ends at p: its ">", quoted values read whole.
-    static std::size_t tagEnd(std::string_view t, std::size_t p) {
-        char quote = 0;
-        for (; p < t.size(); ++p) {
-            const char c = t[p];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '>') {
-                return p;
-            } else if ((c == '"' || c == '\'') && p > 0 && (t[p - 1] == '=' || isBlank(t[p - 1]))) {
-                std::size_t q = p;
-                while (q > 0 && isBlank(t[q - 1])) --q;
-                if (q > 0 && t[q - 1] == '=') quote = c;
-            }
-        }
-        return std::string_view::npos;
-    }
-
-    static std::size_t rawTextEnd(std::string_view t, std::size_t from, std::string_view name) {
-        const std::string close = "</" + std::string(name);
-        for (std::size_t at = from; at < t.size(); ++at) {
-            at = t.find("</", at);
-            if (at == std::string_view::npos) return t.size();
-            if (lowerCase(t.substr(at, close.size())) == close) return at;
-        }
-        return t.size();
-    }
 
     // The nearest open element named name that an end tag of that name
     // reaches, or npos.
@@ -788,6 +788,63 @@ std::string boundNesting(std::string page) {
     return out;
 }
 
+// Word's own elements that the page still carries (sdt, lastRenderedPageBreak,
+// tblPrEx, ...) show nothing and are not on the allow-list. Their tags go in
+// a plain scan before the readings: the readings would delete them too, but
+// then read the page once more to see that nothing joined. The scan only
+// saves that reading; the readings still check what it leaves. It stops
+// where its reading of the page could differ from the parser's: at a raw-text
+// element it does not know the end of, an svg element, or a tag that never
+// ends.
+std::string withoutUnlistedTags(std::string_view page) {
+    const std::size_t body = page.find("<body");
+    if (body == std::string_view::npos) return std::string(page);
+    std::string out;
+    out.reserve(page.size());
+    out.append(page.substr(0, body));
+    std::size_t copied = body, i = body, mathDepth = 0;
+    while ((i = page.find('<', i)) != std::string_view::npos) {
+        const std::size_t lt = i;
+        if (page.compare(lt, 4, "<!--") == 0) {
+            i = page.find("-->", lt + 4);
+            if (i == std::string_view::npos) break;
+            continue;
+        }
+        const bool end = lt + 1 < page.size() && page[lt + 1] == '/';
+        std::size_t p = lt + (end ? 2 : 1);
+        if (p >= page.size() || !std::isalpha(static_cast<unsigned char>(page[p]))) {
+            i = lt + 1;
+            continue;
+        }
+        const std::size_t nameFrom = p;
+        while (p < page.size() && !isBlank(page[p]) && page[p] != '/' && page[p] != '>') ++p;
+        const std::string name = lowerCase(page.substr(nameFrom, p - nameFrom));
+        const std::size_t gt = tagEnd(page, p);
+        if (gt == std::string_view::npos || name == "svg" || name == "plaintext") break;
+        i = gt + 1;
+        if (name == "math") {
+            if (end) mathDepth -= mathDepth > 0 ? 1 : 0;
+            else if (page[gt - 1] != '/') ++mathDepth;
+        }
+        if (among(std::string_view(name), kRawTextElements)) {
+            if (end) continue;
+            i = rawTextEnd(page, i, name);
+            if (i == page.size()) break;
+            continue;
+        }
+        // Inside math, a page element is left to the parser, which may end
+        // the math element at it.
+        const bool listed = name == "math" || among(std::string_view(name), kPageElements) ||
+                            (mathDepth > 0 && among(std::string_view(name), kMathElements));
+        if (listed || among(std::string_view(name), kActiveElements)) continue;
+        out.append(page.substr(copied, lt - copied));
+        guardOpening(out);
+        copied = gt + 1;
+    }
+    out.append(page.substr(copied));
+    return out;
+}
+
 // Readings that delete tags; after them, tags still to go lose only their
 // "<" (which can join nothing), so that the readings come to an end. Should
 // they not, the page is shown as text.
@@ -797,18 +854,25 @@ constexpr int kLastReading = 64;
 }  // namespace
 
 std::string removeActiveContent(std::string_view page, bool allowList) {
-    // A deletion can leave elements open that its tags closed, so the depth
-    // bound is checked again before every reading: the page that comes out
-    // is one that neither the bound nor a reading would change.
+    // A deletion can leave elements open that its tags closed, or let the
+    // scan for unlisted tags read further, so both run again before every
+    // reading: the page that comes out is one that neither they nor a
+    // reading would change.
     std::string text(page);
     for (int reading = 0;; ++reading) {
         if (reading == kLastReading) return replaceAll(text, "<", "&lt;");
+        bool changed = false;
+        if (allowList) {
+            std::string tidied = withoutUnlistedTags(text);
+            changed = tidied != text;
+            text = std::move(tidied);
+        }
         std::string bounded = boundNesting(text);
-        const bool deepened = bounded.size() != text.size();
+        changed = changed || bounded.size() != text.size();
         text = std::move(bounded);
         Reading r(text, allowList, reading >= kDeletingReadings);
-        if (r.edits().empty() && !deepened) return text;
         if (!r.edits().empty()) text = applyPageEdits(text, r.edits());
+        else if (!changed) return text;
     }
 }
 

@@ -125,3 +125,27 @@ TEST(ActiveContent, AHostileDocumentConvertsToAnInertPage) {
     for (const char* gone : {"<script", "<iframe", "<meta http-equiv=refresh", "onerror", "javascript:"})
         EXPECT_EQ(t.find(gone), std::string::npos) << gone;
 }
+
+TEST(ActiveContent, WordElementsLeaveAListedPageWhole) {
+    // Full Fidelity pages keep only listed elements: Word's own lose their
+    // tags (stray end tags too), listed ones and their text stay, and what
+    // the scan before the readings cannot read is left to the readings.
+    const std::string head = "<html><head><title>t</title><style>p{}</style></head><body>";
+    const struct {
+        const char* body;
+        const char* expected;
+    } cases[] = {
+        {"<sdt><sdtContent><p>a<lastRenderedPageBreak/>b</p></sdtContent></sdt></pict>",
+         "<p>ab</p>"},
+        {"<math display=\"block\"><mrow><m:r>x</m:r></mrow></math><p>c</p>",
+         "<math display=\"block\"><mrow>x</mrow></math><p>c</p>"},
+        {"<p title=\"<sdt>\">d</p><!-- <sdt> --><xmp><sdt></xmp>", "<p title=\"<sdt>\">d</p>"},
+        {"<<sdt>script>alert(1)<</sdt>/script>", "&lt;script>alert(1)&lt;/script>"},
+        {"<svg><sdt/></svg><p>e</p></sdt>", "<p>e</p>"},
+    };
+    for (const auto& c : cases) {
+        const std::string once = removeActiveContent(head + c.body + "</body></html>", true);
+        EXPECT_EQ(once, head + c.expected + "</body></html>") << c.body;
+        EXPECT_EQ(removeActiveContent(once, true), once) << c.body;
+    }
+}
