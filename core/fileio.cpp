@@ -5,7 +5,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
-#include <cstdint>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/uStr.h"
 
 namespace tavin {
 
@@ -222,21 +222,15 @@ UniqueFd openInFolder(const std::string& folder, std::string_view relative, bool
 namespace {
 
 // Large parts (a document part runs to tens of megabytes) are copied from a
-// mapping of the file into a buffer that asks for huge pages, so that they
-// are neither zero-filled first nor faulted in one 4 KiB page at a time.
+// mapping of the file into a buffer that asks for huge pages (reserveText),
+// so that they are neither zero-filled first nor faulted in 4 KiB at a time.
 constexpr std::size_t kMappedRead = std::size_t{1} << 20;
 
 std::string readMapped(int fd, std::size_t size) {
     void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (map == MAP_FAILED) return {};
     std::string out;
-    out.reserve(size);
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
-    const auto from = (reinterpret_cast<std::uintptr_t>(out.data()) + kHuge - 1) & ~(kHuge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(out.data()) + size) & ~(kHuge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
+    reserveText(out, size);
     out.append(static_cast<const char*>(map), size);
     ::munmap(map, size);
     return out;

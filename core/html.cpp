@@ -1,5 +1,7 @@
 #include "core/html.h"
 
+#include "core/uStr.h"
+
 namespace tavin {
 
 namespace {
@@ -43,14 +45,14 @@ void appendEscaped(std::string& out, char c) {
 
 std::string escapeHtml(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
+    reserveText(out, text.size());
     for (const char c : text) appendEscaped(out, c);
     return out;
 }
 
 std::string escapeStoredText(std::string_view text) {
     std::string out;
-    out.reserve(text.size());
+    reserveText(out, text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '&') {

@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -211,7 +213,7 @@ std::string joinParts(const std::vector<std::string>& parts, std::string_view se
     std::string out;
     std::size_t total = 0;
     for (const auto& p : parts) total += p.size() + separator.size();
-    out.reserve(total);
+    reserveText(out, total);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) out.append(separator);
         out.append(parts[i]);
@@ -232,6 +234,20 @@ void appendRange(std::string& buffer, Pos& writePos, std::string_view source, Po
     if (len(buffer) < writePos - 1 + n) buffer.resize(static_cast<std::size_t>(writePos - 1 + n + 1024));
     std::memcpy(buffer.data() + writePos - 1, source.data() + first - 1, static_cast<std::size_t>(n));
     writePos += n;
+}
+
+void reserveText(std::string& text, std::size_t n) {
+    if (n <= text.capacity()) return;
+    text.reserve(n);
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kHuge = std::uintptr_t{1} << 21;
+    if (n < 2 * kHuge) return;
+    // The buffer is fresh and untouched past its present contents.
+    const auto start = reinterpret_cast<std::uintptr_t>(text.data()) + text.size();
+    const auto from = (start + kHuge - 1) & ~(kHuge - 1);
+    const auto to = (reinterpret_cast<std::uintptr_t>(text.data()) + n) & ~(kHuge - 1);
+    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#endif
 }
 
 std::string readTextFile(const std::string& path) {

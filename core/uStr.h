@@ -63,6 +63,12 @@ std::string joinList(const std::vector<std::string>& list, std::string_view sepa
 // writePos - 1 at the end.
 void appendRange(std::string& buffer, Pos& writePos, std::string_view source, Pos first, Pos last);
 
+// Reserves room for n bytes in text. Room for a large text is asked of the
+// system in huge pages where it gives them on request: a pass that writes a
+// whole document into fresh memory would otherwise take a page fault for
+// every 4 KiB it writes.
+void reserveText(std::string& text, std::size_t n);
+
 // Whole-file input and output, byte for byte. A missing file reads as the
 // empty text; a file that exists but cannot be read raises an Error naming it.
 std::string readTextFile(const std::string& path);

@@ -51,7 +51,7 @@ void normalizeEmptyTags(ConversionContext&, std::string& text) {
         std::size_t j = k;
         while (j > 0 && base[j - 1] != '<' && base[j - 1] != '>') --j;
         if (j == 0 || base[j - 1] != '<') continue;
-        if (out.empty()) out.reserve(n);
+        if (out.empty()) reserveText(out, n);
         out.append(base + copied, k + 1 - copied);
         copied = g - 1;
     }
@@ -65,14 +65,10 @@ void normalizeEmptyTags(ConversionContext&, std::string& text) {
 std::string removePrefixInTags(std::string_view text) {
     if (text.empty()) return {};
     std::string out;
-    out.resize(text.size());
-    char* o = out.data();
+    reserveText(out, text.size());
     const char* p = text.data();
     const char* const end = p + text.size();
-    const auto copy = [&o](const char* from, const char* to) {
-        std::memcpy(o, from, static_cast<std::size_t>(to - from));
-        o += to - from;
-    };
+    const auto copy = [&out](const char* from, const char* to) { out.append(from, static_cast<std::size_t>(to - from)); };
     while (p < end) {
         const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
         if (lt == nullptr) break;
@@ -94,7 +90,6 @@ std::string removePrefixInTags(std::string_view text) {
         p = gt;
     }
     copy(p, end);
-    out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
 }
 

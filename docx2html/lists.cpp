@@ -317,7 +317,7 @@ void buildLists(ConversionContext& ctx) {
         rx.setSubject(ctx.workingText.substr(0, limit));
         const std::string& t = rx.Subject();
         std::string out;
-        out.reserve(t.size() + t.size() / 16);
+        reserveText(out, ctx.workingText.size() + t.size() / 16);
         std::size_t copied = 0;
         if (rx.Match()) {
             do {
@@ -379,7 +379,7 @@ void buildLists(ConversionContext& ctx) {
     }
 
     std::string out;
-    out.reserve(t.size());
+    reserveText(out, t.size());
     std::size_t copied = 0;
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         if (!replaced[i]) continue;

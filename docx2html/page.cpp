@@ -150,7 +150,7 @@ void removeFieldCodes(ConversionContext& ctx) {
     }
     std::sort(cuts.begin(), cuts.end());
     std::string out;
-    out.reserve(t.size());
+    reserveText(out, t.size());
     std::size_t copied = 0;
     for (const auto& [from, to] : cuts) {
         if (from > copied) out.append(t.substr(copied, from - copied));
@@ -180,7 +180,7 @@ void assembleHtml(ConversionContext& ctx) {
 
     const char* crlf = "\r\n";
     std::string page;
-    page.reserve(body.size() + 1024);
+    reserveText(page, body.size() + 1024);
     page += "<html>";
     page += crlf;
     page += "<head>";

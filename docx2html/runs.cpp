@@ -103,7 +103,7 @@ std::string mergeAdjacent(std::string_view text, std::string_view name) {
     const std::string open = "<" + std::string(name);
     const std::string close = "</" + std::string(name) + ">";
     std::string out;
-    out.reserve(text.size());
+    reserveText(out, text.size());
     std::size_t copied = 0;
     std::size_t s = text.find(open);
     while (s != std::string_view::npos) {

@@ -590,7 +590,7 @@ std::string applyPageEdits(std::string_view page, std::vector<PageEdit>& edits) 
         return a.from != b.from ? a.from < b.from : a.to > b.to;
     });
     std::string out;
-    out.reserve(page.size());
+    reserveText(out, page.size());
     std::size_t copied = 0;
     for (const PageEdit& e : edits) {
         if (e.from < copied) continue;
@@ -794,7 +794,7 @@ std::string boundNesting(std::string page) {
     const std::vector<std::size_t> tooDeep = NestingWalk().run(page);
     if (tooDeep.empty()) return page;
     std::string out;
-    out.reserve(page.size() + 3 * tooDeep.size());
+    reserveText(out, page.size() + 3 * tooDeep.size());
     std::size_t copied = 0;
     for (const std::size_t at : tooDeep) {
         out.append(page, copied, at - copied);
@@ -817,7 +817,7 @@ std::string withoutUnlistedTags(std::string_view page) {
     const std::size_t body = page.find("<body");
     if (body == std::string_view::npos) return std::string(page);
     std::string out;
-    out.reserve(page.size());
+    reserveText(out, page.size());
     out.append(page.substr(0, body));
     std::size_t copied = body, i = body, mathDepth = 0;
     while ((i = page.find('<', i)) != std::string_view::npos) {

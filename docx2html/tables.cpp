@@ -241,7 +241,7 @@ bool isContinuation(std::string_view t, std::size_t merge) {
 // dropped cell) is passed over.
 std::string placeRowSpans(std::string_view t, const std::vector<int>& counts, std::uint64_t& work) {
     std::string out;
-    out.reserve(t.size() + counts.size() * 16);
+    reserveText(out, t.size() + counts.size() * 16);
     LastOccurrence cellStart(t, "<tc>");
     std::size_t copied = 0;
     std::size_t k = 0;
@@ -420,7 +420,7 @@ void cellStyles(ConversionContext& ctx) {
     std::size_t i = t.find("<tcPr>");
     if (i == npos) return;
     std::string out;
-    out.reserve(t.size());
+    reserveText(out, t.size());
     LastOccurrence cellStart(t, "<tc", opensCell);
     std::size_t copied = 0;
     while (i != npos) {
@@ -500,7 +500,7 @@ void applySplices(ConversionContext& ctx) {
     std::size_t extra = 0;
     for (const auto& s : ctx.spliceTexts) extra += s.size();
     std::string out;
-    out.reserve(t.size() + extra);
+    reserveText(out, t.size() + extra);
     // Stretches are clamped to the text and never go back before what was
     // already copied.
     std::size_t copied = 0;

@@ -170,7 +170,7 @@ std::string partTextAsUtf8(std::string text) {
         return static_cast<std::uint32_t>(hi) << 8 | lo;
     };
     std::string out;
-    out.reserve(text.size());
+    reserveText(out, text.size());
     const std::size_t n = text.size() & ~static_cast<std::size_t>(1);
     for (std::size_t i = 2; i < n; i += 2) {
         std::uint32_t c = unit(i);
