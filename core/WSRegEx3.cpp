@@ -343,7 +343,8 @@ const std::string& TWSRegEx::ReplaceAllMatches(std::string text, std::string_vie
     replacement_ = templ;
     if (!Match()) return subject_;
     const bool expand = templ.find('$') != std::string_view::npos;
-    std::string out = takeSpare(subject_.size());
+    std::string out;
+    reserveText(out, subject_.size());
     std::size_t copied = 0;
     do {
         const std::size_t s = static_cast<std::size_t>(vector_[0] - 1);
@@ -357,22 +358,8 @@ const std::string& TWSRegEx::ReplaceAllMatches(std::string text, std::string_vie
         copied = e;
     } while (MatchNext());
     out.append(subject_, copied, std::string::npos);
-    replaceSubject(std::move(out));
+    setSubject(std::move(out));
     return subject_;
-}
-
-std::string TWSRegEx::takeSpare(std::size_t n) {
-    std::string out = std::move(spare_);
-    spare_ = std::string();
-    out.clear();
-    reserveText(out, n);
-    return out;
-}
-
-void TWSRegEx::replaceSubject(std::string rebuilt) {
-    std::string old = std::move(subject_);
-    setSubject(std::move(rebuilt));
-    if (old.capacity() > spare_.capacity()) spare_ = std::move(old);
 }
 
 std::vector<std::string> TWSRegEx::AllMatches(std::string text) {
@@ -390,7 +377,8 @@ const std::string& TWSRegEx::ReplaceEach(std::string text,
                                          const std::function<std::string(TWSRegEx&)>& templateFor) {
     setSubject(std::move(text));
     if (!Match()) return subject_;
-    std::string out = takeSpare(subject_.size() + subject_.size() / 8);
+    std::string out;
+    reserveText(out, subject_.size() + subject_.size() / 8);
     std::size_t copied = 0;
     Pos delta = 0;
     do {
@@ -407,7 +395,7 @@ const std::string& TWSRegEx::ReplaceEach(std::string text,
     } while (MatchNext());
     out.append(subject_, copied, std::string::npos);
     const Pos resume = searchStart_ + delta;
-    replaceSubject(std::move(out));
+    setSubject(std::move(out));
     searchStart_ = resume;
     count_ = -1;
     return subject_;

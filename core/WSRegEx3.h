@@ -127,11 +127,6 @@ private:
     std::string replacement_;
     TWSRegExExecFlags execFlags_ = efNotEmpty;
     std::string subject_;
-    // The buffer of the subject before the last rebuild, whose room the
-    // next rebuild writes into.
-    std::string spare_;
-    std::string takeSpare(std::size_t n);
-    void replaceSubject(std::string rebuilt);
     Pos searchStart_ = 1;
     Pos searchStop_ = 0;
     int count_ = 0;

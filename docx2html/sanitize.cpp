@@ -7,15 +7,12 @@
 #include "docx2html/sanitize.h"
 
 #include <gumbo.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
 
@@ -324,33 +321,19 @@ public:
     static void release(void*, void*) {}
 
 private:
-    // Blocks of one huge page each where the system gives them on request:
-    // the parse fills tens of megabytes once, and a fault per 4 KiB page
-    // would cost more than the parse itself.
-    static constexpr std::size_t kBlock = std::size_t{1} << 21;
-    struct Free {
-        void operator()(std::byte* p) const { std::free(p); }
-    };
-    static std::byte* block(std::size_t n) {
-        void* p = std::aligned_alloc(kBlock, (n + kBlock - 1) & ~(kBlock - 1));
-        if (p == nullptr) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-        madvise(p, n, MADV_HUGEPAGE);
-#endif
-        return static_cast<std::byte*>(p);
-    }
+    static constexpr std::size_t kBlock = std::size_t{1} << 20;
     void* take(std::size_t n) {
         n = (n + 15) & ~std::size_t{15};
-        if (n > kBlock / 8) return blocks_.emplace_back(block(n)).get();
+        if (n > kBlock / 8) return blocks_.emplace_back(new std::byte[n]).get() + 0;
         if (current_ == nullptr || used_ + n > kBlock) {
-            current_ = blocks_.emplace_back(block(kBlock)).get();
+            current_ = blocks_.emplace_back(new std::byte[kBlock]).get();
             used_ = 0;
         }
         void* p = current_ + used_;
         used_ += n;
         return p;
     }
-    std::vector<std::unique_ptr<std::byte, Free>> blocks_;
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
     std::byte* current_ = nullptr;
     std::size_t used_ = 0;
 };
