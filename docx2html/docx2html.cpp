@@ -116,9 +116,6 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.autoShadeColor = "#eeeeee";
     ctx.workingText = preparedPart(ctx, std::move(parts.document), false);
     ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
-    ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
-    ctx.themeText.clear();
-    ctx.fontTableText.clear();
     ctx.model.reset();
     if (ctx.fullFidelity) {
         ctx.model = std::make_unique<model::DocumentModel>();
@@ -127,9 +124,16 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         parts.theme = partTextAsUtf8(std::move(parts.theme));
         parts.fontTable = partTextAsUtf8(std::move(parts.fontTable));
         model::readParts(*ctx.model, parts);
-        ctx.themeText = partTextAsUtf8(std::move(parts.theme));
-        ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
-        ctx.stylesText = normalizeShading(resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), ""), "");
+        // The model's reading is work done on the document's parts.
+        for (const model::XmlPart* part : {&ctx.model->styles, &ctx.model->numbering, &ctx.model->theme, &ctx.model->fontTable})
+            ctx.workBytes += part->size();
+    }
+    ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
+    if (ctx.model) {
+        // The classic style table reads theme fonts and shading colours
+        // where it reads fonts and colours named outright.
+        resolveThemeFonts(ctx.stylesText, ctx.model->themeScheme.fonts, "");
+        normalizeShading(ctx.stylesText, "");
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
@@ -213,6 +217,9 @@ void preprocess(ConversionContext& ctx) {
 void convert(ConversionContext& ctx) {
     ctx.step("Preparing conversion");
     initRun(ctx);
+    // A context filled by hand has no model: its Full Fidelity steps know no
+    // styles, lists or theme.
+    if (ctx.fullFidelity && !ctx.model) ctx.model = std::make_unique<model::DocumentModel>();
     if (ctx.fullFidelity) prepareFidelity(ctx);
     preprocess(ctx);
     if (ctx.fullFidelity) markParagraphs(ctx);

@@ -1,0 +1,32 @@
+// Full Fidelity: fonts. Styles and runs that name their font through the
+// theme ("minorHAnsi") get the theme's font where every step reads a run's
+// font; fonts a Linux desktop rarely has get metric-compatible stand-ins.
+// Reads the theme fonts of the model.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "docx2html/model/theme.h"
+
+namespace tavin {
+
+// The font an rFonts element is to name first, as its ascii attribute:
+// the theme font its asciiTheme (or, without an ascii font, its hAnsiTheme)
+// names, or its ascii font when that is not its first attribute yet. Empty
+// when the element stays as it is.
+std::string leadingFont(std::string_view asciiTheme, std::string_view ascii, std::string_view hAnsiTheme, bool asciiFirst,
+                        const model::ThemeFonts& fonts);
+
+// Every rFonts element of text that leadingFont gives a font gets it as its
+// first attribute, ascii, where the other steps read it (asciiTheme goes).
+// prefix is "w:" for the raw document, "" for the prepared styles part.
+void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::string_view prefix);
+
+// Faces that stand in for fonts a Linux desktop rarely has, under the
+// documents' own font names: Calibri as Carlito, Cambria as Caladea, Arial,
+// Times New Roman and Courier New as Liberation Sans, Serif and Mono. The
+// font itself is used where it is installed.
+const char* metricCompatibleFaces();
+
+}  // namespace tavin
