@@ -132,8 +132,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     if (ctx.model) {
         // The classic style table reads theme fonts and shading colours
         // where it reads fonts and colours named outright.
-        resolveThemeFonts(ctx.stylesText, ctx.model->themeScheme.fonts, "");
-        normalizeShading(ctx.stylesText, "");
+        resolveFontsAndShading(ctx.stylesText, &ctx.model->themeScheme.fonts, true, "");
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
@@ -245,6 +244,13 @@ void convert(ConversionContext& ctx) {
     ctx.pageMarginFlag = ctx.showPageMargin;
     assembleHtml(ctx);
     if (ctx.fullFidelity) finishFidelity(ctx);
+    // The steps that read the model are done: its parts go before the
+    // clean-up passes need their memory; what it could not read stays.
+    if (ctx.model) {
+        model::Report report = std::move(ctx.model->report);
+        ctx.model = std::make_unique<model::DocumentModel>();
+        ctx.model->report = std::move(report);
+    }
     ctx.optimizeFlag = ctx.optimizeHtml;
     if (ctx.optimizeFlag) optimize(ctx);
     reformat(ctx);

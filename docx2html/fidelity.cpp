@@ -273,8 +273,7 @@ void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     removeMarkerBytes(ctx.workingText);
     directToggles(ctx);
-    resolveThemeFonts(ctx.workingText, ctx.model->themeScheme.fonts, "w:");
-    normalizeShading(ctx.workingText, "w:");
+    resolveFontsAndShading(ctx.workingText, &ctx.model->themeScheme.fonts, true, "w:");
     hiddenAndCapitalRuns(ctx);
     applyTableStyleFormats(ctx);
     // Cells centred vertically: the table step writes the value as CSS,

@@ -2,10 +2,12 @@
 // the stand-in faces of common fonts. Reads the theme fonts of the model.
 #include "docx2html/fidelity/fonts.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "core/html.h"
+#include "docx2html/fidelity/shading.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -59,27 +61,50 @@ std::string leadingFont(std::string_view asciiTheme, std::string_view ascii, std
     return font;
 }
 
-void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::string_view prefix) {
+std::string themedFontsTag(std::string_view tag, const model::ThemeFonts& fonts, std::string_view prefix) {
     const std::string p(prefix);
-    const std::string name = p + "rFonts", ascii = p + "ascii", asciiTheme = p + "asciiTheme", hAnsiTheme = p + "hAnsiTheme";
-    const std::string first = "<" + name + " " + ascii + "=\"";
+    const std::string ascii = p + "ascii", asciiTheme = p + "asciiTheme";
+    const std::string first = "<" + p + "rFonts " + ascii + "=\"";
+    const bool asciiFirst = tag.compare(0, first.size(), first) == 0;
+    const std::string_view own = tagAttribute(tag, ascii);
+    std::string font = leadingFont(tagAttribute(tag, asciiTheme), own, tagAttribute(tag, p + "hAnsiTheme"), asciiFirst, fonts);
+    if (font.empty()) return {};
+    // A theme font is read as text; the tag's own font is written as it stands.
+    if (font != own) font = escapeHtml(font);
+    return withLeadingFont(tag, font, ascii, asciiTheme, first);
+}
+
+void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, bool shading, std::string_view prefix) {
+    struct Edit {
+        std::size_t at, length;
+        std::string text;
+    };
+    std::vector<Edit> edits;
+    if (fonts)
+        for (const Element& e : elements(text, std::string(prefix) + "rFonts"))
+            if (std::string tag = themedFontsTag(e.tag, *fonts, prefix); !tag.empty())
+                edits.push_back({e.begin, e.tag.size(), std::move(tag)});
+    const std::size_t fontEdits = edits.size();
+    if (shading)
+        for (const Element& e : elements(text, std::string(prefix) + "shd"))
+            if (e.content.empty()) edits.push_back({e.begin, e.end - e.begin, shownShadingTag(e.tag, prefix)});
+    if (edits.empty()) return;
+    std::inplace_merge(edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(fontEdits), edits.end(),
+                       [](const Edit& a, const Edit& b) { return a.at < b.at; });
     std::string out;
+    out.reserve(text.size() + text.size() / 32);
     std::size_t copied = 0;
-    for (const Element& e : elements(text, name)) {
-        const bool asciiFirst = e.tag.compare(0, first.size(), first) == 0;
-        const std::string_view own = tagAttribute(e.tag, ascii);
-        std::string font = leadingFont(tagAttribute(e.tag, asciiTheme), own, tagAttribute(e.tag, hAnsiTheme), asciiFirst, fonts);
-        if (font.empty()) continue;
-        // A theme font is read as text; the tag's own font is written as it stands.
-        if (font != own) font = escapeHtml(font);
-        if (copied == 0) out.reserve(text.size() + text.size() / 32);
-        out.append(std::string_view(text).substr(copied, e.begin - copied));
-        out += withLeadingFont(e.tag, font, ascii, asciiTheme, first);
-        copied = e.begin + e.tag.size();
+    for (const Edit& e : edits) {
+        out.append(std::string_view(text).substr(copied, e.at - copied));
+        out += e.text;
+        copied = e.at + e.length;
     }
-    if (copied == 0) return;
     out.append(std::string_view(text).substr(copied));
     text = std::move(out);
+}
+
+void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::string_view prefix) {
+    resolveFontsAndShading(text, &fonts, false, prefix);
 }
 
 const char* metricCompatibleFaces() {

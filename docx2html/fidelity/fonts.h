@@ -23,6 +23,14 @@ std::string leadingFont(std::string_view asciiTheme, std::string_view ascii, std
 // prefix is "w:" for the raw document, "" for the prepared styles part.
 void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::string_view prefix);
 
+// The rFonts start tag (prefix as for resolveThemeFonts) with the font
+// leadingFont gives first; empty when the tag stays as it is.
+std::string themedFontsTag(std::string_view tag, const model::ThemeFonts& fonts, std::string_view prefix);
+
+// resolveThemeFonts with fonts (none: no fonts resolved) and, with shading,
+// normalizeShading, in one rebuild of text.
+void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, bool shading, std::string_view prefix);
+
 // Faces that stand in for fonts a Linux desktop rarely has, under the
 // documents' own font names: Calibri as Carlito, Cambria as Caladea, Arial,
 // Times New Roman and Courier New as Liberation Sans, Serif and Mono. The

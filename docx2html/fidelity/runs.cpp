@@ -247,21 +247,23 @@ public:
     RunWalk(ConversionContext& ctx, const model::DocumentModel& model)
         : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText) {}
 
-    std::string run() {
-        std::string out;
-        out.reserve(t_.size() + t_.size() / 16);
+    // Whether any run changes; out is then the new text.
+    bool run(std::string& out) {
+        bool changed = false;
         std::size_t copied = 0;
         for (const Element& r : elements(t_, "w:r")) {
             const std::string_view rPr = propertiesOf(r);
             if (rPr.empty()) continue;
             const RunPlan plan = planOf(r, TextProps{rPr});
             if (!plan.changes()) continue;
+            if (!changed) out.reserve(t_.size() + t_.size() / 16);
+            changed = true;
             out.append(t_.substr(copied, r.begin - copied));
             copied = r.end;
             if (!plan.hidden) write(out, r, plan);
         }
-        out.append(t_.substr(copied));
-        return out;
+        if (changed) out.append(t_.substr(copied));
+        return changed;
     }
 
 private:
@@ -356,8 +358,8 @@ void hiddenAndCapitalRuns(ConversionContext& ctx) {
                           "<w:rStyle", "<w:rFonts"})
         any = any || t.find(p) != std::string::npos;
     if (!any) return;
-    std::string out = RunWalk(ctx, *ctx.model).run();
-    ctx.workingText = std::move(out);
+    std::string out;
+    if (RunWalk(ctx, *ctx.model).run(out)) ctx.workingText = std::move(out);
 }
 
 }  // namespace tavin

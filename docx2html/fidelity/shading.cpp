@@ -2,8 +2,7 @@
 // paragraph and cell steps read it.
 #include "docx2html/fidelity/shading.h"
 
-#include <utility>
-
+#include "docx2html/fidelity/fonts.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -23,32 +22,21 @@ std::string_view shadingColour(std::string_view pattern, std::string_view color,
     return isHexColour(shade) && pattern != "nil" ? shade : std::string_view();
 }
 
-void normalizeShading(std::string& text, std::string_view prefix) {
+std::string shownShadingTag(std::string_view tag, std::string_view prefix) {
     const std::string p(prefix);
-    const std::string name = p + "shd", val = p + "val", color = p + "color", fill = p + "fill";
-    std::string out;
-    std::size_t copied = 0;
-    bool changed = false;
-    for (const Element& e : elements(text, name)) {
-        if (!e.content.empty()) continue;  // not the empty element shading is written as
-        if (!changed) out.reserve(text.size() + text.size() / 32);
-        changed = true;
-        const std::string_view pattern = tagAttribute(e.tag, val);
-        const std::string_view shade = shadingColour(pattern, tagAttribute(e.tag, color), tagAttribute(e.tag, fill));
-        out.append(std::string_view(text).substr(copied, e.begin - copied));
-        copied = e.end;
-        if (shade.empty()) continue;
-        out += "<" + name + " " + val + "=\"";
-        out.append(pattern);
-        out += "\" " + color + "=\"";
-        out.append(shade);
-        out += "\" " + fill + "=\"";
-        out.append(shade);
-        out += "\"/>";
-    }
-    if (!changed) return;
-    out.append(std::string_view(text).substr(copied));
-    text = std::move(out);
+    const std::string val = p + "val", color = p + "color", fill = p + "fill";
+    const std::string_view pattern = tagAttribute(tag, val);
+    const std::string_view shade = shadingColour(pattern, tagAttribute(tag, color), tagAttribute(tag, fill));
+    if (shade.empty()) return {};
+    std::string out = "<" + p + "shd " + val + "=\"";
+    out.append(pattern);
+    out += "\" " + color + "=\"";
+    out.append(shade);
+    out += "\" " + fill + "=\"";
+    out.append(shade);
+    return out + "\"/>";
 }
+
+void normalizeShading(std::string& text, std::string_view prefix) { resolveFontsAndShading(text, nullptr, true, prefix); }
 
 }  // namespace tavin
