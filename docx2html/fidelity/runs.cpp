@@ -51,8 +51,9 @@ void addFonts(const Props& p, const ThemeFonts& theme, RunLook& look) {
     if (!p.has("w:rFonts")) return;
     auto font = [&](std::optional<std::string>& field, const char* name, const char* themeName) {
         if (field) return;
-        std::string f(p.attr("w:rFonts", themeName));
-        f = f.empty() ? std::string(p.attr("w:rFonts", name)) : theme.font(f);
+        // A theme font the theme does not name gives way to the font named outright.
+        std::string f = theme.font(p.attr("w:rFonts", themeName));
+        if (f.empty()) f = std::string(p.attr("w:rFonts", name));
         if (!f.empty()) field = f;
     };
     font(look.latin, "w:ascii", "w:asciiTheme");
