@@ -33,6 +33,18 @@ void readFormats(pugi::xml_node style, Style& s) {
     }
 }
 
+// A measure the steps cannot read is skipped by them; the report says so.
+void checkMeasure(pugi::xml_node element, const char* name, const Style& s, const XmlPart& part, Report& report) {
+    const pugi::xml_attribute a = element.attribute(name);
+    if (a && !number(a.value()))
+        report.skip(part.name(), "style " + s.id + " " + element.name() + " " + name, "no number: " + std::string(a.value()));
+}
+
+void checkMeasures(const Style& s, const XmlPart& part, Report& report) {
+    checkMeasure(s.rPr.child("w:sz"), "w:val", s, part, report);
+    for (const char* name : {"w:before", "w:after", "w:line"}) checkMeasure(s.pPr.child("w:spacing"), name, s, part, report);
+}
+
 Style readStyle(pugi::xml_node node, const XmlPart& part, Report& report) {
     Style s;
     s.id = node.attribute("w:styleId").value();
@@ -48,6 +60,7 @@ Style readStyle(pugi::xml_node node, const XmlPart& part, Report& report) {
         if (!s.numId) report.skip(part.name(), "the list of style " + s.id, "numId is no number");
     }
     readFormats(node, s);
+    checkMeasures(s, part, report);
     return s;
 }
 
