@@ -273,8 +273,7 @@ void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     removeMarkerBytes(ctx.workingText);
     directToggles(ctx);
-    resolveFontsAndShading(ctx.workingText, &ctx.model->themeScheme.fonts, true, "w:");
-    hiddenAndCapitalRuns(ctx);
+    prepareRuns(ctx);
     applyTableStyleFormats(ctx);
     // Cells centred vertically: the table step writes the value as CSS,
     // where the word is "middle".

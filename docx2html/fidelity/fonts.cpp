@@ -74,12 +74,9 @@ std::string themedFontsTag(std::string_view tag, const model::ThemeFonts& fonts,
     return withLeadingFont(tag, font, ascii, asciiTheme, first);
 }
 
-void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, bool shading, std::string_view prefix) {
-    struct Edit {
-        std::size_t at, length;
-        std::string text;
-    };
-    std::vector<Edit> edits;
+std::vector<TagEdit> fontAndShadingEdits(std::string_view text, const model::ThemeFonts* fonts, bool shading,
+                                         std::string_view prefix) {
+    std::vector<TagEdit> edits;
     if (fonts)
         for (const Element& e : elements(text, std::string(prefix) + "rFonts"))
             if (std::string tag = themedFontsTag(e.tag, *fonts, prefix); !tag.empty())
@@ -88,18 +85,29 @@ void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, b
     if (shading)
         for (const Element& e : elements(text, std::string(prefix) + "shd"))
             if (e.content.empty()) edits.push_back({e.begin, e.end - e.begin, shownShadingTag(e.tag, prefix)});
-    if (edits.empty()) return;
     std::inplace_merge(edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(fontEdits), edits.end(),
-                       [](const Edit& a, const Edit& b) { return a.at < b.at; });
+                       [](const TagEdit& a, const TagEdit& b) { return a.at < b.at; });
+    return edits;
+}
+
+std::size_t copyEdited(std::string& out, std::string_view text, std::size_t from, std::size_t to,
+                       const std::vector<TagEdit>& edits, std::size_t next) {
+    for (; next < edits.size() && edits[next].at < to; ++next) {
+        const TagEdit& e = edits[next];
+        out.append(text.substr(from, e.at - from));
+        out += e.text;
+        from = e.at + e.length;
+    }
+    out.append(text.substr(from, to - from));
+    return next;
+}
+
+void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, bool shading, std::string_view prefix) {
+    const std::vector<TagEdit> edits = fontAndShadingEdits(text, fonts, shading, prefix);
+    if (edits.empty()) return;
     std::string out;
     out.reserve(text.size() + text.size() / 32);
-    std::size_t copied = 0;
-    for (const Edit& e : edits) {
-        out.append(std::string_view(text).substr(copied, e.at - copied));
-        out += e.text;
-        copied = e.at + e.length;
-    }
-    out.append(std::string_view(text).substr(copied));
+    copyEdited(out, text, 0, text.size(), edits, 0);
     text = std::move(out);
 }
 

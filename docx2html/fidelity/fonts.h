@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "docx2html/model/theme.h"
 
@@ -26,6 +27,21 @@ void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::s
 // The rFonts start tag (prefix as for resolveThemeFonts) with the font
 // leadingFont gives first; empty when the tag stays as it is.
 std::string themedFontsTag(std::string_view tag, const model::ThemeFonts& fonts, std::string_view prefix);
+
+// A replacement of a stretch of a text.
+struct TagEdit {
+    std::size_t at, length;
+    std::string text;
+};
+
+// The replacements resolveFontsAndShading makes, in the order of the text.
+std::vector<TagEdit> fontAndShadingEdits(std::string_view text, const model::ThemeFonts* fonts, bool shading,
+                                         std::string_view prefix);
+
+// Appends text from..to with the edits from next on that start there; the
+// first edit after them. Edits lie wholly inside or outside the stretch.
+std::size_t copyEdited(std::string& out, std::string_view text, std::size_t from, std::size_t to,
+                       const std::vector<TagEdit>& edits, std::size_t next);
 
 // resolveThemeFonts with fonts (none: no fonts resolved) and, with shading,
 // normalizeShading, in one rebuild of text.

@@ -8,6 +8,8 @@
 
 #include "core/uStr.h"
 #include "docx2html/docxstyle.h"
+#include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/shading.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -146,7 +148,7 @@ std::string directCss(const TextProps& p, const ConversionContext& ctx) {
             // A spacing that is no measure shows none.
         }
     }
-    const std::string_view fill = p.attr("w:shd", "w:fill");
+    const std::string_view fill = shadingColour(p.attr("w:shd", "w:val"), p.attr("w:shd", "w:color"), p.attr("w:shd", "w:fill"));
     if (isHexColour(fill) && fill != "FFFFFF") css += "background-color:#" + std::string(fill) + ";";
     return css;
 }
@@ -242,32 +244,43 @@ private:
     }
 };
 
-// The walk over the runs of the working text.
+// The walk over the runs of the working text, with the theme fonts and
+// shading written in the same rebuild (edits).
 class RunWalk {
 public:
-    RunWalk(ConversionContext& ctx, const model::DocumentModel& model)
-        : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText) {}
+    RunWalk(ConversionContext& ctx, const model::DocumentModel& model, const std::vector<TagEdit>& edits)
+        : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText), edits_(edits) {}
 
-    // Whether any run changes; out is then the new text.
+    // Whether the text changes; out is then the new text.
     bool run(std::string& out) {
-        bool changed = false;
-        std::size_t copied = 0;
-        for (const Element& r : elements(t_, "w:r")) {
+        if (edits_.empty() && !anyRunProperty()) return false;
+        out.reserve(t_.size() + t_.size() / 16);
+        std::size_t copied = 0, next = 0;
+        bool changed = !edits_.empty();
+        for (const Element& r : anyRunProperty() ? elements(t_, "w:r") : std::vector<Element>()) {
             const std::string_view rPr = propertiesOf(r);
             if (rPr.empty()) continue;
             const RunPlan plan = planOf(r, TextProps{rPr});
             if (!plan.changes()) continue;
-            if (!changed) out.reserve(t_.size() + t_.size() / 16);
             changed = true;
-            out.append(t_.substr(copied, r.begin - copied));
+            next = copyEdited(out, t_, copied, r.begin, edits_, next);
+            std::string whole;
+            next = copyEdited(whole, t_, r.begin, r.end, edits_, next);
             copied = r.end;
-            if (!plan.hidden) write(out, r, plan);
+            if (!plan.hidden) write(out, whole, plan);
         }
-        if (changed) out.append(t_.substr(copied));
+        if (changed) copyEdited(out, t_, copied, t_.size(), edits_, next);
         return changed;
     }
 
 private:
+    bool anyRunProperty() const {
+        for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
+                              "<w:rStyle", "<w:rFonts"})
+            if (t_.find(p) != std::string_view::npos) return true;
+        return false;
+    }
+
     // The text through a run's own properties; empty when the run has none
     // or holds runs (a text box in a drawing), which is left as it is.
     static std::string_view propertiesOf(const Element& r) {
@@ -300,12 +313,11 @@ private:
         return plan;
     }
 
-    // The run with a span around its content, marked until the page is
-    // assembled, and its letters in capitals.
-    void write(std::string& out, const Element& r, const RunPlan& plan) const {
-        const std::size_t from = static_cast<std::size_t>(r.content.data() - t_.data()) + r.content.find("</w:rPr>") + 8;
-        const std::size_t to = static_cast<std::size_t>(r.content.data() - t_.data()) + r.content.size();
-        const std::string_view pieces[] = {t_.substr(r.begin, from - r.begin), t_.substr(from, to - from), t_.substr(to, r.end - to)};
+    // The run (whole, its fonts and shading written) with a span around its
+    // content, marked until the page is assembled, and its letters in capitals.
+    static void write(std::string& out, std::string_view whole, const RunPlan& plan) {
+        const std::size_t from = whole.find("</w:rPr>") + 8, to = whole.size() - 6;  // "</w:r>"
+        const std::string_view pieces[] = {whole.substr(0, from), whole.substr(from, to - from), whole.substr(to)};
         const std::string marks[] = {"<w:\x1FtvSpan w:css=\"" + plan.css + "\"/>", "<w:\x1FtvSpanEnd/>"};
         Capitals capitals;
         for (std::size_t i = 0; i < 3; ++i) {
@@ -319,6 +331,7 @@ private:
     const model::DocumentModel& model_;
     StyleRunLooks looks_;
     std::string_view t_;
+    const std::vector<TagEdit>& edits_;
     std::unordered_map<std::string, RunLook> styleLooks_;
 };
 
@@ -351,16 +364,11 @@ RunLook StyleRunLooks::look(const std::string& id, bool withDefault) const {
     return look;
 }
 
-void hiddenAndCapitalRuns(ConversionContext& ctx) {
+void prepareRuns(ConversionContext& ctx) {
     if (!ctx.model) return;
-    const std::string& t = ctx.workingText;
-    bool any = false;
-    for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
-                          "<w:rStyle", "<w:rFonts"})
-        any = any || t.find(p) != std::string::npos;
-    if (!any) return;
+    const std::vector<TagEdit> edits = fontAndShadingEdits(ctx.workingText, &ctx.model->themeScheme.fonts, true, "w:");
     std::string out;
-    if (RunWalk(ctx, *ctx.model).run(out)) ctx.workingText = std::move(out);
+    if (RunWalk(ctx, *ctx.model, edits).run(out)) ctx.workingText = std::move(out);
 }
 
 }  // namespace tavin

@@ -52,11 +52,13 @@ private:
     const model::DocumentModel& model_;
 };
 
-// Runs marked hidden (vanish) are left out; runs in capitals (caps) have
-// their letters written in capitals; strike-through, double strike-through,
-// small capitals, character spacing and shading become a span around the
-// run's text, and so do the properties of the run's character style that
-// the run does not set itself. On the raw document text.
-void hiddenAndCapitalRuns(ConversionContext& ctx);
+// On the raw document text, in one rebuild: theme fonts and shading
+// written where the steps read them (resolveThemeFonts, normalizeShading);
+// runs marked hidden (vanish) left out; runs in capitals (caps) with their
+// letters written in capitals; strike-through, double strike-through, small
+// capitals, character spacing and shading a span around the run's text, and
+// so the properties of the run's character style that the run does not set
+// itself.
+void prepareRuns(ConversionContext& ctx);
 
 }  // namespace tavin
