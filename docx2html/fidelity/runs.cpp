@@ -4,6 +4,7 @@
 #include "docx2html/fidelity/runs.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "core/uStr.h"
@@ -33,18 +34,48 @@ struct NodeProps {
 };
 
 // Run properties of the working text, which is not modelled: the text
-// between a run's start tag and its "</w:rPr>".
-struct TextProps {
-    std::string_view rPr;
-    std::string_view attr(const char* element, const char* name) const {
-        return tagAttribute(childTag(rPr, element), name);
+// between a run's start tag and its "</w:rPr>", its tags indexed by name in
+// one pass (the first of each name, as the steps read them).
+class TextProps {
+public:
+    explicit TextProps(std::string_view rPr) : rPr_(rPr) {
+        for (std::size_t lt = rPr.find('<'); lt != std::string_view::npos && count_ < tags_.size(); lt = rPr.find('<', lt + 1))
+            if (!index(lt)) break;
     }
-    bool has(const char* element) const { return hasChild(rPr, element); }
+    std::string_view attr(const char* element, const char* name) const { return tagAttribute(find(element), name); }
+    bool has(const char* element) const { return !find(element).empty(); }
     std::optional<bool> on(const char* element) const {
-        const std::string_view t = childTag(rPr, element);
+        const std::string_view t = find(element);
         if (t.empty()) return std::nullopt;
         return isOn(tagAttribute(t, "w:val"));
     }
+
+private:
+    static bool endsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+
+    // Records the tag at lt; false when it has no end.
+    bool index(std::size_t lt) {
+        const std::size_t gt = rPr_.find('>', lt);
+        if (gt == std::string_view::npos) return false;
+        std::size_t n = lt + 1;
+        while (n < rPr_.size() && !endsName(rPr_[n])) ++n;
+        const std::string_view name = rPr_.substr(lt + 1, n - lt - 1);
+        for (std::size_t i = 0; i < count_; ++i)
+            if (tags_[i].first == name) return true;
+        tags_[count_++] = {name, rPr_.substr(lt, gt + 1 - lt)};
+        return true;
+    }
+
+    std::string_view find(const char* element) const {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (tags_[i].first == element) return tags_[i].second;
+        // Properties past the index are read as they stand.
+        return count_ == tags_.size() ? childTag(rPr_, element) : std::string_view();
+    }
+
+    std::string_view rPr_;
+    std::array<std::pair<std::string_view, std::string_view>, 32> tags_{};
+    std::size_t count_ = 0;
 };
 
 // The rules of a run look, the same for both sources.
