@@ -69,11 +69,6 @@ struct ConversionContext {
     std::string relsText;
     std::string stylesText;
     std::string numberingText;
-    // The theme part, read for Full Fidelity only.
-    std::string themeText;
-    // The font table (prefix removed), read for Full Fidelity only: the
-    // generic family each font falls back to.
-    std::string fontTableText;
     std::string docTitle;
 
     int twipsPerPx = 15;

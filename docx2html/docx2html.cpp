@@ -111,9 +111,6 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.autoShadeColor = "#eeeeee";
     ctx.workingText = preparedPart(ctx, std::move(parts.document), false);
     ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
-    ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
-    ctx.themeText.clear();
-    ctx.fontTableText.clear();
     ctx.model.reset();
     if (ctx.fullFidelity) {
         ctx.model = std::make_unique<model::DocumentModel>();
@@ -122,9 +119,15 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         parts.theme = partTextAsUtf8(std::move(parts.theme));
         parts.fontTable = partTextAsUtf8(std::move(parts.fontTable));
         model::readParts(*ctx.model, parts);
-        ctx.themeText = partTextAsUtf8(std::move(parts.theme));
-        ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
-        ctx.stylesText = normalizeShading(resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), ""), "");
+        // The model's reading is work done on the document's parts.
+        for (const model::XmlPart* part : {&ctx.model->styles, &ctx.model->numbering, &ctx.model->theme, &ctx.model->fontTable})
+            ctx.workBytes += part->size();
+    }
+    ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
+    if (ctx.model) {
+        // The classic style table reads theme fonts and shading colours
+        // where it reads fonts and colours named outright.
+        resolveFontsAndShading(ctx.stylesText, &ctx.model->themeScheme.fonts, true, "");
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
@@ -208,6 +211,9 @@ void preprocess(ConversionContext& ctx) {
 void convert(ConversionContext& ctx) {
     ctx.step("Preparing conversion");
     initRun(ctx);
+    // A context filled by hand has no model: its Full Fidelity steps know no
+    // styles, lists or theme.
+    if (ctx.fullFidelity && !ctx.model) ctx.model = std::make_unique<model::DocumentModel>();
     if (ctx.fullFidelity) prepareFidelity(ctx);
     preprocess(ctx);
     if (ctx.fullFidelity) markParagraphs(ctx);
@@ -233,6 +239,13 @@ void convert(ConversionContext& ctx) {
     ctx.pageMarginFlag = ctx.showPageMargin;
     assembleHtml(ctx);
     if (ctx.fullFidelity) finishFidelity(ctx);
+    // The steps that read the model are done: its parts go before the
+    // clean-up passes need their memory; what it could not read stays.
+    if (ctx.model) {
+        model::Report report = std::move(ctx.model->report);
+        ctx.model = std::make_unique<model::DocumentModel>();
+        ctx.model->report = std::move(report);
+    }
     ctx.optimizeFlag = ctx.optimizeHtml;
     if (ctx.optimizeFlag) optimize(ctx);
     reformat(ctx);

@@ -273,8 +273,7 @@ void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     removeMarkerBytes(ctx.workingText);
     directToggles(ctx);
-    ctx.workingText = normalizeShading(resolveThemeFonts(ctx.workingText, readThemeFonts(ctx.themeText), "w:"), "w:");
-    hiddenAndCapitalRuns(ctx);
+    prepareRuns(ctx);
     applyTableStyleFormats(ctx);
     // Cells centred vertically: the table step writes the value as CSS,
     // where the word is "middle".
@@ -291,11 +290,11 @@ void prepareFidelity(ConversionContext& ctx) {
 void markParagraphs(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
     const ParagraphStyles styles(ctx.stylesText);
-    ListDefinitions lists(ctx.numberingText, ctx.stylesText);
+    ListDefinitions lists(*ctx.model);
     // The run properties of each paragraph style's chain, as CSS; the
     // default paragraph style's are the page's base rule.
-    const StyleRunLooks looks(ctx.stylesText, readThemeFonts(ctx.themeText));
-    const FontFamilies families(ctx.fontTableText, ctx.themeText);
+    const StyleRunLooks looks(*ctx.model);
+    const FontFamilies& families = ctx.model->fontFamilies;
     std::unordered_map<std::string, std::string> styleCss;
     Edits edits;
     bool labelled = false;
@@ -658,8 +657,7 @@ void finishFidelity(ConversionContext& ctx) {
     // apply to both.
     std::string rules;
     if (headings) rules += kHeadingRules;
-    const std::string defaults = documentDefaultRules(ctx.stylesText, readThemeFonts(ctx.themeText),
-                                                      FontFamilies(ctx.fontTableText, ctx.themeText));
+    const std::string defaults = documentDefaultRules(*ctx.model);
     rules += defaults;
     if (!defaults.empty() || namesCommonFont(tv.substr(body == std::string::npos ? 0 : body)))
         rules += metricCompatibleFaces();

@@ -21,6 +21,10 @@ void readParts(DocumentModel& model, const PartTexts& parts) {
     model.numbering.parse("word/numbering.xml", cleaned(parts.numbering), model.report);
     model.theme.parse("word/theme/theme1.xml", cleaned(parts.theme), model.report);
     model.fontTable.parse("word/fontTable.xml", cleaned(parts.fontTable), model.report);
+    model.styleSheet = readStyles(model.styles, model.report);
+    model.listNumbering = readNumbering(model.numbering, model.report);
+    model.themeScheme = readTheme(model.theme, model.report);
+    model.fontFamilies = FontFamilies(model.fontTable, model.themeScheme);
 }
 
 }  // namespace tavin::model

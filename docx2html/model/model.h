@@ -6,6 +6,10 @@
 
 #include <string>
 
+#include "docx2html/model/fonts.h"
+#include "docx2html/model/numbering.h"
+#include "docx2html/model/styles.h"
+#include "docx2html/model/theme.h"
 #include "docx2html/model/xml.h"
 
 namespace tavin {
@@ -20,6 +24,12 @@ struct DocumentModel {
     XmlPart numbering;
     XmlPart theme;
     XmlPart fontTable;
+
+    // What is read from them, once per conversion.
+    StyleSheet styleSheet;
+    Numbering listNumbering;
+    Theme themeScheme;
+    FontFamilies fontFamilies;
 };
 
 // The model of the parts as stored (UTF-8, prefixes as written).

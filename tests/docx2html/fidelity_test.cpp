@@ -5,6 +5,7 @@
 #include "docx2html/docx2html.h"
 #include "docx2html/defaults.h"
 #include "docx2html/math.h"
+#include "docx2html/model/model.h"
 #include "docx2html/numbering.h"
 
 using namespace tavin;
@@ -28,12 +29,13 @@ std::string page(const Parts& parts) {
     ctx.showPageMargin = parts.margin;
     ctx.optimizeHtml = false;
     ctx.docTitle = "t";
-    ctx.workingText = "<w:document><w:body>" + parts.body +
-                      "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
-    ctx.stylesText = removePrefixInTags(parts.styles);
-    ctx.numberingText = removePrefixInTags(parts.numbering);
-    ctx.fontTableText = removePrefixInTags(parts.fontTable);
-    loadStyles(ctx);
+    PartTexts texts;
+    texts.document = "<w:document><w:body>" + parts.body +
+                     "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
+    texts.styles = parts.styles;
+    texts.numbering = parts.numbering;
+    texts.fontTable = parts.fontTable;
+    loadPartsFromText(ctx, std::move(texts));
     convert(ctx);
     return ctx.workingText;
 }
@@ -60,6 +62,13 @@ std::string level(int ilvl, const std::string& fmt, const std::string& text, con
            "\"/><w:lvlText w:val=\"" + text + "\"/></w:lvl>";
 }
 
+// The model of parts as stored.
+std::unique_ptr<model::DocumentModel> modelOf(const PartTexts& parts) {
+    auto m = std::make_unique<model::DocumentModel>();
+    model::readParts(*m, parts);
+    return m;
+}
+
 }  // namespace
 
 TEST(ListLabels, NumberFormats) {
@@ -76,7 +85,8 @@ TEST(ListLabels, NumberFormats) {
 }
 
 TEST(ListLabels, LevelsRestartsOverridesAndBullets) {
-    const std::string numbering = removePrefixInTags(
+    PartTexts parts;
+    parts.numbering = std::string(
         "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.", "<w:start w:val=\"1\"/>") +
         level(1, "lowerLetter", "%1.%2.", "<w:start w:val=\"1\"/>") +
         level(2, "upperRoman", "(%3)", "<w:start w:val=\"5\"/><w:lvlRestart w:val=\"0\"/>") +
@@ -92,7 +102,8 @@ TEST(ListLabels, LevelsRestartsOverridesAndBullets) {
         "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"10\"/>"
         "</w:lvlOverride></w:num><w:num w:numId=\"4\"><w:abstractNumId w:val=\"1\"/></w:num>"
         "<w:num w:numId=\"5\"><w:abstractNumId w:val=\"2\"/></w:num></w:numbering>");
-    ListDefinitions lists(numbering, "");
+    const auto m = modelOf(parts);
+    ListDefinitions lists(*m);
     EXPECT_EQ(lists.nextLabel(1, 0), "1.");
     EXPECT_EQ(lists.nextLabel(1, 1), "1.a.");
     EXPECT_EQ(lists.nextLabel(1, 1), "1.b.");
@@ -299,10 +310,12 @@ TEST(FidelityOff, TheClassicPageStaysAsItIs) {
 }
 
 TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
-    const ThemeFonts fonts = readThemeFonts(
+    PartTexts parts;
+    parts.theme =
         "<a:theme><a:fontScheme><a:majorFont><a:latin typeface=\"Calibri Light\"/><a:ea typeface=\"\"/>"
         "<a:cs typeface=\"Times New Roman\"/></a:majorFont><a:minorFont><a:latin typeface=\"Calibri\"/>"
-        "<a:ea typeface=\"MS Mincho\"/><a:cs typeface=\"Arial\"/></a:minorFont></a:fontScheme></a:theme>");
+        "<a:ea typeface=\"MS Mincho\"/><a:cs typeface=\"Arial\"/></a:minorFont></a:fontScheme></a:theme>";
+    const ThemeFonts fonts = modelOf(parts)->themeScheme.fonts;
     EXPECT_EQ(fonts.font("majorHAnsi"), "Calibri Light");
     EXPECT_EQ(fonts.font("minorEastAsia"), "MS Mincho");
     EXPECT_EQ(fonts.font("minorBidi"), "Arial");
@@ -310,32 +323,33 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
     // The theme's font becomes the first attribute, where the runs and the
     // style table read it, and so does an ascii font written later; other
     // rFonts stay.
-    EXPECT_EQ(resolveThemeFonts("<w:rFonts w:ascii=\"Cambria\" w:asciiTheme=\"majorHAnsi\" w:cs=\"x\"/>"
-                                "<w:rFonts w:hAnsiTheme=\"minorHAnsi\"/><w:rFonts w:ascii=\"Arial\"/>"
-                                "<w:rFonts w:cs=\"Arial\" w:ascii=\"Arial\" w:hAnsi=\"Arial\"/><w:rFonts w:hAnsi=\"Arial\"/>",
-                                fonts, "w:"),
+    std::string runs = "<w:rFonts w:ascii=\"Cambria\" w:asciiTheme=\"majorHAnsi\" w:cs=\"x\"/>"
+                       "<w:rFonts w:hAnsiTheme=\"minorHAnsi\"/><w:rFonts w:ascii=\"Arial\"/>"
+                       "<w:rFonts w:cs=\"Arial\" w:ascii=\"Arial\" w:hAnsi=\"Arial\"/><w:rFonts w:hAnsi=\"Arial\"/>";
+    resolveThemeFonts(runs, fonts, "w:");
+    EXPECT_EQ(runs,
               "<w:rFonts w:ascii=\"Calibri Light\" w:cs=\"x\"/><w:rFonts w:ascii=\"Calibri\" w:hAnsiTheme=\"minorHAnsi\"/>"
               "<w:rFonts w:ascii=\"Arial\"/><w:rFonts w:ascii=\"Arial\" w:cs=\"Arial\" w:hAnsi=\"Arial\"/>"
               "<w:rFonts w:hAnsi=\"Arial\"/>");
 
     // Defaults, then the default paragraph style over them.
-    const std::string styles = removePrefixInTags(
+    parts.styles =
         "<w:styles><w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/><w:sz w:val=\"22\"/>"
         "</w:rPr></w:rPrDefault><w:pPrDefault><w:pPr><w:spacing w:after=\"160\" w:line=\"259\" w:lineRule=\"auto\"/>"
         "</w:pPr></w:pPrDefault></w:docDefaults><w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\">"
         "<w:pPr><w:spacing w:before=\"120\"/></w:pPr><w:rPr><w:color w:val=\"1F3864\"/><w:sz w:val=\"21\"/></w:rPr>"
-        "</w:style></w:styles>");
-    EXPECT_EQ(documentDefaultRules(resolveThemeFonts(styles, fonts, ""), fonts, FontFamilies()),
+        "</w:style></w:styles>";
+    EXPECT_EQ(documentDefaultRules(*modelOf(parts)),
               "p,h1,h2,h3,h4,h5,h6{font-family:'Calibri';font-size:10.5pt;color:#1F3864;margin-top:8px;"
               "margin-bottom:11px;line-height:1.08;}\r\n");
-    EXPECT_EQ(documentDefaultRules("<styles/>", fonts, FontFamilies()), "");
+    parts.styles = "<w:styles/>";
+    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "");
     // The default table style's cell margins pad every cell.
-    EXPECT_EQ(documentDefaultRules(removePrefixInTags("<w:style w:type=\"table\" w:default=\"1\" w:styleId=\"TableNormal\">"
-                                                      "<w:tblPr><w:tblCellMar><w:top w:w=\"0\" w:type=\"dxa\"/><w:left w:w=\"108\" "
-                                                      "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar>"
-                                                      "</w:tblPr></w:style>"),
-                                   fonts, FontFamilies()),
-              "td{padding:0px 7px 0px 7px}\r\n");
+    parts.styles = "<w:styles><w:style w:type=\"table\" w:default=\"1\" w:styleId=\"TableNormal\">"
+                   "<w:tblPr><w:tblCellMar><w:top w:w=\"0\" w:type=\"dxa\"/><w:left w:w=\"108\" "
+                   "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar>"
+                   "</w:tblPr></w:style></w:styles>";
+    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "td{padding:0px 7px 0px 7px}\r\n");
     // Stand-in faces for each style of each font.
     EXPECT_NE(std::string(metricCompatibleFaces())
                   .find("@font-face{font-family:\"Calibri\";font-weight:bold;font-style:italic;src:local(\"Calibri Bold "
@@ -426,12 +440,16 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
 }
 
 TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
-    const FontFamilies families(
-        "<fonts><font name=\"Courier New\"><panose1 val=\"02070309020205020404\"/></font><font name=\"Brush\">"
-        "<family val=\"script\"/></font><font name=\"Cambria\"><panose1 val=\"00000000000000000000\"/>"
-        "<family val=\"swiss\"/></font><font name=\"Odd\"><panose1 val=\"zz\"/></font></fonts>",
+    PartTexts parts;
+    parts.fontTable =
+        "<w:fonts><w:font w:name=\"Courier New\"><w:panose1 w:val=\"02070309020205020404\"/></w:font><w:font w:name=\"Brush\">"
+        "<w:family w:val=\"script\"/></w:font><w:font w:name=\"Cambria\"><w:panose1 w:val=\"00000000000000000000\"/>"
+        "<w:family w:val=\"swiss\"/></w:font><w:font w:name=\"Odd\"><w:panose1 w:val=\"zz\"/></w:font></w:fonts>";
+    parts.theme =
         "<a:theme><a:majorFont><a:latin typeface=\"Cambria\" panose=\"02040503050406030204\"/></a:majorFont>"
-        "<a:minorFont><a:latin typeface=\"Calibri\" panose=\"020F0502020204030204\"/></a:minorFont></a:theme>");
+        "<a:minorFont><a:latin typeface=\"Calibri\" panose=\"020F0502020204030204\"/></a:minorFont></a:theme>";
+    const auto m = modelOf(parts);
+    const FontFamilies& families = m->fontFamilies;
     EXPECT_EQ(families.generic("calibri"), "sans-serif");
     EXPECT_EQ(families.generic("Courier New"), "monospace");
     EXPECT_EQ(families.generic("Brush"), "cursive");
@@ -511,12 +529,12 @@ TEST(FidelityTables, AlignmentOfTheWholeTable) {
 // Shading shows its fill (or a solid pattern's colour); one of no colour
 // shows none, where the classic page shows grey.
 TEST(FidelityDefaults, ShadingShowsItsFill) {
-    EXPECT_EQ(normalizeShading("<shd val=\"clear\" color=\"auto\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" "
-                               "fill=\"auto\"/><shd val=\"clear\" color=\"auto\" fill=\"auto\"/><shd val=\"nil\" fill=\"FF0000\"/>"
-                               "<shd val=\"pct10\" fill=\"0000FF\" themeFill=\"x\"/>",
-                               ""),
-              "<shd val=\"clear\" color=\"FFFF00\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" fill=\"00FF00\"/>"
-              "<shd val=\"pct10\" color=\"0000FF\" fill=\"0000FF\"/>");
+    std::string shading = "<shd val=\"clear\" color=\"auto\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" "
+                          "fill=\"auto\"/><shd val=\"clear\" color=\"auto\" fill=\"auto\"/><shd val=\"nil\" fill=\"FF0000\"/>"
+                          "<shd val=\"pct10\" fill=\"0000FF\" themeFill=\"x\"/>";
+    normalizeShading(shading, "");
+    EXPECT_EQ(shading, "<shd val=\"clear\" color=\"FFFF00\" fill=\"FFFF00\"/><shd val=\"solid\" color=\"00FF00\" fill=\"00FF00\"/>"
+                       "<shd val=\"pct10\" color=\"0000FF\" fill=\"0000FF\"/>");
     Parts p;
     p.body = para("marked", "<w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"FFFF00\"/>") +
              "<w:tbl><w:tr><w:tc><w:tcPr><w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"auto\"/></w:tcPr>" + para("cell") +

@@ -1,0 +1,405 @@
+// Full Fidelity: how runs look, from their own properties and their
+// character style's (the model's style sheet), with the theme's fonts and
+// the font families' generic names.
+#include "docx2html/fidelity/runs.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "core/uStr.h"
+#include "docx2html/docxstyle.h"
+#include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/shading.h"
+#include "docx2html/xmlscan.h"
+#include "package/docxParts.h"
+
+namespace tavin {
+
+namespace {
+
+// Whether a value is a colour as Word writes it: six hex digits.
+bool isHexColour(std::string_view v) {
+    return v.size() == 6 && v.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+// Run properties as the model holds them.
+struct NodeProps {
+    pugi::xml_node rPr;
+    std::string_view attr(const char* element, const char* name) const {
+        return rPr.child(element).attribute(name).value();
+    }
+    bool has(const char* element) const { return static_cast<bool>(rPr.child(element)); }
+    std::optional<bool> on(const char* element) const { return model::toggle(rPr.child(element)); }
+};
+
+// Run properties of the working text, which is not modelled: the text
+// between a run's start tag and its "</w:rPr>", its tags indexed by name in
+// one pass (the first of each name, as the steps read them).
+class TextProps {
+public:
+    explicit TextProps(std::string_view rPr) : rPr_(rPr) {
+        for (std::size_t lt = rPr.find('<'); lt != std::string_view::npos && count_ < tags_.size(); lt = rPr.find('<', lt + 1))
+            if (!index(lt)) break;
+    }
+    std::string_view attr(const char* element, const char* name) const { return tagAttribute(find(element), name); }
+    bool has(const char* element) const { return !find(element).empty(); }
+    std::optional<bool> on(const char* element) const {
+        const std::string_view t = find(element);
+        if (t.empty()) return std::nullopt;
+        return isOn(tagAttribute(t, "w:val"));
+    }
+
+private:
+    static bool endsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+
+    // Records the tag at lt; false when it has no end.
+    bool index(std::size_t lt) {
+        const std::size_t gt = rPr_.find('>', lt);
+        if (gt == std::string_view::npos) return false;
+        std::size_t n = lt + 1;
+        while (n < rPr_.size() && !endsName(rPr_[n])) ++n;
+        const std::string_view name = rPr_.substr(lt + 1, n - lt - 1);
+        for (std::size_t i = 0; i < count_; ++i)
+            if (tags_[i].first == name) return true;
+        tags_[count_++] = {name, rPr_.substr(lt, gt + 1 - lt)};
+        return true;
+    }
+
+    std::string_view find(const char* element) const {
+        for (std::size_t i = 0; i < count_; ++i)
+            if (tags_[i].first == element) return tags_[i].second;
+        // Properties past the index are read as they stand.
+        return count_ == tags_.size() ? childTag(rPr_, element) : std::string_view();
+    }
+
+    std::string_view rPr_;
+    std::array<std::pair<std::string_view, std::string_view>, 32> tags_{};
+    std::size_t count_ = 0;
+};
+
+// The rules of a run look, the same for both sources.
+template <class Props>
+void addFonts(const Props& p, const ThemeFonts& theme, RunLook& look) {
+    if (!p.has("w:rFonts")) return;
+    auto font = [&](std::optional<std::string>& field, const char* name, const char* themeName) {
+        if (field) return;
+        // A theme font the theme does not name gives way to the font named outright.
+        std::string f = theme.font(p.attr("w:rFonts", themeName));
+        if (f.empty()) f = std::string(p.attr("w:rFonts", name));
+        if (!f.empty()) field = f;
+    };
+    font(look.latin, "w:ascii", "w:asciiTheme");
+    if (!look.latin) font(look.latin, "w:hAnsi", "w:hAnsiTheme");
+    font(look.eastAsian, "w:eastAsia", "w:eastAsiaTheme");
+    font(look.complex, "w:cs", "w:cstheme");
+}
+
+template <class Props>
+void addMeasures(const Props& p, RunLook& look) {
+    if (!look.halfPoints) {
+        const int half = intValue(p.attr("w:sz", "w:val"), 0);
+        if (half > 0 && half <= 3276) look.halfPoints = half;
+    }
+    if (!look.colour) {
+        const std::string_view c = p.attr("w:color", "w:val");
+        if (isHexColour(c)) look.colour = std::string(c);
+    }
+    if (!look.underline && p.has("w:u")) look.underline = p.attr("w:u", "w:val") != "none";
+}
+
+template <class Props>
+void addToggles(const Props& p, RunLook& look) {
+    const std::pair<std::optional<bool>*, const char*> toggles[] = {
+        {&look.bold, "w:b"},         {&look.italic, "w:i"},   {&look.caps, "w:caps"},      {&look.vanish, "w:vanish"},
+        {&look.smallCaps, "w:smallCaps"}, {&look.strike, "w:strike"}, {&look.dstrike, "w:dstrike"}};
+    for (const auto& [field, name] : toggles)
+        if (!*field) *field = p.on(name);
+}
+
+template <class Props>
+void addLook(const Props& p, const ThemeFonts& theme, RunLook& look) {
+    addFonts(p, theme, look);
+    addMeasures(p, look);
+    addToggles(p, look);
+}
+
+// A font name as a quoted CSS family name, without the characters that
+// could end the name, the declaration or the markup around it.
+std::string cssFamily(std::string_view font, char quote) {
+    std::string out(1, quote);
+    for (char c : font)
+        if (c != '"' && c != '\'' && c != '\\' && c != '<' && c != '>' && c != ';' && c != '{' && c != '}' && c != '&')
+            out.push_back(c);
+    return out + quote;
+}
+
+std::string fontStackCss(const RunLook& look, const FontFamilies& families) {
+    std::vector<std::string_view> stack;
+    for (const std::optional<std::string>* f : {&look.latin, &look.eastAsian, &look.complex})
+        if (*f && std::find(stack.begin(), stack.end(), **f) == stack.end()) stack.push_back(**f);
+    if (stack.empty()) return {};
+    std::string css = "font-family:";
+    for (std::string_view f : stack) css += cssFamily(f, '\'') + ",";
+    const std::string_view generic = families.generic(stack.front());
+    if (generic.empty()) css.pop_back();
+    else css += generic;
+    return css + ";";
+}
+
+std::string decorationCss(const RunLook& look) {
+    const bool dstrike = look.dstrike.value_or(false);
+    std::string decoration;
+    if (look.underline.value_or(false)) decoration += " underline";
+    if (dstrike || look.strike.value_or(false)) decoration += " line-through";
+    std::string css = decoration.empty() ? std::string() : "text-decoration:" + decoration.substr(1) + ";";
+    if (dstrike) css += "text-decoration-style:double;";
+    return css;
+}
+
+// "on" or "off" CSS of a toggle that is set.
+std::string toggleCss(const std::optional<bool>& value, const char* on, const char* off) {
+    if (!value) return {};
+    return *value ? on : off;
+}
+
+// The CSS of the run properties the classic run steps do not read:
+// strike-through, double strike-through, small capitals, character
+// spacing and shading.
+std::string directCss(const TextProps& p, const ConversionContext& ctx) {
+    std::string css;
+    if (p.on("w:dstrike").value_or(false)) css += "text-decoration:line-through;text-decoration-style:double;";
+    else if (p.on("w:strike").value_or(false)) css += "text-decoration:line-through;";
+    if (p.on("w:smallCaps").value_or(false)) css += "font-variant:small-caps;";
+    if (const std::string_view spacing = p.attr("w:spacing", "w:val"); !spacing.empty()) {
+        try {
+            const std::string px = twipsToPx(ctx, spacing);
+            if (px != "0") css += "letter-spacing:" + px + "px;";
+        } catch (const Error&) {
+            // A spacing that is no measure shows none.
+        }
+    }
+    const std::string_view fill = shadingColour(p.attr("w:shd", "w:val"), p.attr("w:shd", "w:color"), p.attr("w:shd", "w:fill"));
+    if (isHexColour(fill) && fill != "FFFFFF") css += "background-color:#" + std::string(fill) + ";";
+    return css;
+}
+
+// Unsets in look what nearer sets.
+void withoutSetIn(RunLook& look, const RunLook& nearer) {
+    auto drop = [](auto& field, const auto& nearerField) {
+        if (nearerField) field.reset();
+    };
+    drop(look.latin, nearer.latin);
+    drop(look.eastAsian, nearer.eastAsian);
+    drop(look.complex, nearer.complex);
+    drop(look.halfPoints, nearer.halfPoints);
+    drop(look.colour, nearer.colour);
+    drop(look.bold, nearer.bold);
+    drop(look.italic, nearer.italic);
+    drop(look.underline, nearer.underline);
+    drop(look.caps, nearer.caps);
+    drop(look.smallCaps, nearer.smallCaps);
+    drop(look.strike, nearer.strike);
+    drop(look.dstrike, nearer.dstrike);
+    drop(look.vanish, nearer.vanish);
+}
+
+// Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
+// full-width forms) or of complex ones (Hebrew, Arabic, Syriac, Indic), by
+// the lead bytes of their UTF-8 sequences.
+bool holdsScript(std::string_view text, bool eastAsian) {
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (eastAsian ? (c >= 0xE3 && c <= 0xED) || c == 0xEF || c == 0xF0 : (c >= 0xD6 && c <= 0xDD) || c == 0xE0)
+            return true;
+    }
+    return false;
+}
+
+// A run naming East Asian or complex-script fonts besides its own has them
+// in its font stack when its text holds those scripts.
+RunLook scriptFonts(const RunLook& direct, std::string_view text) {
+    RunLook scripts;
+    const bool eastAsian = direct.eastAsian && direct.eastAsian != direct.latin && holdsScript(text, true);
+    const bool complex = direct.complex && direct.complex != direct.latin && holdsScript(text, false);
+    if (direct.latin && (eastAsian || complex)) {
+        scripts.latin = direct.latin;
+        if (eastAsian) scripts.eastAsian = direct.eastAsian;
+        if (complex) scripts.complex = direct.complex;
+    }
+    return scripts;
+}
+
+// What becomes of one run: left out, in capitals, and the CSS of its span.
+struct RunPlan {
+    bool hidden = false, caps = false;
+    std::string css;
+    bool changes() const { return hidden || caps || !css.empty(); }
+};
+
+// Capitals outside tags and character references: ASCII and Latin-1 small
+// letters. The state runs on from one stretch of a run to the next.
+struct Capitals {
+    bool inTag = false, inReference = false;
+
+    void append(std::string& out, std::string_view s) {
+        for (std::size_t i = 0; i < s.size(); ++i) i += appendAt(out, s, i);
+    }
+
+private:
+    // Appends the character at i; the count of further bytes it took.
+    std::size_t appendAt(std::string& out, std::string_view s, std::size_t i) {
+        const char c = s[i];
+        if (c == '<') inTag = true;
+        else if (c == '>') inTag = false;
+        else if (!inTag && c == '&') inReference = true;
+        else if (inReference && c == ';') inReference = false;
+        else if (!inTag && !inReference) return appendLetter(out, s, i);
+        out.push_back(c);
+        return 0;
+    }
+    static std::size_t appendLetter(std::string& out, std::string_view s, std::size_t i) {
+        const char c = s[i];
+        if (c >= 'a' && c <= 'z') {
+            out.push_back(static_cast<char>(c - 32));
+            return 0;
+        }
+        const auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+        if (c == '\xC3' && next >= 0xA0 && next <= 0xBE && next != 0xB7) {
+            out.push_back(c);
+            out.push_back(static_cast<char>(next - 0x20));
+            return 1;
+        }
+        out.push_back(c);
+        return 0;
+    }
+};
+
+// The walk over the runs of the working text, with the theme fonts and
+// shading written in the same rebuild (edits).
+class RunWalk {
+public:
+    RunWalk(ConversionContext& ctx, const model::DocumentModel& model, const std::vector<TagEdit>& edits)
+        : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText), edits_(edits) {}
+
+    // Whether the text changes; out is then the new text.
+    bool run(std::string& out) {
+        if (edits_.empty() && !anyRunProperty()) return false;
+        out.reserve(t_.size() + t_.size() / 16);
+        std::size_t copied = 0, next = 0;
+        bool changed = !edits_.empty();
+        for (const Element& r : anyRunProperty() ? elements(t_, "w:r") : std::vector<Element>()) {
+            const std::string_view rPr = propertiesOf(r);
+            if (rPr.empty()) continue;
+            const RunPlan plan = planOf(r, TextProps{rPr});
+            if (!plan.changes()) continue;
+            changed = true;
+            next = copyEdited(out, t_, copied, r.begin, edits_, next);
+            std::string whole;
+            next = copyEdited(whole, t_, r.begin, r.end, edits_, next);
+            copied = r.end;
+            if (!plan.hidden) write(out, whole, plan);
+        }
+        if (changed) copyEdited(out, t_, copied, t_.size(), edits_, next);
+        return changed;
+    }
+
+private:
+    bool anyRunProperty() const {
+        for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
+                              "<w:rStyle", "<w:rFonts"})
+            if (t_.find(p) != std::string_view::npos) return true;
+        return false;
+    }
+
+    // The text through a run's own properties; empty when the run has none
+    // or holds runs (a text box in a drawing), which is left as it is.
+    static std::string_view propertiesOf(const Element& r) {
+        if (textBetween(r.content, "<w:rPr>", "</w:rPr>").empty()) return {};
+        if (r.content.find("<w:r>") != std::string_view::npos || r.content.find("<w:r ") != std::string_view::npos)
+            return {};
+        return r.content.substr(0, r.content.find("</w:rPr>"));
+    }
+
+    const RunLook& styleLook(const std::string& id) {
+        auto it = styleLooks_.find(id);
+        if (it == styleLooks_.end()) it = styleLooks_.emplace(id, looks_.look(id, false)).first;
+        return it->second;
+    }
+
+    RunPlan planOf(const Element& r, const TextProps& props) {
+        RunLook direct;
+        addLook(props, model_.themeScheme.fonts, direct);
+        const std::string rStyle(props.attr("w:rStyle", "w:val"));
+        RunLook styled = rStyle.empty() ? RunLook() : styleLook(rStyle);
+        RunPlan plan;
+        plan.hidden = direct.vanish ? *direct.vanish : styled.vanish.value_or(false);
+        plan.caps = direct.caps ? *direct.caps : styled.caps.value_or(false);
+        if (plan.hidden) return plan;
+        // The span holds what only the style says; capitals are written as such.
+        withoutSetIn(styled, direct);
+        styled.caps.reset();
+        const FontFamilies& families = model_.fontFamilies;
+        plan.css = directCss(props, ctx_) + runLookCss(styled, families) + runLookCss(scriptFonts(direct, r.content), families);
+        return plan;
+    }
+
+    // The run (whole, its fonts and shading written) with a span around its
+    // content, marked until the page is assembled, and its letters in capitals.
+    static void write(std::string& out, std::string_view whole, const RunPlan& plan) {
+        const std::size_t from = whole.find("</w:rPr>") + 8, to = whole.size() - 6;  // "</w:r>"
+        const std::string_view pieces[] = {whole.substr(0, from), whole.substr(from, to - from), whole.substr(to)};
+        const std::string marks[] = {"<w:\x1FtvSpan w:css=\"" + plan.css + "\"/>", "<w:\x1FtvSpanEnd/>"};
+        Capitals capitals;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (i > 0 && !plan.css.empty()) out += marks[i - 1];
+            if (plan.caps) capitals.append(out, pieces[i]);
+            else out.append(pieces[i]);
+        }
+    }
+
+    ConversionContext& ctx_;
+    const model::DocumentModel& model_;
+    StyleRunLooks looks_;
+    std::string_view t_;
+    const std::vector<TagEdit>& edits_;
+    std::unordered_map<std::string, RunLook> styleLooks_;
+};
+
+}  // namespace
+
+void addRunLook(pugi::xml_node rPr, const ThemeFonts& theme, RunLook& look) {
+    if (rPr) addLook(NodeProps{rPr}, theme, look);
+}
+
+std::string runLookCss(const RunLook& look, const FontFamilies& families) {
+    std::string css = fontStackCss(look, families);
+    if (look.halfPoints)
+        css += "font-size:" + std::to_string(*look.halfPoints / 2) + (*look.halfPoints % 2 ? ".5" : "") + "pt;";
+    if (look.colour) css += "color:#" + *look.colour + ";";
+    css += toggleCss(look.bold, "font-weight:bold;", "font-weight:normal;");
+    css += toggleCss(look.italic, "font-style:italic;", "font-style:normal;");
+    css += decorationCss(look);
+    css += toggleCss(look.caps, "text-transform:uppercase;", "text-transform:none;");
+    if (look.smallCaps.value_or(false)) css += "font-variant:small-caps;";
+    return css;
+}
+
+RunLook StyleRunLooks::look(const std::string& id, bool withDefault) const {
+    RunLook look;
+    const std::string& standard = model_.styleSheet.defaultParagraphStyle;
+    for (const model::Style* s : model_.styleSheet.chain(id)) {
+        if (!withDefault && s->id == standard) break;
+        addRunLook(s->rPr, model_.themeScheme.fonts, look);
+    }
+    return look;
+}
+
+void prepareRuns(ConversionContext& ctx) {
+    if (!ctx.model) return;
+    const std::vector<TagEdit> edits = fontAndShadingEdits(ctx.workingText, &ctx.model->themeScheme.fonts, true, "w:");
+    std::string out;
+    if (RunWalk(ctx, *ctx.model, edits).run(out)) ctx.workingText = std::move(out);
+}
+
+}  // namespace tavin

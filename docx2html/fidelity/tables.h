@@ -1,0 +1,29 @@
+// Full Fidelity: tables as their table style formats them. The conditional
+// formats (header row, last row, first and last column, banded rows and
+// columns) a table's tblLook selects, and the style's own cell and
+// paragraph properties. Reads the table styles and paragraph styles of the
+// model's style sheet.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "docx2html/context.h"
+#include "docx2html/model/styles.h"
+
+namespace tavin {
+
+// The conditional formats a cell takes, in the order they take priority,
+// by its row r of rows and its column c of columns, with the formats the
+// table's look turns on; the whole table's format is the last.
+std::vector<model::TableCondition> cellConditions(const std::array<bool, model::kTableConditions>& on, std::size_t r,
+                                                  std::size_t rows, std::size_t c, std::size_t columns);
+
+// On the raw document text: the run properties (bold, italic, colour, ...)
+// and the cell shading of each format a table's style gives its rows and
+// columns are written into the cells, where the table and run steps read
+// them. What a cell or run sets itself stays.
+void applyTableStyleFormats(ConversionContext& ctx);
+
+}  // namespace tavin

@@ -1,0 +1,64 @@
+// Reads the font table and the theme's typefaces into the generic family of
+// each font.
+#include "docx2html/model/fonts.h"
+
+#include "core/uStr.h"
+
+namespace tavin::model {
+
+namespace {
+
+int hexByte(std::string_view two) {
+    auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    return digit(two[0]) * 16 + digit(two[1]);
+}
+
+// Latin text faces: by serif style and proportion.
+std::string latinGeneric(int serifStyle, int proportion) {
+    if (proportion == 9) return "monospace";
+    if (serifStyle >= 11 && serifStyle <= 15) return "sans-serif";
+    if (serifStyle >= 2 && serifStyle <= 10) return "serif";
+    return {};
+}
+
+std::string familyGeneric(std::string_view family) {
+    if (family == "roman") return "serif";
+    if (family == "swiss") return "sans-serif";
+    if (family == "modern") return "monospace";
+    if (family == "script") return "cursive";
+    if (family == "decorative") return "fantasy";
+    return {};
+}
+
+}  // namespace
+
+std::string panoseGeneric(std::string_view panose) {
+    if (panose.size() != 20 || panose.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) return {};
+    switch (hexByte(panose.substr(0, 2))) {
+    case 2: return latinGeneric(hexByte(panose.substr(2, 2)), hexByte(panose.substr(6, 2)));
+    case 3: return "cursive";
+    case 4: return "fantasy";
+    default: return {};
+    }
+}
+
+FontFamilies::FontFamilies(const XmlPart& fontTable, const Theme& theme) {
+    for (const auto& [face, panose] : theme.panose) {
+        const std::string generic = panoseGeneric(panose);
+        if (!face.empty() && !generic.empty()) generic_.emplace(lowerCase(face), generic);
+    }
+    // The font table says more than the theme: it lists every font the document uses.
+    for (pugi::xml_node f : fontTable.root().children("w:font")) {
+        const std::string_view face = f.attribute("w:name").value();
+        std::string generic = panoseGeneric(childVal(f, "w:panose1"));
+        if (generic.empty()) generic = familyGeneric(childVal(f, "w:family"));
+        if (!face.empty() && !generic.empty()) generic_[lowerCase(face)] = generic;
+    }
+}
+
+std::string_view FontFamilies::generic(std::string_view font) const {
+    const auto it = generic_.find(lowerCase(font));
+    return it == generic_.end() ? std::string_view() : std::string_view(it->second);
+}
+
+}  // namespace tavin::model

@@ -1,0 +1,30 @@
+// The font table (word/fontTable.xml) as the model holds it: the generic
+// family (serif, sans-serif, monospace, cursive, fantasy) each font falls
+// back to, from its panose number or its family, and for the fonts the
+// table does not list, from the theme's panose numbers.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "docx2html/model/theme.h"
+#include "docx2html/model/xml.h"
+
+namespace tavin::model {
+
+class FontFamilies {
+public:
+    FontFamilies() = default;
+    FontFamilies(const XmlPart& fontTable, const Theme& theme);
+    // The generic family of a font (any case), or empty.
+    std::string_view generic(std::string_view font) const;
+
+private:
+    std::unordered_map<std::string, std::string> generic_;  // by lower-case name
+};
+
+// The generic family a panose number (ten bytes in hex) stands for, or empty.
+std::string panoseGeneric(std::string_view panose);
+
+}  // namespace tavin::model
