@@ -127,14 +127,13 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         parts.theme = partTextAsUtf8(std::move(parts.theme));
         parts.fontTable = partTextAsUtf8(std::move(parts.fontTable));
         model::readParts(*ctx.model, parts);
+        ctx.model->sections = model::readSections(ctx.workingText, ctx.model->report, ctx.workBytes);
         ctx.themeText = partTextAsUtf8(std::move(parts.theme));
         ctx.fontTableText = preparedPart(ctx, std::move(parts.fontTable), true);
         ctx.stylesText = normalizeShading(resolveThemeFonts(ctx.stylesText, readThemeFonts(ctx.themeText), ""), "");
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
-    ctx.storyParts.clear();
-    ctx.settingsText.clear();
 }
 
 void loadParts(ConversionContext& ctx) {

@@ -5,6 +5,7 @@
 #include "docx2html/defaults.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/fidelity.h"
+#include "docx2html/fidelity/stories.h"
 #include "docx2html/links.h"
 #include "docx2html/lists.h"
 #include "docx2html/MSWordHTM.h"
@@ -12,5 +13,4 @@
 #include "docx2html/paragraphs.h"
 #include "docx2html/runs.h"
 #include "docx2html/sanitize.h"
-#include "docx2html/stories.h"
 #include "docx2html/tables.h"

@@ -4,7 +4,7 @@
 
 #include "docx2html/docx2html.h"
 #include "docx2html/defaults.h"
-#include "docx2html/math.h"
+#include "docx2html/fidelity/equations.h"
 #include "docx2html/numbering.h"
 
 using namespace tavin;
