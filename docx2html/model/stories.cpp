@@ -51,9 +51,47 @@ std::string contentOf(pugi::xml_node element) {
     return std::move(w.out);
 }
 
-bool parseStored(pugi::xml_document& doc, std::string& text, std::string_view name, Report& report, bool canonical) {
-    const pugi::xml_parse_result r = doc.load_buffer_inplace(text.data(), text.size(), kStoredOptions, pugi::encoding_utf8);
+// Whether the tag whose name starts at offset of text is written as an
+// empty-element tag ("<w:b/>", not "<w:r></w:r>"): its first ">" outside
+// quotes follows a "/".
+bool writtenEmpty(std::string_view text, std::size_t offset) {
+    char quote = 0;
+    for (std::size_t i = offset; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i > 0 && text[i - 1] == '/';
+        }
+    }
+    return true;
+}
+
+// An element written with a start and an end tag and nothing between gets
+// an empty text, so that it is written back the same way.
+void keepEmptyElementForms(pugi::xml_node root, std::string_view text) {
+    std::vector<pugi::xml_node> stack{root};
+    while (!stack.empty()) {
+        pugi::xml_node n = stack.back();
+        stack.pop_back();
+        if (!n.first_child()) {
+            const std::ptrdiff_t at = n.offset_debug();
+            if (at >= 0 && !writtenEmpty(text, static_cast<std::size_t>(at))) n.append_child(pugi::node_pcdata);
+            continue;
+        }
+        for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+            if (c.type() == pugi::node_element) stack.push_back(c);
+    }
+}
+
+bool parseStored(pugi::xml_document& doc, const std::string& text, std::string_view name, Report& report,
+                 bool canonical) {
+    // Parsed from a copy, so that the text still says how each element was written.
+    const pugi::xml_parse_result r = doc.load_buffer(text.data(), text.size(), kStoredOptions, pugi::encoding_utf8);
     if (!r) report.skip(name, "the rest of the part from byte " + std::to_string(r.offset), r.description());
+    keepEmptyElementForms(doc.document_element(), text);
     if (canonical) canonicalizeNames(doc.document_element());
     return static_cast<bool>(doc.document_element());
 }
