@@ -1,5 +1,5 @@
 // The assembled page: the markers the earlier steps left become their
-// markup (headings as h1-h6, dir="rtl" on paragraphs and tables, the
+// markup (headings as h1-h6 (headings.cpp), dir="rtl" on paragraphs and tables, the
 // paragraphs' own CSS, spans of run looks, equations, sheets), and the
 // head gets the rules these need and the document's defaults. Reads the
 // page being built, the equations set aside, and the styles, theme and
@@ -12,6 +12,7 @@
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/equations.h"
+#include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/markup.h"
@@ -22,10 +23,6 @@ namespace tavin {
 
 namespace {
 
-// Headings read like the page's paragraphs unless their style says more.
-const char* const kHeadingRules =
-    "h1,h2,h3,h4,h5,h6{margin-top:0px;margin-bottom:0px;font-family:times new roman;font-size:1em;"
-    "font-weight:normal}\r\n";
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
 const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
@@ -183,12 +180,8 @@ private:
     }
 
     void heading(std::string_view tag) {
-        const std::string h = "h" + std::string(tagAttribute(tag, "val"));
         const std::size_t end = paragraphEnd_.atOrAfter(static_cast<std::size_t>(tag.data() - t_.data()) + tag.size() - 1);
-        if (end == std::string::npos || h.size() != 2) return;
-        edits_.replace(paragraph_, 2, "<" + h);
-        edits_.replace(end, 4, "</" + h + ">");
-        headings_ = true;
+        if (end != std::string::npos && headings::apply(tag, paragraph_, end, edits_)) headings_ = true;
     }
 
     void equation(std::size_t lt, std::string_view tag) {
@@ -204,7 +197,7 @@ private:
     // defaults then apply to both.
     void addRules() {
         std::string rules;
-        if (headings_) rules += kHeadingRules;
+        if (headings_) rules += headings::rules();
         const std::string defaults = documentDefaultRules(ctx_.stylesText, readThemeFonts(ctx_.themeText),
                                                           FontFamilies(ctx_.fontTableText, ctx_.themeText));
         rules += defaults;

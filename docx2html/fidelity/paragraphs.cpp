@@ -1,5 +1,5 @@
 // Paragraphs: what their style chains say that the classic page leaves out
-// (headings, right-to-left paragraphs and tables, the alignment and run
+// (headings (headings.cpp), right-to-left paragraphs and tables, the alignment and run
 // look of a style, web-page spacing, contextual spacing, automatic line
 // spacing) and list labels as Word numbers them, left as markers at the
 // start of each paragraph's content. Reads the styles (paragraph chains,
@@ -12,6 +12,7 @@
 #include "docx2html/defaults.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
+#include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/markup.h"
@@ -51,13 +52,6 @@ void inherit(ParagraphStyle& own, const ParagraphStyle& s) {
     if (!own.justification) own.justification = s.justification;
 }
 
-// The outline level a style's name gives ("heading 1" ... "heading 9").
-std::optional<int> headingLevel(const std::string& name) {
-    if (name.size() == 9 && name.compare(0, 8, "heading ") == 0 && name[8] >= '1' && name[8] <= '9')
-        return name[8] - '1';
-    return std::nullopt;
-}
-
 std::optional<bool> toggleChild(std::string_view pPr, std::string_view name) {
     if (!hasChild(pPr, name)) return std::nullopt;
     return isOn(childValue(pPr, name));
@@ -77,7 +71,7 @@ public:
             ParagraphStyle p;
             p.basedOn = std::string(childValue(s.content, "basedOn"));
             read(textBetween(s.content, "<pPr>", "</pPr>"), p);
-            if (!p.outline) p.outline = headingLevel(lowerCase(childValue(s.content, "name")));
+            if (!p.outline) p.outline = headings::levelOfStyleName(lowerCase(childValue(s.content, "name")));
             if (isOn(tagAttribute(s.tag, "default")) && !tagAttribute(s.tag, "default").empty()) defaultId_ = id;
             styles_.emplace(id, std::move(p));
         }
@@ -143,7 +137,7 @@ std::string spacingMarks(const ParagraphStyle& eff) {
 
 std::string headingAndDirectionMarks(const ParagraphStyle& eff) {
     std::string marks;
-    if (eff.outline && *eff.outline >= 0 && *eff.outline <= 5) marks += marker::heading(*eff.outline + 1);
+    marks += headings::mark(eff.outline);
     if (eff.bidi.value_or(false)) marks += marker::kRtl;
     if (eff.line && eff.lineRule.value_or("auto") == "auto") {
         const int n = intValue(*eff.line, 0);
