@@ -68,6 +68,7 @@ void loadStoryParts(ConversionContext& ctx) {
     if (!ctx.model) return;
     model::DocumentModel& m = *ctx.model;
     m.stories.clear();
+    m.settings = {};
     bool settingsRead = false;
     for (const StoryRelationship& rel : storyRelationships(ctx.relsText, ctx.documentFolder)) {
         if (!isRegularFileInFolder(ctx.workFolder, rel.part)) continue;
