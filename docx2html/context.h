@@ -34,16 +34,6 @@ struct styleEntry {
     propSlots props;
 };
 
-// A story shown beside the body (notes, comments, a header or a footer): its
-// part, read with "w:" removed inside tags, and its relationships.
-struct StoryPart {
-    std::string id;    // the document's relationship id
-    std::string type;  // "footnotes", "endnotes", "comments", "header", "footer"
-    std::string name;  // the part name in the package
-    std::string text;
-    std::string rels;
-};
-
 // One note or comment referenced from the body, in the order of reference.
 struct StoryReference {
     std::string id;     // the note's or comment's id
@@ -90,15 +80,12 @@ struct ConversionContext {
     std::vector<std::string> mathMarkup;
     bool listLabels = false;
 
-    // Full Fidelity: the story parts loadParts read (only with the option
-    // on), the settings part, the references the body makes to notes and
-    // comments, the first section's header and footer relationships, and
-    // the finished HTML of the stories that assembleHtml places.
-    std::vector<StoryPart> storyParts;
-    // Full Fidelity: the parts above, parsed once (docx2html/model/);
-    // null with the option off.
+    // Full Fidelity: the parts its steps read, parsed once (docx2html/model/:
+    // styles, numbering, theme, fonts, settings, sections, the story parts);
+    // null with the option off. Then the references the body makes to notes
+    // and comments, the first section's header and footer relationships,
+    // and the finished HTML of the stories that assembleHtml places.
     std::unique_ptr<model::DocumentModel> model;
-    std::string settingsText;
     std::vector<StoryReference> footnoteRefs, endnoteRefs, commentRefs;
     std::string headerId, footerId;
     std::string headerHtml, notesHtml, footerHtml;

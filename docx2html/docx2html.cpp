@@ -122,6 +122,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         // The model's reading is work done on the document's parts.
         for (const model::XmlPart* part : {&ctx.model->styles, &ctx.model->numbering, &ctx.model->theme, &ctx.model->fontTable})
             ctx.workBytes += part->size();
+        ctx.model->sections = model::readSections(ctx.workingText, ctx.model->report, ctx.workBytes);
     }
     ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
     if (ctx.model) {
@@ -131,8 +132,6 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     }
     loadStyles(ctx);
     ctx.numberingText = preparedPart(ctx, std::move(parts.numbering), true);
-    ctx.storyParts.clear();
-    ctx.settingsText.clear();
 }
 
 void loadParts(ConversionContext& ctx) {

@@ -5,21 +5,27 @@
 // The steps work around the classic ones: the first ones rewrite the
 // document text into a form the classic steps carry through (pictures of
 // VML shapes as drawings, symbols as text), or leave small marker elements
-// ("<\x1FtvH val=N/>" and the like) that the classic steps pass on
-// untouched; finishFidelity turns the markers into their markup once the
-// page is assembled. A marker's name begins with the byte 0x1F, which the
-// parts are cleaned of first (removeMarkerBytes), so that no document can
-// write one: its own "<tvH>" is an element like any other.
+// (docx2html/fidelity/markers.h) that the classic steps pass on untouched;
+// finishFidelity turns the markers into their markup once the page is
+// assembled. A marker's name begins with the byte 0x1F, which the parts are
+// cleaned of first (removeMarkerBytes), so that no document can write one:
+// its own "<tvH>" is an element like any other.
+//
+// The steps live in docx2html/fidelity/, one file per kind of thing shown
+// (paragraphs, pages, pictures, symbols, equations, notes, headers); the
+// parts they read are parsed once into the model (docx2html/model/).
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "docx2html/context.h"
+#include "docx2html/fidelity/markers.h"
 
 namespace tavin {
 
-inline constexpr std::string_view kMarkerStart = "<\x1Ftv";
+// What every marker begins with.
+inline constexpr std::string_view kMarkerStart = marker::kStart;
 
 // The text without the byte markers begin with.
 void removeMarkerBytes(std::string& text);

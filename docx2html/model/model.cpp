@@ -27,4 +27,16 @@ void readParts(DocumentModel& model, const PartTexts& parts) {
     model.fontFamilies = FontFamilies(model.fontTable, model.themeScheme);
 }
 
+const Story* DocumentModel::storyOfType(std::string_view type) const {
+    for (const Story& s : stories)
+        if (s.type == type) return &s;
+    return nullptr;
+}
+
+const Story* DocumentModel::storyById(std::string_view id) const {
+    for (const Story& s : stories)
+        if (s.id == id) return &s;
+    return nullptr;
+}
+
 }  // namespace tavin::model

@@ -5,9 +5,13 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "docx2html/model/fonts.h"
 #include "docx2html/model/numbering.h"
+#include "docx2html/model/sections.h"
+#include "docx2html/model/settings.h"
+#include "docx2html/model/stories.h"
 #include "docx2html/model/styles.h"
 #include "docx2html/model/theme.h"
 #include "docx2html/model/xml.h"
@@ -30,6 +34,15 @@ struct DocumentModel {
     Numbering listNumbering;
     Theme themeScheme;
     FontFamilies fontFamilies;
+
+    // Read with the story parts (loadStoryParts), from a package folder only.
+    Settings settings;
+    std::vector<Story> stories;
+    // The document part's sections, in order.
+    std::vector<Section> sections;
+
+    const Story* storyOfType(std::string_view type) const;
+    const Story* storyById(std::string_view id) const;
 };
 
 // The model of the parts as stored (UTF-8, prefixes as written).

@@ -2,11 +2,17 @@
 // text, VML pictures, symbols, page breaks and equations.
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include "docx2html/docx2html.h"
-#include "docx2html/defaults.h"
-#include "docx2html/math.h"
+#include "docx2html/fidelity/defaults.h"
+#include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/runs.h"
+#include "docx2html/fidelity/shading.h"
+#include "docx2html/fidelity/equations.h"
 #include "docx2html/model/model.h"
-#include "docx2html/numbering.h"
+#include "docx2html/fidelity/lists.h"
 
 using namespace tavin;
 
@@ -544,4 +550,39 @@ TEST(FidelityDefaults, ShadingShowsItsFill) {
     EXPECT_NE(b.find("<td><p>cell</p>"), std::string::npos) << b;
     p.fidelity = false;
     EXPECT_NE(body(p).find("background-color:#eeeeee;\">marked"), std::string::npos) << body(p);
+}
+
+TEST(FidelityText, EquationsOfAnyShapeGiveBalancedMathml) {
+    // Seeded random equations over the elements the conversion knows, cut
+    // anywhere, and one nested far deeper than any document: every element
+    // written is closed, in order.
+    const std::vector<std::string> pieces = {
+        "<m:f>", "</m:f>", "<m:num>", "</m:num>", "<m:den>", "</m:den>", "<m:e>", "</m:e>", "<m:rad>", "</m:rad>",
+        "<m:deg>", "</m:deg>", "<m:nary>", "</m:nary>", "<m:naryPr><m:chr m:val=\"&lt;\"/></m:naryPr>", "<m:d>",
+        "</m:d>", "<m:m><m:mr>", "</m:mr></m:m>", "<m:sSup>", "</m:sSup>", "<m:sup>", "</m:sup>",
+        "<m:r><m:t>x+1 &amp; 2.5</m:t></m:r>", "<m:r><m:rPr><m:sty m:val=\"p\"/></m:rPr><m:t>sin</m:t></m:r>", "<m:box>"};
+    std::mt19937 rng(7);
+    auto balanced = [](const std::string& html) {
+        std::vector<std::string> open;
+        for (std::size_t lt = html.find('<'); lt != std::string::npos; lt = html.find('<', lt + 1)) {
+            const std::size_t gt = html.find('>', lt);
+            const bool close = html[lt + 1] == '/';
+            std::string name = html.substr(lt + (close ? 2 : 1), gt - lt - (close ? 2 : 1));
+            name = name.substr(0, name.find(' '));
+            if (html[gt - 1] == '/') continue;
+            if (!close) open.push_back(name);
+            else if (open.empty() || open.back() != name) return false;
+            else open.pop_back();
+        }
+        return open.empty();
+    };
+    for (int k = 0; k < 1000; ++k) {
+        std::string omml = "<m:oMath>";
+        for (int n = static_cast<int>(rng() % 30); n > 0; --n) omml += pieces[rng() % pieces.size()];
+        const std::string html = ommlToMathml(omml + "</m:oMath>", k % 2 == 0);
+        EXPECT_TRUE(balanced(html)) << omml << "\n" << html;
+    }
+    std::string deep = "<m:oMath>";
+    for (int n = 0; n < 100000; ++n) deep += "<m:e>";
+    EXPECT_TRUE(balanced(ommlToMathml(deep, false)));
 }

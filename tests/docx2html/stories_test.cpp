@@ -163,7 +163,7 @@ TEST(Notes, TheClassicPageHasNoneOfThem) {
     const std::string page = pkg.convert(false);
     for (const char* part : {"First note", "Last word", "href=\"#fn", "class=footnotes", "<sup>1"})
         EXPECT_FALSE(contains(page, part)) << part;
-    EXPECT_TRUE(pkg.ctx().storyParts.empty());
+    EXPECT_EQ(pkg.ctx().model, nullptr);
 }
 
 namespace {
@@ -272,4 +272,36 @@ TEST(Comments, IdsAndAuthorsNeverBreakOutOfTheMarkup) {
     EXPECT_EQ(pkg.ctx().notesHtml,
               "<div class=comments><hr><p><a href=\"#cmref1onclickx\" name=\"cm1onclickx\">[1]</a> "
               "<b>&lt;b&gt;Eve&lt;/b&gt;</b></p><p>Hostile</p></div>");
+}
+
+TEST(Notes, StoryPartsAreReadByNamespaceAndHostileOnesLoseNothingElse) {
+    const std::string ns0 = " xmlns:ns0=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+    struct Case {
+        const char* what;
+        std::string footnotes;
+        const char* shown;  // in the notes section; "" for no section
+    };
+    const std::vector<Case> cases = {
+        {"another prefix for the namespace",
+         "<ns0:footnotes" + ns0 + "><ns0:footnote ns0:id=\"1\"><ns0:p><ns0:r><ns0:t>Prefixed</ns0:t></ns0:r></ns0:p>"
+         "</ns0:footnote></ns0:footnotes>",
+         "Prefixed"},
+        {"a forged marker and a part cut short",
+         notesPart("footnotes", "<w:footnote w:id=\"1\"><w:p><w:r><w:t>Kept<\x1FtvH val=\"1\"/></w:t></w:r></w:p>"
+                                "</w:footnote><w:footnote w:id=\"2\"><w:p><w:r>"),
+         "Kept"},
+        {"a note cut short keeps what was read", notesPart("footnotes", "<w:footnote w:id=\"1\">" + std::string(200, 'x')),
+         "xxxxxxxxxx"},
+        {"not XML at all", "\xFF\xFE<<>>&&", ""},
+    };
+    for (const Case& c : cases) {
+        Package pkg("<w:p>" + run("Body") + "<w:r><w:footnoteReference w:id=\"1\"/></w:r></w:p>", "",
+                    rel("rF", "footnotes", "footnotes.xml"), {{"word/footnotes.xml", c.footnotes}});
+        const std::string page = pkg.convert(true);
+        EXPECT_TRUE(contains(page, "Body<a href=\"#fn1\" name=\"fnref1\"><sup>1</sup></a>")) << c.what << page;
+        EXPECT_EQ(page.find('\x1F'), std::string::npos) << c.what;
+        EXPECT_FALSE(contains(page, "<h1")) << c.what;
+        if (*c.shown) EXPECT_TRUE(contains(pkg.ctx().notesHtml, c.shown)) << c.what << pkg.ctx().notesHtml;
+        else EXPECT_EQ(pkg.ctx().notesHtml, "") << c.what;
+    }
 }

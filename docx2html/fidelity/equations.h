@@ -1,4 +1,4 @@
-// Equations: Office Math (OMML) to MathML.
+// Equations: Office Math (OMML) as MathML.
 #pragma once
 
 #include <string>

@@ -10,8 +10,8 @@ namespace tavin {
 
 // Reads the footnotes, endnotes and comments parts, every header and footer
 // part, their relationships and the settings part named by the document's
-// relationships into ctx.storyParts and ctx.settingsText. Missing parts are
-// left out.
+// relationships into the model (ctx.model, made with Full Fidelity on).
+// Missing parts are left out.
 void loadStoryParts(ConversionContext& ctx);
 
 // On the preprocessed body: each footnote, endnote and comment reference

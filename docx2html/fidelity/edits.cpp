@@ -1,0 +1,27 @@
+// The edit list of the Full Fidelity steps (edits.h).
+#include "docx2html/fidelity/edits.h"
+
+#include <algorithm>
+
+namespace tavin {
+
+std::string EditList::apply(std::string_view text) {
+    std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.at < b.at; });
+    std::size_t size = text.size();
+    for (const Item& e : items_) size += e.text.size();
+    std::string out;
+    out.reserve(size);
+    std::size_t copied = 0;
+    for (const Item& e : items_) {
+        if (e.at < copied) continue;  // overlapping an earlier edit
+        const std::size_t at = std::min(e.at, text.size());
+        out.append(text.substr(copied, at - copied));
+        out += e.text;
+        copied = std::min(at + e.length, text.size());
+    }
+    out.append(text.substr(copied));
+    items_.clear();
+    return out;
+}
+
+}  // namespace tavin

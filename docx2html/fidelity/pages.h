@@ -1,0 +1,63 @@
+// Page breaks: where the body breaks to a new page (a page break in a
+// paragraph, a paragraph that starts on a new page, a section that does not
+// continue the page), first as page markers in the body text, then as
+// sheets of the assembled page. Reads the paragraphs' resolved properties
+// (pageBreakBefore) and the sections of the document part.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "docx2html/fidelity/edits.h"
+
+namespace tavin {
+
+// The page breaks of the preprocessed body, placed paragraph by paragraph.
+class PageBreaks {
+public:
+    explicit PageBreaks(std::string_view body);
+
+    // A top-level paragraph from start to its end tag at close, its content
+    // (after its properties) from content: its page breaks are erased, and a
+    // page marker starts the next sheet before the paragraph when nothing is
+    // written before the break (or when breakBefore), else after it. A
+    // paragraph that ends a section breaks after it unless the next section
+    // continues the page.
+    void paragraph(std::size_t start, std::size_t content, std::size_t close, bool breakBefore, bool endsSection,
+                   EditList& edits);
+
+private:
+    bool nextSectionBreaks(std::size_t after) const;
+
+    std::string_view body_;
+    std::vector<std::size_t> breaks_, sections_;
+};
+
+// The sheets of the assembled page: a page marker becomes the end of one
+// sheet and the start of the next where it lies between blocks with content
+// on both sides; the others go.
+class Sheets {
+public:
+    explicit Sheets(bool pageBoxes)
+        : sheet_(pageBoxes ? "</div><div class=page>" : "<div class=pagebreak></div>") {}
+
+    // A page marker at `at`, at block nesting depth.
+    void pageMarker(std::size_t at, int depth, EditList& edits);
+    // Markup that counts as content (an equation).
+    void content() { contentSinceSheet_ = true; }
+    // A start tag other than a marker's; div is whether it is a div.
+    void startTag(bool div, EditList& edits);
+    void finish(EditList& edits);
+    bool any() const { return any_; }
+
+private:
+    std::string sheet_;
+    bool contentSinceSheet_ = false;
+    bool any_ = false;
+    // A break starts a sheet only between content: it waits for the next
+    // start tag, and breaks in a row or at either end make no empty sheet.
+    std::size_t pending_ = std::string::npos;
+};
+
+}  // namespace tavin

@@ -1,0 +1,315 @@
+// Paragraphs: what their style chains say that the classic page leaves out
+// (headings (headings.cpp), right-to-left paragraphs and tables, the alignment and run
+// look of a style, web-page spacing, contextual spacing, automatic line
+// spacing) and list labels as Word numbers them, left as markers at the
+// start of each paragraph's content. Reads the styles (paragraph chains,
+// run looks, fonts), the numbering definitions, and the paragraphs and
+// tables of the document part; page breaks go to pages.cpp.
+#include <algorithm>
+#include <optional>
+#include <unordered_map>
+
+#include "docx2html/fidelity/defaults.h"
+#include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/runs.h"
+#include "docx2html/fidelity/shading.h"
+#include "docx2html/fidelity.h"
+#include "docx2html/fidelity/edits.h"
+#include "docx2html/fidelity/headings.h"
+#include "docx2html/fidelity/markers.h"
+#include "docx2html/fidelity/pages.h"
+#include "docx2html/markup.h"
+#include "docx2html/fidelity/lists.h"
+#include "docx2html/xmlscan.h"
+#include "package/docxParts.h"
+
+namespace tavin {
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Paragraph properties through the style chain
+
+struct ParagraphStyle {
+    std::string basedOn;
+    std::optional<int> numId, ilvl, outline;
+    std::optional<bool> bidi, pageBreakBefore;
+    std::optional<std::string> line, lineRule;  // the spacing element's line spacing
+    std::optional<bool> contextual;             // no spacing between paragraphs of one style
+    std::optional<bool> autoBefore, autoAfter;  // spacing as a web page has it (14 pt)
+    std::optional<std::string> justification;
+};
+
+// What a paragraph does not set itself, taken from a style of its chain.
+void inherit(ParagraphStyle& own, const ParagraphStyle& s) {
+    if (!own.numId) own.numId = s.numId;
+    if (!own.ilvl) own.ilvl = s.ilvl;
+    if (!own.outline) own.outline = s.outline;
+    if (!own.bidi) own.bidi = s.bidi;
+    if (!own.pageBreakBefore) own.pageBreakBefore = s.pageBreakBefore;
+    if (!own.line) own.line = s.line;
+    if (!own.contextual) own.contextual = s.contextual;
+    if (!own.autoBefore) own.autoBefore = s.autoBefore;
+    if (!own.autoAfter) own.autoAfter = s.autoAfter;
+    if (!own.lineRule) own.lineRule = s.lineRule;
+    if (!own.justification) own.justification = s.justification;
+}
+
+std::optional<bool> toggleChild(std::string_view pPr, std::string_view name) {
+    if (!hasChild(pPr, name)) return std::nullopt;
+    return isOn(childValue(pPr, name));
+}
+
+std::optional<std::string> nonEmpty(std::string_view v) {
+    return v.empty() ? std::nullopt : std::optional<std::string>(std::string(v));
+}
+
+class ParagraphStyles {
+public:
+    explicit ParagraphStyles(std::string_view styles) {
+        for (const Element& s : elements(styles, "style")) {
+            const std::string_view type = tagAttribute(s.tag, "type");
+            if (!type.empty() && type != "paragraph") continue;
+            const std::string id(tagAttribute(s.tag, "styleId"));
+            ParagraphStyle p;
+            p.basedOn = std::string(childValue(s.content, "basedOn"));
+            read(textBetween(s.content, "<pPr>", "</pPr>"), p);
+            if (!p.outline) p.outline = headings::levelOfStyleName(lowerCase(childValue(s.content, "name")));
+            if (isOn(tagAttribute(s.tag, "default")) && !tagAttribute(s.tag, "default").empty()) defaultId_ = id;
+            styles_.emplace(id, std::move(p));
+        }
+    }
+
+    // Reads the properties a pPr sets directly.
+    static void read(std::string_view pPr, ParagraphStyle& p) {
+        if (const std::string_view n = childValue(pPr, "numId"); !n.empty()) p.numId = intValue(n, 0);
+        if (const std::string_view l = childValue(pPr, "ilvl"); !l.empty()) p.ilvl = intValue(l, 0);
+        if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
+        p.bidi = toggleChild(pPr, "bidi");
+        p.pageBreakBefore = toggleChild(pPr, "pageBreakBefore");
+        p.contextual = toggleChild(pPr, "contextualSpacing");
+        const std::string_view spacing = childTag(pPr, "spacing");
+        p.line = nonEmpty(tagAttribute(spacing, "line"));
+        p.lineRule = nonEmpty(tagAttribute(spacing, "lineRule"));
+        if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
+        if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
+        p.justification = nonEmpty(childValue(pPr, "jc"));
+    }
+
+    // The style a paragraph has: the one it names, else the default one.
+    const std::string& styleOf(const std::string& id) const { return id.empty() ? defaultId_ : id; }
+
+    // The paragraph's own properties completed from its style chain.
+    ParagraphStyle resolve(ParagraphStyle own, std::string id) const {
+        id = styleOf(id);
+        for (int depth = 0; depth < 32 && !id.empty(); ++depth) {
+            const auto it = styles_.find(id);
+            if (it == styles_.end()) break;
+            inherit(own, it->second);
+            id = it->second.basedOn;
+        }
+        return own;
+    }
+
+private:
+    std::unordered_map<std::string, ParagraphStyle> styles_;
+    std::string defaultId_;
+};
+
+// ---------------------------------------------------------------------------
+// Rules: a paragraph's resolved properties to its markers
+
+// The CSS alignment of a justification value; null for one CSS has not.
+const char* textAlign(const std::string& jc) {
+    if (jc == "both" || jc == "distribute") return "justify";
+    if (jc == "center") return "center";
+    if (jc == "right" || jc == "end") return "right";
+    if (jc == "left" || jc == "start") return "left";
+    return nullptr;
+}
+
+// The markers of spacing as a web page has it and automatic line spacing,
+// a multiple of the line (in 240ths) that the paragraph step would write
+// as a length.
+std::string spacingMarks(const ParagraphStyle& eff) {
+    std::string marks;
+    if (eff.autoBefore.value_or(false)) marks += marker::css("margin-top:19px;");
+    if (eff.autoAfter.value_or(false)) marks += marker::css("margin-bottom:19px;");
+    return marks;
+}
+
+std::string headingAndDirectionMarks(const ParagraphStyle& eff) {
+    std::string marks;
+    marks += headings::mark(eff.outline);
+    if (eff.bidi.value_or(false)) marks += marker::kRtl;
+    if (eff.line && eff.lineRule.value_or("auto") == "auto") {
+        const int n = intValue(*eff.line, 0);
+        if (n > 0 && n < 240 * 20) marks += marker::css("line-height:" + lineMultiple(n) + ";");
+    }
+    return marks;
+}
+
+// A list label as a run, with what follows it (a tab reads as two spaces).
+std::string labelRun(const std::string& label, const std::string& suffix) {
+    const char* after = suffix == "nothing" ? "" : suffix == "space" ? "&#160;" : "&#160;&#160;";
+    return "<r>" + label + after + "</r>";
+}
+
+// ---------------------------------------------------------------------------
+// The walk over the paragraphs of the preprocessed body
+
+class ParagraphMarks {
+public:
+    explicit ParagraphMarks(ConversionContext& ctx)
+        : ctx_(ctx),
+          t_(ctx.workingText),
+          styles_(ctx.stylesText),
+          lists_(*ctx.model),
+          looks_(*ctx.model),
+          families_(ctx.model->fontFamilies),
+          breaks_(t_),
+          starts_(t_, "<p>"),
+          ends_(t_, "</p>"),
+          propertyEnds_(t_, "</pPr>") {}
+
+    void run() {
+        // Paragraph starts and ends in order, with their nesting. Markers and
+        // labels are placed at each start, page breaks at each end.
+        std::size_t p = 0;
+        for (;;) {
+            const std::size_t start = starts_.atOrAfter(p);
+            const std::size_t close = ends_.atOrAfter(p);
+            if (start == std::string::npos && close == std::string::npos) break;
+            if (start == std::string::npos || (close != std::string::npos && close < start)) {
+                p = close + 4;
+                closeParagraph(close);
+            } else {
+                p = openParagraph(start);
+            }
+        }
+        markTables();
+        ctx_.listLabels = labelled_;
+        edits_.applyTo(ctx_.workingText);
+    }
+
+private:
+    struct Open {
+        std::size_t start, content;
+        std::string_view pPr;
+        ParagraphStyle eff;
+    };
+
+    void closeParagraph(std::size_t close) {
+        if (open_.empty()) return;
+        const Open o = open_.back();
+        open_.pop_back();
+        if (!open_.empty()) return;  // page breaks only between top-level paragraphs
+        breaks_.paragraph(o.start, o.content, close, o.eff.pageBreakBefore.value_or(false),
+                          o.pPr.find("<sectPr") != std::string_view::npos, edits_);
+    }
+
+    // The paragraph's properties end before its end or any paragraph inside it.
+    void readProperties(Open& o) {
+        if (t_.compare(o.content, 5, "<pPr>") != 0) return;
+        const std::size_t e = propertyEnds_.atOrAfter(o.content);
+        const std::size_t limit = std::min(starts_.atOrAfter(o.content), ends_.atOrAfter(o.content));
+        if (e == std::string::npos || e >= limit) return;
+        o.pPr = std::string_view(t_).substr(o.content + 5, e - o.content - 5);
+        o.content = e + 6;
+    }
+
+    std::size_t openParagraph(std::size_t start) {
+        Open o{start, start + 3, {}, {}};
+        const std::size_t next = o.content;
+        readProperties(o);
+        ParagraphStyle own;
+        ParagraphStyles::read(o.pPr, own);
+        const bool ownAlignment = own.justification.has_value();
+        const std::string styleId = styles_.styleOf(std::string(childValue(o.pPr, "pStyle")));
+        o.eff = styles_.resolve(own, styleId);
+        std::string marks = styleMarks(o.eff, styleId, ownAlignment);
+        marks += spacingMarks(o.eff);
+        marks += contextualMarks(o, styleId);
+        marks += headingAndDirectionMarks(o.eff);
+        marks += listLabel(o.eff);
+        if (!marks.empty()) edits_.insert(o.content, marks);
+        open_.push_back(o);
+        return next;
+    }
+
+    // The style chain's alignment, which the paragraph step misses in
+    // tables and for a base style written after the style; and the run look
+    // of the paragraph's style.
+    std::string styleMarks(const ParagraphStyle& eff, const std::string& styleId, bool ownAlignment) {
+        std::string marks;
+        if (!ownAlignment && eff.justification) {
+            if (const char* align = textAlign(*eff.justification))
+                marks += marker::css("text-align:" + std::string(align) + ";");
+        }
+        if (styleId.empty()) return marks;
+        auto [css, added] = styleCss_.try_emplace(styleId);
+        if (added) css->second = runLookCss(looks_.look(styleId, false), families_);
+        if (!css->second.empty()) marks += marker::css(css->second);
+        return marks;
+    }
+
+    // Between two paragraphs of one style, the one with contextual spacing
+    // drops its spacing towards the other.
+    std::string contextualMarks(const Open& o, const std::string& styleId) {
+        std::string marks;
+        const bool contextual = o.eff.contextual.value_or(false);
+        if (previous_.start != std::string::npos && previous_.style == styleId) {
+            if (contextual) marks += marker::css("margin-top:0px;");
+            if (previous_.contextual) edits_.insert(previous_.content, marker::css("margin-bottom:0px;"));
+        }
+        previous_ = {o.start, o.content, styleId, contextual};
+        return marks;
+    }
+
+    std::string listLabel(const ParagraphStyle& eff) {
+        if (!eff.numId || *eff.numId <= 0) return {};
+        const int level = std::clamp(eff.ilvl.value_or(0), 0, 8);
+        const std::string label = lists_.nextLabel(*eff.numId, level);
+        if (label.empty()) return {};
+        labelled_ = true;
+        return labelRun(label, lists_.suffix(*eff.numId, level));
+    }
+
+    // Right-to-left tables: a marker in the table's first cell.
+    void markTables() {
+        NextOccurrence tableProps(t_, "</tblPr>"), cells(t_, "<tc>");
+        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5)) {
+            const std::size_t pr = tableProps.atOrAfter(tb);
+            const std::size_t cell = cells.atOrAfter(tb);
+            if (pr == std::string::npos || cell == std::string::npos || pr > cell) continue;
+            const std::string_view tblPr = std::string_view(t_).substr(tb, pr - tb);
+            if (toggleChild(tblPr, "bidiVisual").value_or(false)) edits_.insert(cell + 4, std::string(marker::kRtlTable));
+        }
+    }
+
+    ConversionContext& ctx_;
+    const std::string& t_;
+    const ParagraphStyles styles_;
+    ListDefinitions lists_;
+    // The run properties of each paragraph style's chain, as CSS.
+    const StyleRunLooks looks_;
+    const FontFamilies& families_;
+    std::unordered_map<std::string, std::string> styleCss_;
+    PageBreaks breaks_;
+    NextOccurrence starts_, ends_, propertyEnds_;
+    EditList edits_;
+    bool labelled_ = false;
+    std::vector<Open> open_;
+    // The paragraph before, for contextual spacing: where its markers go.
+    struct Previous {
+        std::size_t start, content;
+        std::string style;
+        bool contextual;
+    } previous_{std::string::npos, std::string::npos, {}, false};
+};
+
+}  // namespace
+
+void markParagraphs(ConversionContext& ctx) { ParagraphMarks(ctx).run(); }
+
+}  // namespace tavin

@@ -1,0 +1,103 @@
+// The sections of the document part as the model reads them (sections.h).
+#include "docx2html/model/sections.h"
+
+#include <string>
+
+namespace tavin::model {
+
+namespace {
+
+constexpr std::string_view kPart = "word/document.xml";
+
+// A measure attribute of element: unset when absent, and when unreadable
+// (with the reason in the report).
+std::optional<long> measure(pugi::xml_node element, const char* name, Report& report) {
+    const pugi::xml_attribute a = element.attribute(name);
+    if (!a) return std::nullopt;
+    const std::optional<long> n = number(a.value());
+    if (!n) report.skip(kPart, std::string(element.name()) + " " + name, "not a whole number: \"" + std::string(a.value()) + "\"");
+    return n;
+}
+
+std::vector<SectionStory> stories(pugi::xml_node sectPr, const char* name) {
+    std::vector<SectionStory> out;
+    for (pugi::xml_node r = sectPr.child(name); r; r = r.next_sibling(name)) {
+        const pugi::xml_attribute type = r.attribute("w:type");
+        out.push_back({type ? type.value() : "default", r.attribute("r:id").value()});
+    }
+    return out;
+}
+
+void readPage(pugi::xml_node sectPr, Section& s, Report& report) {
+    const pugi::xml_node size = sectPr.child("w:pgSz");
+    s.pageWidth = measure(size, "w:w", report);
+    s.pageHeight = measure(size, "w:h", report);
+    s.landscape = std::string_view(size.attribute("w:orient").value()) == "landscape";
+    const pugi::xml_node m = sectPr.child("w:pgMar");
+    s.margins = {measure(m, "w:top", report),    measure(m, "w:right", report),  measure(m, "w:bottom", report),
+                 measure(m, "w:left", report),   measure(m, "w:header", report), measure(m, "w:footer", report),
+                 measure(m, "w:gutter", report)};
+    const pugi::xml_node cols = sectPr.child("w:cols");
+    s.columns = measure(cols, "w:num", report);
+    s.columnSpace = measure(cols, "w:space", report);
+}
+
+// The next whole "<w:sectPr" tag at or after from.
+std::size_t nextSection(std::string_view t, std::size_t from) {
+    static constexpr std::string_view kOpen = "<w:sectPr";
+    for (std::size_t p = t.find(kOpen, from); p != std::string_view::npos; p = t.find(kOpen, p + 1)) {
+        const char c = p + kOpen.size() < t.size() ? t[p + kOpen.size()] : '\0';
+        if (c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n') return p;
+    }
+    return std::string_view::npos;
+}
+
+// Where the section element at p ends: after its end tag, or after its
+// empty-element tag.
+std::size_t sectionEnd(std::string_view t, std::size_t p) {
+    const std::size_t gt = t.find('>', p);
+    if (gt == std::string_view::npos) return t.size();
+    if (t[gt - 1] == '/') return gt + 1;
+    static constexpr std::string_view kClose = "</w:sectPr>";
+    const std::size_t close = t.find(kClose, gt);
+    return close == std::string_view::npos ? t.size() : close + kClose.size();
+}
+
+}  // namespace
+
+std::string Section::firstPageStory(const std::vector<SectionStory>& stories, bool titlePage) {
+    const std::string_view wanted = titlePage ? "first" : "default";
+    for (const SectionStory& s : stories)
+        if (s.type == wanted) return s.id;
+    return {};
+}
+
+Section readSection(pugi::xml_node sectPr, Report& report) {
+    Section s;
+    readPage(sectPr, s, report);
+    s.start = sectPr.child("w:type").attribute("w:val").value();
+    s.titlePage = toggle(sectPr.child("w:titlePg")).value_or(false);
+    s.headers = stories(sectPr, "w:headerReference");
+    s.footers = stories(sectPr, "w:footerReference");
+    s.footnotes = readNoteNumbering(sectPr.child("w:footnotePr"));
+    s.endnotes = readNoteNumbering(sectPr.child("w:endnotePr"));
+    return s;
+}
+
+std::vector<Section> readSections(std::string_view document, Report& report, std::uint64_t& work) {
+    std::vector<Section> out;
+    work += document.size();
+    for (std::size_t p = nextSection(document, 0); p != std::string_view::npos;) {
+        const std::size_t end = sectionEnd(document, p);
+        // The section's prefixes are the document's: read as written.
+        std::string text(document.substr(p, end - p));
+        std::erase(text, '\x1F');
+        pugi::xml_document fragment;
+        fragment.load_buffer_inplace(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+        out.push_back(readSection(fragment.first_child(), report));
+        p = nextSection(document, end);
+    }
+    return out;
+}
+
+}  // namespace tavin::model

@@ -1,4 +1,0 @@
-// Full Fidelity's table style formats; see fidelity/tables.h.
-#pragma once
-
-#include "docx2html/fidelity/tables.h"
