@@ -853,26 +853,26 @@ constexpr int kLastReading = 64;
 
 }  // namespace
 
+// The scans that run around the readings. They take out only what a reading
+// would, and spare the readings work: the allow-list's tags, and tags past
+// the depth bound.
+std::string scanned(std::string text, bool allowList) {
+    if (allowList) text = withoutUnlistedTags(text);
+    return boundNesting(std::move(text));
+}
+
 std::string removeActiveContent(std::string_view page, bool allowList) {
     // A deletion can leave elements open that its tags closed, or let the
-    // scan for unlisted tags read further, so both run again before every
-    // reading: the page that comes out is one that neither they nor a
-    // reading would change.
-    std::string text(page);
+    // scan for unlisted tags read further, so the scans run again after
+    // every reading: the page that comes out is one that neither they nor
+    // a reading would change.
+    std::string text = scanned(std::string(page), allowList);
     for (int reading = 0;; ++reading) {
         if (reading == kLastReading) return replaceAll(text, "<", "&lt;");
-        bool changed = false;
-        if (allowList) {
-            std::string tidied = withoutUnlistedTags(text);
-            changed = tidied != text;
-            text = std::move(tidied);
-        }
-        std::string bounded = boundNesting(text);
-        changed = changed || bounded.size() != text.size();
-        text = std::move(bounded);
         Reading r(text, allowList, reading >= kDeletingReadings);
-        if (!r.edits().empty()) text = applyPageEdits(text, r.edits());
-        else if (!changed) return text;
+        std::string next = scanned(r.edits().empty() ? text : applyPageEdits(text, r.edits()), allowList);
+        if (next == text) return text;
+        text = std::move(next);
     }
 }
 
