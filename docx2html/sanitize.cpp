@@ -646,6 +646,42 @@ std::size_t rawTextEnd(std::string_view t, std::size_t from, std::string_view na
     return t.size();
 }
 
+// What the plain scans find at a "<": a comment (skipped to its end), a
+// "<" that starts no tag, a tag with its lower-case name and its ">", or
+// the end of what they can read (a comment or a tag that never ends).
+struct ScannedTag {
+    enum Kind { Comment, Text, Tag, Stop } kind = Stop;
+    std::size_t next = 0;  // where the scan goes on
+    bool end = false;      // an end tag
+    std::string name;
+    std::size_t gt = 0;
+};
+
+ScannedTag scanTagAt(std::string_view t, std::size_t lt) {
+    ScannedTag s;
+    s.kind = ScannedTag::Stop;
+    if (t.compare(lt, 4, "<!--") == 0) {
+        s.next = t.find("-->", lt + 4);
+        if (s.next != std::string_view::npos) s.kind = ScannedTag::Comment;
+        return s;
+    }
+    s.end = lt + 1 < t.size() && t[lt + 1] == '/';
+    std::size_t p = lt + (s.end ? 2 : 1);
+    if (p >= t.size() || !std::isalpha(static_cast<unsigned char>(t[p]))) {
+        s.kind = ScannedTag::Text;
+        s.next = lt + 1;
+        return s;
+    }
+    const std::size_t nameFrom = p;
+    while (p < t.size() && !isBlank(t[p]) && t[p] != '/' && t[p] != '>') ++p;
+    s.name = lowerCase(t.substr(nameFrom, p - nameFrom));
+    s.gt = tagEnd(t, p);
+    if (s.gt == std::string_view::npos) return s;
+    s.kind = ScannedTag::Tag;
+    s.next = s.gt + 1;
+    return s;
+}
+
 class NestingWalk {
 public:
     // The offsets of the start tags that would nest too deep.
@@ -654,24 +690,12 @@ public:
         std::size_t i = 0;
         while ((i = t.find('<', i)) != std::string_view::npos) {
             const std::size_t lt = i;
-            if (t.compare(lt, 4, "<!--") == 0) {
-                i = t.find("-->", lt + 4);
-                if (i == std::string_view::npos) break;
-                continue;
-            }
-            const bool end = lt + 1 < t.size() && t[lt + 1] == '/';
-            std::size_t p = lt + (end ? 2 : 1);
-            if (p >= t.size() || !std::isalpha(static_cast<unsigned char>(t[p]))) {
-                i = lt + 1;
-                continue;
-            }
-            const std::size_t nameFrom = p;
-            while (p < t.size() && !isBlank(t[p]) && t[p] != '/' && t[p] != '>') ++p;
-            const std::string name = lowerCase(t.substr(nameFrom, p - nameFrom));
-            const std::size_t gt = tagEnd(t, p);
-            if (gt == std::string_view::npos) break;
-            i = gt + 1;
-            if (end) {
+            const ScannedTag tag = scanTagAt(t, lt);
+            if (tag.kind == ScannedTag::Stop) break;
+            i = tag.next;
+            if (tag.kind != ScannedTag::Tag) continue;
+            const std::string& name = tag.name;
+            if (tag.end) {
                 close(name);
                 continue;
             }
@@ -805,23 +829,14 @@ std::string withoutUnlistedTags(std::string_view page) {
     std::size_t copied = body, i = body, mathDepth = 0;
     while ((i = page.find('<', i)) != std::string_view::npos) {
         const std::size_t lt = i;
-        if (page.compare(lt, 4, "<!--") == 0) {
-            i = page.find("-->", lt + 4);
-            if (i == std::string_view::npos) break;
-            continue;
-        }
-        const bool end = lt + 1 < page.size() && page[lt + 1] == '/';
-        std::size_t p = lt + (end ? 2 : 1);
-        if (p >= page.size() || !std::isalpha(static_cast<unsigned char>(page[p]))) {
-            i = lt + 1;
-            continue;
-        }
-        const std::size_t nameFrom = p;
-        while (p < page.size() && !isBlank(page[p]) && page[p] != '/' && page[p] != '>') ++p;
-        const std::string name = lowerCase(page.substr(nameFrom, p - nameFrom));
-        const std::size_t gt = tagEnd(page, p);
-        if (gt == std::string_view::npos || name == "svg" || name == "plaintext") break;
-        i = gt + 1;
+        const ScannedTag tag = scanTagAt(page, lt);
+        if (tag.kind == ScannedTag::Stop) break;
+        i = tag.next;
+        if (tag.kind != ScannedTag::Tag) continue;
+        const std::string& name = tag.name;
+        const bool end = tag.end;
+        const std::size_t gt = tag.gt;
+        if (name == "svg" || name == "plaintext") break;
         if (name == "math") {
             if (end) mathDepth -= mathDepth > 0 ? 1 : 0;
             else if (page[gt - 1] != '/') ++mathDepth;
