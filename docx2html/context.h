@@ -79,6 +79,9 @@ struct ConversionContext {
     // each equation, and whether list labels were written.
     std::vector<std::string> mathMarkup;
     bool listLabels = false;
+    // The page's sheets print their own left and right margins (the print
+    // layout then leaves those to the page).
+    bool sheetMargins = false;
 
     // Full Fidelity: the parts its steps read, parsed once (docx2html/model/:
     // styles, numbering, theme, fonts, settings, sections, the story parts);

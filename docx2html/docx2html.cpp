@@ -123,6 +123,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         for (const model::XmlPart* part : {&ctx.model->styles, &ctx.model->numbering, &ctx.model->theme, &ctx.model->fontTable})
             ctx.workBytes += part->size();
         ctx.model->sections = model::readSections(ctx.workingText, ctx.model->report, ctx.workBytes);
+        ctx.model->background = model::readBackground(ctx.workingText);
     }
     ctx.stylesText = preparedPart(ctx, std::move(parts.styles), true);
     if (ctx.model) {
@@ -180,6 +181,7 @@ void resetPageValues(ConversionContext& ctx) {
 }
 
 void initRun(ConversionContext& ctx) {
+    ctx.sheetMargins = false;
     ctx.spliceBounds.clear();
     ctx.spliceTexts.clear();
 }

@@ -165,6 +165,9 @@ QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) 
     };
     double top = margin(ctx.marginTop, 72), bottom = margin(ctx.marginBottom, 72);
     double left = margin(ctx.marginLeft, 72), right = margin(ctx.marginRight, 72);
+    // Sheets with margins of their own let wide content run into them, up
+    // to the paper's edge.
+    if (ctx.sheetMargins) left = right = 0;
     auto fit = [](double& a, double& b, double length) {
         const double room = length / 2;
         if (a + b > room) {

@@ -160,7 +160,10 @@ private:
     }
 
     void markerAt(std::size_t lt, std::string_view tag) {
-        if (tag == marker::kPage) return sheets_.pageMarker(lt, depth_, edits_);
+        if (startsWith(tag, marker::kPageStart)) {
+            const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
+            return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
+        }
         if (startsWith(tag, "<\x1FtvSpan ")) {
             return edits_.replace(lt, tag.size(), "<span style=\"" + std::string(tagAttribute(tag, "css")) + "\">");
         }
@@ -206,6 +209,11 @@ private:
         if (!defaults.empty() || namesCommonFont(t_.substr(body_ == std::string::npos ? 0 : body_)))
             rules += metricCompatibleFaces();
         if (sheets_.any()) rules += ctx_.pageMarginFlag ? kSheetRules : kBreakRules;
+        if (ctx_.pageMarginFlag) {
+            const std::string sheets = sheetRules(ctx_.model->sections, sheets_.laterSections(), ctx_.model->background);
+            ctx_.sheetMargins = !sheets.empty();
+            rules += sheets;
+        }
         if (ctx_.listLabels) rules += kListRules;
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         const std::size_t head = t_.find("</head>");

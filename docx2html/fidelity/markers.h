@@ -11,8 +11,10 @@
 namespace tavin::marker {
 
 inline constexpr std::string_view kStart = "<\x1Ftv";
-// A page break between top-level blocks.
-inline constexpr std::string_view kPage = "<\x1FtvPage/>";
+// A page break between top-level blocks; what follows it belongs to the
+// section of that index (0 for the first).
+inline constexpr std::string_view kPageStart = "<\x1FtvPage";
+inline std::string page(std::size_t section) { return "<\x1FtvPage val=\"" + std::to_string(section) + "\"/>"; }
 // The paragraph, or the table, it stands in reads right to left.
 inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";

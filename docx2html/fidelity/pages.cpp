@@ -3,6 +3,7 @@
 #include "docx2html/fidelity/pages.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/xmlscan.h"
@@ -31,10 +32,36 @@ std::vector<std::size_t> occurrences(std::string_view t, std::string_view s) {
     return found;
 }
 
+// Whether the tag at p is named name (not one whose name only begins so).
+bool startsTag(std::string_view t, std::size_t p, std::string_view name) {
+    const std::size_t n = p + 1 + name.size();
+    if (t.compare(p + 1, name.size(), name) != 0 || n >= t.size()) return false;
+    return t[n] == ' ' || t[n] == '>' || t[n] == '/' || t[n] == '\t' || t[n] == '\r' || t[n] == '\n';
+}
+
+// The sectPr elements of the body, as the model counts its sections: not
+// the ones inside another (a tracked change's former properties).
+std::vector<std::size_t> sectionStarts(std::string_view t) {
+    std::vector<std::size_t> found;
+    std::size_t end = 0;
+    for (std::size_t p : occurrences(t, "<sectPr")) {
+        if (p < end || !startsTag(t, p, "sectPr")) continue;
+        found.push_back(p);
+        const std::size_t gt = t.find('>', p);
+        const std::size_t close = gt == std::string_view::npos || t[gt - 1] == '/' ? gt : t.find("</sectPr>", gt);
+        end = close == std::string_view::npos ? t.size() : close;
+    }
+    return found;
+}
+
 }  // namespace
 
 PageBreaks::PageBreaks(std::string_view body)
-    : body_(body), breaks_(occurrences(body, kPageBreak)), sections_(occurrences(body, "<sectPr")) {}
+    : body_(body), breaks_(occurrences(body, kPageBreak)), sections_(sectionStarts(body)) {}
+
+std::size_t PageBreaks::sectionAt(std::size_t at) const {
+    return static_cast<std::size_t>(std::lower_bound(sections_.begin(), sections_.end(), at) - sections_.begin());
+}
 
 bool PageBreaks::nextSectionBreaks(std::size_t after) const {
     const auto n = std::lower_bound(sections_.begin(), sections_.end(), after);
@@ -58,23 +85,33 @@ void PageBreaks::paragraph(std::size_t start, std::size_t content, std::size_t c
     }
     // A section ends here; the next one says whether it starts a new page.
     if (endsSection && nextSectionBreaks(close)) after = true;
-    if (before) edits.insert(start, std::string(marker::kPage));
-    if (after) edits.insert(close + 4, std::string(marker::kPage));
+    if (before) edits.insert(start, marker::page(sectionAt(start)));
+    if (after) edits.insert(close + 4, marker::page(sectionAt(close)));
 }
 
-void Sheets::pageMarker(std::size_t at, int depth, EditList& edits) {
+void Sheets::pageMarker(std::size_t at, std::size_t size, int depth, std::size_t section, EditList& edits) {
     if (depth == 0 && contentSinceSheet_ && pending_ == std::string::npos) {
         pending_ = at;
+        pendingSize_ = size;
+        pendingSection_ = section;
         contentSinceSheet_ = false;
-    } else {
-        edits.erase(at, marker::kPage.size());
+        return;
     }
+    // Breaks in a row make one sheet, of the section after the last.
+    if (pending_ != std::string::npos && depth == 0) pendingSection_ = section;
+    edits.erase(at, size);
 }
 
 void Sheets::startTag(bool div, EditList& edits) {
     if (div) return;
     if (pending_ != std::string::npos) {
-        edits.replace(pending_, marker::kPage.size(), sheet_);
+        section_ = std::max(section_, pendingSection_);
+        std::string sheet = sheet_;
+        if (pageBoxes_ && section_ > 0) {
+            sheet = "</div><div class=\"page s" + std::to_string(section_) + "\">";
+            if (later_.empty() || later_.back() != section_) later_.push_back(section_);
+        }
+        edits.replace(pending_, pendingSize_, sheet);
         pending_ = std::string::npos;
         any_ = true;
     }
@@ -82,8 +119,72 @@ void Sheets::startTag(bool div, EditList& edits) {
 }
 
 void Sheets::finish(EditList& edits) {
-    if (pending_ != std::string::npos) edits.erase(pending_, marker::kPage.size());
+    if (pending_ != std::string::npos) edits.erase(pending_, pendingSize_);
     pending_ = std::string::npos;
+}
+
+namespace {
+
+// A section's page in CSS pixels (15 twips each), its margins cut so that
+// each pair leaves at least half the page to the text, as the print layout
+// does.
+constexpr long kTwipsPerPx = 15, kLargest = 5000 * 1440 / 25;  // 5 m
+
+struct SheetGeometry {
+    long width = 0, height = 0, top = 0, right = 0, bottom = 0, left = 0;
+
+    static std::optional<SheetGeometry> of(const model::Section& s) {
+        if (!s.pageWidth || !s.pageHeight || *s.pageWidth <= 0 || *s.pageHeight <= 0) return std::nullopt;
+        auto px = [](std::optional<long> twips, long fallback) {
+            return std::clamp(twips.value_or(fallback), 0L, kLargest) / kTwipsPerPx;
+        };
+        SheetGeometry g{px(s.pageWidth, 0), px(s.pageHeight, 0), px(s.margins.top, 1440), px(s.margins.right, 1440),
+                        px(s.margins.bottom, 1440), px(s.margins.left, 1440)};
+        fit(g.left, g.right, g.width);
+        fit(g.top, g.bottom, g.height);
+        return g;
+    }
+    static void fit(long& a, long& b, long length) {
+        if (a + b > length / 2) {
+            const long sum = a + b;
+            a = a * (length / 2) / sum;
+            b = b * (length / 2) / sum;
+        }
+    }
+
+    std::string screen() const {
+        return "width:" + std::to_string(width - left - right) + "px;min-height:" + std::to_string(height - top - bottom) +
+               "px;padding:" + std::to_string(top) + "px " + std::to_string(right) + "px " + std::to_string(bottom) +
+               "px " + std::to_string(left) + "px";
+    }
+    std::string printMargins() const {
+        return "padding:0 " + std::to_string(right) + "px 0 " + std::to_string(left) + "px!important";
+    }
+};
+
+}  // namespace
+
+std::string sheetRules(const std::vector<model::Section>& sections, const std::vector<std::size_t>& later,
+                       const std::string& background) {
+    const std::optional<SheetGeometry> first = sections.empty() ? std::nullopt : SheetGeometry::of(sections.front());
+    if (!first) return {};
+    std::string screen = "body>div.page{" + first->screen() +
+                         (background.empty() ? std::string() : ";background-color:" + background) + "}\r\n";
+    std::string paper;
+    std::string print = "@media print{html,body,div.page{overflow:clip}html>body>div.page{width:auto;min-height:0;"
+                        "margin:0;border:0;" + first->printMargins() + "}";
+    for (const std::size_t k : later) {
+        const std::optional<SheetGeometry> g = k < sections.size() ? SheetGeometry::of(sections[k]) : std::nullopt;
+        if (!g) continue;
+        const std::string sheet = "div.page.s" + std::to_string(k);
+        screen += "body>" + sheet + "{" + g->screen() + "}\r\n";
+        print += "html>body>" + sheet + "{" + g->printMargins() + "}";
+        if (g->width == first->width && g->height == first->height) continue;
+        const std::string name = "s" + std::to_string(k);
+        paper += "@page " + name + "{size:" + std::to_string(g->width) + "px " + std::to_string(g->height) +
+                 "px}\r\nbody>" + sheet + "{page:" + name + "}\r\n";
+    }
+    return "@media screen{" + screen + "}\r\n" + paper + print + "}\r\n";
 }
 
 }  // namespace tavin

@@ -2,7 +2,9 @@
 // paragraph, a paragraph that starts on a new page, a section that does not
 // continue the page), first as page markers in the body text, then as
 // sheets of the assembled page. Reads the paragraphs' resolved properties
-// (pageBreakBefore) and the sections of the document part.
+// (pageBreakBefore) and the sections of the document part. Each sheet
+// knows its section, whose page size, orientation and margins it takes on
+// the screen and on paper (sheetRules).
 #pragma once
 
 #include <string>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "docx2html/fidelity/edits.h"
+#include "docx2html/model/sections.h"
 
 namespace tavin {
 
@@ -29,6 +32,8 @@ public:
 
 private:
     bool nextSectionBreaks(std::size_t after) const;
+    // The index of the section that holds position at.
+    std::size_t sectionAt(std::size_t at) const;
 
     std::string_view body_;
     std::vector<std::size_t> breaks_, sections_;
@@ -40,24 +45,43 @@ private:
 class Sheets {
 public:
     explicit Sheets(bool pageBoxes)
-        : sheet_(pageBoxes ? "</div><div class=page>" : "<div class=pagebreak></div>") {}
+        : pageBoxes_(pageBoxes), sheet_(pageBoxes ? "</div><div class=page>" : "<div class=pagebreak></div>") {}
 
-    // A page marker at `at`, at block nesting depth.
-    void pageMarker(std::size_t at, int depth, EditList& edits);
+    // A page marker of size bytes at `at`, at block nesting depth; what
+    // follows it belongs to section.
+    void pageMarker(std::size_t at, std::size_t size, int depth, std::size_t section, EditList& edits);
     // Markup that counts as content (an equation).
     void content() { contentSinceSheet_ = true; }
     // A start tag other than a marker's; div is whether it is a div.
     void startTag(bool div, EditList& edits);
     void finish(EditList& edits);
     bool any() const { return any_; }
+    // The sections other than the first that start a sheet, in order.
+    const std::vector<std::size_t>& laterSections() const { return later_; }
 
 private:
+    bool pageBoxes_;
     std::string sheet_;
     bool contentSinceSheet_ = false;
     bool any_ = false;
     // A break starts a sheet only between content: it waits for the next
     // start tag, and breaks in a row or at either end make no empty sheet.
-    std::size_t pending_ = std::string::npos;
+    std::size_t pending_ = std::string::npos, pendingSize_ = 0;
+    std::size_t pendingSection_ = 0, section_ = 0;
+    std::vector<std::size_t> later_;
 };
+
+// The rules that give the sheets their sections' geometry: on the screen
+// each sheet is its section's page (text width and height inside its
+// margins); on paper a section of another size or orientation gets its own
+// paper, the left and right margins are the sheets' own (the print layout
+// leaves them to the page, see printsOwnMargins), content wider than the
+// column runs into the margin and is cut at the paper's edge instead of
+// shrinking the whole print. later are the sections after the first that
+// start sheets, background the page colour ("" for none; screen only, as
+// Word prints none by default). "" when the first section has no page size.
+std::string sheetRules(const std::vector<model::Section>& sections, const std::vector<std::size_t>& later,
+                       const std::string& background);
+
 
 }  // namespace tavin

@@ -40,6 +40,8 @@ struct DocumentModel {
     std::vector<Story> stories;
     // The document part's sections, in order.
     std::vector<Section> sections;
+    // Its page colour as CSS, "" for none.
+    std::string background;
 
     const Story* storyOfType(std::string_view type) const;
     const Story* storyById(std::string_view id) const;

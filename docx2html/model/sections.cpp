@@ -100,4 +100,22 @@ std::vector<Section> readSections(std::string_view document, Report& report, std
     return out;
 }
 
+std::string readBackground(std::string_view document) {
+    static constexpr std::string_view kOpen = "<w:background";
+    const std::size_t body = document.find("<w:body");
+    const std::size_t p = document.substr(0, body).find(kOpen);
+    if (p == std::string_view::npos) return {};
+    const std::size_t gt = document.find('>', p);
+    if (gt == std::string_view::npos) return {};
+    // The start tag alone, as an element of its own.
+    std::string tag(document.substr(p, gt - p));
+    if (!tag.empty() && tag.back() == '/') tag.pop_back();
+    tag += "/>";
+    pugi::xml_document fragment;
+    if (!fragment.load_buffer_inplace(tag.data(), tag.size(), pugi::parse_default, pugi::encoding_utf8)) return {};
+    const std::string_view colour = fragment.first_child().attribute("w:color").value();
+    const bool hex = colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    return hex ? "#" + std::string(colour) : std::string();
+}
+
 }  // namespace tavin::model

@@ -49,4 +49,8 @@ Section readSection(pugi::xml_node sectPr, Report& report);
 // parsed on its own. work counts the bytes read.
 std::vector<Section> readSections(std::string_view document, Report& report, std::uint64_t& work);
 
+// The page colour of the document part (w:background's colour before the
+// body), as CSS ("#FFFFCC"); "" for none, automatic or unreadable.
+std::string readBackground(std::string_view document);
+
 }  // namespace tavin::model

@@ -25,6 +25,7 @@ struct Parts {
     std::string fontTable;
     bool fidelity = true;
     bool margin = true;
+    std::string beforeBody;  // document elements before the body
 };
 
 // The converted page of a document body (without the clean-up pass, so the
@@ -36,7 +37,7 @@ std::string page(const Parts& parts) {
     ctx.optimizeHtml = false;
     ctx.docTitle = "t";
     PartTexts texts;
-    texts.document = "<w:document><w:body>" + parts.body +
+    texts.document = "<w:document>" + parts.beforeBody + "<w:body>" + parts.body +
                      "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
     texts.styles = parts.styles;
     texts.numbering = parts.numbering;
@@ -212,7 +213,7 @@ TEST(FidelityParagraphs, PageBreaksMakeSheets) {
     const std::string sheet = "</div><div class=page>";
     // Breaks in a row ("three" ends with one, "four" starts with one) make one.
     EXPECT_NE(b.find("<p>one</p>" + sheet + "<p>two</p><p>three</p>" + sheet + "<p>four</p><p>end of a section</p>" +
-                     sheet + "<p>five</p>"),
+                     "</div><div class=\"page s1\"><p>five</p>"),
               std::string::npos)
         << b;
     EXPECT_NE(b.find("cell"), std::string::npos);
@@ -312,7 +313,47 @@ TEST(FidelityOff, TheClassicPageStaysAsItIs) {
     const std::size_t policy = withOption.find("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';");
     ASSERT_EQ(policy, withOption.find("<head>") + 6);
     withOption.erase(policy, withOption.find('>', policy) + 1 - policy);
+    // and for the rules that give the sheet its section's size.
+    const std::size_t sheet = withOption.find("<style>\r\n@media screen{body>div.page{");
+    ASSERT_NE(sheet, std::string::npos) << withOption;
+    withOption.erase(sheet, withOption.find("</style>", sheet) + 8 - sheet);
     EXPECT_EQ(withOption, page(plain));
+}
+
+// Each sheet takes its section's page: its size inside the margins on the
+// screen, its own paper where that differs from the first, its left and
+// right margins as padding on paper (so that wide content runs into them
+// and is cut at the paper's edge, never shrinking the print).
+TEST(FidelityParagraphs, SheetsTakeTheirSectionsPage) {
+    const std::string portrait = "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>";
+    const std::string landscape = "<w:pgSz w:w=\"15840\" w:h=\"12240\" w:orient=\"landscape\"/>";
+    const std::string margins = "<w:pgMar w:top=\"1440\" w:right=\"1800\" w:bottom=\"720\" w:left=\"1800\"/>";
+    Parts p;
+    p.beforeBody = "<w:background w:color=\"FFFFCC\"><v:background/></w:background>";
+    p.body = para("one", "<w:sectPr>" + portrait + margins + "</w:sectPr>") + para("wide") +
+             para("two", "<w:sectPr>" + landscape + "</w:sectPr>") + para("same size as the first") +
+             "<w:p><w:pPr><w:sectPr>" + portrait + "<w:sectPrChange><w:sectPr>" + landscape +
+             "</w:sectPr></w:sectPrChange></w:sectPr></w:pPr><w:r><w:t>three</w:t></w:r></w:p>" + para("last");
+    const std::string b = body(p), out = page(p);
+    EXPECT_NE(b.find("<p>one</p></div><div class=\"page s1\"><p>wide</p><p>two</p></div><div class=\"page s2\">"
+                     "<p>same size as the first</p><p>three</p></div><div class=\"page s3\"><p>last</p>"),
+              std::string::npos)
+        << b;
+    for (const char* expected : {
+             // Screen: 8.5 in less 2 x 1.25 in; 11 in less 1.5 in.
+             "@media screen{body>div.page{width:576px;min-height:912px;padding:96px 120px 48px 120px;"
+             "background-color:#FFFFCC}",
+             "body>div.page.s1{width:864px;min-height:624px;padding:96px 96px 96px 96px}",
+             "@page s1{size:1056px 816px}\r\nbody>div.page.s1{page:s1}",
+             "@media print{html,body,div.page{overflow:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
+             "border:0;padding:0 120px 0 120px!important}html>body>div.page.s1{padding:0 96px 0 96px!important}",
+         }) {
+        EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
+    }
+    // A section of the first one's paper needs none of its own; a former
+    // section inside a tracked change is no section.
+    EXPECT_EQ(out.find("@page s2"), std::string::npos) << out;
+    EXPECT_EQ(out.find("s4"), std::string::npos) << out;
 }
 
 TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {

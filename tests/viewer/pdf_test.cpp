@@ -189,6 +189,34 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
         << r.out;
 }
 
+// Each section prints on its own paper, and a table wider than the text
+// column runs into the margin instead of shrinking the print.
+TEST_F(PdfTest, SectionsPrintOnTheirPaperAtTheirSize) {
+    const fs::path doc = env.docs() / "sections.docx";
+    const std::string wide = "<w:tbl><w:tblPr><w:tblW w:w=\"13000\" w:type=\"dxa\"/></w:tblPr><w:tblGrid>"
+                             "<w:gridCol w:w=\"13000\"/></w:tblGrid><w:tr><w:tc><w:tcPr><w:tcW w:w=\"13000\" "
+                             "w:type=\"dxa\"/></w:tcPr><w:p><w:r><w:t>Wide</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = wide + "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>"
+                                  "</w:pPr><w:r><w:rPr><w:sz w:val=\"24\"/></w:rPr><w:t>Portrait</w:t></w:r></w:p>"
+                                  "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"16838\" w:h=\"11906\" "
+                                  "w:orient=\"landscape\"/></w:sectPr></w:pPr><w:r><w:t>Landscape</w:t></w:r></w:p>"});
+    const fs::path pdf = env.root() / "sections.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string info = popplerOutput("pdfinfo", {"-f", "1", "-l", "3", QString::fromStdString(pdf.string())});
+    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page    1 size:  594.96 x 841.92 pts (A4)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page    2 size:  840.96 x 594.96 pts (A4)"), std::string::npos) << info;
+    // 12 pt text keeps its size: a word's box is over 10 pt high.
+    const std::string boxes =
+        popplerOutput("pdftotext", {"-bbox", "-f", "1", "-l", "1", QString::fromStdString(pdf.string()), "-"});
+    const QRegularExpressionMatch word =
+        QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Portrait<)re").match(QString::fromStdString(boxes));
+    ASSERT_TRUE(word.hasMatch()) << boxes;
+    EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << boxes;
+}
+
 TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
     const fs::path corpus = testutil::corpusDir();
     if (corpus.empty() || !fs::exists(corpus / "pandoc" / "tables.docx")) GTEST_SKIP() << "no public test documents";

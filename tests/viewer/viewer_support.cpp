@@ -202,6 +202,17 @@ std::string pdfText(const fs::path& pdf) {
     return QString::fromUtf8(p.readAllStandardOutput()).simplified().toStdString();
 }
 
+std::string popplerOutput(const QString& tool, const QStringList& args) {
+    if (QStandardPaths::findExecutable(tool).isEmpty()) {
+        ADD_FAILURE() << tool.toStdString() << " is not installed (scripts/install-deps installs poppler-utils)";
+        return {};
+    }
+    QProcess p;
+    p.start(tool, args);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).toStdString();
+}
+
 ProcessResult runTavin(const QStringList& args, const QStringList& env) {
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();

@@ -136,5 +136,7 @@ QVariant evaluate(QWebEngineView* view, const QString& script);
 // empty when pdftotext is not installed.
 std::string pdfText(const std::filesystem::path& pdf);
 bool havePdfToText();
+// What a poppler tool (pdfinfo, pdftotext...) writes for args.
+std::string popplerOutput(const QString& tool, const QStringList& args);
 
 }  // namespace viewertest
