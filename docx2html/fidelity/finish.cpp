@@ -4,8 +4,11 @@
 // head gets the rules these need and the document's defaults. Reads the
 // page being built, the equations set aside, and the styles, theme and
 // font table for the defaults.
+#include <algorithm>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/uStr.h"
 #include "docx2html/fidelity/defaults.h"
@@ -113,6 +116,38 @@ struct ParagraphStyleAttribute {
 
 bool startsWith(std::string_view s, std::string_view prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
 
+// Tabs to a centre or right stop: the space grows to fill the line (the
+// paragraph and the inline elements around the tab lay out as flex rows),
+// drawn with the stop's leader.
+constexpr std::string_view kTabElement = " <b class=tab></b>";
+constexpr std::string_view kFlexRow = "display:flex;align-items:baseline;";
+constexpr std::string_view kFlexItemRow = "display:flex;flex:1 1 auto;min-width:0;align-items:baseline;";
+const char* const kTabRules =
+    "b.tvfill{flex:1 1 0;width:0;min-width:0;margin:0 4px;overflow:hidden;white-space:nowrap;font-weight:normal}\r\n"
+    "b.tvdot::after{content:\"................................................................................"
+    "........................................................................................................\"}\r\n"
+    "b.tvhyphen::after{content:\"--------------------------------------------------------------------------------"
+    "--------------------------------------------------------------------------------------------------------\"}\r\n"
+    "b.tvmiddleDot::after{content:\"\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7"
+    "\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\\B7\"}\r\n"
+    "b.tvunderscore,b.tvheavy{border-bottom:1px solid;height:0.9em}\r\n"
+    "a[href^=\"#_Toc\"],a[href^=\"#_Toc\"] *{color:inherit;text-decoration:none}\r\n";
+
+// The leaders a tab stop may have, as their class names; "" for none.
+std::string_view leaderClass(std::string_view leader) {
+    for (std::string_view known : {"dot", "hyphen", "underscore", "heavy", "middleDot"})
+        if (leader == known) return known;
+    return {};
+}
+
+// The inline elements inside a paragraph, which become flex rows when a
+// tab inside them fills.
+bool inlineElement(std::string_view t, std::size_t name) {
+    for (std::string_view n : {"span", "a", "b", "i", "u", "s", "font", "strong", "em", "strike"})
+        if (startsTagAt(t, name, n)) return true;
+    return false;
+}
+
 // One walk over the tags of the page's body: the nesting of blocks (for
 // page breaks), the last paragraph and table start tags (for the markers
 // inside them).
@@ -136,6 +171,7 @@ public:
             lt = gt;
         }
         sheets_.finish(edits_);
+        endParagraphTabs();
         pStyle_.finish(edits_);
         addRules();
         ctx_.workingText = edits_.apply(t_);
@@ -151,12 +187,78 @@ private:
             depth_ = std::max(depth_ + (close ? -1 : 1), 0);
             if (close) continue;
             if (block == "p") {
+                endParagraphTabs();
                 paragraph_ = lt;
                 pStyle_.start(t_, lt, edits_);
             }
             if (block == "table") table_ = lt;
         }
+        if (close && startsTagAt(t_, name, "p")) endParagraphTabs();
+        if (inlineElement(t_, name)) {
+            if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
+            else closeInline(false);
+        }
         if (!close) sheets_.startTag(startsTagAt(t_, name, "div"), edits_);
+    }
+
+    // An inline element of the paragraph: a start tag at `at`, or a span
+    // marker of size bytes there with its CSS; whether a filling tab lies
+    // inside it, and whether it is still open.
+    struct Inline {
+        std::size_t at, size;
+        std::string css;
+        bool marker, row, open;
+    };
+
+    // The last open element of the kind an end tag closes.
+    void closeInline(bool marker) {
+        for (auto e = inlines_.rbegin(); e != inlines_.rend(); ++e) {
+            if (!e->open) continue;
+            if (e->marker == marker) e->open = false;
+            return;
+        }
+    }
+
+    // The element's CSS once its paragraph is read: a row around a filling
+    // tab; in a paragraph of rows, the others let their text join the row
+    // they are in (so that words, spaces and joined letters of several runs
+    // stay one piece of text).
+    void commit(const Inline& e) {
+        const std::string_view css = e.row ? kFlexItemRow : rowParagraph_ ? "display:contents;" : "";
+        if (e.marker) {
+            edits_.replace(e.at, e.size, "<span style=\"" + e.css + std::string(css) + "\">");
+            return;
+        }
+        if (css.empty() || fills_.count(e.at) != 0) return;
+        const std::size_t gt = t_.find('>', e.at);
+        if (gt == std::string::npos) return;
+        const std::string_view tag = t_.substr(e.at, gt - e.at);
+        const std::size_t style = tag.find(" style=\"");
+        if (style != std::string_view::npos) edits_.insert(e.at + style + 8, std::string(css));
+        else edits_.insert(tag.back() == '/' ? gt - 1 : gt, " style=\"" + std::string(css) + "\"");
+    }
+
+    // A tab that fills: the paragraph and every inline element around it
+    // become rows.
+    void fillingTab(std::size_t lt, std::string_view tag) {
+        edits_.erase(lt, tag.size());
+        const std::size_t after = lt + tag.size();
+        if (t_.compare(after, kTabElement.size(), kTabElement) != 0) return;
+        const std::string_view leader = leaderClass(tagAttribute(tag, "leader"));
+        edits_.replace(after, kTabElement.size(),
+                       "<b class=\"tab tvfill" + (leader.empty() ? std::string() : " tv" + std::string(leader)) + "\"></b>");
+        fills_.insert(after + 1);  // its own b element takes no CSS
+        for (Inline& e : inlines_) e.row = e.row || e.open;
+        if (!rowParagraph_) pStyle_.add(std::string(kFlexRow), edits_);
+        rowParagraph_ = true;
+        tabs_ = true;
+    }
+
+    void endParagraphTabs() {
+        for (const Inline& e : inlines_) commit(e);
+        inlines_.clear();
+        fills_.clear();
+        rowParagraph_ = false;
     }
 
     void markerAt(std::size_t lt, std::string_view tag) {
@@ -165,9 +267,14 @@ private:
             return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
         }
         if (startsWith(tag, "<\x1FtvSpan ")) {
-            return edits_.replace(lt, tag.size(), "<span style=\"" + std::string(tagAttribute(tag, "css")) + "\">");
+            inlines_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "css")), true, false, true});
+            return;
         }
-        if (tag == marker::kSpanEnd) return edits_.replace(lt, tag.size(), "</span>");
+        if (tag == marker::kSpanEnd) {
+            closeInline(true);
+            return edits_.replace(lt, tag.size(), "</span>");
+        }
+        if (startsWith(tag, "<\x1FtvTab ")) return fillingTab(lt, tag);
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
@@ -215,6 +322,7 @@ private:
             rules += sheets;
         }
         if (ctx_.listLabels) rules += kListRules;
+        if (tabs_) rules += kTabRules;
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
@@ -230,6 +338,9 @@ private:
     std::size_t paragraph_ = std::string::npos, table_ = std::string::npos;
     int depth_ = 0;
     bool headings_ = false;
+    std::vector<Inline> inlines_;
+    std::set<std::size_t> fills_;  // where the b elements of filling tabs start
+    bool rowParagraph_ = false, tabs_ = false;
 };
 
 }  // namespace

@@ -21,6 +21,11 @@ inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
 // The end of a span a run look opened.
 inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 
+// The tab after it goes to a stop of that alignment ("right", "center")
+// and leader ("dot", "hyphen"... or "").
+inline std::string tab(std::string_view align, std::string_view leader) {
+    return "<\x1FtvTab val=\"" + std::string(align) + "\" leader=\"" + std::string(leader) + "\"/>";
+}
 // The paragraph it stands in is a heading of that level (1-6).
 inline std::string heading(int level) { return "<\x1FtvH val=\"" + std::to_string(level) + "\"/>"; }
 // CSS declarations for the paragraph it stands in.

@@ -18,6 +18,7 @@
 #include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
+#include "docx2html/fidelity/tabs.h"
 #include "docx2html/markup.h"
 #include "docx2html/fidelity/lists.h"
 #include "docx2html/xmlscan.h"
@@ -32,6 +33,7 @@ namespace {
 
 struct ParagraphStyle {
     std::string basedOn;
+    std::optional<std::vector<TabStop>> tabs;  // with "clear" stops, which remove inherited ones
     std::optional<int> numId, ilvl, outline;
     std::optional<bool> bidi, pageBreakBefore;
     std::optional<std::string> line, lineRule;  // the spacing element's line spacing
@@ -41,7 +43,15 @@ struct ParagraphStyle {
 };
 
 // What a paragraph does not set itself, taken from a style of its chain.
+// A style's tab stops join the nearer ones.
+void inheritTabs(ParagraphStyle& own, const ParagraphStyle& s) {
+    if (!s.tabs) return;
+    if (!own.tabs) own.tabs.emplace();
+    inheritTabStops(*own.tabs, *s.tabs);
+}
+
 void inherit(ParagraphStyle& own, const ParagraphStyle& s) {
+    inheritTabs(own, s);
     if (!own.numId) own.numId = s.numId;
     if (!own.ilvl) own.ilvl = s.ilvl;
     if (!own.outline) own.outline = s.outline;
@@ -94,6 +104,7 @@ public:
         if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
         if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
         p.justification = nonEmpty(childValue(pPr, "jc"));
+        if (const std::string tabs = textBetween(pPr, "<tabs>", "</tabs>"); !tabs.empty()) p.tabs = readTabStops(tabs);
     }
 
     // The style a paragraph has: the one it names, else the default one.
@@ -170,7 +181,9 @@ public:
           breaks_(t_),
           starts_(t_, "<p>"),
           ends_(t_, "</p>"),
-          propertyEnds_(t_, "</pPr>") {}
+          propertyEnds_(t_, "</pPr>"),
+          tabs_(t_, "<tab/>"),
+          positionedTabs_(t_, "<ptab ") {}
 
     void run() {
         // Paragraph starts and ends in order, with their nesting. Markers and
@@ -204,6 +217,9 @@ private:
         const Open o = open_.back();
         open_.pop_back();
         if (!open_.empty()) return;  // page breaks only between top-level paragraphs
+        if (o.eff.tabs || positionedTabs_.atOrAfter(o.content) < close)
+            markTabs(t_, o.content, close, usedTabStops(o.eff.tabs.value_or(std::vector<TabStop>{})), tabs_,
+                     positionedTabs_, edits_);
         breaks_.paragraph(o.start, o.content, close, o.eff.pageBreakBefore.value_or(false),
                           o.pPr.find("<sectPr") != std::string_view::npos, edits_);
     }
@@ -296,7 +312,7 @@ private:
     const FontFamilies& families_;
     std::unordered_map<std::string, std::string> styleCss_;
     PageBreaks breaks_;
-    NextOccurrence starts_, ends_, propertyEnds_;
+    NextOccurrence starts_, ends_, propertyEnds_, tabs_, positionedTabs_;
     EditList edits_;
     bool labelled_ = false;
     std::vector<Open> open_;

@@ -3,6 +3,7 @@
 // part), and each story shown is converted by the body's own steps with its
 // own relationships. Reads the model's stories, settings and sections.
 #include "docx2html/fidelity/stories.h"
+#include "docx2html/fidelity/tabs.h"
 
 #include "core/fileio.h"
 #include "docx2html/docx2html.h"
@@ -111,6 +112,7 @@ std::string convertStory(ConversionContext& ctx, std::string xml, const std::str
     } aside{ctx, std::move(ctx.workingText), std::move(ctx.relsText)};
     ctx.workingText = std::move(xml);
     ctx.relsText = rels;
+    markStoryTabs(ctx.workingText, ctx.model->styleSheet);
     initRun(ctx);
     preprocess(ctx);
     convertTables(ctx);

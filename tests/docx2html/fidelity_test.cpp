@@ -320,6 +320,46 @@ TEST(FidelityOff, TheClassicPageStaysAsItIs) {
     EXPECT_EQ(withOption, page(plain));
 }
 
+// Tabs to centre and right stops fill the line up to what follows them,
+// drawn with the stop's leader; the k-th tab goes to the k-th stop of the
+// paragraph's own and its style chain's stops.
+TEST(FidelityParagraphs, TabsToCentreAndRightStopsFillTheLine) {
+    const auto tabs = [](const std::string& stops) { return "<w:tabs>" + stops + "</w:tabs>"; };
+    const std::string right = "<w:tab w:val=\"right\" w:leader=\"dot\" w:pos=\"9000\"/>";
+    const std::string run = "<w:r><w:t>Title</w:t></w:r><w:r><w:tab/></w:r><w:r><w:t>2</w:t></w:r>";
+    const std::string fill = "<b class=\"tab tvfill tvdot\"></b>";
+    Parts p;
+    p.styles = "<w:styles><w:style w:type=\"paragraph\" w:styleId=\"T\"><w:pPr>" +
+               tabs("<w:tab w:val=\"center\" w:pos=\"4500\"/>" + right) + "</w:pPr></w:style></w:styles>";
+    struct Case {
+        std::string paragraph, expected;
+    } cases[] = {
+        {"<w:p><w:pPr>" + tabs(right) + "</w:pPr>" + run + "</w:p>",
+         "<p style=\"display:flex;align-items:baseline;\">Title" + fill + "2</p>"},
+        // A left stop keeps the plain tab; a cleared one leaves the style's.
+        {"<w:p><w:pPr>" + tabs("<w:tab w:val=\"left\" w:pos=\"720\"/>") + "</w:pPr>" + run + "</w:p>",
+         "<p>Title <b class=tab></b>2</p>"},
+        {"<w:p><w:pPr><w:pStyle w:val=\"T\"/>" + tabs("<w:tab w:val=\"clear\" w:pos=\"4500\"/>") + "</w:pPr>" + run +
+             "</w:p>",
+         "Title" + fill + "2</p>"},
+        // Centre then right from the style, the tab inside a run of its own
+        // look: the run and the paragraph are rows.
+        {"<w:p><w:pPr><w:pStyle w:val=\"T\"/></w:pPr><w:r><w:t>a</w:t><w:tab/><w:t>b</w:t></w:r>"
+         "<w:r><w:rPr><w:b/></w:rPr><w:tab/><w:t>c</w:t></w:r></w:p>",
+         "a<b class=\"tab tvfill\"></b>b<b style=\"display:flex;flex:1 1 auto;min-width:0;align-items:baseline;\">" + fill +
+             "c</b></p>"},
+        // A positioned tab, as headers have.
+        {"<w:p><w:r><w:t>left</w:t><w:ptab w:relativeTo=\"margin\" w:alignment=\"right\" w:leader=\"none\"/>"
+         "<w:t>right</w:t></w:r></w:p>",
+         "<p style=\"display:flex;align-items:baseline;\">left<b class=\"tab tvfill\"></b>right</p>"},
+    };
+    for (const Case& c : cases) {
+        p.body = c.paragraph;
+        const std::string b = body(p);
+        EXPECT_NE(b.find(c.expected), std::string::npos) << c.paragraph << "\n" << b;
+    }
+}
+
 // Each sheet takes its section's page: its size inside the margins on the
 // screen, its own paper where that differs from the first, its left and
 // right margins as padding on paper (so that wide content runs into them
