@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/WSRegEx3.h"
@@ -92,6 +93,9 @@ struct ConversionContext {
     std::vector<StoryReference> footnoteRefs, endnoteRefs, commentRefs;
     std::string headerId, footerId;
     std::string headerHtml, notesHtml, footerHtml;
+    // With page boxes: the markup of each header and footer the sections
+    // name, by relationship id, for the sheets.
+    std::unordered_map<std::string, std::string> sheetStories;
 
     std::vector<Pos> spliceBounds;
     std::vector<std::string> spliceTexts;

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/uStr.h"
@@ -21,6 +22,7 @@
 #include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
+#include "docx2html/fidelity/stories.h"
 #include "docx2html/markup.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -153,11 +155,31 @@ bool inlineElement(std::string_view t, std::size_t name) {
 // inside them).
 class PageFinisher {
 public:
-    explicit PageFinisher(ConversionContext& ctx)
-        : ctx_(ctx), t_(ctx.workingText), paragraphEnd_(t_, "</p>"), sheets_(ctx.pageMarginFlag) {}
+    // The page of ctx, or (fragment) a header or footer placed by the
+    // sheets, whose markers but the page fields become markup here.
+    PageFinisher(ConversionContext& ctx, std::string_view text, bool fragment = false)
+        : ctx_(ctx), t_(text), paragraphEnd_(t_, "</p>"), sheets_(ctx.pageMarginFlag), fragment_(fragment) {}
 
     void run() {
-        body_ = t_.find("<body");
+        walk();
+        sheets_.finish(edits_);
+        placeSheets();
+        endParagraphTabs();
+        pStyle_.finish(edits_);
+        addRules();
+        ctx_.workingText = edits_.apply(t_);
+    }
+
+    std::string finishedFragment() {
+        walk();
+        endParagraphTabs();
+        pStyle_.finish(edits_);
+        return edits_.apply(t_);
+    }
+
+private:
+    void walk() {
+        body_ = fragment_ ? std::string::npos : t_.find("<body");
         const std::size_t bodyEnd = body_ == std::string::npos ? std::string::npos : t_.find('>', body_);
         for (std::size_t lt = t_.find('<', bodyEnd == std::string::npos ? 0 : bodyEnd); lt != std::string::npos;
              lt = t_.find('<', lt + 1)) {
@@ -170,14 +192,8 @@ public:
             markerAt(lt, t_.substr(lt, gt + 1 - lt));
             lt = gt;
         }
-        sheets_.finish(edits_);
-        endParagraphTabs();
-        pStyle_.finish(edits_);
-        addRules();
-        ctx_.workingText = edits_.apply(t_);
     }
 
-private:
     // A start or end tag of the page.
     void tag(std::size_t lt) {
         const bool close = t_.compare(lt + 1, 1, "/") == 0;
@@ -198,7 +214,75 @@ private:
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
         }
-        if (!close) sheets_.startTag(startsTagAt(t_, name, "div"), edits_);
+        if (!close) sheets_.startTag(startsTagAt(t_, name, "div"));
+    }
+
+    // Each sheet: where it starts, with the footer of the sheet before and
+    // its own header; the last sheet's footer before the body ends; the
+    // page fields of the header and footer placed with the page.
+    void placeSheets() {
+        const auto& starts = sheets_.starts();
+        std::vector<SheetPlace> places(starts.size() + 1);
+        std::vector<int> perSection;
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            SheetPlace& p = places[i];
+            p.number = static_cast<int>(i) + 1;
+            p.sheets = static_cast<int>(places.size());
+            p.section = i == 0 ? 0 : starts[i - 1].section;
+            p.firstOfSection = i == 0 || places[i - 1].section != p.section;
+            if (perSection.size() <= p.section) perSection.resize(p.section + 1, 0);
+            ++perSection[p.section];
+        }
+        for (SheetPlace& p : places) p.sectionSheets = perSection[p.section];
+        const bool boxes = ctx_.pageMarginFlag;
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            std::string markup = sheets_.markup(starts[i].section);
+            if (boxes) {
+                markup = story(places[i], false) + markup + story(places[i + 1], true);
+                markup = withPageFields(std::move(markup), places[i + 1], places[i]);
+            }
+            edits_.replace(starts[i].at, starts[i].size, markup);
+        }
+        const std::size_t bodyEnd = t_.rfind("</body>");
+        if (boxes && bodyEnd != std::string::npos) {
+            const std::string footer = story(places.back(), false);
+            if (!footer.empty()) edits_.insert(bodyEnd, withPageFields(footer, places.back(), places.back()));
+        }
+        for (const Field& f : fields_)
+            edits_.replace(f.at, f.size, pageFieldValue(f.name, places[std::min(f.sheet, places.size() - 1)]));
+    }
+
+    // A sheet's header or footer with its markers made markup, each story
+    // once.
+    std::string story(const SheetPlace& place, bool header) {
+        const std::string html = sheetHeaderOrFooter(ctx_, place, header);
+        if (html.empty()) return html;
+        auto [done, added] = finishedStories_.try_emplace(html);
+        if (added) {
+            PageFinisher fragment(ctx_, html, true);
+            done->second = fragment.finishedFragment();
+            tabs_ = tabs_ || fragment.tabs_;
+        }
+        return done->second;
+    }
+
+    // The page fields of markup: those before the sheet start (the
+    // footer of the sheet before) of before, the others of after.
+    static std::string withPageFields(std::string markup, const SheetPlace& after, const SheetPlace& before) {
+        const std::size_t start = markup.find("<div class");
+        std::string out;
+        std::size_t copied = 0;
+        for (std::size_t at = markup.find(marker::kFieldStart); at != std::string::npos;
+             at = markup.find(marker::kFieldStart, at + 1)) {
+            const std::size_t gt = markup.find('>', at);
+            if (gt == std::string::npos) break;
+            out.append(markup, copied, at - copied);
+            const std::string_view tag = std::string_view(markup).substr(at, gt + 1 - at);
+            out += pageFieldValue(tagAttribute(tag, "val"), start != std::string::npos && at < start ? before : after);
+            copied = gt + 1;
+        }
+        out.append(markup, copied);
+        return out;
     }
 
     // An inline element of the paragraph: a start tag at `at`, or a span
@@ -275,6 +359,11 @@ private:
             return edits_.replace(lt, tag.size(), "</span>");
         }
         if (startsWith(tag, "<\x1FtvTab ")) return fillingTab(lt, tag);
+        if (startsWith(tag, marker::kFieldStart)) {
+            if (fragment_) return;
+            fields_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "val")), sheets_.starts().size()});
+            return;
+        }
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
@@ -339,6 +428,15 @@ private:
     int depth_ = 0;
     bool headings_ = false;
     std::vector<Inline> inlines_;
+    // The page fields of the page: where, which, and on which sheet.
+    struct Field {
+        std::size_t at, size;
+        std::string name;
+        std::size_t sheet;
+    };
+    std::vector<Field> fields_;
+    bool fragment_ = false;
+    std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
     bool rowParagraph_ = false, tabs_ = false;
 };
@@ -347,7 +445,7 @@ private:
 
 void finishFidelity(ConversionContext& ctx) {
     pictureStandIns(ctx);
-    PageFinisher(ctx).run();
+    PageFinisher(ctx, ctx.workingText).run();
 }
 
 }  // namespace tavin

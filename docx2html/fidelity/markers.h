@@ -26,6 +26,9 @@ inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 inline std::string tab(std::string_view align, std::string_view leader) {
     return "<\x1FtvTab val=\"" + std::string(align) + "\" leader=\"" + std::string(leader) + "\"/>";
 }
+// A page field of a header or footer: "PAGE", "NUMPAGES", "SECTIONPAGES".
+inline constexpr std::string_view kFieldStart = "<\x1FtvField";
+inline std::string field(std::string_view name) { return "<\x1FtvField val=\"" + std::string(name) + "\"/>"; }
 // The paragraph it stands in is a heading of that level (1-6).
 inline std::string heading(int level) { return "<\x1FtvH val=\"" + std::to_string(level) + "\"/>"; }
 // CSS declarations for the paragraph it stands in.

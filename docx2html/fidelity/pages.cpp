@@ -102,20 +102,20 @@ void Sheets::pageMarker(std::size_t at, std::size_t size, int depth, std::size_t
     edits.erase(at, size);
 }
 
-void Sheets::startTag(bool div, EditList& edits) {
+void Sheets::startTag(bool div) {
     if (div) return;
     if (pending_ != std::string::npos) {
         section_ = std::max(section_, pendingSection_);
-        std::string sheet = sheet_;
-        if (pageBoxes_ && section_ > 0) {
-            sheet = "</div><div class=\"page s" + std::to_string(section_) + "\">";
-            if (later_.empty() || later_.back() != section_) later_.push_back(section_);
-        }
-        edits.replace(pending_, pendingSize_, sheet);
+        if (pageBoxes_ && section_ > 0 && (later_.empty() || later_.back() != section_)) later_.push_back(section_);
+        starts_.push_back({pending_, pendingSize_, section_});
         pending_ = std::string::npos;
-        any_ = true;
     }
     contentSinceSheet_ = true;
+}
+
+std::string Sheets::markup(std::size_t section) const {
+    if (!pageBoxes_ || section == 0) return sheet_;
+    return "</div><div class=\"page s" + std::to_string(section) + "\">";
 }
 
 void Sheets::finish(EditList& edits) {

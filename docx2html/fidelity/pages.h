@@ -53,9 +53,18 @@ public:
     // Markup that counts as content (an equation).
     void content() { contentSinceSheet_ = true; }
     // A start tag other than a marker's; div is whether it is a div.
-    void startTag(bool div, EditList& edits);
+    void startTag(bool div);
     void finish(EditList& edits);
-    bool any() const { return any_; }
+    bool any() const { return !starts_.empty(); }
+
+    // Where a sheet after the first starts: the page marker there, and the
+    // section of the sheet.
+    struct Start {
+        std::size_t at, size, section;
+    };
+    const std::vector<Start>& starts() const { return starts_; }
+    // The markup that ends a sheet and starts one of section.
+    std::string markup(std::size_t section) const;
     // The sections other than the first that start a sheet, in order.
     const std::vector<std::size_t>& laterSections() const { return later_; }
 
@@ -63,7 +72,7 @@ private:
     bool pageBoxes_;
     std::string sheet_;
     bool contentSinceSheet_ = false;
-    bool any_ = false;
+    std::vector<Start> starts_;
     // A break starts a sheet only between content: it waits for the next
     // start tag, and breaks in a row or at either end make no empty sheet.
     std::size_t pending_ = std::string::npos, pendingSize_ = 0;

@@ -32,6 +32,21 @@ std::string convertStory(ConversionContext& ctx, std::string xml, const std::str
 // ctx.footerHtml and ctx.notesHtml for assembleHtml to place.
 void convertStories(ConversionContext& ctx);
 
+// A sheet of the page: its number (from 1), its section, whether it is the
+// first of its section, and how many sheets the page and its section have.
+struct SheetPlace {
+    int number = 1;
+    std::size_t section = 0;
+    bool firstOfSection = true;
+    int sheets = 1, sectionSheets = 1;
+};
+
+// The markup of the header (or footer) that sheet shows, its page fields
+// still markers; "" for none.
+std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& place, bool header);
+// What a page field ("PAGE", "NUMPAGES", "SECTIONPAGES") shows on a sheet.
+std::string pageFieldValue(std::string_view field, const SheetPlace& place);
+
 // A note number in one of Word's number formats ("decimal", "lowerRoman",
 // "upperRoman", "lowerLetter", "upperLetter", "chicago"; others read as
 // decimal).

@@ -20,7 +20,8 @@ void markNotes(ConversionContext& ctx, const model::Section& first);
 std::string notesSections(ConversionContext& ctx);
 
 // headers.cpp: the header and footer the first section shows on its first
-// page, and their markup.
+// page, and their markup; with page boxes the markup of every header and
+// footer the sections name, for the sheets.
 void chooseHeaderAndFooter(ConversionContext& ctx, const model::Section& first);
 void convertHeaderAndFooter(ConversionContext& ctx);
 

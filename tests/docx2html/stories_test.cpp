@@ -196,12 +196,12 @@ TEST(HeadersAndFooters, TheDefaultOnesFrameThePageBox) {
         "<w:headerReference w:type=\"first\" r:id=\"rH1\"/><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
         "<w:footerReference w:type=\"default\" r:id=\"rF\"/>");
     const std::string page = pkg.convert(true);
-    // The PAGE field shows its stored result.
-    EXPECT_EQ(pkg.ctx().headerHtml, "<div class=header><p>Page 1</p></div>");
-    EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><img src=\"media/logo.png\" width=1 height=1/>Footer</p></div>");
+    // The PAGE field shows the sheet's number; the last sheet's footer ends
+    // the page box.
     EXPECT_TRUE(contains(page, "<body>\r\n<div class=page>\r\n<div class=header>\r\n<p>Page 1</p></div>\r\n<p>Body</p>"
                                "\r\n<div class=footer>"))
         << page;
+    EXPECT_TRUE(contains(page, "<img src=\"media/logo.png\" width=1 height=1/>Footer</p></div>")) << page;
     EXPECT_EQ(page.compare(page.size() - 20, 20, "</div></body></html>"), 0);
     EXPECT_FALSE(contains(page, "Title page"));
     EXPECT_FALSE(contains(pkg.convert(false), "Page 1"));
@@ -218,6 +218,35 @@ TEST(HeadersAndFooters, ATitlePageShowsTheFirstPageOnes) {
     Package off = headerPackage("<w:headerReference w:type=\"first\" r:id=\"rH1\"/><w:titlePg w:val=\"0\"/>");
     off.convert(true);
     EXPECT_EQ(off.ctx().headerHtml, "");
+}
+
+// Every sheet shows its section's header and footer with its own page
+// number: the first-page ones on a title page, the section's own else the
+// one before it.
+TEST(HeadersAndFooters, EachSheetShowsItsOwnWithItsNumber) {
+    const std::string numPages = "<w:p>" + run("of ") +
+                                 "<w:fldSimple w:instr=\" NUMPAGES \\* MERGEFORMAT \">" + run("9") + "</w:fldSimple></w:p>";
+    const std::string pageBreak = "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p>";
+    Package pkg("<w:p>" + run("One") + "</w:p>" + pageBreak + "<w:p>" + run("Two") + "</w:p>" +
+                    "<w:p><w:pPr><w:sectPr><w:headerReference w:type=\"first\" r:id=\"rH1\"/>"
+                    "<w:headerReference w:type=\"default\" r:id=\"rH\"/><w:footerReference w:type=\"default\" "
+                    "r:id=\"rF\"/><w:titlePg/></w:sectPr></w:pPr></w:p><w:p>" +
+                    run("Three") + "</w:p>",
+                "", rel("rH", "header", "header1.xml") + rel("rH1", "header", "header2.xml") + rel("rF", "footer", "footer1.xml"),
+                {{"word/header1.xml", header("hdr", kPageField)},
+                 {"word/header2.xml", header("hdr", "<w:p>" + run("Title page") + "</w:p>")},
+                 {"word/footer1.xml", header("ftr", numPages)}});
+    std::string page = replaceAll(pkg.convert(true), "\r\n", "");
+    // The title page has no footer of its own: none.
+    EXPECT_TRUE(contains(page, "<div class=page><div class=header><p>Title page</p></div><p>One</p>"
+                               "</div><div class=page><div class=header><p>Page 2</p>"
+                               "</div><p>&nbsp;</p><p>Two</p>"))
+        << page;
+    // The last section has no header or footer of its own: the first
+    // section's default ones, as its first sheet is no title page of its own.
+    EXPECT_TRUE(contains(page, "<div class=footer><p>of 3</p></div></div><div class=\"page s1\"><div class=header>"
+                               "<p>Page 3</p></div><p>Three</p><div class=footer><p>of 3</p></div></body>"))
+        << page;
 }
 
 TEST(HeadersAndFooters, WithoutPageMarginTheHeaderFollowsTheBodyTag) {
@@ -257,8 +286,9 @@ TEST(HeadersAndFooters, PicturesOfAPartInAnotherFolderAreLeftOut) {
                  {"parts/_rels/footer1.xml.rels",
                   rels(rel("rLogo", "image", "media/logo.png") + "<Relationship Id=\"rWeb\" Type=\"" + kRelType +
                        "hyperlink\" Target=\"http://example.com/a\" TargetMode=\"External\"/>")}});
-    pkg.convert(true);
-    EXPECT_EQ(pkg.ctx().footerHtml, "<div class=footer><p><a href=\"http://example.com/a\">site</a></p></div>");
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "<div class=footer>\r\n<p><a href=\"http://example.com/a\">site</a></p></div>")) << page;
+    EXPECT_FALSE(contains(page, "<img")) << page;
 }
 
 TEST(Comments, IdsAndAuthorsNeverBreakOutOfTheMarkup) {
