@@ -13,6 +13,29 @@ namespace {
 
 Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<table", "</table", from); }
 
+// Whether markup holds character data other than blanks.
+bool holdsText(std::string_view t) {
+    bool inTag = false;
+    for (const char c : t) {
+        if (c == '<' || c == '>') {
+            inTag = c == '<';
+        } else if (!inTag && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The start of a paragraph up to the paragraph or table inside it (a text
+// box's): a paragraph of its own when it holds text, else only its tags (a
+// picture's, the text box's start), so that no empty line shows.
+std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids) {
+    const std::size_t props = head.find("</pPr>");
+    const std::string_view content = head.substr(props == std::string_view::npos ? 3 : props + 6);
+    if (!holdsText(content)) return std::string(content);
+    return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
+}
+
 }  // namespace
 
 std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
@@ -75,10 +98,16 @@ void convertParagraphs(ConversionContext& ctx) {
             if (close != 0) {
                 const Pos end = close + 4;
                 const std::string_view para = tv.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(end - a));
-                // A further marker inside this paragraph (a nested paragraph)
-                // drops it unconverted; the inner one is converted on its own.
-                if (next == 0 || next >= end) out += convertParagraph(ctx, para, inTable, &ids);
-                consumed = std::max(consumed, end);
+                // A further marker inside this paragraph (a text box's
+                // paragraph or table): what comes before it is converted
+                // alone, and the walk goes on from there.
+                if (next == 0 || next >= end) {
+                    out += convertParagraph(ctx, para, inTable, &ids);
+                    consumed = std::max(consumed, end);
+                } else {
+                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids);
+                    consumed = std::max(consumed, next);
+                }
             }
             // A "<p>" without "</p>" is left as text.
         } else {
