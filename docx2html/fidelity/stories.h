@@ -32,9 +32,8 @@ std::string convertStory(ConversionContext& ctx, std::string xml, const std::str
 // ctx.footerHtml and ctx.notesHtml for assembleHtml to place.
 void convertStories(ConversionContext& ctx);
 
-// A note number in one of Word's number formats ("decimal", "lowerRoman",
-// "upperRoman", "lowerLetter", "upperLetter", "chicago"; others read as
-// decimal).
-std::string noteNumber(int n, std::string_view format);
+// A note number in any of the number formats (numbers.h), numbers in words
+// in the document's language.
+std::string noteNumber(int n, std::string_view format, std::string_view language = {});
 
 }  // namespace tavin

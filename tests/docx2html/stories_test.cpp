@@ -153,9 +153,10 @@ TEST(Notes, NumberFormatsComeFromTheSectionOrTheSettings) {
     EXPECT_EQ(noteNumber(4, "lowerRoman"), "iv");
     EXPECT_EQ(noteNumber(1994, "upperRoman"), "MCMXCIV");
     EXPECT_EQ(noteNumber(28, "lowerLetter"), "bb");
-    EXPECT_EQ(noteNumber(6, "chicago"), "&#8224;&#8224;");
+    EXPECT_EQ(noteNumber(6, "chicago"), "\u2020\u2020");
     EXPECT_EQ(noteNumber(0, "lowerRoman"), "0");
-    EXPECT_EQ(noteNumber(7, "ordinalText"), "7");
+    EXPECT_EQ(noteNumber(7, "ordinalText"), "Seventh");
+    EXPECT_EQ(noteNumber(7, "ordinalText", "fr-FR"), "Septième");
 }
 
 TEST(Notes, TheClassicPageHasNoneOfThem) {
