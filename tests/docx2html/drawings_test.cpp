@@ -98,3 +98,59 @@ TEST(DrawingText, TextAroundTextBoxesAndHyphensOnBothPages) {
     EXPECT_NE(table.find("<td>"), std::string::npos) << table;
     EXPECT_NE(body(cases[4].xml, false).find("<b>bold</b>"), std::string::npos) << body(cases[4].xml, false);
 }
+
+namespace {
+
+// A legacy form field: its begin mark with these field properties, its
+// instruction, and its result when it has one.
+std::string formField(const std::string& ffData, const std::string& instruction, const std::string& result = "") {
+    std::string f = run("<w:fldChar w:fldCharType=\"begin\"><w:ffData>" + ffData + "</w:ffData></w:fldChar>") +
+                    run("<w:instrText> " + instruction + " </w:instrText>");
+    if (!result.empty()) f += run("<w:fldChar w:fldCharType=\"separate\"/>") + t(result);
+    return f + run("<w:fldChar w:fldCharType=\"end\"/>");
+}
+
+std::string contentControl(const std::string& sdtPr, const std::string& content) {
+    return "<w:sdt><w:sdtPr>" + sdtPr + "</w:sdtPr><w:sdtContent>" + content + "</w:sdtContent></w:sdt>";
+}
+
+}  // namespace
+
+TEST(FormFields, ShowTheirStateWithFullFidelity) {
+    struct Case {
+        const char* what;
+        std::string xml;
+        std::string shown;
+    } cases[] = {
+        {"a checked check box", formField("<w:checkBox><w:default w:val=\"0\"/><w:checked/></w:checkBox>", "FORMCHECKBOX"),
+         "\u2612"},
+        {"an unchecked one with a checked default",
+         formField("<w:checkBox><w:default w:val=\"1\"/><w:checked w:val=\"0\"/></w:checkBox>", "FORMCHECKBOX"), "\u2610"},
+        {"the default alone", formField("<w:checkBox><w:default w:val=\"1\"/></w:checkBox>", "FORMCHECKBOX"), "\u2612"},
+        {"a drop-down's result",
+         formField("<w:ddList><w:result w:val=\"2\"/><w:listEntry w:val=\"Red\"/><w:listEntry w:val=\"Green\"/>"
+                   "<w:listEntry w:val=\"Blue &amp; grey\"/></w:ddList>",
+                   "FORMDROPDOWN"),
+         "Blue &amp; grey"},
+        {"a drop-down without one", formField("<w:ddList><w:listEntry w:val=\"One\"/></w:ddList>", "FORMDROPDOWN"), "One"},
+        {"a text field's result", formField("<w:textInput><w:default w:val=\"d\"/></w:textInput>", "FORMTEXT", "Jane"),
+         "Jane"},
+        {"a text field without one", formField("<w:textInput><w:default w:val=\"typed\"/></w:textInput>", "FORMTEXT"),
+         "typed"},
+        {"a checked content control",
+         contentControl("<w14:checkbox><w14:checked w14:val=\"1\"/></w14:checkbox>", t("\u2610")), "\u2612"},
+        {"an unchecked one showing a symbol",
+         contentControl("<w14:checkbox><w14:checked w14:val=\"0\"/></w14:checkbox>",
+                        run("<w:sym w:font=\"Wingdings\" w:char=\"F0A8\"/>") + t("x")),
+         "\u2610"},
+        {"a drop-down list", contentControl("<w:dropDownList><w:listItem w:displayText=\"B\"/></w:dropDownList>", t("B")),
+         "B"},
+        {"a date", contentControl("<w:date w:fullDate=\"2024-05-01T00:00:00Z\"/>", t("1 May 2024")), "1 May 2024"},
+    };
+    for (const Case& c : cases) {
+        const std::string xml = "<w:p>" + t("[") + c.xml + t("]") + "</w:p>";
+        EXPECT_EQ(text(body(xml, true)), "[" + c.shown + "]") << c.what << "\n" << body(xml, true);
+    }
+    // The classic page shows no state of its own.
+    EXPECT_EQ(text(body("<w:p>" + t("[") + cases[0].xml + t("]") + "</w:p>", false)), "[]");
+}
