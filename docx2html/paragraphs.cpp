@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "docx2html/docxstyle.h"
+#include "docx2html/fidelity/markers.h"
 #include "docx2html/markup.h"
 #include "docx2html/runs.h"
 
@@ -26,14 +27,31 @@ bool holdsText(std::string_view t) {
     return false;
 }
 
+// Tags without their paragraph: the Full Fidelity markers that style a
+// paragraph (heading, direction, CSS) go, as the paragraph is not shown;
+// page breaks and the ends of spans stay.
+std::string withoutParagraphMarkers(std::string_view tags) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t m = tags.find(marker::kStart); m != std::string_view::npos; m = tags.find(marker::kStart, m + 1)) {
+        const std::string_view name = tags.substr(m + marker::kStart.size());
+        const bool styling = name.starts_with("H ") || name.starts_with("Rtl/>") || name.starts_with("Css ");
+        const std::size_t end = tags.find("/>", m);
+        if (!styling || end == std::string_view::npos) continue;
+        out.append(tags, copied, m - copied);
+        copied = end + 2;
+    }
+    return out.append(tags.substr(copied));
+}
+
 // The start of a paragraph up to the paragraph or table inside it (a text
 // box's): a paragraph of its own when it holds text, else only its tags (a
 // picture's, the text box's start), so that no empty line shows.
 std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids) {
     const std::size_t props = head.find("</pPr>");
     const std::string_view content = head.substr(props == std::string_view::npos ? 3 : props + 6);
-    if (!holdsText(content)) return std::string(content);
-    return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
+    if (holdsText(content)) return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
+    return ctx.fullFidelity ? withoutParagraphMarkers(content) : std::string(content);
 }
 
 }  // namespace

@@ -97,6 +97,11 @@ TEST(DrawingText, TextAroundTextBoxesAndHyphensOnBothPages) {
     const std::string table = body(cases[2].xml, false);
     EXPECT_NE(table.find("<td>"), std::string::npos) << table;
     EXPECT_NE(body(cases[4].xml, false).find("<b>bold</b>"), std::string::npos) << body(cases[4].xml, false);
+    // A paragraph holding nothing but a text box gives its look to no other
+    // paragraph.
+    const std::string rtl =
+        body("<w:p>" + t("before") + "</w:p><w:p><w:pPr><w:bidi/></w:pPr>" + textBox("inside") + "</w:p>", true);
+    EXPECT_EQ(rtl.find("rtl"), std::string::npos) << rtl;
 }
 
 namespace {
