@@ -2,6 +2,7 @@
 #include "docx2html/paragraphs.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "docx2html/docxstyle.h"
 #include "docx2html/fidelity/markers.h"
@@ -44,14 +45,46 @@ std::string withoutParagraphMarkers(std::string_view tags) {
     return out.append(tags.substr(copied));
 }
 
+// A paragraph split by the paragraphs of a text box inside it: its
+// properties, for the rest of it after the box.
+struct SplitParagraph {
+    std::string props;  // "<pPr>...</pPr>", or empty
+    bool inTable;
+};
+
 // The start of a paragraph up to the paragraph or table inside it (a text
 // box's): a paragraph of its own when it holds text, else only its tags (a
 // picture's, the text box's start), so that no empty line shows.
-std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids) {
+std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids,
+                          std::vector<SplitParagraph>& split) {
     const std::size_t props = head.find("</pPr>");
     const std::string_view content = head.substr(props == std::string_view::npos ? 3 : props + 6);
+    const bool ownProps = props != std::string_view::npos && head.compare(3, 5, "<pPr>") == 0;
+    split.push_back({ownProps ? std::string(head.substr(3, props + 3)) : std::string(), inTable});
     if (holdsText(content)) return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
     return ctx.fullFidelity ? withoutParagraphMarkers(content) : std::string(content);
+}
+
+// Text between markers. Each paragraph end in it ends the rest of a split
+// paragraph (after its text box), converted with that paragraph's
+// properties when it holds text; the rest is copied.
+void appendBetween(ConversionContext& ctx, std::string& out, std::string_view text, const StyleIds* ids,
+                   std::vector<SplitParagraph>& split) {
+    std::size_t from = 0;
+    while (!split.empty()) {
+        const std::size_t end = text.find("</p>", from);
+        if (end == std::string_view::npos) break;
+        const std::string_view rest = text.substr(from, end + 4 - from);
+        const SplitParagraph outer = std::move(split.back());
+        split.pop_back();
+        if (holdsText(rest)) {
+            out += convertParagraph(ctx, "<p>" + outer.props + std::string(rest), outer.inTable, ids);
+        } else {
+            out += rest;
+        }
+        from = end + 4;
+    }
+    out += text.substr(from);
 }
 
 }  // namespace
@@ -105,6 +138,7 @@ void convertParagraphs(ConversionContext& ctx) {
     Pos close = 0;
     Pos closeFrom = 0;
     const StyleIds ids(ctx.styleTable);
+    std::vector<SplitParagraph> split;
     while (a != 0) {
         const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
         const Pos next = nextMarker(tv, a + 3);
@@ -123,7 +157,7 @@ void convertParagraphs(ConversionContext& ctx) {
                     out += convertParagraph(ctx, para, inTable, &ids);
                     consumed = std::max(consumed, end);
                 } else {
-                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids);
+                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids, split);
                     consumed = std::max(consumed, next);
                 }
             }
@@ -132,12 +166,14 @@ void convertParagraphs(ConversionContext& ctx) {
             inTable = kind == 't';
         }
         if (next != 0 && next > consumed) {
-            out.append(tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)));
+            appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)),
+                          &ids, split);
             consumed = next;
         }
         a = next;
     }
-    if (consumed <= static_cast<Pos>(t.size())) out.append(tv.substr(static_cast<std::size_t>(consumed - 1)));
+    if (consumed <= static_cast<Pos>(t.size()))
+        appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1)), &ids, split);
     ctx.workingText = std::move(out);
 }
 

@@ -94,6 +94,7 @@ TEST(DrawingText, TextAroundTextBoxesAndHyphensOnBothPages) {
     // The text before a box keeps its paragraph and run looks.
     const std::string classic = body(cases[0].xml, false);
     EXPECT_NE(classic.find("<p class=s1><b>Do not approach </b>"), std::string::npos) << classic;
+    EXPECT_GT(classic.rfind("<p class=s1>"), classic.find("In the box")) << classic;  // and so does the text after
     const std::string table = body(cases[2].xml, false);
     EXPECT_NE(table.find("<td>"), std::string::npos) << table;
     EXPECT_NE(body(cases[4].xml, false).find("<b>bold</b>"), std::string::npos) << body(cases[4].xml, false);
