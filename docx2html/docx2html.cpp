@@ -186,12 +186,87 @@ void initRun(ConversionContext& ctx) {
     ctx.spliceTexts.clear();
 }
 
+namespace {
+
+// Whether text at `at` begins with the ASCII letters of `lower` in any case.
+bool startsCaseless(std::string_view text, std::size_t at, std::string_view lower) {
+    if (text.size() - at < lower.size()) return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const char c = text[at + i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != lower[i]) return false;
+    }
+    return true;
+}
+
+struct ChoiceTag {
+    std::size_t at = std::string::npos, end = std::string::npos;  // the tag's "<" and the byte after its ">"
+    int nesting = 0;  // +1 a start tag, -1 an end tag, 0 an empty-element tag
+};
+
+// The next mc:Choice start, end or empty-element tag at or after `from`.
+ChoiceTag nextChoiceTag(std::string_view t, std::size_t from) {
+    static constexpr std::string_view kStart = "<mc:choice", kEnd = "</mc:choice>";
+    for (std::size_t lt = t.find('<', from); lt != std::string::npos; lt = t.find('<', lt + 1)) {
+        if (startsCaseless(t, lt, kEnd)) return {lt, lt + kEnd.size(), -1};
+        if (!startsCaseless(t, lt, kStart) || lt + kStart.size() >= t.size()) continue;
+        const char after = t[lt + kStart.size()];
+        if (after != '>' && after != '/' && !isPatternSpace(after)) continue;
+        const std::size_t gt = t.find('>', lt);
+        if (gt == std::string::npos) break;
+        return {lt, gt + 1, t[gt - 1] == '/' ? 0 : 1};
+    }
+    return {};
+}
+
+// Of each mc:AlternateContent only the fallback stays: every mc:Choice goes
+// with all it holds, up to its own end tag, so that a Choice holding an
+// AlternateContent of its own (a drawing's position in both forms) leaves
+// neither its tail nor its values behind. A Choice whose end never comes
+// goes up to the first end tag after it, or stays when there is none.
+void deleteChoices(std::string& t) {
+    ChoiceTag tag = nextChoiceTag(t, 0);
+    std::string out;
+    std::size_t copied = 0;
+    while (tag.at != std::string::npos) {
+        if (tag.nesting < 0) {  // an end tag without its start stays
+            tag = nextChoiceTag(t, tag.end);
+            continue;
+        }
+        const std::size_t start = tag.at;
+        std::size_t end = tag.end;  // an empty-element Choice goes alone
+        if (tag.nesting > 0) {
+            std::size_t firstEnd = std::string::npos;
+            int depth = 1;
+            while (depth > 0) {
+                tag = nextChoiceTag(t, tag.end);
+                if (tag.at == std::string::npos) break;
+                depth += tag.nesting;
+                if (tag.nesting < 0 && firstEnd == std::string::npos) firstEnd = tag.end;
+            }
+            end = depth == 0 ? tag.end : firstEnd;
+            if (end == std::string::npos) break;
+        }
+        if (out.empty()) reserveText(out, t.size());
+        out.append(t, copied, start - copied);
+        copied = end;
+        tag = nextChoiceTag(t, end);
+    }
+    if (copied == 0) return;
+    out.append(t, copied, std::string::npos);
+    t = std::move(out);
+}
+
+}  // namespace
+
 void preprocess(ConversionContext& ctx) {
     std::string& t = ctx.workingText;
     TWSRegEx& rx = ctx.sharedRegex;
-    // Of each mc:AlternateContent only the fallback stays.
-    regexDelete(rx, t, "<mc:Choice[^>]*>.*?</mc:Choice>");
+    deleteChoices(t);
     t = removePrefixInTags(t);
+    // Hyphens that are characters of the text: the non-breaking one and
+    // the optional one a browser shows only where it breaks a line.
+    t = replaceAll(t, "<noBreakHyphen/>", "&#8209;");
+    t = replaceAll(t, "<softHyphen/>", "&#173;");
     t = replaceAll(t, "<t>", "");
     regexDelete(rx, t, "<t [^>]+>");
     regexReplace(rx, t, "<p [^>/]+>", "<p>");

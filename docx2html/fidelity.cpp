@@ -26,6 +26,7 @@ void prepareFidelity(ConversionContext& ctx) {
     if (ctx.workingText.find("<w:vAlign w:val=\"center\"/>") != std::string::npos)
         ctx.workingText = replaceAll(ctx.workingText, "<w:vAlign w:val=\"center\"/>", "<w:vAlign w:val=\"middle\"/>");
     vmlPicturesToDrawings(ctx);
+    formsInTheirState(ctx);
     symbolsToText(ctx);
     equationsToMathml(ctx);
 }

@@ -38,6 +38,9 @@ void directToggles(ConversionContext& ctx);
 // A picture of a VML shape (v:imagedata) becomes a drawing of the shape's
 // size, which the picture step turns into an img element.
 void vmlPicturesToDrawings(ConversionContext& ctx);
+// Form fields and content-control check boxes show their state (☐, ☒,
+// the chosen entry of a drop-down, a text field's default).
+void formsInTheirState(ConversionContext& ctx);
 // w:sym elements become their character as text.
 void symbolsToText(ConversionContext& ctx);
 // Equations (m:oMathPara, m:oMath) become MathML, kept aside until the page

@@ -2,8 +2,10 @@
 #include "docx2html/paragraphs.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "docx2html/docxstyle.h"
+#include "docx2html/fidelity/markers.h"
 #include "docx2html/markup.h"
 #include "docx2html/runs.h"
 
@@ -12,6 +14,78 @@ namespace tavin {
 namespace {
 
 Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<table", "</table", from); }
+
+// Whether markup holds character data other than blanks.
+bool holdsText(std::string_view t) {
+    bool inTag = false;
+    for (const char c : t) {
+        if (c == '<' || c == '>') {
+            inTag = c == '<';
+        } else if (!inTag && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Tags without their paragraph: the Full Fidelity markers that style a
+// paragraph (heading, direction, CSS) go, as the paragraph is not shown;
+// page breaks and the ends of spans stay.
+std::string withoutParagraphMarkers(std::string_view tags) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t m = tags.find(marker::kStart); m != std::string_view::npos; m = tags.find(marker::kStart, m + 1)) {
+        const std::string_view name = tags.substr(m + marker::kStart.size());
+        const bool styling = name.starts_with("H ") || name.starts_with("Rtl/>") || name.starts_with("Css ");
+        const std::size_t end = tags.find("/>", m);
+        if (!styling || end == std::string_view::npos) continue;
+        out.append(tags, copied, m - copied);
+        copied = end + 2;
+    }
+    return out.append(tags.substr(copied));
+}
+
+// A paragraph split by the paragraphs of a text box inside it: its
+// properties, for the rest of it after the box.
+struct SplitParagraph {
+    std::string props;  // "<pPr>...</pPr>", or empty
+    bool inTable;
+};
+
+// The start of a paragraph up to the paragraph or table inside it (a text
+// box's): a paragraph of its own when it holds text, else only its tags (a
+// picture's, the text box's start), so that no empty line shows.
+std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids,
+                          std::vector<SplitParagraph>& split) {
+    const std::size_t props = head.find("</pPr>");
+    const std::string_view content = head.substr(props == std::string_view::npos ? 3 : props + 6);
+    const bool ownProps = props != std::string_view::npos && head.compare(3, 5, "<pPr>") == 0;
+    split.push_back({ownProps ? std::string(head.substr(3, props + 3)) : std::string(), inTable});
+    if (holdsText(content)) return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
+    return ctx.fullFidelity ? withoutParagraphMarkers(content) : std::string(content);
+}
+
+// Text between markers. Each paragraph end in it ends the rest of a split
+// paragraph (after its text box), converted with that paragraph's
+// properties when it holds text; the rest is copied.
+void appendBetween(ConversionContext& ctx, std::string& out, std::string_view text, const StyleIds* ids,
+                   std::vector<SplitParagraph>& split) {
+    std::size_t from = 0;
+    while (!split.empty()) {
+        const std::size_t end = text.find("</p>", from);
+        if (end == std::string_view::npos) break;
+        const std::string_view rest = text.substr(from, end + 4 - from);
+        const SplitParagraph outer = std::move(split.back());
+        split.pop_back();
+        if (holdsText(rest)) {
+            out += convertParagraph(ctx, "<p>" + outer.props + std::string(rest), outer.inTable, ids);
+        } else {
+            out += rest;
+        }
+        from = end + 4;
+    }
+    out += text.substr(from);
+}
 
 }  // namespace
 
@@ -64,6 +138,7 @@ void convertParagraphs(ConversionContext& ctx) {
     Pos close = 0;
     Pos closeFrom = 0;
     const StyleIds ids(ctx.styleTable);
+    std::vector<SplitParagraph> split;
     while (a != 0) {
         const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
         const Pos next = nextMarker(tv, a + 3);
@@ -75,22 +150,30 @@ void convertParagraphs(ConversionContext& ctx) {
             if (close != 0) {
                 const Pos end = close + 4;
                 const std::string_view para = tv.substr(static_cast<std::size_t>(a - 1), static_cast<std::size_t>(end - a));
-                // A further marker inside this paragraph (a nested paragraph)
-                // drops it unconverted; the inner one is converted on its own.
-                if (next == 0 || next >= end) out += convertParagraph(ctx, para, inTable, &ids);
-                consumed = std::max(consumed, end);
+                // A further marker inside this paragraph (a text box's
+                // paragraph or table): what comes before it is converted
+                // alone, and the walk goes on from there.
+                if (next == 0 || next >= end) {
+                    out += convertParagraph(ctx, para, inTable, &ids);
+                    consumed = std::max(consumed, end);
+                } else {
+                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids, split);
+                    consumed = std::max(consumed, next);
+                }
             }
             // A "<p>" without "</p>" is left as text.
         } else {
             inTable = kind == 't';
         }
         if (next != 0 && next > consumed) {
-            out.append(tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)));
+            appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)),
+                          &ids, split);
             consumed = next;
         }
         a = next;
     }
-    if (consumed <= static_cast<Pos>(t.size())) out.append(tv.substr(static_cast<std::size_t>(consumed - 1)));
+    if (consumed <= static_cast<Pos>(t.size()))
+        appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1)), &ids, split);
     ctx.workingText = std::move(out);
 }
 

@@ -5,32 +5,12 @@
 #include <algorithm>
 
 #include "core/html.h"
+#include "docx2html/fidelity/numbers.h"
 #include "docx2html/symbols.h"
 
 namespace tavin {
 
 namespace {
-
-std::string roman(int n, bool upper) {
-    static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
-                                                        {90, "xc"},  {50, "l"},   {40, "xl"}, {10, "x"},   {9, "ix"},
-                                                        {5, "v"},    {4, "iv"},   {1, "i"}};
-    std::string out;
-    for (const auto& [value, text] : parts)
-        for (; n >= value; n -= value) out += text;
-    if (upper)
-        for (char& c : out) c = static_cast<char>(c - 32);
-    return out;
-}
-
-const char* const kOnes[] = {"zero",    "one",     "two",       "three",    "four",    "five",    "six",
-                             "seven",   "eight",   "nine",      "ten",      "eleven",  "twelve",  "thirteen",
-                             "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen", "twenty"};
-const char* const kOrdinals[] = {"zeroth",     "first",      "second",     "third",       "fourth",
-                                 "fifth",      "sixth",      "seventh",    "eighth",      "ninth",
-                                 "tenth",      "eleventh",   "twelfth",    "thirteenth",  "fourteenth",
-                                 "fifteenth",  "sixteenth",  "seventeenth", "eighteenth", "nineteenth",
-                                 "twentieth"};
 
 // A label as the page shows it: at most kLongestLabel characters, escaped
 // where the level's text holds markup.
@@ -46,46 +26,22 @@ std::string labelText(std::string label) {
     return escapeStoredText(label);
 }
 
-// A, B, ... Z, AA, BB, ... as Word counts.
-std::string letters(int n, bool upper) {
-    const char letter = static_cast<char>((upper ? 'A' : 'a') + (n - 1) % 26);
-    return std::string(static_cast<std::size_t>((n - 1) / 26 + 1), letter);
-}
-
-std::string ordinal(int n) {
-    const int tens = n % 100;
-    const char* suffix = tens >= 11 && tens <= 13 ? "th" : n % 10 == 1 ? "st" : n % 10 == 2 ? "nd" : n % 10 == 3 ? "rd" : "th";
-    return std::to_string(n) + suffix;
-}
-
-// A word of a table, capitalised.
-std::string word(const char* const* table, int n) {
-    std::string s = table[n];
-    s[0] = static_cast<char>(s[0] - 32);
-    return s;
-}
-
-// The formats that write words or letters, where the number allows them;
-// empty otherwise.
-std::string wordsOrLetters(int n, std::string_view f) {
-    if (n > 0 && n < 4000 && (f == "upperRoman" || f == "lowerRoman")) return roman(n, f == "upperRoman");
-    if (n > 0 && (f == "upperLetter" || f == "lowerLetter")) return letters(n, f == "upperLetter");
-    if (n >= 0 && n <= 20 && f == "cardinalText") return word(kOnes, n);
-    if (n >= 0 && n <= 20 && f == "ordinalText") return word(kOrdinals, n);
-    return {};
-}
+std::string_view langOf(pugi::xml_node rPr) { return rPr.child("w:lang").attribute("w:val").value(); }
 
 }  // namespace
 
+std::string paragraphLanguage(const model::DocumentModel& model, std::string_view own, std::string_view styleId) {
+    if (!own.empty()) return std::string(own);
+    for (const model::Style* s : model.styleSheet.chain(styleId))
+        if (const std::string_view l = langOf(s->rPr); !l.empty()) return std::string(l);
+    if (const std::string_view l = langOf(model.styleSheet.defaultRunProperties); !l.empty()) return std::string(l);
+    return model.settings.themeLanguage;
+}
+
 int nextListNumber(int n) { return n < kLargestListNumber ? n + 1 : kLargestListNumber; }
 
-std::string formatListNumber(int n, std::string_view f) {
-    if (f == "none" || f == "bullet") return {};
-    n = std::min(n, kLargestListNumber);
-    if (f == "decimalZero") return (n >= 0 && n < 10 ? "0" : "") + std::to_string(n);
-    if (f == "ordinal") return ordinal(n);
-    std::string s = wordsOrLetters(n, f);
-    return s.empty() ? std::to_string(n) : s;
+std::string formatListNumber(int n, std::string_view f, std::string_view language) {
+    return formatNumber(std::min(n, kLargestListNumber), f, language);
 }
 
 ListDefinitions::ListDefinitions(const model::DocumentModel& model) : numbering_(model.listNumbering) {
@@ -135,7 +91,8 @@ void ListDefinitions::advance(int numId, int ilvl, const ListLevel& here, Counte
     }
 }
 
-std::string ListDefinitions::numberedLabel(int numId, int ilvl, const ListLevel& here, const Counters& c) const {
+std::string ListDefinitions::numberedLabel(int numId, int ilvl, const ListLevel& here, const Counters& c,
+                                           std::string_view language) const {
     std::string label;
     const std::string& t = here.text;
     for (std::size_t p = 0; p < t.size() && label.size() <= 4 * kLongestLabel; ++p) {
@@ -149,12 +106,12 @@ std::string ListDefinitions::numberedLabel(int numId, int ilvl, const ListLevel&
         if (!shown || k > ilvl) continue;
         const auto ks = static_cast<std::size_t>(k);
         const int value = c.started[ks] ? c.value[ks] : shown->start;
-        label += formatListNumber(value, here.legal ? "decimal" : shown->format);
+        label += formatListNumber(value, here.legal ? "decimal" : shown->format, language);
     }
     return label;
 }
 
-std::string ListDefinitions::nextLabel(int numId, int ilvl) {
+std::string ListDefinitions::nextLabel(int numId, int ilvl, std::string_view language) {
     const model::AbstractList* abs = nullptr;
     const ListLevel* here = level(numId, ilvl, &abs);
     if (numId == 0 || !here) return {};
@@ -170,7 +127,7 @@ std::string ListDefinitions::nextLabel(int numId, int ilvl) {
     }
     advance(numId, ilvl, *here, c);
     if (here->format == "bullet") return labelText(symbolText(here->text, here->font, true));
-    return labelText(symbolText(numberedLabel(numId, ilvl, *here, c), here->font, false));
+    return labelText(symbolText(numberedLabel(numId, ilvl, *here, c, language), here->font, false));
 }
 
 }  // namespace tavin

@@ -24,8 +24,9 @@ public:
     // The label of the next paragraph of list numId at level ilvl (0-8),
     // advancing the counters; empty when the list is unknown, its number is
     // 0 or its level shows nothing. The label is markup-safe text (as
-    // stored in the part, with symbol bullets in Unicode).
-    std::string nextLabel(int numId, int ilvl);
+    // stored in the part, with symbol bullets in Unicode). Numbers in words
+    // and ordinals are in language (a tag such as "fr-FR"; English if empty).
+    std::string nextLabel(int numId, int ilvl, std::string_view language = {});
 
     // The suffix after the label of that level: "tab", "space" or "nothing".
     std::string suffix(int numId, int ilvl) const;
@@ -40,13 +41,19 @@ private:
     const ListLevel* level(int numId, int ilvl, const model::AbstractList** abs = nullptr) const;
     // Counts level ilvl of c on and stops the levels below it.
     void advance(int numId, int ilvl, const ListLevel& here, Counters& c) const;
-    std::string numberedLabel(int numId, int ilvl, const ListLevel& here, const Counters& c) const;
+    std::string numberedLabel(int numId, int ilvl, const ListLevel& here, const Counters& c,
+                              std::string_view language) const;
 
     const model::Numbering& numbering_;
     std::unordered_map<std::string, long> styleNumbers_;  // style id -> numId, for numStyleLink
     std::unordered_map<const model::AbstractList*, Counters> counters_;  // per abstract definition
     std::unordered_map<int, bool> seen_;                                 // numbers already used once
 };
+
+// The language numbers in words are written in for a paragraph: its own
+// (the lang of its mark's run properties, as written), else its style
+// chain's, else the document defaults', else the theme's.
+std::string paragraphLanguage(const model::DocumentModel& model, std::string_view own, std::string_view styleId);
 
 // Word numbers a list up to 32767 (letters and roman numerals stop there,
 // and so do the counters), and a label shows at most 64 characters.
@@ -56,8 +63,8 @@ constexpr std::size_t kLongestLabel = 64;
 // The number after n, never past kLargestListNumber.
 int nextListNumber(int n);
 
-// A number in a list format: 4 in lowerRoman is "iv", 28 in upperLetter
-// "BB", 2 in ordinal "2nd". Unknown formats write decimal.
-std::string formatListNumber(int n, std::string_view format);
+// A number in a list format (numbers.h), never past kLargestListNumber: 4
+// in lowerRoman is "iv", 28 in upperLetter "BB", 2 in ordinal "2nd".
+std::string formatListNumber(int n, std::string_view format, std::string_view language = {});
 
 }  // namespace tavin

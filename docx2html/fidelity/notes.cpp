@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "core/html.h"
+#include "docx2html/fidelity/lists.h"
+#include "docx2html/fidelity/numbers.h"
 #include "docx2html/fidelity/references.h"
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/fidelity/storyparts.h"
@@ -63,6 +65,7 @@ void markKind(ConversionContext& ctx, const NoteKind& kind, std::pair<std::strin
               std::vector<StoryReference>& refs) {
     const std::string& format = numbering.first;
     int next = numbering.second;
+    const std::string language = paragraphLanguage(*ctx.model, {}, {});
     std::unordered_map<std::string, std::size_t> seen;
     rewriteReferences(ctx.workingText, kind.reference, [&](const ReferenceSite& site) {
         const std::string id = anchorId(tagAttribute(site.tag, "id"));
@@ -70,7 +73,7 @@ void markKind(ConversionContext& ctx, const NoteKind& kind, std::pair<std::strin
         if (it != seen.end() && !site.custom)
             return referenceLink(kind.prefix + id, {}, refs[it->second].label, site.raised);
         const bool custom = site.custom && !site.mark.empty();
-        const std::string label = custom ? site.mark : noteNumber(next++, format);
+        const std::string label = custom ? site.mark : noteNumber(next++, format, language);
         const bool named = it == seen.end();
         if (named) {
             seen.emplace(id, refs.size());
@@ -173,31 +176,8 @@ std::string commentsSection(ConversionContext& ctx) {
 
 }  // namespace
 
-std::string noteNumber(int n, std::string_view format) {
-    if (n > 0 && (format == "lowerRoman" || format == "upperRoman") && n < 4000) {
-        static const std::pair<int, const char*> kDigits[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
-                                                              {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
-                                                              {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"},
-                                                              {1, "i"}};
-        std::string out;
-        for (const auto& [value, digits] : kDigits)
-            for (; n >= value; n -= value) out += digits;
-        if (format == "upperRoman")
-            for (char& c : out) c = static_cast<char>(c - 'a' + 'A');
-        return out;
-    }
-    if (n > 0 && (format == "lowerLetter" || format == "upperLetter")) {
-        // a ... z, then aa ... zz, then aaa ...
-        const char letter = static_cast<char>((format == "lowerLetter" ? 'a' : 'A') + (n - 1) % 26);
-        return std::string(static_cast<std::size_t>((n - 1) / 26 + 1), letter);
-    }
-    if (n > 0 && format == "chicago") {
-        static const char* const kMarks[] = {"*", "&#8224;", "&#8225;", "&#167;"};
-        std::string out;
-        for (int k = 0; k <= (n - 1) / 4; ++k) out += kMarks[(n - 1) % 4];
-        return out;
-    }
-    return std::to_string(n);
+std::string noteNumber(int n, std::string_view format, std::string_view language) {
+    return formatNumber(n, format, language);
 }
 
 void markNotes(ConversionContext& ctx, const model::Section& first) {

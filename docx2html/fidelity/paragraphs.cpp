@@ -247,7 +247,7 @@ private:
         marks += spacingMarks(o.eff);
         marks += contextualMarks(o, styleId);
         marks += headingAndDirectionMarks(o.eff);
-        marks += listLabel(o.eff);
+        marks += listLabel(o, styleId);
         if (!marks.empty()) edits_.insert(o.content, marks);
         open_.push_back(o);
         return next;
@@ -282,10 +282,13 @@ private:
         return marks;
     }
 
-    std::string listLabel(const ParagraphStyle& eff) {
+    // Numbers in words are in the paragraph's language.
+    std::string listLabel(const Open& o, const std::string& styleId) {
+        const ParagraphStyle& eff = o.eff;
         if (!eff.numId || *eff.numId <= 0) return {};
         const int level = std::clamp(eff.ilvl.value_or(0), 0, 8);
-        const std::string label = lists_.nextLabel(*eff.numId, level);
+        const std::string language = paragraphLanguage(*ctx_.model, childValue(o.pPr, "lang"), styleId);
+        const std::string label = lists_.nextLabel(*eff.numId, level, language);
         if (label.empty()) return {};
         labelled_ = true;
         return labelRun(label, lists_.suffix(*eff.numId, level));

@@ -47,9 +47,8 @@ std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& 
 // What a page field ("PAGE", "NUMPAGES", "SECTIONPAGES") shows on a sheet.
 std::string pageFieldValue(std::string_view field, const SheetPlace& place);
 
-// A note number in one of Word's number formats ("decimal", "lowerRoman",
-// "upperRoman", "lowerLetter", "upperLetter", "chicago"; others read as
-// decimal).
-std::string noteNumber(int n, std::string_view format);
+// A note number in any of the number formats (numbers.h), numbers in words
+// in the document's language.
+std::string noteNumber(int n, std::string_view format, std::string_view language = {});
 
 }  // namespace tavin

@@ -22,6 +22,7 @@ Settings readSettings(const XmlPart& part) {
     s.footnotes = readNoteNumbering(root.child("w:footnotePr"));
     s.endnotes = readNoteNumbering(root.child("w:endnotePr"));
     s.evenAndOddHeaders = toggle(root.child("w:evenAndOddHeaders")).value_or(false);
+    s.themeLanguage = root.child("w:themeFontLang").attribute("w:val").value();
     return s;
 }
 

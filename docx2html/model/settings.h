@@ -22,6 +22,8 @@ struct Settings {
     NoteNumbering footnotes, endnotes;
     // Headers and footers differ on even and odd pages.
     bool evenAndOddHeaders = false;
+    // The language of the theme's fonts (w:themeFontLang), as a tag: "fr-FR".
+    std::string themeLanguage;
 };
 
 Settings readSettings(const XmlPart& part);

@@ -83,12 +83,58 @@ TEST(ListLabels, NumberFormats) {
         int n;
         const char* format;
         const char* text;
-    } cases[] = {{1, "decimal", "1"},       {4, "lowerRoman", "iv"},  {1994, "upperRoman", "MCMXCIV"},
-                 {1, "lowerLetter", "a"},   {27, "upperLetter", "AA"}, {28, "lowerLetter", "bb"},
-                 {3, "decimalZero", "03"},  {12, "decimalZero", "12"}, {2, "ordinal", "2nd"},
-                 {13, "ordinal", "13th"},   {21, "ordinal", "21st"},   {3, "cardinalText", "Three"},
-                 {2, "ordinalText", "Second"}, {5, "none", ""},        {7, "chineseCounting", "7"}};
-    for (const Case& c : cases) EXPECT_EQ(formatListNumber(c.n, c.format), c.text) << c.n << " " << c.format;
+        const char* language = "";
+    } cases[] = {
+        {1, "decimal", "1"}, {4, "lowerRoman", "iv"}, {1994, "upperRoman", "MCMXCIV"}, {4000, "upperRoman", "4000"},
+        {1, "lowerLetter", "a"}, {27, "upperLetter", "AA"}, {28, "lowerLetter", "bb"}, {3, "decimalZero", "03"},
+        {12, "decimalZero", "12"}, {2, "ordinal", "2nd"}, {13, "ordinal", "13th"}, {21, "ordinal", "21st"},
+        {1, "ordinal", "1er", "fr-FR"}, {2, "ordinal", "2e", "fr"}, {3, "ordinal", "3.", "de-DE"},
+        {3, "cardinalText", "Three"}, {2, "ordinalText", "Second"}, {5, "none", ""}, {5, "bullet", ""},
+        {32767, "cardinalText", "Thirty-two thousand seven hundred sixty-seven"}, {21, "ordinalText", "Twenty-first"},
+        {80, "cardinalText", "Quatre-vingts", "fr-FR"}, {71, "cardinalText", "Soixante et onze", "fr-CA"},
+        {21, "ordinalText", "Vingt et unième", "fr-FR"}, {1, "ordinalText", "Premier", "fr-FR"},
+        {21, "cardinalText", "Einundzwanzig", "de-DE"}, {7, "ordinalText", "Siebte", "de-AT"},
+        {21000, "cardinalText", "Veintiún mil", "es-ES"}, {23, "ordinalText", "Vigésimo tercero", "es-MX"},
+        {23, "cardinalText", "Ventitré", "it-IT"}, {23, "ordinalText", "Ventitreesimo", "it-IT"},
+        {16, "cardinalText", "Dezesseis", "pt-BR"}, {16, "cardinalText", "Dezasseis", "pt-PT"},
+        {22, "cardinalText", "Tweeëntwintig", "nl-NL"}, {101, "ordinalText", "Honderdeerste", "nl-BE"},
+        {21000, "cardinalText", "Двадцать одна тысяча", "ru-RU"}, {40, "ordinalText", "Сороковой", "ru"},
+        {21000, "cardinalText", "Dwadzieścia jeden tysięcy", "pl-PL"}, {8, "ordinalText", "Ósmy", "pl-PL"},
+        {101, "ordinalText", "Sto pierwszy", "pl-PL"}, {255, "hex", "FF"}, {6, "chicago", "††"},
+        {3, "numberInDash", "- 3 -"}, {12, "decimalFullWidth", "１２"}, {12, "decimalHalfWidth", "12"},
+        {7, "chineseCounting", "七"}, {10, "chineseCounting", "十"}, {101, "chineseCountingThousand", "一百零一"},
+        {110, "japaneseCounting", "百十"}, {10010, "japaneseCounting", "一万十"}, {205, "ideographDigital", "二〇五"},
+        {12345, "japaneseDigitalTenThousand", "一万二三四五"}, {11, "japaneseLegal", "壱拾壱"},
+        {1001, "chineseLegalSimplified", "壹仟零壹"}, {25, "koreanDigital", "이오"}, {111, "koreanCounting", "백십일"},
+        {21, "koreanLegal", "스물하나"}, {15, "ganada", "가가"}, {3, "chosung", "ㄷ"}, {15, "hebrew1", "טו"},
+        {23, "hebrew2", "אא"}, {3, "arabicAlpha", "ت"}, {3, "arabicAbjad", "ج"}, {3, "aiueo", "ｳ"},
+        {3, "aiueoFullWidth", "ウ"}, {3, "iroha", "ﾊ"}, {3, "irohaFullWidth", "ハ"}, {12, "hindiNumbers", "१२"},
+        {2, "hindiConsonants", "ख"}, {12, "thaiNumbers", "๑๒"}, {21, "thaiCounting", "ยี่สิบเอ็ด"},
+        {2, "thaiLetters", "ข"}, {25, "vietnameseCounting", "hai mươi lăm"},
+        {105, "vietnameseCounting", "một trăm lẻ năm"}, {10, "russianLower", "к"}, {29, "russianUpper", "АА"},
+        {20, "decimalEnclosedCircle", "⑳"}, {36, "decimalEnclosedCircle", "㊱"}, {51, "decimalEnclosedCircle", "51"},
+        {2, "decimalEnclosedFullstop", "⒉"}, {2, "decimalEnclosedParen", "⑵"}, {2, "ideographEnclosedCircle", "㊁"},
+        {3, "ideographTraditional", "丙"}, {13, "ideographTraditional", "13"}, {12, "ideographZodiac", "亥"},
+        {11, "ideographZodiacTraditional", "甲戌"}, {9, "unknownFormat", "9"}};
+    for (const Case& c : cases)
+        EXPECT_EQ(formatListNumber(c.n, c.format, c.language), c.text) << c.n << " " << c.format << " " << c.language;
+}
+
+TEST(ListLabels, WordsInTheLanguageOfParagraphStyleOrDefaults) {
+    Parts p;
+    p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" +
+                  level(0, "cardinalText", "%1.", "<w:start w:val=\"1\"/>") +
+                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+    p.styles = "<w:styles><w:docDefaults><w:rPrDefault><w:rPr><w:lang w:val=\"fr-FR\"/></w:rPr></w:rPrDefault>"
+               "</w:docDefaults><w:style w:type=\"paragraph\" w:styleId=\"D\"><w:rPr><w:lang w:val=\"de-DE\"/>"
+               "</w:rPr></w:style></w:styles>";
+    const std::string num = "<w:numPr><w:ilvl w:val=\"0\"/><w:numId w:val=\"1\"/></w:numPr>";
+    p.body = para("a", num) + para("b", "<w:pStyle w:val=\"D\"/>" + num) +
+             para("c", num + "<w:rPr><w:lang w:val=\"es-ES\"/></w:rPr>");
+    const std::string b = body(p);
+    EXPECT_NE(b.find("Un.&#160;&#160;a"), std::string::npos) << b;
+    EXPECT_NE(b.find("Zwei.&#160;&#160;b"), std::string::npos) << b;
+    EXPECT_NE(b.find("Tres.&#160;&#160;c"), std::string::npos) << b;
 }
 
 TEST(ListLabels, LevelsRestartsOverridesAndBullets) {

@@ -153,9 +153,17 @@ TEST(Notes, NumberFormatsComeFromTheSectionOrTheSettings) {
     EXPECT_EQ(noteNumber(4, "lowerRoman"), "iv");
     EXPECT_EQ(noteNumber(1994, "upperRoman"), "MCMXCIV");
     EXPECT_EQ(noteNumber(28, "lowerLetter"), "bb");
-    EXPECT_EQ(noteNumber(6, "chicago"), "&#8224;&#8224;");
+    EXPECT_EQ(noteNumber(6, "chicago"), "\u2020\u2020");
     EXPECT_EQ(noteNumber(0, "lowerRoman"), "0");
-    EXPECT_EQ(noteNumber(7, "ordinalText"), "7");
+    EXPECT_EQ(noteNumber(7, "ordinalText"), "Seventh");
+    EXPECT_EQ(noteNumber(7, "ordinalText", "fr-FR"), "Septième");
+    // Numbers in words are in the language of the theme when nothing else
+    // names one.
+    Package words(noteBody(), "", rel("rE", "endnotes", "endnotes.xml") + rel("rS", "settings", "settings.xml"),
+                  {{"word/endnotes.xml", kEndnotes},
+                   {"word/settings.xml", "<w:settings" + kNs + "><w:endnotePr><w:numFmt w:val=\"cardinalText\"/>"
+                                         "</w:endnotePr><w:themeFontLang w:val=\"de-DE\"/></w:settings>"}});
+    EXPECT_TRUE(contains(words.convert(true), "name=\"enref1\"><sup>Eins</sup>"));
 }
 
 TEST(Notes, TheClassicPageHasNoneOfThem) {

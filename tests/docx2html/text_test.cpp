@@ -132,8 +132,9 @@ TEST(Paragraphs, WalkCopiesBetweenMarkersOnceAndTracksTables) {
 
 TEST(Paragraphs, NestedAndUnterminatedParagraphs) {
     ConversionContext ctx;
-    // The outer paragraph is dropped up to the inner one, which is converted.
-    EXPECT_EQ(paragraphs(ctx, "<p>A<p>B</p>C</p>"), "<p>B</p>C</p>");
+    // The outer paragraph up to the inner one is a paragraph of its own, the
+    // inner one is converted on its own, and so is the rest of the outer one.
+    EXPECT_EQ(paragraphs(ctx, "<p>A<p>B</p>C</p>"), "<p>A</p><p>B</p><p>C</p>");
     // A "<p>" without "</p>" stays text and the walk ends.
     EXPECT_EQ(paragraphs(ctx, "<p>x</p><p>open<table>t"), "<p>x</p><p>open<table>t");
 }
