@@ -224,10 +224,12 @@ private:
         const auto& starts = sheets_.starts();
         std::vector<SheetPlace> places(starts.size() + 1);
         std::vector<int> perSection;
+        const int storedPages = storedPageCount(ctx_);
         for (std::size_t i = 0; i < places.size(); ++i) {
             SheetPlace& p = places[i];
             p.number = static_cast<int>(i) + 1;
             p.sheets = static_cast<int>(places.size());
+            p.storedPages = storedPages;
             p.section = i == 0 ? 0 : starts[i - 1].section;
             p.firstOfSection = i == 0 || places[i - 1].section != p.section;
             if (perSection.size() <= p.section) perSection.resize(p.section + 1, 0);
@@ -249,7 +251,7 @@ private:
             if (!footer.empty()) edits_.insert(bodyEnd, withPageFields(footer, places.back(), places.back()));
         }
         for (const Field& f : fields_)
-            edits_.replace(f.at, f.size, pageFieldValue(f.name, places[std::min(f.sheet, places.size() - 1)]));
+            edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
     }
 
     // A sheet's header or footer with its markers made markup, each story
@@ -278,7 +280,8 @@ private:
             if (gt == std::string::npos) break;
             out.append(markup, copied, at - copied);
             const std::string_view tag = std::string_view(markup).substr(at, gt + 1 - at);
-            out += pageFieldValue(tagAttribute(tag, "val"), start != std::string::npos && at < start ? before : after);
+            out += pageFieldValue(tagAttribute(tag, "val"), tagAttribute(tag, "shown"),
+                                  start != std::string::npos && at < start ? before : after);
             copied = gt + 1;
         }
         out.append(markup, copied);
@@ -361,7 +364,8 @@ private:
         if (startsWith(tag, "<\x1FtvTab ")) return fillingTab(lt, tag);
         if (startsWith(tag, marker::kFieldStart)) {
             if (fragment_) return;
-            fields_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "val")), sheets_.starts().size()});
+            fields_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "val")), std::string(tagAttribute(tag, "shown")),
+                               sheets_.starts().size()});
             return;
         }
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
@@ -431,7 +435,7 @@ private:
     // The page fields of the page: where, which, and on which sheet.
     struct Field {
         std::size_t at, size;
-        std::string name;
+        std::string name, shown;
         std::size_t sheet;
     };
     std::vector<Field> fields_;

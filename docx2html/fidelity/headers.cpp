@@ -17,6 +17,7 @@
 #include "docx2html/markup.h"
 #include "docx2html/xmlscan.h"
 #include "docx2html/model/model.h"
+#include "package/docxInfo.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -36,6 +37,14 @@ std::string_view pageField(std::string_view instruction) {
     return {};
 }
 
+// The text of a field's result as stored (its w:t elements), fit for an
+// attribute value.
+std::string storedResult(std::string_view result) {
+    std::string text;
+    for (const Element& t : elements(result, "t")) text += t.content;
+    return replaceAll(text, "\"", "&quot;");
+}
+
 // The page fields of a story's text as the body's steps read it: a simple
 // field's content, or a field's result between its separate and end marks,
 // becomes the field's marker.
@@ -46,7 +55,9 @@ std::string withFieldMarkers(std::string text) {
         const std::size_t end = gt == std::string::npos ? gt : text.find("</fldSimple>", gt);
         if (end == std::string::npos) break;
         const std::string_view field = pageField(tagAttribute(std::string_view(text).substr(p, gt - p), "instr"));
-        if (!field.empty()) edits.replace(gt + 1, end - gt - 1, marker::field(field));
+        if (!field.empty()) {
+            edits.replace(gt + 1, end - gt - 1, marker::field(field, storedResult(std::string_view(text).substr(gt + 1, end - gt - 1))));
+        }
         p = end;
     }
     // Complex fields: begin, instruction, separate, result, end.
@@ -64,7 +75,8 @@ std::string withFieldMarkers(std::string text) {
         const std::size_t from = text.find("</r>", separate);
         const std::size_t to = text.rfind("<r", end);
         if (field.empty() || from == std::string::npos || to == std::string::npos || to < from + 4) continue;
-        edits.replace(from + 4, to - from - 4, marker::field(field));
+        edits.replace(from + 4, to - from - 4,
+                      marker::field(field, storedResult(std::string_view(text).substr(from + 4, to - from - 4))));
         p = end;
     }
     edits.applyTo(text);
@@ -129,11 +141,20 @@ std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& 
     return html == ctx.sheetStories.end() ? std::string() : html->second;
 }
 
-std::string pageFieldValue(std::string_view field, const SheetPlace& place) {
+std::string pageFieldValue(std::string_view field, std::string_view shown, const SheetPlace& place) {
+    // Sheets are pages only when the document stored as many pages (or none).
+    const bool counted = place.storedPages <= 0 || place.storedPages == place.sheets;
+    if (field == "NUMPAGES" && place.storedPages > 0) return std::to_string(place.storedPages);
+    if (!counted) return std::string(shown);
     if (field == "PAGE") return std::to_string(place.number);
     if (field == "NUMPAGES") return std::to_string(place.sheets);
     if (field == "SECTIONPAGES") return std::to_string(place.sectionSheets);
     return {};
+}
+
+int storedPageCount(const ConversionContext& ctx) {
+    if (ctx.workFolder.empty()) return 0;
+    return std::max(intValue(readMoreProperties(ctx.workFolder).pages, 0), 0);
 }
 
 }  // namespace tavin

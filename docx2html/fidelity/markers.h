@@ -28,7 +28,10 @@ inline std::string tab(std::string_view align, std::string_view leader) {
 }
 // A page field of a header or footer: "PAGE", "NUMPAGES", "SECTIONPAGES".
 inline constexpr std::string_view kFieldStart = "<\x1FtvField";
-inline std::string field(std::string_view name) { return "<\x1FtvField val=\"" + std::string(name) + "\"/>"; }
+// shown is what the document stored as its result, attribute-safe.
+inline std::string field(std::string_view name, std::string_view shown) {
+    return "<\x1FtvField val=\"" + std::string(name) + "\" shown=\"" + std::string(shown) + "\"/>";
+}
 // The paragraph it stands in is a heading of that level (1-6).
 inline std::string heading(int level) { return "<\x1FtvH val=\"" + std::to_string(level) + "\"/>"; }
 // CSS declarations for the paragraph it stands in.

@@ -39,13 +39,18 @@ struct SheetPlace {
     std::size_t section = 0;
     bool firstOfSection = true;
     int sheets = 1, sectionSheets = 1;
+    int storedPages = 0;  // the page count the document stored, 0 when none
 };
 
 // The markup of the header (or footer) that sheet shows, its page fields
 // still markers; "" for none.
 std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& place, bool header);
-// What a page field ("PAGE", "NUMPAGES", "SECTIONPAGES") shows on a sheet.
-std::string pageFieldValue(std::string_view field, const SheetPlace& place);
+// What a page field ("PAGE", "NUMPAGES", "SECTIONPAGES") shows on a sheet:
+// counted from the sheets where they are the document's pages, else what
+// the document stored (shown; NUMPAGES its stored page count).
+std::string pageFieldValue(std::string_view field, std::string_view shown, const SheetPlace& place);
+// The page count of the package's extended properties, 0 when none.
+int storedPageCount(const ConversionContext& ctx);
 
 // A note number in any of the number formats (numbers.h), numbers in words
 // in the document's language.
