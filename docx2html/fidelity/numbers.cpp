@@ -3,6 +3,8 @@
 // systems with unit characters, and numbers in words (words.cpp).
 #include "docx2html/fidelity/numbers.h"
 
+#include "core/uStr.h"
+
 #include <array>
 #include <unordered_map>
 #include <vector>
@@ -16,21 +18,7 @@ namespace {
 // The UTF-8 of a code point.
 std::string utf8(char32_t c) {
     std::string s;
-    if (c < 0x80) {
-        s += static_cast<char>(c);
-    } else if (c < 0x800) {
-        s += static_cast<char>(0xC0 | (c >> 6));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        s += static_cast<char>(0xE0 | (c >> 12));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        s += static_cast<char>(0xF0 | (c >> 18));
-        s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        s += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    appendUtf8(s, c);
     return s;
 }
 
