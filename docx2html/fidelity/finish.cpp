@@ -18,6 +18,7 @@
 #include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
+#include "docx2html/fidelity/validpage.h"
 #include "docx2html/markup.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -29,13 +30,6 @@ namespace {
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
 const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
-
-// Whether the page's body names one of the fonts that have stand-ins.
-bool namesCommonFont(std::string_view body) {
-    for (const char* font : {"calibri", "cambria", "arial", "times new roman", "courier new"})
-        if (findFrom(body, font, 1, true) != 0) return true;
-    return false;
-}
 
 // Whether style holds declaration ("name:value;") already as the last
 // declaration of its property.
@@ -201,10 +195,8 @@ private:
     void addRules() {
         std::string rules;
         if (headings_) rules += headings::rules();
-        const std::string defaults = documentDefaultRules(*ctx_.model);
-        rules += defaults;
-        if (!defaults.empty() || namesCommonFont(t_.substr(body_ == std::string::npos ? 0 : body_)))
-            rules += metricCompatibleFaces();
+        rules += documentDefaultRules(*ctx_.model);
+        rules += standInFaces(t_, rules);
         if (sheets_.any()) rules += ctx_.pageMarginFlag ? kSheetRules : kBreakRules;
         if (ctx_.listLabels) rules += kListRules;
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
@@ -229,6 +221,7 @@ private:
 void finishFidelity(ConversionContext& ctx) {
     pictureStandIns(ctx);
     PageFinisher(ctx).run();
+    validatePage(ctx);
 }
 
 }  // namespace tavin

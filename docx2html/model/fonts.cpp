@@ -30,6 +30,38 @@ std::string familyGeneric(std::string_view family) {
     return {};
 }
 
+// Common faces that font tables often leave without a family or panose
+// number, by the start of their lower-case names.
+constexpr std::pair<std::string_view, std::string_view> kCommonFaces[] = {
+    {"verdana", "sans-serif"},       {"geneva", "sans-serif"},          {"tahoma", "sans-serif"},
+    {"segoe ui", "sans-serif"},      {"franklin gothic", "sans-serif"}, {"century gothic", "sans-serif"},
+    {"trebuchet", "sans-serif"},     {"helvetica", "sans-serif"},       {"arial", "sans-serif"},
+    {"calibri", "sans-serif"},       {"candara", "sans-serif"},         {"corbel", "sans-serif"},
+    {"gill sans", "sans-serif"},     {"lucida sans typewriter", "monospace"}, {"lucida sans", "sans-serif"},
+    {"lucida grande", "sans-serif"}, {"aptos", "sans-serif"},           {"optima", "sans-serif"},
+    {"futura", "sans-serif"},        {"bookman", "serif"},              {"palatino", "serif"},
+    {"book antiqua", "serif"},       {"garamond", "serif"},             {"georgia", "serif"},
+    {"cambria", "serif"},            {"times", "serif"},                {"century", "serif"},
+    {"constantia", "serif"},         {"baskerville", "serif"},          {"minion", "serif"},
+    {"consolas", "monospace"},       {"courier", "monospace"},          {"lucida console", "monospace"},
+    {"monaco", "monospace"},         {"menlo", "monospace"},            {"cascadia", "monospace"},
+    {"monotype corsiva", "cursive"}, {"lucida calligraphy", "cursive"}, {"lucida handwriting", "cursive"},
+    {"brush script", "cursive"},     {"comic sans", "cursive"}};
+
+// The generic family of a face by its name: the table of common faces,
+// then the words its name holds.
+std::string_view nameGeneric(const std::string& lower) {
+    for (const auto& [face, generic] : kCommonFaces)
+        if (lower.compare(0, face.size(), face) == 0) return generic;
+    for (std::string_view word : {"mono", "code", "console", "typewriter"})
+        if (lower.find(word) != std::string::npos) return "monospace";
+    for (std::string_view word : {"sans", "gothic", "grotesk"})
+        if (lower.find(word) != std::string::npos) return "sans-serif";
+    for (std::string_view word : {"script", "hand", "chancery"})
+        if (lower.find(word) != std::string::npos) return "cursive";
+    return {};
+}
+
 }  // namespace
 
 std::string panoseGeneric(std::string_view panose) {
@@ -57,8 +89,14 @@ FontFamilies::FontFamilies(const XmlPart& fontTable, const Theme& theme) {
 }
 
 std::string_view FontFamilies::generic(std::string_view font) const {
-    const auto it = generic_.find(lowerCase(font));
-    return it == generic_.end() ? std::string_view() : std::string_view(it->second);
+    const std::string lower = lowerCase(font);
+    const auto it = generic_.find(lower);
+    return it == generic_.end() ? nameGeneric(lower) : std::string_view(it->second);
+}
+
+std::string_view FontFamilies::kind(std::string_view font) const {
+    const std::string_view g = generic(font);
+    return g.empty() ? std::string_view("serif") : g;
 }
 
 }  // namespace tavin::model

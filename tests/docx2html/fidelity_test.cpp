@@ -303,16 +303,15 @@ TEST(FidelityOff, TheClassicPageStaysAsItIs) {
     EXPECT_EQ(classic.find("</style><style>"), std::string::npos);
     p.fidelity = true;
     EXPECT_NE(page(p), classic);
-    // A document with nothing for the option to add converts the same with
-    // it, but for the policy that forbids the page to run or load anything.
+    // A document with nothing for the option to add has the same body with
+    // it; its head has the policy that forbids the page to run or load
+    // anything, first, and the doctype is before it.
     Parts plain;
     plain.body = para("just text") + para("and more");
-    std::string withOption = page(plain);
-    plain.fidelity = false;
-    const std::size_t policy = withOption.find("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none';");
-    ASSERT_EQ(policy, withOption.find("<head>") + 6);
-    withOption.erase(policy, withOption.find('>', policy) + 1 - policy);
-    EXPECT_EQ(withOption, page(plain));
+    const std::string withOption = page(plain);
+    ASSERT_EQ(withOption.rfind("<!DOCTYPE html>\r\n<html>\r\n<head><meta http-equiv=\"Content-Security-Policy\" "
+                               "content=\"default-src 'none';", 0), 0u);
+    EXPECT_EQ(body(plain), (plain.fidelity = false, body(plain)));
 }
 
 TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
@@ -346,18 +345,19 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
         "<w:pPr><w:spacing w:before=\"120\"/></w:pPr><w:rPr><w:color w:val=\"1F3864\"/><w:sz w:val=\"21\"/></w:rPr>"
         "</w:style></w:styles>";
     EXPECT_EQ(documentDefaultRules(*modelOf(parts)),
-              "p,h1,h2,h3,h4,h5,h6{font-family:'Calibri';font-size:10.5pt;color:#1F3864;margin-top:8px;"
+              "p,h1,h2,h3,h4,h5,h6{font-family:'Calibri',sans-serif;font-size:10.5pt;color:#1F3864;margin-top:8px;"
               "margin-bottom:11px;line-height:1.08;}\r\n");
+    // Word's own size where neither sets one.
     parts.styles = "<w:styles/>";
-    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "");
+    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "p,h1,h2,h3,h4,h5,h6{font-size:10pt;}\r\n");
     // The default table style's cell margins pad every cell.
     parts.styles = "<w:styles><w:style w:type=\"table\" w:default=\"1\" w:styleId=\"TableNormal\">"
                    "<w:tblPr><w:tblCellMar><w:top w:w=\"0\" w:type=\"dxa\"/><w:left w:w=\"108\" "
                    "w:type=\"dxa\"/><w:right w:w=\"108\" w:type=\"dxa\"/></w:tblCellMar>"
                    "</w:tblPr></w:style></w:styles>";
-    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "td{padding:0px 7px 0px 7px}\r\n");
+    EXPECT_EQ(documentDefaultRules(*modelOf(parts)), "p,h1,h2,h3,h4,h5,h6{font-size:10pt;}\r\ntd{padding:0px 7px 0px 7px}\r\n");
     // Stand-in faces for each style of each font.
-    EXPECT_NE(std::string(metricCompatibleFaces())
+    EXPECT_NE(standInFaces("<p style=\"font-family:calibri\">", "")
                   .find("@font-face{font-family:\"Calibri\";font-weight:bold;font-style:italic;src:local(\"Calibri Bold "
                         "Italic\"),local(\"Carlito Bold Italic\")}"),
               std::string::npos);
@@ -407,7 +407,7 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
         << b;
     // The classic step's own declarations come first, and are not written
     // twice; a loop of base styles ends.
-    EXPECT_NE(b.find("<p style=\"font-size:15;\">n</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"font-size:15px;\">n</p>"), std::string::npos) << b;
     EXPECT_NE(b.find("<p style=\"color:#FF0000;\">l</p>"), std::string::npos) << b;
 
     const auto run = [](const std::string& rPr, const std::string& text) {
@@ -425,14 +425,15 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
     b = body(p);
     EXPECT_NE(b.find("<p>sohiddenvupm</p>"), std::string::npos) << b;
 
-    // A run's East Asian and complex-script fonts join its stack for text
-    // in those scripts.
+    // A run's East Asian font joins its stack for text in that script; text
+    // in a complex script has the complex-script font alone, and its weight
+    // and slant (bCs, iCs: none here).
     p.fidelity = true;
     const std::string fonts = "<w:rFonts w:ascii=\"Calibri\" w:eastAsia=\"MS Mincho\" w:cs=\"Arial\"/>";
     p.body = "<w:p>" + run(fonts, "\xE6\x97\xA5\xE6\x9C\xAC") + run(fonts, "latin") + run(fonts, "\xD7\xA9") + "</w:p>";
     b = body(p);
-    EXPECT_NE(b.find("<span style=\"font-family:'Calibri','MS Mincho';\">"), std::string::npos) << b;
-    EXPECT_NE(b.find("<span style=\"font-family:'Calibri','Arial';\">"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"font-family:'Calibri','MS Mincho',sans-serif;\">"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"font-family:'Arial',sans-serif;font-weight:normal;font-style:normal;\">"), std::string::npos) << b;
     EXPECT_EQ(b.find("<span style=\"font-family:'Calibri';"), std::string::npos) << b;
 
     // A run's own font and size leave the weight its paragraph style gives.
@@ -440,7 +441,7 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
              run("<w:rFonts w:ascii=\"Times New Roman\"/><w:sz w:val=\"24\"/>", "Title") + "</w:p>";
     b = body(p);
     EXPECT_NE(b.find("font-weight:bold;"), std::string::npos) << b;
-    EXPECT_NE(b.find("<span style=\"font-family:Times New Roman;font-size:16;\">Title</span>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<span style=\"font-family:Times New Roman,serif;font-size:16px;\">Title</span>"), std::string::npos) << b;
     p.fidelity = false;
     EXPECT_NE(body(p).find("<span style=\"font:normal 16px Times New Roman;\">Title</span>"), std::string::npos) << body(p);
 }
@@ -472,8 +473,11 @@ TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
     look.dstrike = true;
     look.underline = true;
     EXPECT_EQ(runLookCss(look, families),
-              "font-family:'Calibri','Arial',sans-serif;font-size:10.5pt;text-decoration:underline line-through;"
+              "font-family:'Calibri',sans-serif;font-size:10.5pt;text-decoration:underline line-through;"
               "text-decoration-style:double;");
+    look.complexHalfPoints = 28;
+    look.complexBold = true;
+    EXPECT_EQ(complexLookCss(look, families), "font-family:'Arial',serif;font-size:14pt;font-weight:bold;font-style:normal;");
 }
 
 TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
@@ -495,10 +499,10 @@ TEST(FidelityTables, ConditionalFormatsOfTheTableStyle) {
     const std::string b = body(p);
     // The header row: bold, white on the style's fill; a cell's own shading
     // and a run's own colour stay.
-    EXPECT_NE(b.find("<td style=\"background-color:4472C4;\"><p><span style=\"color:#FFFFFF;\"><b>x</b></span></p></td>"),
+    EXPECT_NE(b.find("<td style=\"background-color:#4472C4;\"><p><span style=\"color:#FFFFFF;\"><b>x</b></span></p></td>"),
               std::string::npos)
         << b;
-    EXPECT_NE(b.find("<td style=\"background-color:FF0000;\">"), std::string::npos) << b;
+    EXPECT_NE(b.find("<td style=\"background-color:#FF0000;\">"), std::string::npos) << b;
     EXPECT_NE(b.find("<span style=\"color:#00FF00;\"><b>own</b></span>"), std::string::npos) << b;
     // Banded rows: the first data row has the base style's band, the second not.
     EXPECT_NE(b.find("<tr><td><p><i>x</i></p></td></tr><tr><td><p>x</p></td></tr>"), std::string::npos) << b;
@@ -546,7 +550,7 @@ TEST(FidelityDefaults, ShadingShowsItsFill) {
              "<w:tbl><w:tr><w:tc><w:tcPr><w:shd w:val=\"clear\" w:color=\"auto\" w:fill=\"auto\"/></w:tcPr>" + para("cell") +
              "</w:tc></w:tr></w:tbl>";
     const std::string b = body(p);
-    EXPECT_NE(b.find("<p style=\"background-color:FFFF00;\">marked</p>"), std::string::npos) << b;
+    EXPECT_NE(b.find("<p style=\"background-color:#FFFF00;\">marked</p>"), std::string::npos) << b;
     EXPECT_NE(b.find("<td><p>cell</p>"), std::string::npos) << b;
     p.fidelity = false;
     EXPECT_NE(body(p).find("background-color:#eeeeee;\">marked"), std::string::npos) << body(p);
