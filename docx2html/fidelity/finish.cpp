@@ -29,7 +29,8 @@ namespace {
 
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
-const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
+// The labels are the paragraphs' own, and so are their indents.
+const char* const kListRules = "ol,ul{list-style-type:none;padding-left:0px;margin-left:0px}\r\n";
 
 // Whether style holds declaration ("name:value;") already as the last
 // declaration of its property.

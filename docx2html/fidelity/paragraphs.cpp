@@ -16,6 +16,7 @@
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/headings.h"
+#include "docx2html/fidelity/indents.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/markup.h"
@@ -38,6 +39,7 @@ struct ParagraphStyle {
     std::optional<bool> contextual;             // no spacing between paragraphs of one style
     std::optional<bool> autoBefore, autoAfter;  // spacing as a web page has it (14 pt)
     std::optional<std::string> justification;
+    Indent indent;
 };
 
 // What a paragraph does not set itself, taken from a style of its chain.
@@ -53,6 +55,7 @@ void inherit(ParagraphStyle& own, const ParagraphStyle& s) {
     if (!own.autoAfter) own.autoAfter = s.autoAfter;
     if (!own.lineRule) own.lineRule = s.lineRule;
     if (!own.justification) own.justification = s.justification;
+    own.indent.inherit(s.indent);
 }
 
 std::optional<bool> toggleChild(std::string_view pPr, std::string_view name) {
@@ -94,6 +97,7 @@ public:
         if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
         if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
         p.justification = nonEmpty(childValue(pPr, "jc"));
+        p.indent = indentOfTag(childTag(pPr, "ind"));
     }
 
     // The style a paragraph has: the one it names, else the default one.
@@ -165,6 +169,7 @@ public:
           t_(ctx.workingText),
           styles_(ctx.stylesText),
           lists_(*ctx.model),
+          levelIndents_(*ctx.model),
           looks_(*ctx.model),
           families_(ctx.model->fontFamilies),
           breaks_(t_),
@@ -231,6 +236,7 @@ private:
         marks += spacingMarks(o.eff);
         marks += contextualMarks(o, styleId);
         marks += headingAndDirectionMarks(o.eff);
+        marks += indentMarks(o.eff);
         marks += listLabel(o.eff);
         if (!marks.empty()) edits_.insert(o.content, marks);
         open_.push_back(o);
@@ -266,6 +272,15 @@ private:
         return marks;
     }
 
+    // The indent: the paragraph's own, its style chain's, then its list
+    // level's.
+    std::string indentMarks(ParagraphStyle& eff) const {
+        if (eff.numId && *eff.numId > 0) eff.indent.inherit(levelIndents_.of(*eff.numId, std::clamp(eff.ilvl.value_or(0), 0, 8)));
+        if (!eff.indent.any()) return {};
+        const std::string css = indentCss(eff.indent, ctx_);
+        return css.empty() ? std::string() : marker::css(css);
+    }
+
     std::string listLabel(const ParagraphStyle& eff) {
         if (!eff.numId || *eff.numId <= 0) return {};
         const int level = std::clamp(eff.ilvl.value_or(0), 0, 8);
@@ -291,6 +306,7 @@ private:
     const std::string& t_;
     const ParagraphStyles styles_;
     ListDefinitions lists_;
+    const LevelIndents levelIndents_;
     // The run properties of each paragraph style's chain, as CSS.
     const StyleRunLooks looks_;
     const FontFamilies& families_;

@@ -48,11 +48,15 @@ constexpr std::pair<std::string_view, std::string_view> kCommonFaces[] = {
     {"monotype corsiva", "cursive"}, {"lucida calligraphy", "cursive"}, {"lucida handwriting", "cursive"},
     {"brush script", "cursive"},     {"comic sans", "cursive"}};
 
-// The generic family of a face by its name: the table of common faces,
-// then the words its name holds.
-std::string_view nameGeneric(const std::string& lower) {
+// The generic family of a common face, by the start of its name.
+std::string_view commonGeneric(const std::string& lower) {
     for (const auto& [face, generic] : kCommonFaces)
         if (lower.compare(0, face.size(), face) == 0) return generic;
+    return {};
+}
+
+// The generic family the words of a face's name tell.
+std::string_view nameGeneric(const std::string& lower) {
     for (std::string_view word : {"mono", "code", "console", "typewriter"})
         if (lower.find(word) != std::string::npos) return "monospace";
     for (std::string_view word : {"sans", "gothic", "grotesk"})
@@ -77,21 +81,27 @@ std::string panoseGeneric(std::string_view panose) {
 FontFamilies::FontFamilies(const XmlPart& fontTable, const Theme& theme) {
     for (const auto& [face, panose] : theme.panose) {
         const std::string generic = panoseGeneric(panose);
-        if (!face.empty() && !generic.empty()) generic_.emplace(lowerCase(face), generic);
+        if (!face.empty() && !generic.empty()) byPanose_.emplace(lowerCase(face), generic);
     }
-    // The font table says more than the theme: it lists every font the document uses.
+    // The font table lists every font the document uses; its panose numbers
+    // say more than the theme's, its families less than a face's own kind
+    // (some producers write "roman" for every font).
     for (pugi::xml_node f : fontTable.root().children("w:font")) {
         const std::string_view face = f.attribute("w:name").value();
-        std::string generic = panoseGeneric(childVal(f, "w:panose1"));
-        if (generic.empty()) generic = familyGeneric(childVal(f, "w:family"));
-        if (!face.empty() && !generic.empty()) generic_[lowerCase(face)] = generic;
+        if (face.empty()) continue;
+        if (std::string generic = panoseGeneric(childVal(f, "w:panose1")); !generic.empty())
+            byPanose_[lowerCase(face)] = generic;
+        if (std::string generic = familyGeneric(childVal(f, "w:family")); !generic.empty())
+            byFamily_[lowerCase(face)] = generic;
     }
 }
 
 std::string_view FontFamilies::generic(std::string_view font) const {
     const std::string lower = lowerCase(font);
-    const auto it = generic_.find(lower);
-    return it == generic_.end() ? nameGeneric(lower) : std::string_view(it->second);
+    if (const auto it = byPanose_.find(lower); it != byPanose_.end()) return it->second;
+    if (const std::string_view common = commonGeneric(lower); !common.empty()) return common;
+    if (const auto it = byFamily_.find(lower); it != byFamily_.end()) return it->second;
+    return nameGeneric(lower);
 }
 
 std::string_view FontFamilies::kind(std::string_view font) const {

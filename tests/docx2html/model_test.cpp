@@ -120,7 +120,7 @@ const std::vector<std::pair<std::string, std::string>> kDocumentAnswers = {
     {"font:majorEastAsia", ""},
     {"colour:accent1", "4472C4"},
     {"colour:dk1", "000000"},
-    {"generic:calibri", "serif"},  // the font table over the theme's panose
+    {"generic:calibri", "sans-serif"},  // the theme's panose over the font table's family
     {"generic:Calibri Light", "sans-serif"},
     {"generic:Courier New", "monospace"},
     {"report", "0"},
