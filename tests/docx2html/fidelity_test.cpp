@@ -146,7 +146,7 @@ TEST(ListLabels, OnThePageNumberingContinuesAcrossOtherParagraphs) {
     EXPECT_NE(b.find("<p>1.&#160;&#160;b</p>"), std::string::npos) << b;
     EXPECT_NE(b.find("<p>off</p>"), std::string::npos) << b;
     // The browser's own numbers give way to the labels.
-    EXPECT_NE(page(p).find("ol,ul{list-style-type:none}"), std::string::npos);
+    EXPECT_NE(page(p).find("ol,ul{list-style-type:none;"), std::string::npos);
 }
 
 TEST(FidelityParagraphs, HeadingsKeepTheirStyleAndDirectionFollowsBidi) {
