@@ -163,6 +163,11 @@ private:
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
+        // No border: the last word in the table's attributes (validatePage
+        // keeps one of each name, the last).
+        if (tag == marker::kPlainTable && table_ != std::string::npos)
+            if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
+                edits_.insert(gt, " border=0 style=\"border:none\"");
         edits_.erase(lt, tag.size());
     }
 

@@ -16,6 +16,8 @@ inline constexpr std::string_view kPage = "<\x1FtvPage/>";
 // The paragraph, or the table, it stands in reads right to left.
 inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
+// The table it stands in shows no border.
+inline constexpr std::string_view kPlainTable = "<\x1FtvPlainTable/>";
 // The end of a span a run look opened.
 inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 

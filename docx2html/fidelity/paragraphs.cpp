@@ -21,6 +21,7 @@
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/markup.h"
 #include "docx2html/fidelity/lists.h"
+#include "docx2html/fidelity/tables.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -290,13 +291,18 @@ private:
         return labelRun(label, lists_.suffix(*eff.numId, level));
     }
 
-    // Right-to-left tables: a marker in the table's first cell.
+    // Right-to-left tables and tables without borders: a marker in the
+    // table's first cell.
     void markTables() {
         NextOccurrence tableProps(t_, "</tblPr>"), cells(t_, "<tc>");
-        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5)) {
+        const std::vector<bool> bordered = tablesWithBorders(t_, ctx_.model->styleSheet);
+        std::size_t k = 0;
+        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5), ++k) {
             const std::size_t pr = tableProps.atOrAfter(tb);
             const std::size_t cell = cells.atOrAfter(tb);
-            if (pr == std::string::npos || cell == std::string::npos || pr > cell) continue;
+            if (cell == std::string::npos) break;
+            if (k < bordered.size() && !bordered[k]) edits_.insert(cell + 4, std::string(marker::kPlainTable));
+            if (pr == std::string::npos || pr > cell) continue;
             const std::string_view tblPr = std::string_view(t_).substr(tb, pr - tb);
             if (toggleChild(tblPr, "bidiVisual").value_or(false)) edits_.insert(cell + 4, std::string(marker::kRtlTable));
         }
