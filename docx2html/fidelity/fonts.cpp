@@ -117,11 +117,15 @@ void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::s
 
 namespace {
 
-// The faces of a stand-in family: regular, bold, italic, bold italic.
+// The faces of a stand-in family: regular, bold, italic, bold italic, by
+// full name (family and suffix) and by PostScript name (which is the name
+// the web view finds some faces by, URW's among them).
 struct StandIn {
     const char* font;    // as documents name it
     const char* family;  // the face installed in its place
     const char* const* faces;
+    const char* postscript;  // its PostScript name before the suffixes
+    const char* const* postscriptFaces;
 };
 
 constexpr const char* kPlain[] = {"", " Bold", " Italic", " Bold Italic"};
@@ -131,6 +135,14 @@ constexpr const char* kNarrow[] = {" Regular", " Bold", " Oblique", " Bold Obliq
 constexpr const char* kBookman[] = {" Light", " Demi", " Light Italic", " Demi Italic"};
 constexpr const char* kGothic[] = {" Book", " Demi", " Book Oblique", " Demi Oblique"};
 constexpr const char* kChancery[] = {" Medium Italic", " Medium Italic", " Medium Italic", " Medium Italic"};
+constexpr const char* kPsPlain[] = {"", "-Bold", "-Italic", "-BoldItalic"};
+constexpr const char* kPsOblique[] = {"", "-Bold", "-Oblique", "-BoldOblique"};
+constexpr const char* kPsRoman[] = {"-Roman", "-Bold", "-Italic", "-BoldItalic"};
+constexpr const char* kPsCentury[] = {"-Roman", "-Bold", "-Italic", "-BdIta"};
+constexpr const char* kPsNarrow[] = {"-Regular", "-Bold", "-Oblique", "-BoldOblique"};
+constexpr const char* kPsBookman[] = {"-Light", "-Demi", "-LightItalic", "-DemiItalic"};
+constexpr const char* kPsGothic[] = {"-Book", "-Demi", "-BookOblique", "-DemiOblique"};
+constexpr const char* kPsChancery[] = {"-MediumItalic", "-MediumItalic", "-MediumItalic", "-MediumItalic"};
 
 // Metric-compatible faces where there are (Carlito, Caladea, Liberation,
 // URW's Palatino, Bookman, Century and Avant Garde clones, which Book
@@ -138,34 +150,34 @@ constexpr const char* kChancery[] = {" Medium Italic", " Medium Italic", " Mediu
 // match), else look-alikes of the same kind (DejaVu for Verdana and its
 // kin, a sans-serif monospace for Consolas).
 constexpr StandIn kStandIns[] = {
-    {"Calibri", "Carlito", kPlain},
-    {"Cambria", "Caladea", kPlain},
-    {"Arial", "Liberation Sans", kPlain},
-    {"Helvetica", "Liberation Sans", kPlain},
-    {"Times New Roman", "Liberation Serif", kPlain},
-    {"Times", "Liberation Serif", kPlain},
-    {"Courier New", "Liberation Mono", kPlain},
-    {"Courier", "Liberation Mono", kPlain},
-    {"Arial Narrow", "Nimbus Sans Narrow", kNarrow},
-    {"Segoe UI", "Liberation Sans", kPlain},
-    {"Franklin Gothic Book", "Liberation Sans", kPlain},
-    {"Franklin Gothic Medium", "Liberation Sans", kPlain},
-    {"Trebuchet MS", "Liberation Sans", kPlain},
-    {"Verdana", "DejaVu Sans", kOblique},
-    {"Geneva", "DejaVu Sans", kOblique},
-    {"Lucida Sans Unicode", "DejaVu Sans", kOblique},
-    {"Lucida Grande", "DejaVu Sans", kOblique},
-    {"Tahoma", "DejaVu Sans Condensed", kOblique},
-    {"Consolas", "DejaVu Sans Mono", kOblique},
-    {"Lucida Console", "DejaVu Sans Mono", kOblique},
-    {"Century Gothic", "URW Gothic", kGothic},
-    {"Bookman Old Style", "URW Bookman", kBookman},
-    {"Palatino Linotype", "P052", kRoman},
-    {"Palatino", "P052", kRoman},
-    {"Book Antiqua", "P052", kRoman},
-    {"Century Schoolbook", "C059", kRoman},
-    {"Century", "C059", kRoman},
-    {"Monotype Corsiva", "Z003", kChancery},
+    {"Calibri", "Carlito", kPlain, "Carlito", kPsPlain},
+    {"Cambria", "Caladea", kPlain, "Caladea", kPsPlain},
+    {"Arial", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Helvetica", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Times New Roman", "Liberation Serif", kPlain, "LiberationSerif", kPsPlain},
+    {"Times", "Liberation Serif", kPlain, "LiberationSerif", kPsPlain},
+    {"Courier New", "Liberation Mono", kPlain, "LiberationMono", kPsPlain},
+    {"Courier", "Liberation Mono", kPlain, "LiberationMono", kPsPlain},
+    {"Arial Narrow", "Nimbus Sans Narrow", kNarrow, "NimbusSansNarrow", kPsNarrow},
+    {"Segoe UI", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Franklin Gothic Book", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Franklin Gothic Medium", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Trebuchet MS", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Verdana", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Geneva", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Lucida Sans Unicode", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Lucida Grande", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Tahoma", "DejaVu Sans Condensed", kOblique, "DejaVuSansCondensed", kPsOblique},
+    {"Consolas", "DejaVu Sans Mono", kOblique, "DejaVuSansMono", kPsOblique},
+    {"Lucida Console", "DejaVu Sans Mono", kOblique, "DejaVuSansMono", kPsOblique},
+    {"Century Gothic", "URW Gothic", kGothic, "URWGothic", kPsGothic},
+    {"Bookman Old Style", "URW Bookman", kBookman, "URWBookman", kPsBookman},
+    {"Palatino Linotype", "P052", kRoman, "P052", kPsRoman},
+    {"Palatino", "P052", kRoman, "P052", kPsRoman},
+    {"Book Antiqua", "P052", kRoman, "P052", kPsRoman},
+    {"Century Schoolbook", "C059", kRoman, "C059", kPsCentury},
+    {"Century", "C059", kRoman, "C059", kPsCentury},
+    {"Monotype Corsiva", "Z003", kChancery, "Z003", kPsChancery},
 };
 
 std::string lowered(std::string_view s) {
@@ -209,7 +221,8 @@ std::string standInFaces(std::string_view page, std::string_view rules) {
         if (std::find(named.begin(), named.end(), lowered(s.font)) == named.end()) continue;
         for (std::size_t k = 0; k < 4; ++k)
             out += std::string("@font-face{font-family:\"") + s.font + "\";" + descriptors[k] + ";src:local(\"" + s.font +
-                   kPlain[k] + "\"),local(\"" + s.family + s.faces[k] + "\")}\r\n";
+                   kPlain[k] + "\"),local(\"" + s.family + s.faces[k] + "\"),local(\"" + s.postscript + s.postscriptFaces[k] +
+                   "\")}\r\n";
     }
     return out;
 }

@@ -359,7 +359,7 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
     // Stand-in faces for each style of each font.
     EXPECT_NE(standInFaces("<p style=\"font-family:calibri\">", "")
                   .find("@font-face{font-family:\"Calibri\";font-weight:bold;font-style:italic;src:local(\"Calibri Bold "
-                        "Italic\"),local(\"Carlito Bold Italic\")}"),
+                        "Italic\"),local(\"Carlito Bold Italic\"),local(\"Carlito-BoldItalic\")}"),
               std::string::npos);
 
     // Hidden runs are left out; capitals are written as such.
