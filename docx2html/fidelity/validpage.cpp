@@ -230,7 +230,8 @@ std::size_t declarationEnd(std::string_view css, std::size_t from) {
 // One declaration of a list, as it stays.
 std::string validDeclaration(std::string_view piece, bool last, const model::FontFamilies* families) {
     const std::size_t colon = piece.find(':');
-    if (trimmed(piece).empty() || colon == std::string_view::npos) return std::string(last ? "" : ";");
+    if (trimmed(piece).empty()) return {};
+    if (colon == std::string_view::npos) return std::string(piece) + (last ? "" : ";");
     const std::string name = lower(trimmed(piece.substr(0, colon)));
     const std::string_view value = trimmed(piece.substr(colon + 1));
     const std::string valid = validValue(name, value, families);
@@ -256,32 +257,52 @@ struct Attribute {
     char quote = 0;
 };
 
+bool endsName(char c) { return isBlank(c) || c == '=' || c == '>' || c == '/'; }
+
+// The position after a tag's name.
+std::size_t nameEnd(std::string_view tag) {
+    std::size_t i = 1;
+    while (i < tag.size() && !endsName(tag[i])) ++i;
+    return i;
+}
+
+// The end of an attribute value that starts at v (after its quote q, if
+// any), within the tag's end.
+std::size_t valueEnd(std::string_view tag, std::size_t v, char q, std::size_t end) {
+    std::size_t close = q ? tag.find(q, v) : v;
+    if (!q)
+        while (close < end && !isBlank(tag[close])) ++close;
+    return close == std::string_view::npos || close > end ? end : close;
+}
+
+// The attribute that starts at i (blanks before it); i moves past it.
+// Empty name: none is left.
+Attribute attributeAt(std::string_view tag, std::size_t& i, std::size_t end) {
+    const std::size_t start = i;
+    while (i < end && (isBlank(tag[i]) || tag[i] == '/')) ++i;
+    const std::size_t n = i;
+    while (i < end && !endsName(tag[i])) ++i;
+    Attribute a{lower(tag.substr(n, i - n)), {}, {}, 0};
+    if (i < end && tag[i] == '=' && !a.name.empty()) {
+        ++i;
+        a.quote = i < end && (tag[i] == '"' || tag[i] == '\'') ? tag[i] : 0;
+        const std::size_t v = a.quote ? i + 1 : i;
+        const std::size_t close = valueEnd(tag, v, a.quote, end);
+        a.value = tag.substr(v, close - v);
+        i = a.quote && close < end ? close + 1 : close;
+    }
+    a.text = tag.substr(start, i - start);
+    return a;
+}
+
 // The attributes of a start tag (after its name) and whether it ends "/>".
 std::vector<Attribute> attributesOf(std::string_view tag, bool& selfClosing) {
     std::vector<Attribute> out;
-    std::size_t i = 1;
-    while (i < tag.size() && !isBlank(tag[i]) && tag[i] != '>' && tag[i] != '/') ++i;
     const std::size_t end = tag.size() - 1;  // the ">"
     selfClosing = end > 0 && tag[end - 1] == '/';
-    while (i < end) {
-        const std::size_t start = i;
-        while (i < end && (isBlank(tag[i]) || tag[i] == '/')) ++i;
-        const std::size_t n = i;
-        while (i < end && !isBlank(tag[i]) && tag[i] != '=' && tag[i] != '>' && tag[i] != '/') ++i;
-        if (i == n) break;
-        Attribute a{lower(tag.substr(n, i - n)), {}, {}, 0};
-        if (i < end && tag[i] == '=') {
-            ++i;
-            const char q = i < end && (tag[i] == '"' || tag[i] == '\'') ? tag[i] : 0;
-            const std::size_t v = q ? i + 1 : i;
-            std::size_t close = q ? tag.find(q, v) : v;
-            if (!q) while (close < end && !isBlank(tag[close])) ++close;
-            if (close == std::string_view::npos || close > end) close = end;
-            a.value = tag.substr(v, close - v);
-            a.quote = q;
-            i = q && close < end ? close + 1 : close;
-        }
-        a.text = tag.substr(start, i - start);
+    for (std::size_t i = nameEnd(tag); i < end;) {
+        Attribute a = attributeAt(tag, i, end);
+        if (a.name.empty()) break;
         out.push_back(std::move(a));
     }
     return out;
@@ -298,9 +319,7 @@ std::string rewrittenTag(std::string_view tag, const std::vector<Attribute>& att
         else if (a.name == "style") it->second += (it->second.empty() || it->second.back() == ';' ? "" : ";") + std::string(a.value);
         else it->second = std::string(a.value);
     }
-    std::size_t nameEnd = 1;
-    while (nameEnd < tag.size() && !isBlank(tag[nameEnd]) && tag[nameEnd] != '>' && tag[nameEnd] != '/') ++nameEnd;
-    std::string out(tag.substr(0, nameEnd));
+    std::string out(tag.substr(0, nameEnd(tag)));
     for (auto& [name, value] : kept) {
         if (name == "style") value = validDeclarations(value, families);
         if (name == "style" && value.empty()) continue;
