@@ -281,7 +281,9 @@ private:
     std::string styleOf(std::size_t p) {
         const std::size_t gt = t_.find('>', p);
         if (gt == std::string_view::npos || t_.compare(gt + 1, 7, "<w:pPr>") != 0) return {};
-        if (propertiesEnd_ == std::string_view::npos || propertiesEnd_ < gt) propertiesEnd_ = t_.find("</w:pPr>", gt);
+        // The end found last is reused while it lies ahead: the text is read once.
+        if (propertiesEnd_ == std::string_view::npos) return {};
+        if (propertiesEnd_ < gt) propertiesEnd_ = t_.find("</w:pPr>", gt);
         if (propertiesEnd_ == std::string_view::npos) return {};
         const std::string_view pPr = t_.substr(gt + 1, propertiesEnd_ - gt - 1);
         return std::string(tagAttribute(childTag(pPr, "w:pStyle"), "w:val"));
@@ -289,7 +291,7 @@ private:
 
     std::string_view t_;
     bool started_ = false;
-    std::size_t pending_ = std::string_view::npos, propertiesEnd_ = std::string_view::npos;
+    std::size_t pending_ = std::string_view::npos, propertiesEnd_ = 0;
     std::string style_;
 };
 

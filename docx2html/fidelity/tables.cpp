@@ -421,10 +421,17 @@ private:
             if (gt != std::string_view::npos && styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val"))))
                 bordered_[open_.back().index] = true;
         } else if (t_.compare(lt, 12, "<tblBorders>") == 0 || t_.compare(lt, 11, "<tcBorders>") == 0) {
-            const std::size_t end = t_.find("Borders>", lt + 11);
+            const std::size_t end = bordersEnd(lt + 11);
             if (end != std::string_view::npos && showsBorder(t_.substr(lt + 11, end - lt - 11)))
                 bordered_[open_.back().index] = true;
         }
+    }
+
+    // The first end of a borders element at or after from; the one found
+    // last is reused while it lies ahead, so the text is read once.
+    std::size_t bordersEnd(std::size_t from) {
+        if (end_ != std::string_view::npos && end_ < from) end_ = t_.find("Borders>", from);
+        return end_;
     }
 
     bool styleBorders(const std::string& id) {
@@ -438,6 +445,7 @@ private:
     std::vector<bool> bordered_;
     std::vector<Open> open_;
     std::unordered_map<std::string, bool> styles_;
+    std::size_t end_ = 0;
 };
 
 }  // namespace
