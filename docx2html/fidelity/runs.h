@@ -24,7 +24,7 @@ using FontFamilies = model::FontFamilies;
 struct RunLook {
     std::optional<std::string> latin, eastAsian, complex;  // fonts
     std::optional<int> halfPoints;
-    std::optional<std::string> colour;  // six hex digits
+    std::optional<std::string> colour;  // six hex digits, or "auto" (the automatic text colour)
     std::optional<bool> bold, italic, underline, caps, smallCaps, strike, dstrike;
     std::optional<bool> vanish;  // hidden text: left out, never CSS
     // What complex-script and right-to-left text takes instead: its size
