@@ -4,6 +4,7 @@
 // without borders. Crafted parts in, the page's markup and CSS out.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "docx2html/docx2html.h"
@@ -14,8 +15,10 @@ using namespace tavin;
 namespace {
 
 struct Parts {
+    Parts(std::string b, std::string s = {}, std::string n = {}, bool o = false)
+        : body(std::move(b)), styles(std::move(s)), numbering(std::move(n)), optimize(o) {}
     std::string body, styles, numbering;
-    bool optimize = false;
+    bool optimize;
 };
 
 // The page of a document body; without the clean-up pass but when asked,
