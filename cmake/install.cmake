@@ -142,13 +142,18 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # Depends from the libraries the programs link (dpkg-shlibdeps), plus the
-# platform plugins a window needs, which no library names.
+# platform plugins a window needs, which no library names, and the fonts
+# that stand in for the ones documents name (scripts/install-deps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(tavin_font_depends
+    "fonts-dejavu-core, fonts-dejavu-extra, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-liberation2, fonts-urw-base35")
 # The Python module links the library of the main package, on which it
 # depends by version.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
 if(TAVIN_VIEWER)
-  set(CPACK_DEBIAN_TAVIN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland")
+  set(CPACK_DEBIAN_TAVIN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-wayland, ${tavin_font_depends}")
+else()
+  set(CPACK_DEBIAN_TAVIN_PACKAGE_DEPENDS "${tavin_font_depends}")
 endif()
 # One package a component; the library's shlibs file (and ldconfig
 # trigger) come with the main package.

@@ -42,6 +42,8 @@ std::string paragraphRules(const model::DocumentModel& m, const ConversionContex
     const model::Style* standard = sheet.find(sheet.defaultParagraphStyle);
     RunLook look = standard ? StyleRunLooks(m).look(standard->id, true) : RunLook();
     addRunLook(sheet.defaultRunProperties, m.themeScheme.fonts, look);
+    // Word's own size where neither the defaults nor the style set one.
+    if (!look.halfPoints) look.halfPoints = 20;
     std::string css = runLookCss(look, m.fontFamilies);
     css += spacingRules(standard ? standard->pPr : pugi::xml_node(), sheet.defaultParagraphProperties, units);
     return css.empty() ? std::string() : "p,h1,h2,h3,h4,h5,h6{" + css + "}\r\n";

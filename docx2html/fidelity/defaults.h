@@ -12,9 +12,9 @@
 
 namespace tavin {
 
-// The page's base rules: font, size and colour of the text; spacing before
-// and after paragraphs and their line spacing; the cells' padding. Empty
-// when the styles part sets none of them.
+// The page's base rules: font, size and colour of the text (Word's own
+// 10 pt when the styles part sets no size); spacing before and after
+// paragraphs and their line spacing; the cells' padding.
 std::string documentDefaultRules(const model::DocumentModel& model);
 
 // An automatic line spacing (in 240ths of a line) as a CSS multiple: 276

@@ -23,6 +23,7 @@
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/fidelity/stories.h"
+#include "docx2html/fidelity/validpage.h"
 #include "docx2html/markup.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -33,14 +34,8 @@ namespace {
 
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
-const char* const kListRules = "ol,ul{list-style-type:none}\r\n";
-
-// Whether the page's body names one of the fonts that have stand-ins.
-bool namesCommonFont(std::string_view body) {
-    for (const char* font : {"calibri", "cambria", "arial", "times new roman", "courier new"})
-        if (findFrom(body, font, 1, true) != 0) return true;
-    return false;
-}
+// The labels are the paragraphs' own, and so are their indents.
+const char* const kListRules = "ol,ul{list-style-type:none;padding-left:0px;margin-left:0px}\r\n";
 
 // Whether style holds declaration ("name:value;") already as the last
 // declaration of its property.
@@ -371,6 +366,11 @@ private:
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
+        // No border: the last word in the table's attributes (validatePage
+        // keeps one of each name, the last).
+        if (tag == marker::kPlainTable && table_ != std::string::npos)
+            if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
+                edits_.insert(gt, " border=0 style=\"border:none\"");
         edits_.erase(lt, tag.size());
     }
 
@@ -404,10 +404,8 @@ private:
     void addRules() {
         std::string rules;
         if (headings_) rules += headings::rules();
-        const std::string defaults = documentDefaultRules(*ctx_.model);
-        rules += defaults;
-        if (!defaults.empty() || namesCommonFont(t_.substr(body_ == std::string::npos ? 0 : body_)))
-            rules += metricCompatibleFaces();
+        rules += documentDefaultRules(*ctx_.model);
+        rules += standInFaces(t_, rules);
         if (sheets_.any()) rules += ctx_.pageMarginFlag ? kSheetRules : kBreakRules;
         if (ctx_.pageMarginFlag) {
             const std::string sheets = sheetRules(ctx_.model->sections, sheets_.laterSections(), ctx_.model->background);
@@ -450,6 +448,7 @@ private:
 void finishFidelity(ConversionContext& ctx) {
     pictureStandIns(ctx);
     PageFinisher(ctx, ctx.workingText).run();
+    validatePage(ctx);
 }
 
 }  // namespace tavin

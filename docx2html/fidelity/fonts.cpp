@@ -115,26 +115,116 @@ void resolveThemeFonts(std::string& text, const model::ThemeFonts& fonts, std::s
     resolveFontsAndShading(text, &fonts, false, prefix);
 }
 
-const char* metricCompatibleFaces() {
-    static const std::string faces = [] {
-        const std::pair<const char*, const char*> pairs[] = {{"Calibri", "Carlito"},
-                                                             {"Cambria", "Caladea"},
-                                                             {"Arial", "Liberation Sans"},
-                                                             {"Times New Roman", "Liberation Serif"},
-                                                             {"Courier New", "Liberation Mono"}};
-        const std::pair<const char*, const char*> faces4[] = {
-            {"", "font-weight:normal;font-style:normal"},
-            {" Bold", "font-weight:bold;font-style:normal"},
-            {" Italic", "font-weight:normal;font-style:italic"},
-            {" Bold Italic", "font-weight:bold;font-style:italic"}};
-        std::string out;
-        for (const auto& [font, standIn] : pairs)
-            for (const auto& [face, descriptors] : faces4)
-                out += std::string("@font-face{font-family:\"") + font + "\";" + descriptors + ";src:local(\"" + font +
-                       face + "\"),local(\"" + standIn + face + "\")}\r\n";
-        return out;
-    }();
-    return faces.c_str();
+namespace {
+
+// The faces of a stand-in family: regular, bold, italic, bold italic, by
+// full name (family and suffix) and by PostScript name (which is the name
+// the web view finds some faces by, URW's among them).
+struct StandIn {
+    const char* font;    // as documents name it
+    const char* family;  // the face installed in its place
+    const char* const* faces;
+    const char* postscript;  // its PostScript name before the suffixes
+    const char* const* postscriptFaces;
+};
+
+constexpr const char* kPlain[] = {"", " Bold", " Italic", " Bold Italic"};
+constexpr const char* kOblique[] = {"", " Bold", " Oblique", " Bold Oblique"};
+constexpr const char* kRoman[] = {" Roman", " Bold", " Italic", " Bold Italic"};
+constexpr const char* kNarrow[] = {" Regular", " Bold", " Oblique", " Bold Oblique"};
+constexpr const char* kBookman[] = {" Light", " Demi", " Light Italic", " Demi Italic"};
+constexpr const char* kGothic[] = {" Book", " Demi", " Book Oblique", " Demi Oblique"};
+constexpr const char* kChancery[] = {" Medium Italic", " Medium Italic", " Medium Italic", " Medium Italic"};
+constexpr const char* kPsPlain[] = {"", "-Bold", "-Italic", "-BoldItalic"};
+constexpr const char* kPsOblique[] = {"", "-Bold", "-Oblique", "-BoldOblique"};
+constexpr const char* kPsRoman[] = {"-Roman", "-Bold", "-Italic", "-BoldItalic"};
+constexpr const char* kPsCentury[] = {"-Roman", "-Bold", "-Italic", "-BdIta"};
+constexpr const char* kPsNarrow[] = {"-Regular", "-Bold", "-Oblique", "-BoldOblique"};
+constexpr const char* kPsBookman[] = {"-Light", "-Demi", "-LightItalic", "-DemiItalic"};
+constexpr const char* kPsGothic[] = {"-Book", "-Demi", "-BookOblique", "-DemiOblique"};
+constexpr const char* kPsChancery[] = {"-MediumItalic", "-MediumItalic", "-MediumItalic", "-MediumItalic"};
+
+// Metric-compatible faces where there are (Carlito, Caladea, Liberation,
+// URW's Palatino, Bookman, Century and Avant Garde clones, which Book
+// Antiqua, Bookman Old Style, Century Schoolbook and Century Gothic
+// match), else look-alikes of the same kind (DejaVu for Verdana and its
+// kin, a sans-serif monospace for Consolas).
+constexpr StandIn kStandIns[] = {
+    {"Calibri", "Carlito", kPlain, "Carlito", kPsPlain},
+    {"Cambria", "Caladea", kPlain, "Caladea", kPsPlain},
+    {"Arial", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Helvetica", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Times New Roman", "Liberation Serif", kPlain, "LiberationSerif", kPsPlain},
+    {"Times", "Liberation Serif", kPlain, "LiberationSerif", kPsPlain},
+    {"Courier New", "Liberation Mono", kPlain, "LiberationMono", kPsPlain},
+    {"Courier", "Liberation Mono", kPlain, "LiberationMono", kPsPlain},
+    {"Arial Narrow", "Nimbus Sans Narrow", kNarrow, "NimbusSansNarrow", kPsNarrow},
+    {"Segoe UI", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Franklin Gothic Book", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Franklin Gothic Medium", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Trebuchet MS", "Liberation Sans", kPlain, "LiberationSans", kPsPlain},
+    {"Verdana", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Geneva", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Lucida Sans Unicode", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Lucida Grande", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Tahoma", "DejaVu Sans Condensed", kOblique, "DejaVuSansCondensed", kPsOblique},
+    {"Consolas", "DejaVu Sans Mono", kOblique, "DejaVuSansMono", kPsOblique},
+    {"Lucida Console", "DejaVu Sans Mono", kOblique, "DejaVuSansMono", kPsOblique},
+    {"Century Gothic", "URW Gothic", kGothic, "URWGothic", kPsGothic},
+    {"Bookman Old Style", "URW Bookman", kBookman, "URWBookman", kPsBookman},
+    {"Palatino Linotype", "P052", kRoman, "P052", kPsRoman},
+    {"Palatino", "P052", kRoman, "P052", kPsRoman},
+    {"Book Antiqua", "P052", kRoman, "P052", kPsRoman},
+    {"Century Schoolbook", "C059", kRoman, "C059", kPsCentury},
+    {"Century", "C059", kRoman, "C059", kPsCentury},
+    {"Monotype Corsiva", "Z003", kChancery, "Z003", kPsChancery},
+};
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return out;
+}
+
+// The family names (lower case, without quotes) the font-family
+// declarations of a page name, read in one pass.
+std::vector<std::string> namedFamilies(std::string_view page) {
+    std::vector<std::string> names;
+    static constexpr std::string_view kDeclaration = "font-family:";
+    for (std::size_t at = page.find(kDeclaration); at != std::string_view::npos; at = page.find(kDeclaration, at + 1)) {
+        const std::size_t from = at + kDeclaration.size();
+        const std::size_t end = page.find_first_of(";\"}<>", from);
+        const std::string_view value = page.substr(from, end == std::string_view::npos ? end : end - from);
+        for (std::size_t a = 0; a <= value.size();) {
+            const std::size_t comma = std::min(value.find(',', a), value.size());
+            std::string name = lowered(value.substr(a, comma - a));
+            name.erase(std::remove(name.begin(), name.end(), '\''), name.end());
+            const std::size_t first = name.find_first_not_of(' '), last = name.find_last_not_of(' ');
+            if (first != std::string::npos) name = name.substr(first, last - first + 1);
+            if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+            a = comma + 1;
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+std::string standInFaces(std::string_view page, std::string_view rules) {
+    std::vector<std::string> named = namedFamilies(page);
+    for (std::string& name : namedFamilies(rules)) named.push_back(std::move(name));
+    const char* const descriptors[] = {"font-weight:normal;font-style:normal", "font-weight:bold;font-style:normal",
+                                       "font-weight:normal;font-style:italic", "font-weight:bold;font-style:italic"};
+    std::string out;
+    for (const StandIn& s : kStandIns) {
+        if (std::find(named.begin(), named.end(), lowered(s.font)) == named.end()) continue;
+        for (std::size_t k = 0; k < 4; ++k)
+            out += std::string("@font-face{font-family:\"") + s.font + "\";" + descriptors[k] + ";src:local(\"" + s.font +
+                   kPlain[k] + "\"),local(\"" + s.family + s.faces[k] + "\"),local(\"" + s.postscript + s.postscriptFaces[k] +
+                   "\")}\r\n";
+    }
+    return out;
 }
 
 }  // namespace tavin

@@ -48,9 +48,12 @@ std::size_t copyEdited(std::string& out, std::string_view text, std::size_t from
 void resolveFontsAndShading(std::string& text, const model::ThemeFonts* fonts, bool shading, std::string_view prefix);
 
 // Faces that stand in for fonts a Linux desktop rarely has, under the
-// documents' own font names: Calibri as Carlito, Cambria as Caladea, Arial,
-// Times New Roman and Courier New as Liberation Sans, Serif and Mono. The
+// documents' own font names, for the fonts the page's font-family
+// declarations (and those of rules to be added) name: metric-compatible ones (Calibri as Carlito, Cambria as
+// Caladea, Arial, Times New Roman and Courier New as Liberation, Book
+// Antiqua, Bookman Old Style and Century Gothic as URW's) or look-alikes of
+// the same kind (Verdana as DejaVu Sans, Consolas as DejaVu Sans Mono). The
 // font itself is used where it is installed.
-const char* metricCompatibleFaces();
+std::string standInFaces(std::string_view page, std::string_view rules);
 
 }  // namespace tavin

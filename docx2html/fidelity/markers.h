@@ -18,6 +18,8 @@ inline std::string page(std::size_t section) { return "<\x1FtvPage val=\"" + std
 // The paragraph, or the table, it stands in reads right to left.
 inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
+// The table it stands in shows no border.
+inline constexpr std::string_view kPlainTable = "<\x1FtvPlainTable/>";
 // The end of a span a run look opened.
 inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 

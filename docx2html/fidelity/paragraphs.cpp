@@ -16,11 +16,13 @@
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/headings.h"
+#include "docx2html/fidelity/indents.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/fidelity/tabs.h"
 #include "docx2html/markup.h"
 #include "docx2html/fidelity/lists.h"
+#include "docx2html/fidelity/tables.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -40,6 +42,7 @@ struct ParagraphStyle {
     std::optional<bool> contextual;             // no spacing between paragraphs of one style
     std::optional<bool> autoBefore, autoAfter;  // spacing as a web page has it (14 pt)
     std::optional<std::string> justification;
+    Indent indent;
 };
 
 // What a paragraph does not set itself, taken from a style of its chain.
@@ -63,6 +66,7 @@ void inherit(ParagraphStyle& own, const ParagraphStyle& s) {
     if (!own.autoAfter) own.autoAfter = s.autoAfter;
     if (!own.lineRule) own.lineRule = s.lineRule;
     if (!own.justification) own.justification = s.justification;
+    own.indent.inherit(s.indent);
 }
 
 std::optional<bool> toggleChild(std::string_view pPr, std::string_view name) {
@@ -105,6 +109,7 @@ public:
         if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
         p.justification = nonEmpty(childValue(pPr, "jc"));
         if (const std::string tabs = textBetween(pPr, "<tabs>", "</tabs>"); !tabs.empty()) p.tabs = readTabStops(tabs);
+        p.indent = indentOfTag(childTag(pPr, "ind"));
     }
 
     // The style a paragraph has: the one it names, else the default one.
@@ -176,6 +181,7 @@ public:
           t_(ctx.workingText),
           styles_(ctx.stylesText),
           lists_(*ctx.model),
+          levelIndents_(*ctx.model),
           looks_(*ctx.model),
           families_(ctx.model->fontFamilies),
           breaks_(t_),
@@ -247,6 +253,7 @@ private:
         marks += spacingMarks(o.eff);
         marks += contextualMarks(o, styleId);
         marks += headingAndDirectionMarks(o.eff);
+        marks += indentMarks(o.eff);
         marks += listLabel(o, styleId);
         if (!marks.empty()) edits_.insert(o.content, marks);
         open_.push_back(o);
@@ -282,6 +289,15 @@ private:
         return marks;
     }
 
+    // The indent: the paragraph's own, its style chain's, then its list
+    // level's.
+    std::string indentMarks(ParagraphStyle& eff) const {
+        if (eff.numId && *eff.numId > 0) eff.indent.inherit(levelIndents_.of(*eff.numId, std::clamp(eff.ilvl.value_or(0), 0, 8)));
+        if (!eff.indent.any()) return {};
+        const std::string css = indentCss(eff.indent, ctx_);
+        return css.empty() ? std::string() : marker::css(css);
+    }
+
     // Numbers in words are in the paragraph's language.
     std::string listLabel(const Open& o, const std::string& styleId) {
         const ParagraphStyle& eff = o.eff;
@@ -294,13 +310,18 @@ private:
         return labelRun(label, lists_.suffix(*eff.numId, level));
     }
 
-    // Right-to-left tables: a marker in the table's first cell.
+    // Right-to-left tables and tables without borders: a marker in the
+    // table's first cell.
     void markTables() {
         NextOccurrence tableProps(t_, "</tblPr>"), cells(t_, "<tc>");
-        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5)) {
+        const std::vector<bool> bordered = tablesWithBorders(t_, ctx_.model->styleSheet);
+        std::size_t k = 0;
+        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5), ++k) {
             const std::size_t pr = tableProps.atOrAfter(tb);
             const std::size_t cell = cells.atOrAfter(tb);
-            if (pr == std::string::npos || cell == std::string::npos || pr > cell) continue;
+            if (cell == std::string::npos) break;
+            if (k < bordered.size() && !bordered[k]) edits_.insert(cell + 4, std::string(marker::kPlainTable));
+            if (pr == std::string::npos || pr > cell) continue;
             const std::string_view tblPr = std::string_view(t_).substr(tb, pr - tb);
             if (toggleChild(tblPr, "bidiVisual").value_or(false)) edits_.insert(cell + 4, std::string(marker::kRtlTable));
         }
@@ -310,6 +331,7 @@ private:
     const std::string& t_;
     const ParagraphStyles styles_;
     ListDefinitions lists_;
+    const LevelIndents levelIndents_;
     // The run properties of each paragraph style's chain, as CSS.
     const StyleRunLooks looks_;
     const FontFamilies& families_;

@@ -11,6 +11,7 @@
 #include "docx2html/docxstyle.h"
 #include "docx2html/fidelity/fonts.h"
 #include "docx2html/fidelity/shading.h"
+#include "docx2html/fidelity/validpage.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
 
@@ -95,15 +96,21 @@ void addFonts(const Props& p, const ThemeFonts& theme, RunLook& look) {
     font(look.complex, "w:cs", "w:cstheme");
 }
 
+// A size in half-points, as Word allows it.
+void addSize(std::string_view value, std::optional<int>& field) {
+    if (field) return;
+    const int half = intValue(value, 0);
+    if (half > 0 && half <= 3276) field = half;
+}
+
 template <class Props>
 void addMeasures(const Props& p, RunLook& look) {
-    if (!look.halfPoints) {
-        const int half = intValue(p.attr("w:sz", "w:val"), 0);
-        if (half > 0 && half <= 3276) look.halfPoints = half;
-    }
+    addSize(p.attr("w:sz", "w:val"), look.halfPoints);
+    addSize(p.attr("w:szCs", "w:val"), look.complexHalfPoints);
     if (!look.colour) {
+        // "auto" is the automatic text colour, over any colour inherited.
         const std::string_view c = p.attr("w:color", "w:val");
-        if (isHexColour(c)) look.colour = std::string(c);
+        if (isHexColour(c) || c == "auto") look.colour = std::string(c);
     }
     if (!look.underline && p.has("w:u")) look.underline = p.attr("w:u", "w:val") != "none";
 }
@@ -112,7 +119,8 @@ template <class Props>
 void addToggles(const Props& p, RunLook& look) {
     const std::pair<std::optional<bool>*, const char*> toggles[] = {
         {&look.bold, "w:b"},         {&look.italic, "w:i"},   {&look.caps, "w:caps"},      {&look.vanish, "w:vanish"},
-        {&look.smallCaps, "w:smallCaps"}, {&look.strike, "w:strike"}, {&look.dstrike, "w:dstrike"}};
+        {&look.smallCaps, "w:smallCaps"}, {&look.strike, "w:strike"}, {&look.dstrike, "w:dstrike"},
+        {&look.complexBold, "w:bCs"}, {&look.complexItalic, "w:iCs"}, {&look.rtl, "w:rtl"}, {&look.cs, "w:cs"}};
     for (const auto& [field, name] : toggles)
         if (!*field) *field = p.on(name);
 }
@@ -134,17 +142,21 @@ std::string cssFamily(std::string_view font, char quote) {
     return out + quote;
 }
 
+// The Latin font, then the East Asian one (for the letters the Latin one
+// lacks), then the generic family of the first.
 std::string fontStackCss(const RunLook& look, const FontFamilies& families) {
     std::vector<std::string_view> stack;
-    for (const std::optional<std::string>* f : {&look.latin, &look.eastAsian, &look.complex})
+    for (const std::optional<std::string>* f : {&look.latin, &look.eastAsian})
         if (*f && std::find(stack.begin(), stack.end(), **f) == stack.end()) stack.push_back(**f);
     if (stack.empty()) return {};
     std::string css = "font-family:";
     for (std::string_view f : stack) css += cssFamily(f, '\'') + ",";
-    const std::string_view generic = families.generic(stack.front());
-    if (generic.empty()) css.pop_back();
-    else css += generic;
+    css += families.kind(stack.front());
     return css + ";";
+}
+
+std::string sizeCss(int halfPoints) {
+    return "font-size:" + std::to_string(halfPoints / 2) + (halfPoints % 2 ? ".5" : "") + "pt;";
 }
 
 std::string decorationCss(const RunLook& look) {
@@ -202,6 +214,9 @@ void withoutSetIn(RunLook& look, const RunLook& nearer) {
     drop(look.strike, nearer.strike);
     drop(look.dstrike, nearer.dstrike);
     drop(look.vanish, nearer.vanish);
+    drop(look.complexHalfPoints, nearer.complexHalfPoints);
+    drop(look.complexBold, nearer.complexBold);
+    drop(look.complexItalic, nearer.complexItalic);
 }
 
 // Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
@@ -216,19 +231,69 @@ bool holdsScript(std::string_view text, bool eastAsian) {
     return false;
 }
 
-// A run naming East Asian or complex-script fonts besides its own has them
-// in its font stack when its text holds those scripts.
+// A run naming an East Asian font besides its own has it in its font stack
+// when its text holds that script.
 RunLook scriptFonts(const RunLook& direct, std::string_view text) {
     RunLook scripts;
-    const bool eastAsian = direct.eastAsian && direct.eastAsian != direct.latin && holdsScript(text, true);
-    const bool complex = direct.complex && direct.complex != direct.latin && holdsScript(text, false);
-    if (direct.latin && (eastAsian || complex)) {
+    if (direct.latin && direct.eastAsian && direct.eastAsian != direct.latin && holdsScript(text, true)) {
         scripts.latin = direct.latin;
-        if (eastAsian) scripts.eastAsian = direct.eastAsian;
-        if (complex) scripts.complex = direct.complex;
+        scripts.eastAsian = direct.eastAsian;
     }
     return scripts;
 }
+
+// Whether a run is read in its complex script: marked right to left or
+// complex, or holding letters of those scripts.
+bool isComplexRun(const RunLook& direct, const RunLook& styled, std::string_view text) {
+    return direct.rtl.value_or(styled.rtl.value_or(false)) || direct.cs.value_or(styled.cs.value_or(false)) ||
+           holdsScript(text, false);
+}
+
+// Whether a run holds runs (a text box in a drawing): it is left as it is.
+bool holdsRuns(const Element& r) {
+    return r.content.find("<w:r>") != std::string_view::npos || r.content.find("<w:r ") != std::string_view::npos;
+}
+
+// The style of the paragraph that each run stands in, for runs met in
+// order: the last paragraph start before the run, read once.
+class ParagraphStyleCursor {
+public:
+    explicit ParagraphStyleCursor(std::string_view t) : t_(t) {}
+
+    const std::string& at(std::size_t pos) {
+        if (!started_) {
+            pending_ = nextStart(0);
+            started_ = true;
+        }
+        while (pending_ != std::string_view::npos && pending_ <= pos) {
+            style_ = styleOf(pending_);
+            pending_ = nextStart(pending_ + 4);
+        }
+        return style_;
+    }
+
+private:
+    std::size_t nextStart(std::size_t from) const {
+        for (std::size_t p = t_.find("<w:p", from); p != std::string_view::npos; p = t_.find("<w:p", p + 1))
+            if (p + 4 < t_.size() && (t_[p + 4] == '>' || t_[p + 4] == ' ')) return p;
+        return std::string_view::npos;
+    }
+    std::string styleOf(std::size_t p) {
+        const std::size_t gt = t_.find('>', p);
+        if (gt == std::string_view::npos || t_.compare(gt + 1, 7, "<w:pPr>") != 0) return {};
+        // The end found last is reused while it lies ahead: the text is read once.
+        if (propertiesEnd_ == std::string_view::npos) return {};
+        if (propertiesEnd_ < gt) propertiesEnd_ = t_.find("</w:pPr>", gt);
+        if (propertiesEnd_ == std::string_view::npos) return {};
+        const std::string_view pPr = t_.substr(gt + 1, propertiesEnd_ - gt - 1);
+        return std::string(tagAttribute(childTag(pPr, "w:pStyle"), "w:val"));
+    }
+
+    std::string_view t_;
+    bool started_ = false;
+    std::size_t pending_ = std::string_view::npos, propertiesEnd_ = 0;
+    std::string style_;
+};
 
 // What becomes of one run: left out, in capitals, and the CSS of its span.
 struct RunPlan {
@@ -280,7 +345,7 @@ private:
 class RunWalk {
 public:
     RunWalk(ConversionContext& ctx, const model::DocumentModel& model, const std::vector<TagEdit>& edits)
-        : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText), edits_(edits) {}
+        : ctx_(ctx), model_(model), looks_(model), t_(ctx.workingText), edits_(edits), paragraphs_(t_) {}
 
     // Whether the text changes; out is then the new text.
     bool run(std::string& out) {
@@ -289,8 +354,9 @@ public:
         std::size_t copied = 0, next = 0;
         bool changed = !edits_.empty();
         for (const Element& r : anyRunProperty() ? elements(t_, "w:r") : std::vector<Element>()) {
+            if (holdsRuns(r)) continue;
             const std::string_view rPr = propertiesOf(r);
-            if (rPr.empty()) continue;
+            if (rPr.empty() && !holdsScript(r.content, false)) continue;
             const RunPlan plan = planOf(r, TextProps{rPr});
             if (!plan.changes()) continue;
             changed = true;
@@ -307,18 +373,33 @@ public:
 private:
     bool anyRunProperty() const {
         for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
-                              "<w:rStyle", "<w:rFonts"})
+                              "<w:rStyle", "<w:rFonts", "<w:rtl", "<w:cs", "<w:szCs", "<w:color w:val=\"auto\""})
             if (t_.find(p) != std::string_view::npos) return true;
-        return false;
+        return holdsScript(t_, false);
     }
 
-    // The text through a run's own properties; empty when the run has none
-    // or holds runs (a text box in a drawing), which is left as it is.
+    // The text through a run's own properties; empty when the run has none.
     static std::string_view propertiesOf(const Element& r) {
         if (textBetween(r.content, "<w:rPr>", "</w:rPr>").empty()) return {};
-        if (r.content.find("<w:r>") != std::string_view::npos || r.content.find("<w:r ") != std::string_view::npos)
-            return {};
         return r.content.substr(0, r.content.find("</w:rPr>"));
+    }
+
+    // The complex-script look of a paragraph style (or the default one)
+    // through its chain, and the defaults.
+    const RunLook& paragraphLook(const std::string& id) {
+        auto it = paragraphLooks_.find(id);
+        if (it != paragraphLooks_.end()) return it->second;
+        RunLook look = looks_.look(id.empty() ? looks_.defaultParagraphStyle() : id, true);
+        addRunLook(model_.styleSheet.defaultRunProperties, model_.themeScheme.fonts, look);
+        return paragraphLooks_.emplace(id, std::move(look)).first->second;
+    }
+
+    // The CSS of a complex-script run: its own, its character style's, its
+    // paragraph style's and the defaults' complex-script properties.
+    std::string complexCss(const Element& r, RunLook look, const RunLook& styled) {
+        addComplexLook(styled, look);
+        addComplexLook(paragraphLook(paragraphs_.at(r.begin)), look);
+        return complexLookCss(look, model_.fontFamilies);
     }
 
     const RunLook& styleLook(const std::string& id) {
@@ -332,6 +413,8 @@ private:
         addLook(props, model_.themeScheme.fonts, direct);
         const std::string rStyle(props.attr("w:rStyle", "w:val"));
         RunLook styled = rStyle.empty() ? RunLook() : styleLook(rStyle);
+        const bool complex = isComplexRun(direct, styled, r.content);
+        const RunLook complexStyled = styled;
         RunPlan plan;
         plan.hidden = direct.vanish ? *direct.vanish : styled.vanish.value_or(false);
         plan.caps = direct.caps ? *direct.caps : styled.caps.value_or(false);
@@ -341,13 +424,16 @@ private:
         styled.caps.reset();
         const FontFamilies& families = model_.fontFamilies;
         plan.css = directCss(props, ctx_) + runLookCss(styled, families) + runLookCss(scriptFonts(direct, r.content), families);
+        if (complex) plan.css += complexCss(r, direct, complexStyled);
         return plan;
     }
 
     // The run (whole, its fonts and shading written) with a span around its
     // content, marked until the page is assembled, and its letters in capitals.
     static void write(std::string& out, std::string_view whole, const RunPlan& plan) {
-        const std::size_t from = whole.find("</w:rPr>") + 8, to = whole.size() - 6;  // "</w:r>"
+        const std::size_t rPrEnd = whole.find("</w:rPr>");
+        const std::size_t from = rPrEnd == std::string_view::npos ? whole.find('>') + 1 : rPrEnd + 8;
+        const std::size_t to = whole.size() - 6;  // "</w:r>"
         const std::string_view pieces[] = {whole.substr(0, from), whole.substr(from, to - from), whole.substr(to)};
         const std::string marks[] = {"<w:\x1FtvSpan w:css=\"" + plan.css + "\"/>", "<w:\x1FtvSpanEnd/>"};
         Capitals capitals;
@@ -363,7 +449,8 @@ private:
     StyleRunLooks looks_;
     std::string_view t_;
     const std::vector<TagEdit>& edits_;
-    std::unordered_map<std::string, RunLook> styleLooks_;
+    std::unordered_map<std::string, RunLook> styleLooks_, paragraphLooks_;
+    ParagraphStyleCursor paragraphs_;
 };
 
 }  // namespace
@@ -374,15 +461,30 @@ void addRunLook(pugi::xml_node rPr, const ThemeFonts& theme, RunLook& look) {
 
 std::string runLookCss(const RunLook& look, const FontFamilies& families) {
     std::string css = fontStackCss(look, families);
-    if (look.halfPoints)
-        css += "font-size:" + std::to_string(*look.halfPoints / 2) + (*look.halfPoints % 2 ? ".5" : "") + "pt;";
-    if (look.colour) css += "color:#" + *look.colour + ";";
+    if (look.halfPoints) css += sizeCss(*look.halfPoints);
+    if (look.colour) css += "color:" + (*look.colour == "auto" ? std::string(kAutoTextColour) : "#" + *look.colour) + ";";
     css += toggleCss(look.bold, "font-weight:bold;", "font-weight:normal;");
     css += toggleCss(look.italic, "font-style:italic;", "font-style:normal;");
     css += decorationCss(look);
     css += toggleCss(look.caps, "text-transform:uppercase;", "text-transform:none;");
     if (look.smallCaps.value_or(false)) css += "font-variant:small-caps;";
     return css;
+}
+
+std::string complexLookCss(const RunLook& look, const FontFamilies& families) {
+    std::string css;
+    if (look.complex) css += "font-family:" + cssFamily(*look.complex, '\'') + "," + std::string(families.kind(*look.complex)) + ";";
+    if (look.complexHalfPoints) css += sizeCss(*look.complexHalfPoints);
+    css += look.complexBold.value_or(false) ? "font-weight:bold;" : "font-weight:normal;";
+    css += look.complexItalic.value_or(false) ? "font-style:italic;" : "font-style:normal;";
+    return css;
+}
+
+void addComplexLook(const RunLook& from, RunLook& look) {
+    if (!look.complex) look.complex = from.complex;
+    if (!look.complexHalfPoints) look.complexHalfPoints = from.complexHalfPoints;
+    if (!look.complexBold) look.complexBold = from.complexBold;
+    if (!look.complexItalic) look.complexItalic = from.complexItalic;
 }
 
 RunLook StyleRunLooks::look(const std::string& id, bool withDefault) const {

@@ -367,6 +367,102 @@ std::vector<TableCondition> cellConditions(const std::array<bool, kTableConditio
     return out;
 }
 
+namespace {
+
+bool visibleBorder(std::string_view val) { return !val.empty() && val != "none" && val != "nil"; }
+
+// Whether a borders element of the model has a side that shows.
+bool showsBorder(pugi::xml_node borders) {
+    for (pugi::xml_node side : borders.children())
+        if (visibleBorder(side.attribute("w:val").value())) return true;
+    return false;
+}
+
+// Whether a borders element of the preprocessed text has a side that shows.
+bool showsBorder(std::string_view borders) {
+    for (std::size_t lt = borders.find('<'); lt != std::string_view::npos; lt = borders.find('<', lt + 1)) {
+        const std::size_t gt = borders.find('>', lt);
+        if (gt == std::string_view::npos) break;
+        if (visibleBorder(tagAttribute(borders.substr(lt, gt + 1 - lt), "val"))) return true;
+    }
+    return false;
+}
+
+// The walk of tablesWithBorders: the tables open at a place of the text,
+// innermost last.
+class BorderWalk {
+public:
+    BorderWalk(std::string_view t, const model::StyleSheet& sheet) : t_(t), sheet_(sheet) {}
+
+    std::vector<bool> run() {
+        for (std::size_t lt = t_.find('<'); lt != std::string_view::npos; lt = t_.find('<', lt + 1)) tagAt(lt);
+        return bordered_;
+    }
+
+private:
+    struct Open {
+        std::size_t index;
+        bool styled;
+    };
+
+    void tagAt(std::size_t lt) {
+        if (t_.compare(lt, 5, "<tbl>") == 0) {
+            open_.push_back({bordered_.size(), false});
+            bordered_.push_back(false);
+        } else if (open_.empty()) {
+            return;
+        } else if (t_.compare(lt, 6, "</tbl>") == 0) {
+            // A table that names no style has the default table style's borders.
+            if (!open_.back().styled && styleBorders(sheet_.defaultTableStyle)) bordered_[open_.back().index] = true;
+            open_.pop_back();
+        } else if (t_.compare(lt, 10, "<tblStyle ") == 0) {
+            open_.back().styled = true;
+            const std::size_t gt = t_.find('>', lt);
+            if (gt != std::string_view::npos && styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val"))))
+                bordered_[open_.back().index] = true;
+        } else if (t_.compare(lt, 12, "<tblBorders>") == 0 || t_.compare(lt, 11, "<tcBorders>") == 0) {
+            const std::size_t end = bordersEnd(lt + 11);
+            if (end != std::string_view::npos && showsBorder(t_.substr(lt + 11, end - lt - 11)))
+                bordered_[open_.back().index] = true;
+        }
+    }
+
+    // The first end of a borders element at or after from; the one found
+    // last is reused while it lies ahead, so the text is read once.
+    std::size_t bordersEnd(std::size_t from) {
+        if (end_ != std::string_view::npos && end_ < from) end_ = t_.find("Borders>", from);
+        return end_;
+    }
+
+    bool styleBorders(const std::string& id) {
+        auto it = styles_.find(id);
+        if (it == styles_.end()) it = styles_.emplace(id, !id.empty() && styleHasBorders(sheet_, id)).first;
+        return it->second;
+    }
+
+    std::string_view t_;
+    const model::StyleSheet& sheet_;
+    std::vector<bool> bordered_;
+    std::vector<Open> open_;
+    std::unordered_map<std::string, bool> styles_;
+    std::size_t end_ = 0;
+};
+
+}  // namespace
+
+bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId) {
+    for (const model::Style* s : sheet.chain(styleId)) {
+        if (showsBorder(s->tblPr.child("w:tblBorders")) || showsBorder(s->tcPr.child("w:tcBorders"))) return true;
+        for (const model::TableFormat& f : s->formats)
+            if (showsBorder(f.tcPr.child("w:tcBorders"))) return true;
+    }
+    return false;
+}
+
+std::vector<bool> tablesWithBorders(std::string_view t, const model::StyleSheet& sheet) {
+    return BorderWalk(t, sheet).run();
+}
+
 void applyTableStyleFormats(ConversionContext& ctx) {
     if (!ctx.model || ctx.workingText.find("<w:tblStyle") == std::string::npos) return;
     std::string out = TableWalk(ctx.workingText, *ctx.model).run();

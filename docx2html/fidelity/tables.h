@@ -1,12 +1,13 @@
 // Full Fidelity: tables as their table style formats them. The conditional
 // formats (header row, last row, first and last column, banded rows and
 // columns) a table's tblLook selects, and the style's own cell and
-// paragraph properties. Reads the table styles and paragraph styles of the
-// model's style sheet.
+// paragraph properties; tables without borders drawn without. Reads the
+// table styles and paragraph styles of the model's style sheet.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "docx2html/context.h"
@@ -25,5 +26,16 @@ std::vector<model::TableCondition> cellConditions(const std::array<bool, model::
 // columns are written into the cells, where the table and run steps read
 // them. What a cell or run sets itself stays.
 void applyTableStyleFormats(ConversionContext& ctx);
+
+// Whether a table style, through its chain of base styles, gives any
+// border: a side of its tblBorders, of its cells' tcBorders or of a
+// conditional format's, other than none or nil.
+bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId);
+
+// Of every table of the preprocessed text, in the order of its "<tbl>":
+// whether any border shows, from its own tblBorders, its style chain (the
+// default table style for a table that names none) or its cells' tcBorders
+// (not those of tables inside it). A table without is drawn without.
+std::vector<bool> tablesWithBorders(std::string_view text, const model::StyleSheet& sheet);
 
 }  // namespace tavin

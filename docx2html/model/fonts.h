@@ -1,7 +1,8 @@
 // The font table (word/fontTable.xml) as the model holds it: the generic
 // family (serif, sans-serif, monospace, cursive, fantasy) each font falls
 // back to, from its panose number or its family, and for the fonts the
-// table does not list, from the theme's panose numbers.
+// table does not list, from the theme's panose numbers, and for others from
+// a table of common faces and their names.
 #pragma once
 
 #include <string>
@@ -17,11 +18,16 @@ class FontFamilies {
 public:
     FontFamilies() = default;
     FontFamilies(const XmlPart& fontTable, const Theme& theme);
-    // The generic family of a font (any case), or empty.
+    // The generic family of a font (any case): its panose number's (the
+    // font table's, else the theme's), that of a common face of that name
+    // (Verdana, Consolas...), the font table's family, or one its name
+    // tells ("Sans", "Mono"); else empty.
     std::string_view generic(std::string_view font) const;
+    // generic, or serif (as a browser falls back) when it says none.
+    std::string_view kind(std::string_view font) const;
 
 private:
-    std::unordered_map<std::string, std::string> generic_;  // by lower-case name
+    std::unordered_map<std::string, std::string> byPanose_, byFamily_;  // by lower-case name
 };
 
 // The generic family a panose number (ten bytes in hex) stands for, or empty.

@@ -83,7 +83,8 @@ TEST_P(CorpusDocument, ConvertsOrStopsWithItsMessage) {
         options.fullFidelity = fidelity;
         EXPECT_EQ(testutil::errorOf([&] { tavin::convertPackage(ctx, folder, options); }), expected);
         if (!expected.empty()) continue;
-        EXPECT_EQ(ctx.workingText.rfind("<html>\r\n<head>", 0), 0u);
+        // The Full Fidelity page in standards mode.
+        EXPECT_EQ(ctx.workingText.rfind(fidelity ? "<!DOCTYPE html>\r\n<html>\r\n<head>" : "<html>\r\n<head>", 0), 0u);
         EXPECT_NE(ctx.workingText.find("</body></html>"), std::string::npos);
         // No marker of the fidelity steps is left on a page.
         EXPECT_EQ(ctx.workingText.find(tavin::kMarkerStart), std::string::npos);

@@ -45,7 +45,9 @@ TEST_F(DocumentLook, BodyTextInTheDocumentsFontSizeAndSpacing) {
     // after and 1.15 lines; Cambria 12 pt in the lists document.
     const std::string headings = pageOf("poi/bug65738.docx", true, false);
     EXPECT_EQ(baseRule(headings), "font-family:'Calibri',sans-serif;font-size:11pt;margin-bottom:13px;line-height:1.15;");
-    EXPECT_EQ(baseRule(pageOf("pandoc/lists.docx", true)), "font-family:'Cambria',serif;font-size:12pt;margin-top:0px;margin-bottom:13px;");
+    // Its automatic colour ("auto") is the text colour.
+    EXPECT_EQ(baseRule(pageOf("pandoc/lists.docx", true)),
+              "font-family:'Cambria',serif;font-size:12pt;color:#000000;margin-top:0px;margin-bottom:13px;");
     // The headings take Arial and the size of their base style, which the
     // part writes after them; Heading 2 adds italics.
     const std::string second = styleBefore(headings, "Heading Level 2", "h2");
@@ -75,5 +77,5 @@ TEST_F(DocumentLook, HeaderRowsAsTheTableStyleSetsThem) {
         EXPECT_TRUE(contains(styleBefore(page, cell, "p"), "text-align:center;")) << styleBefore(page, cell, "p");
     }
     // The header row's last cell has the first row's shading.
-    EXPECT_TRUE(contains(styleBefore(page, ">F<", "td"), "background-color:999999;")) << styleBefore(page, ">F<", "td");
+    EXPECT_TRUE(contains(styleBefore(page, ">F<", "td"), "background-color:#999999;")) << styleBefore(page, ">F<", "td");
 }

@@ -120,7 +120,7 @@ const std::vector<std::pair<std::string, std::string>> kDocumentAnswers = {
     {"font:majorEastAsia", ""},
     {"colour:accent1", "4472C4"},
     {"colour:dk1", "000000"},
-    {"generic:calibri", "serif"},  // the font table over the theme's panose
+    {"generic:calibri", "sans-serif"},  // the theme's panose over the font table's family
     {"generic:Calibri Light", "sans-serif"},
     {"generic:Courier New", "monospace"},
     {"report", "0"},
@@ -141,7 +141,7 @@ TEST(DocumentModel, PartTextsToResolvedValues) {
         {"other prefixes", document("ns0", kW, "ns1", kA), kDocumentAnswers},
         {"strict namespaces", document("w", kStrictW, "a", kStrictA), kDocumentAnswers},
         // "w:" bound to another namespace names none of the format's elements.
-        {"w: elsewhere", foreign, {{"look:H2", ""}, {"defaults", " "}, {"labels:1.0", "|"}, {"generic:Courier New", ""},
+        {"w: elsewhere", foreign, {{"look:H2", ""}, {"defaults", " "}, {"labels:1.0", "|"}, {"generic:Courier New", "monospace"},
                                    {"font:minorHAnsi", "Calibri"}}},
         // A part cut short keeps what came before the fault.
         {"cut short", cut, {{"look:H2", "font=Calibri sz=28 color=1F3864 b=0 i=1"}, {"chain:Loop", "Loop"}, {"report", "1"}}},

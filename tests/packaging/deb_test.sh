@@ -77,10 +77,11 @@ others=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$others" ] || fail "files outside /usr: $others"
 grep -rlIF "$build" "$root" > "$work/leaks.txt" 2> /dev/null && fail "build paths in: $(cat "$work/leaks.txt")"
 
-# Depends come from the libraries the programs link.
+# Depends come from the libraries the programs link, and name the fonts
+# that stand in for documents' own.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libpcre2-8-0 zlib1g libstdc++6; do
+for lib in libc6 libpcre2-8-0 zlib1g libstdc++6 fonts-crosextra-carlito fonts-urw-base35 fonts-dejavu-extra; do
     echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends lacks $lib"
 done
 if [ "$viewer" = ON ]; then

@@ -169,14 +169,15 @@ TEST_F(MainWindowTest, APageNeverTakesItsSizeFromTheDocumentBefore) {
 
     TestForm form;
     ASSERT_TRUE(openAndWait(form, sized.string()));
-    EXPECT_NE(form.shownPage().find(" div.page{width:794;padding:96 96 96 96;"), std::string::npos);
+    // (Full Fidelity: lengths in pixels, empty values left out.)
+    EXPECT_NE(form.shownPage().find(" div.page{width:794px;padding:96px 96px 96px 96px;"), std::string::npos);
     ASSERT_TRUE(openAndWait(form, bare.string()));
-    EXPECT_NE(form.shownPage().find(" div.page{width:;padding:; "), std::string::npos);
+    EXPECT_NE(form.shownPage().find(" div.page{ background-color:white;"), std::string::npos);
     // Converting the open document again keeps its own (empty) values.
     form.ImposepageMargin1Click();
     form.ImposepageMargin1Click();
     EXPECT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
-    EXPECT_NE(form.shownPage().find(" div.page{width:;padding:; "), std::string::npos);
+    EXPECT_NE(form.shownPage().find(" div.page{ background-color:white;"), std::string::npos);
 }
 
 TEST_F(MainWindowTest, ThePageMarginOptionConvertsAgainIntoThePageFile) {

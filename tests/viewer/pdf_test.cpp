@@ -243,3 +243,25 @@ TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
     const QString shown = QString::fromStdString(pdfText(pdf));
     for (const QString& w : words) EXPECT_TRUE(shown.contains(w)) << w.toStdString();
 }
+
+// Fonts a Linux desktop lacks print in the stand-ins of their kind that
+// scripts/install-deps installs, never in the browser's default serif face.
+TEST_F(PdfTest, FontsWithoutTheirOwnFacePrintInStandInsOfTheirKind) {
+    const fs::path doc = env.docs() / "fonts.docx";
+    std::string paragraphs;
+    for (const char* font : {"Verdana", "Consolas", "Tahoma"})
+        paragraphs += std::string("<w:p><w:r><w:rPr><w:rFonts w:ascii=\"") + font + "\" w:hAnsi=\"" + font +
+                      "\"/></w:rPr><w:t>" + font + " words</w:t></w:r></w:p>";
+    writeDocx(doc, {.paragraphs = paragraphs});
+    const fs::path pdf = env.root() / "fonts.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(pdfText(pdf).find("Consolas words"), std::string::npos);
+    QProcess fonts;
+    fonts.start(QStringLiteral("pdffonts"), {q(pdf)});
+    ASSERT_TRUE(fonts.waitForFinished(60000)) << "pdffonts (poppler-utils) did not run";
+    const std::string list = fonts.readAllStandardOutput().toStdString();
+    for (const char* face : {"+DejaVuSans ", "+DejaVuSansMono ", "+DejaVuSansCondensed "})
+        EXPECT_NE(list.find(face), std::string::npos) << face << "\n" << list;
+    EXPECT_EQ(list.find("DejaVuSerif"), std::string::npos) << list;
+}
