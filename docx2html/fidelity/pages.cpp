@@ -3,6 +3,8 @@
 #include "docx2html/fidelity/pages.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "docx2html/fidelity/markers.h"
@@ -113,9 +115,11 @@ void Sheets::startTag(bool div) {
     contentSinceSheet_ = true;
 }
 
+std::string sectionClass(std::size_t section) { return "section" + std::to_string(section); }
+
 std::string Sheets::markup(std::size_t section) const {
     if (!pageBoxes_ || section == 0) return sheet_;
-    return "</div><div class=\"page s" + std::to_string(section) + "\">";
+    return "</div><div class=\"page " + sectionClass(section) + "\">";
 }
 
 void Sheets::finish(EditList& edits) {
@@ -162,6 +166,21 @@ struct SheetGeometry {
     }
 };
 
+// On paper the engine lays every sheet out at the first sheet's width: a
+// sheet of a narrower paper gets its own text width, one of a wider paper
+// its own too, scaled down to the first one's (so that nothing is cut and
+// only that sheet is smaller).
+std::string paperWidth(const SheetGeometry& g, const SheetGeometry& first) {
+    if (g.width == first.width) return {};
+    std::string css = ";width:" + std::to_string(g.width - g.left - g.right) + "px!important";
+    if (g.width > first.width) {
+        char zoom[16];
+        std::snprintf(zoom, sizeof zoom, "%.3f", std::floor(static_cast<double>(first.width) * 1000.0 / static_cast<double>(g.width)) / 1000);
+        css += ";zoom:" + std::string(zoom);
+    }
+    return css;
+}
+
 }  // namespace
 
 std::string sheetRules(const std::vector<model::Section>& sections, const std::vector<std::size_t>& later,
@@ -176,11 +195,11 @@ std::string sheetRules(const std::vector<model::Section>& sections, const std::v
     for (const std::size_t k : later) {
         const std::optional<SheetGeometry> g = k < sections.size() ? SheetGeometry::of(sections[k]) : std::nullopt;
         if (!g) continue;
-        const std::string sheet = "div.page.s" + std::to_string(k);
+        const std::string sheet = "div.page." + sectionClass(k);
         screen += "body>" + sheet + "{" + g->screen() + "}\r\n";
-        print += "html>body>" + sheet + "{" + g->printMargins() + "}";
+        print += "html>body>" + sheet + "{" + g->printMargins() + paperWidth(*g, *first) + "}";
         if (g->width == first->width && g->height == first->height) continue;
-        const std::string name = "s" + std::to_string(k);
+        const std::string name = sectionClass(k);
         paper += "@page " + name + "{size:" + std::to_string(g->width) + "px " + std::to_string(g->height) +
                  "px}\r\nbody>" + sheet + "{page:" + name + "}\r\n";
     }

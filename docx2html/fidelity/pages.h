@@ -80,6 +80,10 @@ private:
     std::vector<std::size_t> later_;
 };
 
+// The class (and the paper's name) of a sheet of that section: not one the
+// clean-up's style classes ("s1", "s2"...) can take.
+std::string sectionClass(std::size_t section);
+
 // The rules that give the sheets their sections' geometry: on the screen
 // each sheet is its section's page (text width and height inside its
 // margins); on paper a section of another size or orientation gets its own

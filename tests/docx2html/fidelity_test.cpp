@@ -259,7 +259,7 @@ TEST(FidelityParagraphs, PageBreaksMakeSheets) {
     const std::string sheet = "</div><div class=page>";
     // Breaks in a row ("three" ends with one, "four" starts with one) make one.
     EXPECT_NE(b.find("<p>one</p>" + sheet + "<p>two</p><p>three</p>" + sheet + "<p>four</p><p>end of a section</p>" +
-                     "</div><div class=\"page s1\"><p>five</p>"),
+                     "</div><div class=\"page section1\"><p>five</p>"),
               std::string::npos)
         << b;
     EXPECT_NE(b.find("cell"), std::string::npos);
@@ -416,25 +416,28 @@ TEST(FidelityParagraphs, SheetsTakeTheirSectionsPage) {
              "<w:p><w:pPr><w:sectPr>" + portrait + "<w:sectPrChange><w:sectPr>" + landscape +
              "</w:sectPr></w:sectPrChange></w:sectPr></w:pPr><w:r><w:t>three</w:t></w:r></w:p>" + para("last");
     const std::string b = body(p), out = page(p);
-    EXPECT_NE(b.find("<p>one</p></div><div class=\"page s1\"><p>wide</p><p>two</p></div><div class=\"page s2\">"
-                     "<p>same size as the first</p><p>three</p></div><div class=\"page s3\"><p>last</p>"),
+    EXPECT_NE(b.find("<p>one</p></div><div class=\"page section1\"><p>wide</p><p>two</p></div><div class=\"page section2\">"
+                     "<p>same size as the first</p><p>three</p></div><div class=\"page section3\"><p>last</p>"),
               std::string::npos)
         << b;
     for (const char* expected : {
              // Screen: 8.5 in less 2 x 1.25 in; 11 in less 1.5 in.
              "@media screen{body>div.page{width:576px;min-height:912px;padding:96px 120px 48px 120px;"
              "background-color:#FFFFCC}",
-             "body>div.page.s1{width:864px;min-height:624px;padding:96px 96px 96px 96px}",
-             "@page s1{size:1056px 816px}\r\nbody>div.page.s1{page:s1}",
+             "body>div.page.section1{width:864px;min-height:624px;padding:96px 96px 96px 96px}",
+             "@page section1{size:1056px 816px}\r\nbody>div.page.section1{page:section1}",
              "@media print{html,body,div.page{overflow:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
-             "border:0;padding:0 120px 0 120px!important}html>body>div.page.s1{padding:0 96px 0 96px!important}",
+             "border:0;padding:0 120px 0 120px!important}html>body>div.page.section1{padding:0 96px 0 96px!important;"
+             // Laid out at its own width and scaled to the first sheet's
+             // (816 / 1056), which the engine lays every sheet out at.
+             "width:864px!important;zoom:0.772}",
          }) {
         EXPECT_NE(out.find(expected), std::string::npos) << expected << "\n" << out;
     }
     // A section of the first one's paper needs none of its own; a former
     // section inside a tracked change is no section.
-    EXPECT_EQ(out.find("@page s2"), std::string::npos) << out;
-    EXPECT_EQ(out.find("s4"), std::string::npos) << out;
+    EXPECT_EQ(out.find("@page section2"), std::string::npos) << out;
+    EXPECT_EQ(out.find("section4"), std::string::npos) << out;
 }
 
 TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {

@@ -252,7 +252,7 @@ TEST(HeadersAndFooters, EachSheetShowsItsOwnWithItsNumber) {
         << page;
     // The last section has no header or footer of its own: the first
     // section's default ones, as its first sheet is no title page of its own.
-    EXPECT_TRUE(contains(page, "<div class=footer><p>of 3</p></div></div><div class=\"page s1\"><div class=header>"
+    EXPECT_TRUE(contains(page, "<div class=footer><p>of 3</p></div></div><div class=\"page section1\"><div class=header>"
                                "<p>Page 3</p></div><p>Three</p><div class=footer><p>of 3</p></div></body>"))
         << page;
 }
