@@ -115,12 +115,15 @@ void chooseHeaderAndFooter(ConversionContext& ctx, const model::Section& first) 
 }
 
 void convertHeaderAndFooter(ConversionContext& ctx) {
-    ctx.headerHtml = headerFooter(ctx, ctx.headerId, "header");
-    ctx.footerHtml = headerFooter(ctx, ctx.footerId, "footer");
     ctx.sheetStories.clear();
-    if (!ctx.showPageMargin || !ctx.model) return;
-    // With page boxes every sheet shows its own; the sheets place them, the
-    // last sheet's footer too.
+    if (!ctx.showPageMargin || !ctx.model) {
+        ctx.headerHtml = headerFooter(ctx, ctx.headerId, "header");
+        ctx.footerHtml = headerFooter(ctx, ctx.footerId, "footer");
+        return;
+    }
+    // With page boxes every sheet shows its own: each converted once; the
+    // first sheet's header goes around the page, the sheets place the rest,
+    // the last sheet's footer too.
     for (const model::Section& s : ctx.model->sections) {
         for (const auto* stories : {&s.headers, &s.footers}) {
             for (const model::SectionStory& story : *stories) {
@@ -130,6 +133,9 @@ void convertHeaderAndFooter(ConversionContext& ctx) {
             }
         }
     }
+    const model::Story* header = ctx.headerId.empty() ? nullptr : ctx.model->storyById(ctx.headerId);
+    const auto first = ctx.sheetStories.find(ctx.headerId);
+    ctx.headerHtml = header && header->type == "header" && first != ctx.sheetStories.end() ? first->second : std::string();
     ctx.footerHtml.clear();
 }
 
