@@ -79,6 +79,19 @@ struct ConversionContext {
     // Set aside by the fidelity steps for the assembled page: the MathML of
     // each equation, and whether list labels were written.
     std::vector<std::string> mathMarkup;
+    // The drawings of the body and its stories, by the index their markers
+    // name: markup, and the text of their boxes (WordprocessingML) to be
+    // converted by the body's steps with the relationships they came with;
+    // html is the whole once converted.
+    struct DrawingPiece {
+        std::string markup, xml;
+    };
+    struct PlacedDrawing {
+        std::vector<DrawingPiece> pieces;
+        std::string rels, html;
+        bool lifted = false;  // shown before its paragraph, not inside it
+    };
+    std::vector<PlacedDrawing> drawings;
     bool listLabels = false;
     // The page's sheets print their own left and right margins (the print
     // layout then leaves those to the page).

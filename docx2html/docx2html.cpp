@@ -6,6 +6,7 @@
 
 #include "core/fileio.h"
 #include "docx2html/fidelity.h"
+#include "docx2html/fidelity/drawings.h"
 #include "docx2html/model/model.h"
 #include "package/docxParts.h"
 
@@ -112,6 +113,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.workingText = preparedPart(ctx, std::move(parts.document), false);
     ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
     ctx.model.reset();
+    ctx.drawings.clear();
     if (ctx.fullFidelity) {
         ctx.model = std::make_unique<model::DocumentModel>();
         parts.styles = partTextAsUtf8(std::move(parts.styles));
@@ -307,6 +309,7 @@ void convert(ConversionContext& ctx) {
     convertTabs(ctx);
     convertLinks(ctx);
     convertImages(ctx);
+    if (ctx.fullFidelity) convertDrawingContents(ctx);
     ctx.headerHtml.clear();
     ctx.notesHtml.clear();
     ctx.footerHtml.clear();

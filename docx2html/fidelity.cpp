@@ -4,6 +4,7 @@
 
 #include "core/uStr.h"
 #include "docx2html/fidelity/defaults.h"
+#include "docx2html/fidelity/drawings.h"
 #include "docx2html/fidelity/fonts.h"
 #include "docx2html/fidelity/runs.h"
 #include "docx2html/fidelity/shading.h"
@@ -25,6 +26,7 @@ void prepareFidelity(ConversionContext& ctx) {
     // where the word is "middle".
     if (ctx.workingText.find("<w:vAlign w:val=\"center\"/>") != std::string::npos)
         ctx.workingText = replaceAll(ctx.workingText, "<w:vAlign w:val=\"center\"/>", "<w:vAlign w:val=\"middle\"/>");
+    drawingsAsDrawn(ctx);
     vmlPicturesToDrawings(ctx);
     formsInTheirState(ctx);
     symbolsToText(ctx);

@@ -51,6 +51,35 @@ constexpr std::array<std::string_view, 29> kMathElements = {
     "mroot",  "msub",  "msup",    "msubsup",   "munder",    "mover",   "munderover", "mmultiscripts",
     "mprescripts", "none", "mtable", "mtr",    "mtd",       "mstyle",  "mpadded",  "mphantom", "menclose",
     "semantics", "annotation"};
+// The drawings of a Full Fidelity page (shapes, charts, watermarks): plain
+// geometry, text and paint, nothing that links, loads, animates or embeds.
+constexpr std::array<std::string_view, 17> kSvgElements = {
+    "svg",  "g",     "path",     "rect", "circle", "ellipse",        "line",           "polyline", "polygon",
+    "text", "tspan", "title",    "defs", "stop",   "lineargradient", "radialgradient", "marker"};
+// Their attributes, in lower case (the parser gives some in camel case).
+constexpr std::string_view kSvgAttributes =
+    " xmlns viewbox preserveaspectratio width height x y x1 y1 x2 y2 cx cy r rx ry fx fy dx dy d points"
+    " fill fill-opacity fill-rule stroke stroke-width stroke-dasharray stroke-linecap stroke-linejoin"
+    " stroke-miterlimit stroke-opacity opacity transform font-size font-family font-weight font-style"
+    " text-anchor dominant-baseline letter-spacing textlength lengthadjust role aria-label offset stop-color stop-opacity"
+    " gradientunits gradienttransform spreadmethod markerwidth markerheight refx refy orient markerunits"
+    " marker-start marker-mid marker-end overflow class id ";
+
+bool svgAttribute(std::string_view name) {
+    const std::string lower = lowerCase(name);
+    const std::size_t at = kSvgAttributes.find(" " + lower + " ");
+    return at != std::string_view::npos;
+}
+
+// A paint or marker reference of the drawing itself ("url(#g1)"): the only
+// url() an SVG attribute may hold.
+bool fragmentReference(std::string_view value) {
+    const std::string v = lowerCase(trimText(value));
+    if (v.size() < 7 || v.compare(0, 5, "url(#") != 0 || v.back() != ')') return false;
+    for (std::size_t i = 5; i + 1 < v.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(v[i])) && v[i] != '-' && v[i] != '_') return false;
+    return true;
+}
 
 // Attributes any element of the page may carry, and those of single elements.
 constexpr std::array<std::string_view, 6> kGlobalAttributes = {"class", "style", "id", "dir", "lang", "title"};
@@ -108,7 +137,7 @@ bool listedFor(std::string_view element, std::string_view attribute) {
 }
 
 // The CSS properties a converted page uses; with Full Fidelity only these stay.
-constexpr std::array<std::string_view, 82> kPageProperties = {
+constexpr std::array<std::string_view, 89> kPageProperties = {
     "_height", "background", "background-color", "border", "border-bottom", "border-collapse", "border-color",
     "border-left", "border-right", "border-top", "border-style", "border-width", "border-spacing", "box-sizing",
     "break-after", "break-before", "break-inside", "page-break-after", "page-break-before", "page-break-inside",
@@ -120,7 +149,8 @@ constexpr std::array<std::string_view, 82> kPageProperties = {
     "vertical-align",
     "white-space", "width", "unicode-bidi", "text-decoration-line", "text-decoration-style", "text-decoration-color",
     "max-width", "font-stretch", "writing-mode", "text-underline-position", "word-spacing", "visibility",
-    "size", "page", "column-count", "column-gap", "flex", "align-items", "min-width", "zoom"};
+    "size", "page", "column-count", "column-gap", "flex", "align-items", "min-width", "zoom",
+    "transform", "transform-origin", "z-index", "justify-content", "right", "bottom", "opacity"};
 
 // Whether a declaration ("name:value") names a property a page uses; a
 // piece without a colon declares nothing.
@@ -448,7 +478,7 @@ private:
     bool keepsTags(const GumboNode* node, std::string_view name) {
         const GumboElement& e = node->v.element;
         if (ownHeadElement(node, name)) return true;
-        if (e.tag_namespace == GUMBO_NAMESPACE_SVG) return false;
+        if (e.tag_namespace == GUMBO_NAMESPACE_SVG) return allowList_ && among(name, kSvgElements);
         if (among(name, kActiveElements)) return false;
         if (!allowList_) return true;
         if (e.tag_namespace == GUMBO_NAMESPACE_MATHML) return among(name, kMathElements);
@@ -476,7 +506,8 @@ private:
             return;
         }
         for (unsigned i = 0; i < e.attributes.length; ++i)
-            attribute(name, *static_cast<const GumboAttribute*>(e.attributes.data[i]));
+            attribute(name, *static_cast<const GumboAttribute*>(e.attributes.data[i]),
+                      e.tag_namespace == GUMBO_NAMESPACE_SVG);
         if (name == "style" && e.children.length > 0) styleText(e.children);
     }
 
@@ -498,7 +529,7 @@ private:
         return decodeCharacterReferences(v);
     }
 
-    bool dropsAttribute(std::string_view element, const GumboAttribute& a) const {
+    bool dropsAttribute(std::string_view element, const GumboAttribute& a, bool svg) const {
         const std::string_view name = a.name;
         const std::string raw = rawValue(a);
         const std::string_view value = a.value;
@@ -515,13 +546,14 @@ private:
         if ((name == "background" || name == "poster" || (name == "src" && element == "img")) &&
             !(isLocalAddress(value) && isLocalAddress(raw)))
             return true;
+        if (svg) return !svgAttribute(name) || (isActiveCss(value) && !fragmentReference(value));
         return allowList_ && !listedFor(element, name);
     }
 
-    void attribute(std::string_view element, const GumboAttribute& a) {
+    void attribute(std::string_view element, const GumboAttribute& a, bool svg) {
         if (a.original_name.length == 0) return;
         const auto [from, to] = rangeOf(a);
-        if (dropsAttribute(element, a)) {
+        if (dropsAttribute(element, a, svg)) {
             edits_.push_back({from, to, {}, false});
             return;
         }
@@ -819,15 +851,15 @@ std::string boundNesting(std::string page) {
 // then read the page once more to see that nothing joined. The scan only
 // saves that reading; the readings still check what it leaves. It stops
 // where its reading of the page could differ from the parser's: at a raw-text
-// element it does not know the end of, an svg element, or a tag that never
-// ends.
+// element it does not know the end of, or a tag that never ends; the tags
+// inside an svg element it leaves to the readings.
 std::string withoutUnlistedTags(std::string_view page) {
     const std::size_t body = page.find("<body");
     if (body == std::string_view::npos) return std::string(page);
     std::string out;
     reserveText(out, page.size());
     out.append(page.substr(0, body));
-    std::size_t copied = body, i = body, mathDepth = 0;
+    std::size_t copied = body, i = body, mathDepth = 0, svgDepth = 0;
     while ((i = page.find('<', i)) != std::string_view::npos) {
         const std::size_t lt = i;
         const ScannedTag tag = scanTagAt(page, lt);
@@ -837,7 +869,14 @@ std::string withoutUnlistedTags(std::string_view page) {
         const std::string& name = tag.name;
         const bool end = tag.end;
         const std::size_t gt = tag.gt;
-        if (name == "svg" || name == "plaintext") break;
+        if (name == "plaintext") break;
+        // A drawing's elements are left to the readings.
+        if (name == "svg") {
+            if (end) svgDepth -= svgDepth > 0 ? 1 : 0;
+            else if (page[gt - 1] != '/') ++svgDepth;
+            continue;
+        }
+        if (svgDepth > 0) continue;
         if (name == "math") {
             if (end) mathDepth -= mathDepth > 0 ? 1 : 0;
             else if (page[gt - 1] != '/') ++mathDepth;

@@ -28,7 +28,11 @@ namespace tavin {
 //   hold a "<".
 // With allowList (the Full Fidelity page) only the elements, attributes and
 // CSS properties a converted page uses stay: other tags go, their text
-// stays. Everything else is copied byte for byte.
+// stays. Its drawings keep the svg elements of geometry, text and paint
+// (svg, g, path, rect, circle, ellipse, line, polyline, polygon, text,
+// tspan, title, defs, gradients and their stops, marker) with their
+// geometry and paint attributes, whose only url() is a reference to an
+// element of the page ("url(#g1)"). Everything else is copied byte for byte.
 std::string removeActiveContent(std::string_view page, bool allowList);
 
 // The pass on the context's page, the allow-list with Full Fidelity.

@@ -6,7 +6,11 @@
 namespace tavin {
 
 std::string EditList::apply(std::string_view text) {
-    std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) { return a.at < b.at; });
+    // At one offset, insertions come before a replacement that starts
+    // there: they do not overlap it.
+    std::stable_sort(items_.begin(), items_.end(), [](const Item& a, const Item& b) {
+        return a.at != b.at ? a.at < b.at : (a.length == 0 && b.length != 0);
+    });
     std::size_t size = text.size();
     for (const Item& e : items_) size += e.text.size();
     std::string out;

@@ -12,7 +12,8 @@ namespace tavin {
 
 // Edits must not overlap: of two that do, the one that starts first (at
 // one offset, the one added first) wins and the other is dropped. At one
-// offset the edits apply in the order they were added.
+// offset insertions apply before a replacement starting there, and edits
+// of one kind in the order they were added.
 class EditList {
 public:
     void replace(std::size_t at, std::size_t length, std::string text) {

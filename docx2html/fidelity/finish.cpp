@@ -13,6 +13,7 @@
 
 #include "core/uStr.h"
 #include "docx2html/fidelity/defaults.h"
+#include "docx2html/fidelity/drawings.h"
 #include "docx2html/fidelity/fonts.h"
 #include "docx2html/fidelity/runs.h"
 #include "docx2html/fidelity/shading.h"
@@ -152,8 +153,12 @@ class PageFinisher {
 public:
     // The page of ctx, or (fragment) a header or footer placed by the
     // sheets, whose markers but the page fields become markup here.
-    PageFinisher(ConversionContext& ctx, std::string_view text, bool fragment = false)
-        : ctx_(ctx), t_(text), paragraphEnd_(t_, "</p>"), sheets_(ctx.pageMarginFlag), fragment_(fragment) {}
+    // A fragment that is a drawing shows only the drawings before it
+    // (drawingsBefore), those inside it.
+    PageFinisher(ConversionContext& ctx, std::string_view text, bool fragment = false,
+                 std::size_t drawingsBefore = std::string::npos)
+        : ctx_(ctx), t_(text), paragraphEnd_(t_, "</p>"), sheets_(ctx.pageMarginFlag), fragment_(fragment),
+          drawingsBefore_(drawingsBefore) {}
 
     void run() {
         walk();
@@ -200,11 +205,15 @@ private:
             if (block == "p") {
                 endParagraphTabs();
                 paragraph_ = lt;
+                inParagraph_ = true;
                 pStyle_.start(t_, lt, edits_);
             }
             if (block == "table") table_ = lt;
         }
-        if (close && startsTagAt(t_, name, "p")) endParagraphTabs();
+        if (close && startsTagAt(t_, name, "p")) {
+            endParagraphTabs();
+            inParagraph_ = false;
+        }
         if (inlineElement(t_, name)) {
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
@@ -364,6 +373,7 @@ private:
             return;
         }
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
+        if (startsWith(tag, marker::kDrawingStart)) return drawing(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
         // No border: the last word in the table's attributes (validatePage
@@ -397,6 +407,27 @@ private:
         sheets_.content();
     }
 
+    // A drawing in its place; one that floats or holds text stands before
+    // its paragraph, whose markup cannot hold blocks. Each is finished once.
+    void drawing(std::size_t lt, std::string_view tag) {
+        const int i = intValue(tagAttribute(tag, "val"), -1);
+        const std::size_t index = static_cast<std::size_t>(i);
+        if (i < 0 || index >= ctx_.drawings.size() || index >= drawingsBefore_) return edits_.erase(lt, tag.size());
+        auto [done, added] = finishedDrawings_.try_emplace(index);
+        if (added) {
+            PageFinisher fragment(ctx_, ctx_.drawings[index].html, true, index);
+            done->second = fragment.finishedFragment();
+            tabs_ = tabs_ || fragment.tabs_;
+        }
+        drawings_ = true;
+        sheets_.content();
+        if (ctx_.drawings[index].lifted && inParagraph_) {
+            edits_.insert(paragraph_, done->second);
+            return edits_.erase(lt, tag.size());
+        }
+        edits_.replace(lt, tag.size(), done->second);
+    }
+
     // The rules the fidelity markup needs, in a style element of their own
     // after the page's (whose rules the clean-up rewrites); none when the
     // page needs none. Headings first read like paragraphs; the document's
@@ -414,6 +445,7 @@ private:
         }
         if (ctx_.listLabels) rules += kListRules;
         if (tabs_) rules += kTabRules;
+        if (!ctx_.drawings.empty()) rules += drawingRules();
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
@@ -438,6 +470,9 @@ private:
     };
     std::vector<Field> fields_;
     bool fragment_ = false;
+    std::size_t drawingsBefore_ = std::string::npos;
+    bool inParagraph_ = false, drawings_ = false;
+    std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
     bool rowParagraph_ = false, tabs_ = false;

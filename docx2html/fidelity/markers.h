@@ -40,6 +40,11 @@ inline std::string heading(int level) { return "<\x1FtvH val=\"" + std::to_strin
 inline std::string css(std::string_view declarations) {
     return "<\x1FtvCss val=\"" + std::string(declarations) + "\"/>";
 }
+// The place of drawing number index (ctx.drawings), in the document's own markup.
+inline constexpr std::string_view kDrawingStart = "<\x1FtvDrawing";
+inline std::string drawing(std::size_t index) {
+    return "<w:\x1FtvDrawing w:val=\"" + std::to_string(index) + "\"/>";
+}
 // The place of equation number index, in the document's own markup.
 inline std::string math(std::size_t index) { return "<w:\x1FtvMath w:val=\"" + std::to_string(index) + "\"/>"; }
 

@@ -4,6 +4,7 @@
 // own relationships. Reads the model's stories, settings and sections.
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/fidelity/tabs.h"
+#include "docx2html/fidelity/drawings.h"
 
 #include "core/fileio.h"
 #include "docx2html/docx2html.h"
@@ -80,7 +81,8 @@ void loadStoryParts(ConversionContext& ctx) {
         }
         model::Story story{rel.id, rel.type, rel.part, {}, storyRels(ctx, rel.part)};
         story.items = model::readStoryItems(partText(ctx, rel.part), rel.type, rel.part, m.report);
-        for (model::StoryItem& item : story.items) item.content = stepText(ctx, std::move(item.content));
+        for (model::StoryItem& item : story.items)
+            item.content = stepText(ctx, drawingsAsDrawn(ctx, item.content, story.rels));
         m.stories.push_back(std::move(story));
     }
 }

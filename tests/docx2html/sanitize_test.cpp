@@ -141,11 +141,43 @@ TEST(ActiveContent, WordElementsLeaveAListedPageWhole) {
          "<math display=\"block\"><mrow>x</mrow></math><p>c</p>"},
         {"<p title=\"<sdt>\">d</p><!-- <sdt> --><xmp><sdt></xmp>", "<p title=\"<sdt>\">d</p>"},
         {"<<sdt>script>alert(1)<</sdt>/script>", "&lt;script>alert(1)&lt;/script>"},
-        {"<svg><sdt/></svg><p>e</p></sdt>", "<p>e</p>"},
+        {"<svg><sdt/></svg><p>e</p></sdt>", "<svg></svg><p>e</p>"},
     };
     for (const auto& c : cases) {
         const std::string once = removeActiveContent(head + c.body + "</body></html>", true);
         EXPECT_EQ(once, head + c.expected + "</body></html>") << c.body;
         EXPECT_EQ(removeActiveContent(once, true), once) << c.body;
     }
+}
+
+TEST(ActiveContent, DrawingsKeepGeometryTextAndPaintOnly) {
+    // Full Fidelity pages draw shapes and charts as svg elements: those of
+    // geometry, text and paint stay with their attributes; everything that
+    // links, loads, runs, animates or embeds goes, in any case of letters.
+    const std::string head = "<html><head><title>t</title></head><body>";
+    const struct {
+        const char* body;
+        const char* expected;
+    } cases[] = {
+        {"<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 9 9\" width=\"9\"><path d=\"M0,0L9,9\" fill=\"#ff0000\"/>"
+         "<text x=\"1\" font-size=\"3\">Q3</text></svg>",
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 9 9\" width=\"9\"><path d=\"M0,0L9,9\" fill=\"#ff0000\"/>"
+         "<text x=\"1\" font-size=\"3\">Q3</text></svg>"},
+        {"<svg onload=\"x()\"><rect ONCLICK=\"x()\" style=\"fill:red\" width=\"1\"/></svg>", "<svg><rect width=\"1\"/></svg>"},
+        {"<svg><a href=\"javascript:x()\"><text>link</text></a><image href=\"http://e.org/i.png\"/>"
+         "<use href=\"#p\"/><foreignObject><b>f</b></foreignObject><animate attributeName=\"href\"/>"
+         "<set to=\"x\"/><script>alert(1)</script><style>@import url(x)</style></svg>",
+         "<svg><text>link</text><b>f</b>alert(1)@import url(x)</svg>"},
+        {"<svg><defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"#fff\"/></linearGradient></defs>"
+         "<rect fill=\"url(#g)\" stroke=\"url(http://e.org/x)\" marker-end=\"URL( #g )\" filter=\"url(#g)\"/></svg>",
+         "<svg><defs><linearGradient id=\"g\"><stop offset=\"0\" stop-color=\"#fff\"/></linearGradient></defs>"
+         "<rect fill=\"url(#g)\"/></svg>"},
+    };
+    for (const auto& c : cases) {
+        const std::string once = removeActiveContent(head + c.body + "</body></html>", true);
+        EXPECT_EQ(once, head + c.expected + "</body></html>") << c.body;
+        EXPECT_EQ(removeActiveContent(once, true), once) << c.body;
+    }
+    // The classic page never draws: its svg elements lose their tags.
+    EXPECT_EQ(cleaned("<svg><rect width=\"1\"/></svg>"), "");
 }
