@@ -343,3 +343,34 @@ TEST(Notes, StoryPartsAreReadByNamespaceAndHostileOnesLoseNothingElse) {
         else EXPECT_EQ(pkg.ctx().notesHtml, "") << c.what;
     }
 }
+
+// A watermark is a VML text path in the header, centred on the text area
+// behind the text of every sheet; a header's text box converts with the
+// header's own relationships.
+TEST(HeadersAndFooters, AWatermarkStandsBehindEverySheet) {
+    const std::string watermark =
+        "<w:p><w:r><w:pict><v:shape type=\"#_x0000_t136\" style=\"position:absolute;margin-left:0;margin-top:0;"
+        "width:360pt;height:90pt;rotation:315;z-index:-251654144;mso-position-horizontal:center;"
+        "mso-position-horizontal-relative:margin;mso-position-vertical:center;mso-position-vertical-relative:margin\""
+        " fillcolor=\"silver\" stroked=\"f\"><v:fill opacity=\".5\"/><v:textpath style=\"font-family:&quot;Calibri&quot;\""
+        " string=\"DRAFT &amp; &lt;b&gt;\"/></v:shape></w:pict></w:r></w:p>"
+        "<w:p><w:r><w:pict><v:shape style=\"position:absolute;width:72pt;height:72pt\"><v:textbox><w:txbxContent><w:p>"
+        "<w:r><w:drawing><wp:inline><wp:extent cx=\"9525\" cy=\"9525\"/><a:blip r:embed=\"rLogo\"/></wp:inline></w:drawing>"
+        "</w:r></w:p></w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>";
+    Package pkg("<w:p>" + run("One") + "</w:p><w:p><w:r><w:br w:type=\"page\"/></w:r></w:p><w:p>" + run("Two") + "</w:p>",
+                "<w:headerReference w:type=\"default\" r:id=\"rH\"/><w:pgSz w:w=\"12240\" w:h=\"15840\"/>"
+                "<w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\"/>",
+                rel("rH", "header", "header1.xml"),
+                {{"word/header1.xml", header("hdr", watermark)},
+                 {"word/_rels/header1.xml.rels", rels(rel("rLogo", "image", "media/logo.png"))}});
+    const std::string page = pkg.convert(true);
+    const std::string drawn = "position:absolute;z-index:-1;left:168px;top:468px;width:480px;height:120px;"
+                              "transform:rotate(315deg);";
+    const std::size_t first = page.find(drawn);
+    ASSERT_NE(first, std::string::npos) << page;
+    EXPECT_NE(page.find(drawn, first + 1), std::string::npos) << "on the second sheet too";
+    EXPECT_TRUE(contains(page, "fill=\"#c0c0c0\" fill-opacity=\"0.5\">DRAFT &amp; &lt;b&gt;</text>")) << page;
+    EXPECT_TRUE(contains(page, "<img src=\"media/logo.png\" width=1 height=1/>")) << page;
+    EXPECT_TRUE(contains(page, "body>div.page{position:relative;z-index:0}")) << page;
+    EXPECT_FALSE(contains(pkg.convert(false), "DRAFT"));
+}
