@@ -341,8 +341,10 @@ void extractConversionParts(const std::string& documentPath, const std::string& 
             {partMask(parts.document), partMask(parts.relationships), "docprops/core.xml", "docprops/app.xml",
              partMask(parts.folder) + "media/*"});
     parts = findDocumentParts(folder);
+    // Charts and diagrams are drawn from their own parts.
     std::vector<std::string> masks = {partMask(parts.styles), partMask(parts.numbering), partMask(parts.theme),
-                                      partMask(parts.fontTable)};
+                                      partMask(parts.fontTable), partMask(parts.folder) + "charts/*",
+                                      partMask(parts.folder) + "diagrams/*"};
     // The notes, comments, headers and footers beside the body, with their
     // own relationships and pictures, and the settings that number notes.
     for (const StoryRelationship& story :

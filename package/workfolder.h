@@ -41,7 +41,8 @@ void extractPackage(const std::string& documentPath, const std::string& destFold
 
 // Extracts only what a conversion reads: the document, relationships,
 // styles, numbering and core properties parts, the pictures of
-// word/media/, and the settings, notes, comments, headers and footers the
+// word/media/, the charts and diagrams of word/charts/ and word/diagrams/,
+// and the settings, notes, comments, headers and footers the
 // document names, with their relationships and pictures.
 void extractConversionParts(const std::string& documentPath, const std::string& destFolder,
                             const ExtractCallbacks& callbacks = {});

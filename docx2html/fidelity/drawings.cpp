@@ -19,6 +19,7 @@
 #include "docx2html/fidelity/shapes.h"
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/model/model.h"
+#include "package/docxParts.h"
 
 namespace tavin {
 
@@ -245,6 +246,17 @@ Placement vmlPlacement(pugi::xml_node shape) {
 // ---------------------------------------------------------------------------
 // Pieces
 
+std::string escapedText(std::string_view v) {
+    std::string out;
+    for (char c : v) {
+        if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
+        else if (c == '&') out += "&amp;";
+        else out += c;
+    }
+    return out;
+}
+
 std::string attributeSafe(std::string_view v) {
     std::string out;
     for (char c : v) {
@@ -306,6 +318,7 @@ private:
         if (!group) group = data.child("wpc:wpc");
         pugi::xml_node pic = data.child("pic:pic");
         if (pic && !place.floating) return std::nullopt;  // the picture step shows it
+        if (pugi::xml_node relIds = data.child("dgm:relIds")) return smartArt(relIds, place);
         if (!wsp && !group && !pic) return std::nullopt;
         const pugi::xml_node xfrm = (wsp ? wsp.child("wps:spPr") : group ? group.child("wpg:grpSpPr") : pic.child("pic:spPr")).child("a:xfrm");
         place.rotation = std::fmod(xfrm.attribute("rot").as_double() / 60000.0, 360.0);
@@ -319,6 +332,80 @@ private:
         else picture(pic, place.w, place.h, out.pieces);
         out.pieces.push_back({"</" + tag + ">", {}});
         return out;
+    }
+
+    // A SmartArt diagram as the shapes of its drawing part, which the
+    // diagram's data part names.
+    std::optional<ConversionContext::PlacedDrawing> smartArt(pugi::xml_node relIds, const Placement& place) {
+        const std::string data = partOf(relIds.attribute("r:dm").value());
+        if (data.empty()) return std::nullopt;
+        model::XmlPart dataPart, drawingPart;
+        dataPart.parse("diagram data", data, ctx_.model->report);
+        const std::string_view drawingId = descendant(dataPart.root(), "dsp:dataModelExt").attribute("relId").value();
+        drawingPart.parse("diagram drawing", partOf(drawingId), ctx_.model->report);
+        pugi::xml_node tree = drawingPart.root().child("dsp:spTree");
+        if (!tree) return std::nullopt;
+        ConversionContext::PlacedDrawing out;
+        out.lifted = true;
+        out.pieces.push_back({"<div style=\"" + std::string(kBox) + placementCss(place, page_, ctx_.showPageMargin) + "\">", {}});
+        for (pugi::xml_node sp : tree.children("dsp:sp")) {
+            if (++shapes_ > kMaxShapes) break;
+            pugi::xml_node spPr = sp.child("dsp:spPr"), xfrm = spPr.child("a:xfrm");
+            const double x = emuPx(xfrm.child("a:off").attribute("x")), y = emuPx(xfrm.child("a:off").attribute("y"));
+            const double w = emuPx(xfrm.child("a:ext").attribute("cx")), h = emuPx(xfrm.child("a:ext").attribute("cy"));
+            std::string css = "position:absolute;left:" + px(x) + ";top:" + px(y) + ";width:" + px(w) + ";height:" + px(h) + ";";
+            const double rot = std::fmod(xfrm.attribute("rot").as_double() / 60000.0, 360.0);
+            if (std::isfinite(rot) && rot != 0) css += "transform:rotate(" + num(rot) + "deg);";
+            out.pieces.push_back({"<div style=\"" + std::string(kBox) + css + "\">", {}});
+            const std::string preset = spPr.child("a:prstGeom").attribute("prst").value();
+            shapes::Paint paint = shapes::drawingPaint(spPr, sp.child("dsp:style"), ctx_.model->themeScheme);
+            if (shapes::isLinePreset(preset)) paint.fill = "none";
+            const std::string path = spPr.child("a:custGeom") ? shapes::customPath(spPr.child("a:custGeom"), w, h)
+                                                                : shapes::presetPath(preset, spPr.child("a:prstGeom").child("a:avLst"), w, h);
+            geometry(path, paint, w, h, xfrm.attribute("flipH").as_bool(), xfrm.attribute("flipV").as_bool(), out.pieces);
+            diagramText(sp, out.pieces);
+            out.pieces.push_back({"</div>", {}});
+        }
+        out.pieces.push_back({"</div>", {}});
+        return out;
+    }
+
+    // The text of a diagram shape (DrawingML paragraphs) as markup.
+    void diagramText(pugi::xml_node sp, std::vector<Piece>& pieces) {
+        pugi::xml_node body = sp.child("dsp:txBody");
+        std::string html;
+        const std::string colour = shapes::drawingColour(sp.child("dsp:style").child("a:fontRef"), ctx_.model->themeScheme);
+        for (pugi::xml_node p : body.children("a:p")) {
+            const std::string_view align = p.child("a:pPr").attribute("algn").value();
+            html += std::string("<p style=\"margin:0;text-align:") + (align == "ctr" ? "center" : align == "r" ? "right" : "left") + "\">";
+            for (pugi::xml_node r : p.children("a:r")) {
+                pugi::xml_node rPr = r.child("a:rPr");
+                std::string css;
+                if (rPr.attribute("sz")) css += "font-size:" + num(rPr.attribute("sz").as_double() / 100) + "pt;";
+                if (rPr.attribute("b").as_bool()) css += "font-weight:bold;";
+                if (rPr.attribute("i").as_bool()) css += "font-style:italic;";
+                const std::string c = shapes::drawingColour(rPr.child("a:solidFill"), ctx_.model->themeScheme);
+                if (!c.empty()) css += "color:" + c + ";";
+                html += "<span style=\"" + css + "\">" + escapedText(r.child("a:t").text().get()) + "</span>";
+            }
+            html += "</p>";
+        }
+        if (html.empty()) return;
+        pugi::xml_node bodyPr = body.child("a:bodyPr");
+        std::string css = "padding:" + px(emuPx(bodyPr.attribute("tIns"))) + " " + px(emuPx(bodyPr.attribute("rIns"))) + " " +
+                          px(emuPx(bodyPr.attribute("bIns"))) + " " + px(emuPx(bodyPr.attribute("lIns"))) + ";";
+        const std::string_view anchor = bodyPr.attribute("anchor").value();
+        if (anchor == "ctr") css += "justify-content:center;";
+        if (anchor == "b") css += "justify-content:flex-end;";
+        if (!colour.empty()) css += "color:" + colour + ";";
+        pieces.push_back({"<div style=\"" + std::string(kText) + css + "\">" + html + "</div>", {}});
+    }
+
+    // The text of the part a relationship of the drawing's part names, or "".
+    std::string partOf(std::string_view id) const {
+        if (id.empty() || ctx_.workFolder.empty()) return {};
+        const std::string name = resolvePartName(ctx_.documentFolder, relationshipTargetById(rels_, id));
+        return name.empty() ? name : readPart(ctx_.workFolder, name);
     }
 
     void picture(pugi::xml_node pic, double w, double h, std::vector<Piece>& pieces) {

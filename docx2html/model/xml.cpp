@@ -14,7 +14,7 @@ struct KnownNamespace {
 };
 
 // The transitional and the strict namespace of each vocabulary, under one prefix.
-constexpr std::array<KnownNamespace, 26> kKnown{{
+constexpr std::array<KnownNamespace, 29> kKnown{{
     {"w", "http://schemas.openxmlformats.org/wordprocessingml/2006/main"},
     {"w", "http://purl.oclc.org/ooxml/wordprocessingml/main"},
     {"r", "http://schemas.openxmlformats.org/officeDocument/2006/relationships"},
@@ -37,6 +37,9 @@ constexpr std::array<KnownNamespace, 26> kKnown{{
     {"wps", "http://schemas.microsoft.com/office/word/2010/wordprocessingShape"},
     {"wpg", "http://schemas.microsoft.com/office/word/2010/wordprocessingGroup"},
     {"wp14", "http://schemas.microsoft.com/office/word/2010/wordprocessingDrawing"},
+    {"dgm", "http://schemas.openxmlformats.org/drawingml/2006/diagram"},
+    {"dgm", "http://purl.oclc.org/ooxml/drawingml/diagram"},
+    {"dsp", "http://schemas.microsoft.com/office/drawing/2008/diagram"},
     {"rel", "http://schemas.openxmlformats.org/package/2006/relationships"},
     {"cp", "http://schemas.openxmlformats.org/package/2006/metadata/core-properties"},
     {"dc", "http://purl.org/dc/elements/1.1/"},
