@@ -79,6 +79,7 @@ struct Placement {
     bool behind = false;
     double distL = 0, distR = 0, distT = 0, distB = 0;
     double rotation = 0;  // degrees
+    bool growsWithText = false;  // a text box whose shape fits its text
 };
 
 // The left edge of the drawing measured from the text column's.
@@ -132,7 +133,7 @@ std::string placementCss(const Placement& p, const PageBox& page, bool sheets) {
         css += pageX ? "left:" + px(page.left + x) + ";" : "margin-left:" + px(x) + ";";
         css += y ? "top:" + px(*y) + ";" : "margin-top:" + px(offsetY) + ";";
     }
-    css += "width:" + px(p.w) + ";height:" + px(p.h) + ";";
+    css += "width:" + px(p.w) + (p.growsWithText ? ";min-height:" : ";height:") + px(p.h) + ";";
     if (p.rotation != 0) css += "transform:rotate(" + num(p.rotation) + "deg);";
     return css;
 }
@@ -163,6 +164,15 @@ void readPosition(pugi::xml_node position, std::string& rel, std::string& align,
     }
 }
 
+// A position of an anchor, which may stand in an mc:AlternateContent of its
+// own (a percentage in the Choice, an offset in the Fallback).
+pugi::xml_node positionOf(pugi::xml_node frame, const char* name) {
+    if (pugi::xml_node p = frame.child(name)) return p;
+    for (pugi::xml_node alternate : frame.children("mc:AlternateContent"))
+        if (pugi::xml_node p = alternate.child("mc:Fallback").child(name)) return p;
+    return {};
+}
+
 Placement drawingPlacement(pugi::xml_node frame) {
     Placement p;
     p.floating = std::strcmp(frame.name(), "wp:anchor") == 0;
@@ -170,8 +180,8 @@ Placement drawingPlacement(pugi::xml_node frame) {
     p.w = std::max(emuPx(extent.attribute("cx")), 0.0);
     p.h = std::max(emuPx(extent.attribute("cy")), 0.0);
     if (!p.floating) return p;
-    readPosition(frame.child("wp:positionH"), p.relH, p.alignH, p.x);
-    readPosition(frame.child("wp:positionV"), p.relV, p.alignV, p.y);
+    readPosition(positionOf(frame, "wp:positionH"), p.relH, p.alignH, p.x);
+    readPosition(positionOf(frame, "wp:positionV"), p.relV, p.alignV, p.y);
     p.wrap = wrapOf(frame);
     p.behind = frame.attribute("behindDoc").as_bool();
     p.distL = emuPx(frame.attribute("distL"));
@@ -321,6 +331,7 @@ private:
         if (pugi::xml_node relIds = data.child("dgm:relIds")) return smartArt(relIds, place);
         if (!wsp && !group && !pic) return std::nullopt;
         const pugi::xml_node xfrm = (wsp ? wsp.child("wps:spPr") : group ? group.child("wpg:grpSpPr") : pic.child("pic:spPr")).child("a:xfrm");
+        place.growsWithText = static_cast<bool>(wsp.child("wps:bodyPr").child("a:spAutoFit"));
         place.rotation = std::fmod(xfrm.attribute("rot").as_double() / 60000.0, 360.0);
         if (!std::isfinite(place.rotation)) place.rotation = 0;
         ConversionContext::PlacedDrawing out;
@@ -495,6 +506,7 @@ private:
             const std::string_view n = s.name();
             if (n.substr(0, 2) != "v:" || n == "v:shapetype") continue;
             Placement place = vmlPlacement(s);
+            place.growsWithText = vmlStyle(s.child("v:textbox").attribute("style").value())["mso-fit-shape-to-text"] == "t";
             const bool textBoxed = static_cast<bool>(s.child("v:textbox").child("w:txbxContent"));
             if (!place.floating && !textBoxed && (n == "v:shape" || n == "v:image")) return std::nullopt;
             if (place.w <= 0 && place.h <= 0 && n != "v:line") return std::nullopt;

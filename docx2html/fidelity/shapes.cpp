@@ -526,6 +526,53 @@ std::string svgOpen(double w, double h) {
            "\" overflow=\"visible\">";
 }
 
+// A VML path read command by command, each with the numbers after it
+// (m, l, c and x; r, v and t relative to the current point).
+class VmlPath {
+public:
+    VmlPath(double sx, double sy) : sx_(sx), sy_(sy) {}
+    void command(std::string_view op) {
+        flush();
+        op_ = std::string(op);
+    }
+    void value(double v) { values_.push_back(finite(v)); }
+    std::string finish() {
+        flush();
+        return p_.str();
+    }
+
+private:
+    void flush() {
+        if (op_ == "m" || op_ == "l" || op_ == "r" || op_ == "t") points();
+        else if (op_ == "c" || op_ == "v") curves();
+        else if (op_ == "x") p_.z();
+        values_.clear();
+    }
+    void points() {
+        const bool relative = op_ == "r" || op_ == "t";
+        for (std::size_t i = 0; i + 1 < values_.size(); i += 2) {
+            x_ = relative ? x_ + values_[i] : values_[i];
+            y_ = relative ? y_ + values_[i + 1] : values_[i + 1];
+            if (op_ == "m" || op_ == "t") p_.m(x_ * sx_, y_ * sy_);
+            else p_.l(x_ * sx_, y_ * sy_);
+        }
+    }
+    void curves() {
+        for (std::size_t i = 0; i + 5 < values_.size(); i += 6) {
+            const double bx = op_ == "v" ? x_ : 0, by = op_ == "v" ? y_ : 0;
+            const double* v = &values_[i];
+            p_.c((bx + v[0]) * sx_, (by + v[1]) * sy_, (bx + v[2]) * sx_, (by + v[3]) * sy_, (bx + v[4]) * sx_,
+                 (by + v[5]) * sy_);
+            x_ = bx + v[4];
+            y_ = by + v[5];
+        }
+    }
+    double sx_, sy_, x_ = 0, y_ = 0;
+    std::string op_;
+    std::vector<double> values_;
+    Path p_;
+};
+
 }  // namespace
 
 std::string num(double v) {
@@ -560,53 +607,33 @@ std::string customPath(pugi::xml_node custGeom, double w, double h) {
 }
 
 std::string vmlPath(std::string_view path, double coordW, double coordH, double w, double h) {
-    const double sx = coordW > 0 ? w / coordW : 1, sy = coordH > 0 ? h / coordH : 1;
-    Path p;
-    std::vector<double> values;
-    std::string op;
-    double cx = 0, cy = 0;
-    // Each command with the numbers after it; r, v and t are relative.
-    auto flush = [&]() {
-        const std::size_t n = values.size();
-        for (std::size_t i = 0; (op == "m" || op == "l" || op == "r" || op == "t") && i + 1 < n; i += 2) {
-            const bool rel = op == "r" || op == "t";
-            cx = rel ? cx + values[i] : values[i];
-            cy = rel ? cy + values[i + 1] : values[i + 1];
-            if (op == "m" || op == "t") p.m(cx * sx, cy * sy);
-            else p.l(cx * sx, cy * sy);
-        }
-        for (std::size_t i = 0; (op == "c" || op == "v") && i + 5 < n; i += 6) {
-            const double bx = op == "v" ? cx : 0, by = op == "v" ? cy : 0;
-            p.c((bx + values[i]) * sx, (by + values[i + 1]) * sy, (bx + values[i + 2]) * sx, (by + values[i + 3]) * sy,
-                (bx + values[i + 4]) * sx, (by + values[i + 5]) * sy);
-            cx = bx + values[i + 4];
-            cy = by + values[i + 5];
-        }
-        if (op == "x") p.z();
-        values.clear();
-    };
+    VmlPath p(coordW > 0 ? w / coordW : 1, coordH > 0 ? h / coordH : 1);
     std::size_t i = 0;
+    // A value left empty ("m,l" is m0,0 l...) is a zero: a comma right
+    // after a command or a comma, or a command right after a comma.
+    char last = ' ';
     while (i < path.size()) {
         const char c = path[i];
+        std::size_t e = i + 1;
         if (std::isalpha(static_cast<unsigned char>(c))) {
-            flush();
-            std::size_t e = i;
-            while (e < path.size() && std::isalpha(static_cast<unsigned char>(path[e]))) ++e;
-            op = std::string(path.substr(i, e - i));
-            i = e;
-        } else if (c == '-' || std::isdigit(static_cast<unsigned char>(c)) || c == '.') {
-            std::size_t e = i + 1;
+            if (last == ',') p.value(0);
+            // Commands of two letters ("nf", "qx", "at" ...) or of one.
+            static constexpr std::string_view kTwo = " nf ns ae al at ar wa wr qx qy qb ha hb hc hd he hf hg hh hi ";
+            const std::string pair = " " + std::string(path.substr(i, 2)) + " ";
+            if (i + 1 < path.size() && kTwo.find(pair) != std::string_view::npos) ++e;
+            p.command(path.substr(i, e - i));
+            last = 'a';
+        } else if (c == '-' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
             while (e < path.size() && (std::isdigit(static_cast<unsigned char>(path[e])) || path[e] == '.')) ++e;
-            values.push_back(finite(std::atof(std::string(path.substr(i, e - i)).c_str())));
-            i = e;
-        } else {
-            // An empty value between commas is a zero.
-            if (c == ',' && (i + 1 >= path.size() || path[i + 1] == ',')) values.push_back(0);
-            ++i;
+            p.value(std::atof(std::string(path.substr(i, e - i)).c_str()));
+            last = '0';
+        } else if (c == ',') {
+            if (last == 'a' || last == ',') p.value(0);
+            last = ',';
         }
+        i = e;
     }
-    flush();
-    return p.str();
+    return p.finish();
 }
 
 std::string drawingColour(pugi::xml_node node, const model::Theme& theme, double* opacity) {

@@ -265,6 +265,13 @@ TEST(Drawings, PlacedSizedAndPaintedAsTheirPropertiesSay) {
              t("After") + "</w:p>",
          {"position:absolute;z-index:2;left:116px;margin-top:0px;width:96px;height:48px;", "fill=\"#ff0000\" stroke=\"none\""},
          {}},
+        {"a VML shape of its shape type's path, values left empty read as zeros",
+         "<w:p>" + run("<w:pict><v:shapetype id=\"t1\" coordsize=\"21600,21600\" path=\"m,l,21600r21600,l21600,xe\"/>"
+                       "<v:shape type=\"#t1\" style=\"position:absolute;width:72pt;height:36pt\" strokecolor=\"#00f\""
+                       " strokeweight=\"1.5pt\" filled=\"f\"><v:stroke dashstyle=\"dash\"/></v:shape></w:pict>") + "</w:p>",
+         {"<path d=\"M0,0L0,48L96,48L96,0Z\" fill=\"none\" stroke=\"#0000ff\" stroke-width=\"2\" stroke-linejoin=\"round\""
+          " stroke-dasharray=\"6 2\""},
+         {}},
         {"hostile sizes and offsets stay numbers",
          anchored("distL=\"1e308\"", "<wp:positionH relativeFrom=\"page\"><wp:posOffset>99999999999999999999999</wp:posOffset>"
                   "</wp:positionH><wp:wrapNone/>", shape("<a:custGeom><a:pathLst><a:path w=\"0\" h=\"-1\"><a:moveTo>"
