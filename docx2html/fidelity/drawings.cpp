@@ -337,7 +337,7 @@ private:
         ConversionContext::PlacedDrawing out;
         out.lifted = place.floating || (wsp && wsp.child("wps:txbx"));
         const std::string tag = out.lifted ? "div" : "span";
-        out.pieces.push_back({"<" + tag + " style=\"" + std::string(kBox) + placementCss(place, page_, ctx_.showPageMargin) + "\">", {}});
+        out.pieces.push_back({boxStart(tag, place), {}});
         if (wsp) shape(wsp, place.w, place.h, out.pieces);
         else if (group) groupShapes(group, place.w, place.h, out.pieces, 0);
         else picture(pic, place.w, place.h, out.pieces);
@@ -358,7 +358,7 @@ private:
         if (!tree) return std::nullopt;
         ConversionContext::PlacedDrawing out;
         out.lifted = true;
-        out.pieces.push_back({"<div style=\"" + std::string(kBox) + placementCss(place, page_, ctx_.showPageMargin) + "\">", {}});
+        out.pieces.push_back({boxStart("div", place), {}});
         for (pugi::xml_node sp : tree.children("dsp:sp")) {
             if (++shapes_ > kMaxShapes) break;
             pugi::xml_node spPr = sp.child("dsp:spPr"), xfrm = spPr.child("a:xfrm");
@@ -417,6 +417,14 @@ private:
         if (id.empty() || ctx_.workFolder.empty()) return {};
         const std::string name = resolvePartName(ctx_.documentFolder, relationshipTargetById(rels_, id));
         return name.empty() ? name : readPart(ctx_.workFolder, name);
+    }
+
+    // The start tag of a drawing's box. One placed on the page says so: in
+    // print the sheets' top margins belong to the paper.
+    std::string boxStart(const std::string& tag, const Placement& place) const {
+        const bool onPage = place.floating && place.wrap == "none" && ctx_.showPageMargin && pageY(place, page_);
+        return "<" + tag + (onPage ? " class=tvonpage" : "") + " style=\"" + std::string(kBox) +
+               placementCss(place, page_, ctx_.showPageMargin) + "\">";
     }
 
     void picture(pugi::xml_node pic, double w, double h, std::vector<Piece>& pieces) {
@@ -513,7 +521,7 @@ private:
             ConversionContext::PlacedDrawing out;
             out.lifted = place.floating || textBoxed;
             const std::string tag = out.lifted ? "div" : "span";
-            out.pieces.push_back({"<" + tag + " style=\"" + std::string(kBox) + placementCss(place, page_, ctx_.showPageMargin) + "\">", {}});
+            out.pieces.push_back({boxStart(tag, place), {}});
             vmlShape(s, types, place.w, place.h, out.pieces, 0);
             out.pieces.push_back({"</" + tag + ">", {}});
             return out;
@@ -680,8 +688,10 @@ void convertDrawingContents(ConversionContext& ctx) {
     }
 }
 
-std::string drawingRules() {
+std::string drawingRules(const ConversionContext& ctx) {
+    const PageBox page = ctx.model ? pageBoxOf(*ctx.model) : PageBox();
     return ".tvpicture p{margin:0;line-height:0}\r\n"
+           "@media print{.tvonpage{margin-top:-" + px(page.top) + "}}\r\n"
            "body>div.page{position:relative;z-index:0}\r\n";
 }
 

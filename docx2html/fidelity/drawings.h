@@ -25,6 +25,6 @@ void drawingsAsDrawn(ConversionContext& ctx);
 void convertDrawingContents(ConversionContext& ctx);
 
 // The rules the drawings' markup needs.
-std::string drawingRules();
+std::string drawingRules(const ConversionContext& ctx);
 
 }  // namespace tavin

@@ -419,7 +419,6 @@ private:
             done->second = fragment.finishedFragment();
             tabs_ = tabs_ || fragment.tabs_;
         }
-        drawings_ = true;
         sheets_.content();
         if (ctx_.drawings[index].lifted && inParagraph_) {
             edits_.insert(paragraph_, done->second);
@@ -445,7 +444,7 @@ private:
         }
         if (ctx_.listLabels) rules += kListRules;
         if (tabs_) rules += kTabRules;
-        if (!ctx_.drawings.empty()) rules += drawingRules();
+        if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
@@ -471,7 +470,7 @@ private:
     std::vector<Field> fields_;
     bool fragment_ = false;
     std::size_t drawingsBefore_ = std::string::npos;
-    bool inParagraph_ = false, drawings_ = false;
+    bool inParagraph_ = false;
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start

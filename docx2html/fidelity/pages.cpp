@@ -190,7 +190,7 @@ std::string sheetRules(const std::vector<model::Section>& sections, const std::v
     std::string screen = "body>div.page{" + first->screen() +
                          (background.empty() ? std::string() : ";background-color:" + background) + "}\r\n";
     std::string paper;
-    std::string print = "@media print{html,body,div.page{overflow:clip}html>body>div.page{width:auto;min-height:0;"
+    std::string print = "@media print{html,body,div.page{overflow-x:clip}html>body>div.page{width:auto;min-height:0;"
                         "margin:0;border:0;" + first->printMargins() + "}";
     for (const std::size_t k : later) {
         const std::optional<SheetGeometry> g = k < sections.size() ? SheetGeometry::of(sections[k]) : std::nullopt;

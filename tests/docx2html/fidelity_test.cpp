@@ -426,7 +426,7 @@ TEST(FidelityParagraphs, SheetsTakeTheirSectionsPage) {
              "background-color:#FFFFCC}",
              "body>div.page.section1{width:864px;min-height:624px;padding:96px 96px 96px 96px}",
              "@page section1{size:1056px 816px}\r\nbody>div.page.section1{page:section1}",
-             "@media print{html,body,div.page{overflow:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
+             "@media print{html,body,div.page{overflow-x:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
              "border:0;padding:0 120px 0 120px!important}html>body>div.page.section1{padding:0 96px 0 96px!important;"
              // Laid out at its own width and scaled to the first sheet's
              // (816 / 1056), which the engine lays every sheet out at.

@@ -217,6 +217,32 @@ TEST_F(PdfTest, SectionsPrintOnTheirPaperAtTheirSize) {
     EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << boxes;
 }
 
+// A shape placed on the page prints where its offsets put it, in its colour.
+TEST_F(PdfTest, ShapesPrintInPlaceInTheirColour) {
+    const fs::path doc = env.docs() / "shape.docx";
+    const std::string inch = "914400";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = "<w:p><w:r><w:drawing><wp:anchor behindDoc=\"0\"><wp:positionH relativeFrom=\"page\">"
+                                  "<wp:posOffset>" + inch + "</wp:posOffset></wp:positionH><wp:positionV relativeFrom=\"page\">"
+                                  "<wp:posOffset>2743200</wp:posOffset></wp:positionV><wp:extent cx=\"" + inch + "\" cy=\"" +
+                                  inch + "\"/><wp:wrapNone/><a:graphic><a:graphicData><wps:wsp><wps:spPr>"
+                                  "<a:prstGeom prst=\"rect\"/><a:solidFill><a:srgbClr val=\"0000FF\"/></a:solidFill>"
+                                  "<a:ln><a:noFill/></a:ln></wps:spPr></wps:wsp></a:graphicData></a:graphic></wp:anchor>"
+                                  "</w:drawing></w:r><w:r><w:t>Shaped</w:t></w:r></w:p>"});
+    const fs::path pdf = env.root() / "shape.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // At 72 pixels an inch: the square from (72, 216) to (144, 288).
+    const fs::path png = env.root() / "shape";
+    popplerOutput("pdftoppm", {"-r", "72", "-f", "1", "-l", "1", "-singlefile", "-png", q(pdf), q(png)});
+    const QImage page(q(png) + ".png");
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.pixelColor(108, 252), QColor(0, 0, 255));
+    for (const QPoint outside : {QPoint(60, 252), QPoint(156, 252), QPoint(108, 204), QPoint(108, 300)})
+        EXPECT_NE(page.pixelColor(outside), QColor(0, 0, 255)) << outside.x() << "," << outside.y();
+    EXPECT_NEAR(countColour(page, QColor(0, 0, 255), 10), 72 * 72, 300);
+}
+
 TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
     const fs::path corpus = testutil::corpusDir();
     if (corpus.empty() || !fs::exists(corpus / "pandoc" / "tables.docx")) GTEST_SKIP() << "no public test documents";
