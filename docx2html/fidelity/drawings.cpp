@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "core/uStr.h"
+#include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/shapes.h"
@@ -286,6 +287,17 @@ std::string pictureParagraph(std::string_view id, double w, double h) {
            attributeSafe(id) + "\"/></wp:inline></w:drawing></w:r></w:p>";
 }
 
+// The markers earlier steps left in a drawing's text begin with a byte no
+// XML name holds; while the drawing is parsed they begin with a character
+// names may hold (U+F900), and get their byte back when its text boxes are
+// written out. A drawing that holds that character itself is not read.
+constexpr std::string_view kMarkerByte = "\x1F", kMarkerStandIn = "\xEF\xA4\x80";
+
+std::string parseableMarkers(std::string_view xml) {
+    if (xml.find(kMarkerStandIn) != std::string_view::npos) return {};
+    return replaceAll(xml, kMarkerByte, kMarkerStandIn);
+}
+
 // The WordprocessingML inside a text box (its w:txbxContent's children).
 std::string boxContent(pugi::xml_node txbxContent) {
     struct Writer : pugi::xml_writer {
@@ -293,7 +305,7 @@ std::string boxContent(pugi::xml_node txbxContent) {
         void write(const void* data, std::size_t size) override { out.append(static_cast<const char*>(data), size); }
     } writer;
     for (pugi::xml_node c : txbxContent.children()) c.print(writer, "", pugi::format_raw);
-    return writer.out;
+    return replaceAll(writer.out, kMarkerStandIn, kMarkerByte);
 }
 
 class DrawingReader {
@@ -513,10 +525,12 @@ private:
         for (pugi::xml_node s : pict.children()) {
             const std::string_view n = s.name();
             if (n.substr(0, 2) != "v:" || n == "v:shapetype") continue;
+            if (std::string_view(s.attribute("o:hr").value()) == "t") return horizontalRule(s);
             Placement place = vmlPlacement(s);
             place.growsWithText = vmlStyle(s.child("v:textbox").attribute("style").value())["mso-fit-shape-to-text"] == "t";
             const bool textBoxed = static_cast<bool>(s.child("v:textbox").child("w:txbxContent"));
-            if (!place.floating && !textBoxed && (n == "v:shape" || n == "v:image")) return std::nullopt;
+            // An inline picture is the picture step's.
+            if (!place.floating && !textBoxed && (s.child("v:imagedata") || n == "v:image")) return std::nullopt;
             if (place.w <= 0 && place.h <= 0 && n != "v:line") return std::nullopt;
             ConversionContext::PlacedDrawing out;
             out.lifted = place.floating || textBoxed;
@@ -527,6 +541,21 @@ private:
             return out;
         }
         return std::nullopt;
+    }
+
+    // A horizontal line (o:hr) across its share of the text column.
+    static ConversionContext::PlacedDrawing horizontalRule(pugi::xml_node s) {
+        const double h = std::max(vmlLength(value(vmlStyle(s.attribute("style").value()), "height")), 1.0);
+        const double share = std::atof(s.attribute("o:hrpct").value()) / 10;
+        const std::string_view align = s.attribute("o:hralign").value();
+        std::string colour = shapes::vmlColour(s.attribute("fillcolor").value());
+        std::string css = "height:" + px(h) + ";background-color:" + (colour.empty() ? "#a0a0a0" : colour) + ";width:" +
+                          (share > 0 && share < 100 ? num(share) : "100") + "%;";
+        css += align == "right" ? "margin-left:auto;" : align == "left" ? "" : "margin-left:auto;margin-right:auto;";
+        ConversionContext::PlacedDrawing out;
+        out.lifted = true;
+        out.pieces.push_back({"<div style=\"" + css + "\"></div>", {}});
+        return out;
     }
 
     std::string vmlOutline(pugi::xml_node s, const std::unordered_map<std::string, pugi::xml_node>& types, double w, double h) {
@@ -644,7 +673,8 @@ std::string processed(ConversionContext& ctx, std::string_view text, const std::
         const std::size_t end = elementEnd(text, at, name);
         if (end == std::string_view::npos) break;
         pugi::xml_document doc;
-        if (!doc.load_buffer(text.data() + at, end - at, pugi::parse_default | pugi::parse_ws_pcdata)) {
+        const std::string xml = parseableMarkers(text.substr(at, end - at));
+        if (xml.empty() || !doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata)) {
             at = end - 1;
             continue;
         }
@@ -681,7 +711,11 @@ void convertDrawingContents(ConversionContext& ctx) {
         for (const Piece& p : d.pieces) {
             d.html += p.markup;
             if (p.xml.empty()) continue;
+            // Its own inline pictures as the body's (vmlPicturesToDrawings).
             std::string xml = p.xml;
+            std::swap(ctx.workingText, xml);
+            vmlPicturesToDrawings(ctx);
+            std::swap(ctx.workingText, xml);
             normalizeEmptyTags(ctx, xml);
             d.html += convertStory(ctx, removePrefixInTags(xml), d.rels);
         }
