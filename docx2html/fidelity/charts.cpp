@@ -617,8 +617,12 @@ std::string formatNumber(double v, std::string_view code) {
     const auto fixed = static_cast<int>(std::count(fraction.begin(), fraction.end(), '0'));
     const auto optional = static_cast<int>(std::count(fraction.begin(), fraction.end(), '#'));
     if (code.find('%') != std::string_view::npos) v *= 100;
+    // Halves round away from zero, where printf would round them to even.
+    const int shown = std::min(fixed + optional, 10);
+    const double unit = std::pow(10.0, shown);
+    if (std::fabs(v) * unit < kHuge) v = std::round(v * unit) / unit;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", std::min(fixed + optional, 10), v);
+    std::snprintf(buf, sizeof buf, "%.*f", shown, v);
     std::string s = buf;
     for (int trim = optional; trim > 0 && s.back() == '0'; --trim) s.pop_back();
     if (s.back() == '.') s.pop_back();
