@@ -712,31 +712,53 @@ struct Span {
 // The base and the top of every point of every series of a plot: from
 // zero, or stacked on the series before (bars stack positive and negative
 // values apart), or as fractions of the category's total.
+// Every category's total of magnitudes, for percent stacking.
+std::vector<double> categoryTotals(const Plot& plot, std::size_t n) {
+    std::vector<double> total(n, 0);
+    for (const Series& s : plot.series)
+        for (std::size_t i = 0; i < std::min(n, s.vals.size()); ++i)
+            if (std::isfinite(s.vals[i])) total[i] += std::fabs(s.vals[i]);
+    return total;
+}
+
+// A point stacked on the sums below it (up for positive values, down for
+// negative bars); a bar without a value has none, a line or area point
+// stands on the sum.
+Span stackPoint(double v, bool bars, double& up, double& down) {
+    const double add = std::isfinite(v) ? v : 0;
+    double& acc = bars && add < 0 ? down : up;
+    const Span s{acc, std::isfinite(v) || !bars ? acc + add : kNaN};
+    acc += add;
+    return s;
+}
+
 std::vector<std::vector<Span>> spans(const Plot& plot, std::size_t n) {
     std::vector<std::vector<Span>> out(plot.series.size(), std::vector<Span>(n));
-    std::vector<double> total(n, 0), up(n, 0), down(n, 0);
+    const std::vector<double> total = plot.grouping == Grouping::Percent ? categoryTotals(plot, n) : std::vector<double>();
+    std::vector<double> up(n, 0), down(n, 0);
     const bool bars = plot.kind == Kind::Bar;
-    if (plot.grouping == Grouping::Percent)
-        for (const Series& s : plot.series)
-            for (std::size_t i = 0; i < std::min(n, s.vals.size()); ++i)
-                if (std::isfinite(s.vals[i])) total[i] += std::fabs(s.vals[i]);
     for (std::size_t k = 0; k < plot.series.size(); ++k) {
-        const Series& s = plot.series[k];
+        const std::vector<double>& vals = plot.series[k].vals;
         for (std::size_t i = 0; i < n; ++i) {
-            double v = i < s.vals.size() ? s.vals[i] : kNaN;
-            if (plot.grouping == Grouping::Clustered) {
-                out[k][i] = {0, v};
-                continue;
-            }
-            if (plot.grouping == Grouping::Percent) v = total[i] > 0 ? v / total[i] : kNaN;
-            const double add = std::isfinite(v) ? v : 0;
-            double& acc = !bars ? up[i] : add < 0 ? down[i] : up[i];
-            out[k][i] = {acc, std::isfinite(v) || !bars ? acc + add : kNaN};
-            acc += add;
+            double v = i < vals.size() ? vals[i] : kNaN;
+            if (!total.empty()) v = total[i] > 0 ? v / total[i] : kNaN;
+            out[k][i] = plot.grouping == Grouping::Clustered ? Span{0, v} : stackPoint(v, bars, up[i], down[i]);
         }
     }
     return out;
 }
+
+// The lowest and the highest value of the spans, widened to take v.
+struct Range {
+    double lo = kHuge * 100, hi = -kHuge * 100;
+    void take(double v) {
+        if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    void take(const std::vector<std::vector<Span>>& spans) {
+        for (const auto& series : spans)
+            for (const Span& s : series) take(s.base), take(s.top);
+    }
+};
 
 struct Entry {
     std::string name, colour;
@@ -912,6 +934,12 @@ private:
     }
 
     void cartesian(Box area);
+    void plot(const Frame& f, const Plot& p, const std::vector<std::vector<Span>>& sp);
+    Box plotBox(const Box& area, const std::vector<std::string>& leftLabels, bool bottomLabels, double share) const;
+    void barLabel(const Frame& f, const Series& s, std::size_t i, const Box& bar, bool stacked, bool outward);
+    void polylines(const Frame& f, const Series& s, const std::vector<Span>& sp);
+    void ring(double cx, double cy, double r0, double r1, const Plot& p, const Series& s);
+    void scatterSeries(const Frame& fx, const Frame& fy, const Series& s);
     void valueAxis(const Frame& f, const std::vector<std::string>& labels, bool gridlines);
     void categoryAxis(const Frame& f, const std::vector<std::string>& cats);
     void bars(const Frame& f, const Plot& p, const std::vector<std::vector<Span>>& sp);
@@ -967,13 +995,10 @@ void Drawer::cartesian(Box area) {
         for (const Series& s : p.series) n = std::max({n, s.vals.size(), s.cats.size()});
     }
     std::vector<std::vector<std::vector<Span>>> all;
-    double lo = kHuge * 100, hi = -kHuge * 100;
+    Range range;
     for (const Plot& p : plots) {
         all.push_back(spans(p, n));
-        for (const auto& series : all.back())
-            for (const Span& s : series)
-                for (double v : {s.base, s.top})
-                    if (std::isfinite(v)) lo = std::min(lo, v), hi = std::max(hi, v);
+        range.take(all.back());
     }
     Frame f;
     f.horizontal = plots.front().kind == Kind::Bar && plots.front().horizontal;
@@ -981,26 +1006,36 @@ void Drawer::cartesian(Box area) {
     f.n = std::max<std::size_t>(n, 1);
     // Labels across the axis need more room than labels above each other.
     const double span = f.horizontal ? area.w / (font_ * 5) : area.h / (font_ * 3);
-    f.scale = niceScale(lo, hi, fromZero, c_.val, span);
-    const std::vector<std::string> labels = tickLabels(f.scale, axisFormat(c_.val, plots));
-    const std::vector<std::string> cats = categoryLabels(plots, f.n);
-    // Room for the labels of both axes.
-    double valueRoom = 0, catRoom = 0;
-    for (const std::string& l : labels) valueRoom = std::max(valueRoom, textWidth(l, font_));
-    for (const std::string& l : cats) catRoom = std::max(catRoom, textWidth(l, font_));
+    f.scale = niceScale(range.lo, range.hi, fromZero, c_.val, span);
     const bool showVal = c_.val.present && !c_.val.deleted, showCat = !c_.cat.deleted;
-    const double left = f.horizontal ? (showCat ? std::min(catRoom, area.w * 0.3) + font_ * 0.6 : 0) : (showVal ? valueRoom + font_ * 0.6 : 0);
-    const double bottom = f.horizontal ? (showVal ? font_ * 1.6 : 0) : (showCat ? font_ * 1.6 : 0);
-    f.box = {area.x + left, area.y + font_ * 0.5, std::max(area.w - left - font_ * 0.5, 1.0), std::max(area.h - bottom - font_ * 0.5, 1.0)};
+    const std::vector<std::string> labels = showVal ? tickLabels(f.scale, axisFormat(c_.val, plots)) : std::vector<std::string>();
+    const std::vector<std::string> cats = showCat ? categoryLabels(plots, f.n) : std::vector<std::string>();
+    f.box = plotBox(area, f.horizontal ? cats : labels, f.horizontal ? !labels.empty() : !cats.empty(), f.horizontal ? 0.3 : 1);
     if (!c_.plotFill.empty()) svg_.rect(f.box.x, f.box.y, f.box.w, f.box.h, c_.plotFill, "plot-area");
-    valueAxis(f, showVal ? labels : std::vector<std::string>(), c_.val.gridlines);
-    for (std::size_t k = 0; k < plots.size(); ++k)
-        if (plots[k].kind == Kind::Area) areas(f, plots[k], all[k]);
-    for (std::size_t k = 0; k < plots.size(); ++k)
-        if (plots[k].kind == Kind::Bar) bars(f, plots[k], all[k]);
-    categoryAxis(f, showCat ? cats : std::vector<std::string>());
-    for (std::size_t k = 0; k < plots.size(); ++k)
-        if (plots[k].kind == Kind::Line) lines(f, plots[k], all[k]);
+    valueAxis(f, labels, c_.val.gridlines);
+    // Areas behind bars, lines in front of both.
+    for (const Kind kind : {Kind::Area, Kind::Bar, Kind::Line}) {
+        if (kind == Kind::Line) categoryAxis(f, cats);
+        for (std::size_t k = 0; k < plots.size(); ++k)
+            if (plots[k].kind == kind) plot(f, plots[k], all[k]);
+    }
+}
+
+void Drawer::plot(const Frame& f, const Plot& p, const std::vector<std::vector<Span>>& sp) {
+    if (p.kind == Kind::Area) areas(f, p, sp);
+    else if (p.kind == Kind::Bar) bars(f, p, sp);
+    else lines(f, p, sp);
+}
+
+// The plot's box in the area: room at the left for the labels of the
+// vertical axis (at most a share of the width), at the bottom for a row
+// of labels.
+Box Drawer::plotBox(const Box& area, const std::vector<std::string>& leftLabels, bool bottomLabels, double share) const {
+    double left = 0;
+    for (const std::string& l : leftLabels) left = std::max(left, textWidth(l, font_) + font_ * 0.6);
+    left = std::min(left, area.w * share);
+    const double bottom = bottomLabels ? font_ * 1.6 : 0;
+    return {area.x + left, area.y + font_ * 0.5, std::max(area.w - left - font_ * 0.5, 1.0), std::max(area.h - bottom - font_ * 0.5, 1.0)};
 }
 
 void Drawer::valueAxis(const Frame& f, const std::vector<std::string>& labels, bool gridlines) {
@@ -1027,7 +1062,7 @@ void Drawer::categoryAxis(const Frame& f, const std::vector<std::string>& cats) 
     // Every label, or every second, third... where they would overlap.
     const double band = f.length() / static_cast<double>(f.n);
     const auto every = static_cast<std::size_t>(std::clamp(std::ceil(widest / band), 1.0, double(kMaxPoints)));
-    const double room = f.horizontal ? f.box.x - font_ * 0.6 : band * static_cast<double>(every);
+    const double room = f.horizontal ? f.box.x - font_ * 1.2 : band * static_cast<double>(every);
     for (std::size_t i = 0; i < cats.size(); i += every) {
         const double at = f.pointAt(i);
         const std::string text = fitText(cats[i], room, font_);
@@ -1053,42 +1088,47 @@ void Drawer::bars(const Frame& f, const Plot& p, const std::vector<std::vector<S
             if (!std::isfinite(v.top)) continue;
             const double c0 = f.category(static_cast<double>(i) + offset), c1 = f.category(static_cast<double>(i) + offset + width);
             const double v0 = f.value(v.base), v1 = f.value(v.top);
-            if (f.horizontal) svg_.rect(std::min(v0, v1), std::min(c0, c1), std::fabs(v1 - v0), std::fabs(c1 - c0), pointFill(p, s, i), "bar");
-            else svg_.rect(std::min(c0, c1), std::min(v0, v1), std::fabs(c1 - c0), std::fabs(v1 - v0), pointFill(p, s, i), "bar");
-            if (!s.labels) continue;
-            const double mid = (c0 + c1) / 2;
-            const double raw = i < s.vals.size() ? s.vals[i] : kNaN;
-            const double out = v.top >= v.base ? 1 : -1;
-            if (stacked && f.horizontal) label((v0 + v1) / 2, mid + font_ * 0.35, raw, s);
-            else if (stacked) label(mid, (v0 + v1) / 2 + font_ * 0.35, raw, s);
-            else if (f.horizontal) label(v1 + out * font_ * 0.3, mid + font_ * 0.35, raw, s, out > 0 ? "start" : "end");
-            else label(mid, out > 0 ? v1 - font_ * 0.3 : v1 + font_, raw, s);
+            Box bar{std::min(c0, c1), std::min(v0, v1), std::fabs(c1 - c0), std::fabs(v1 - v0)};
+            if (f.horizontal) bar = {bar.y, bar.x, bar.h, bar.w};
+            svg_.rect(bar.x, bar.y, bar.w, bar.h, pointFill(p, s, i), "bar");
+            if (s.labels) barLabel(f, s, i, bar, stacked, v.top >= v.base);
         }
     }
 }
 
-void Drawer::lines(const Frame& f, const Plot& p, const std::vector<std::vector<Span>>& sp) {
+// A bar's value: inside a stacked bar, beyond the end of any other.
+void Drawer::barLabel(const Frame& f, const Series& s, std::size_t i, const Box& bar, bool stacked, bool outward) {
+    const double raw = i < s.vals.size() ? s.vals[i] : kNaN;
+    const double midX = bar.x + bar.w / 2, midY = bar.y + bar.h / 2 + font_ * 0.35;
+    if (stacked) label(midX, midY, raw, s);
+    else if (f.horizontal && outward) label(bar.x + bar.w + font_ * 0.3, midY, raw, s, "start");
+    else if (f.horizontal) label(bar.x - font_ * 0.3, midY, raw, s, "end");
+    else label(midX, outward ? bar.y - font_ * 0.3 : bar.y + bar.h + font_, raw, s);
+}
+
+// A polyline for every run of points with values: a point without one
+// leaves a gap.
+void Drawer::polylines(const Frame& f, const Series& s, const std::vector<Span>& sp) {
     const double stroke = std::max(1.0, font_ * 0.22);
+    bool open = false;
+    for (std::size_t i = 0; i <= sp.size(); ++i) {
+        const bool has = i < sp.size() && std::isfinite(sp[i].top);
+        if (has && !open) {
+            svg_.out += "<polyline class=\"line\" fill=\"none\"";
+            svg_.attr("stroke", s.stroke);
+            svg_.attr("stroke-width", stroke);
+            svg_.out += " stroke-linejoin=\"round\" points=\"";
+        }
+        if (has) svg_.point(f.pointAt(i), f.value(sp[i].top));
+        if (!has && open) svg_.out += "\"/>";
+        open = has;
+    }
+}
+
+void Drawer::lines(const Frame& f, const Plot& p, const std::vector<std::vector<Span>>& sp) {
     for (std::size_t k = 0; k < p.series.size(); ++k) {
         const Series& s = p.series[k];
-        // A polyline for every run of points with values: a point without
-        // one leaves a gap.
-        bool open = false;
-        for (std::size_t i = 0; i <= sp[k].size() && s.line; ++i) {
-            const bool has = i < sp[k].size() && std::isfinite(sp[k][i].top);
-            if (has && !open) {
-                svg_.out += "<polyline class=\"line\" fill=\"none\"";
-                svg_.attr("stroke", s.stroke);
-                svg_.attr("stroke-width", stroke);
-                svg_.out += " stroke-linejoin=\"round\" points=\"";
-                open = true;
-            }
-            if (has) svg_.point(f.pointAt(i), f.value(sp[k][i].top));
-            if (!has && open) {
-                svg_.out += "\"/>";
-                open = false;
-            }
-        }
+        if (s.line) polylines(f, s, sp[k]);
         for (std::size_t i = 0; i < sp[k].size(); ++i) {
             if (!std::isfinite(sp[k][i].top)) continue;
             const double x = f.pointAt(i), y = f.value(sp[k][i].top);
@@ -1169,77 +1209,85 @@ void Drawer::pie(Box area, const Plot& p) {
     const double r = std::max(std::min(area.w, area.h) / 2 - font_ * 0.3, 1.0);
     const double cx = area.x + area.w / 2, cy = area.y + area.h / 2;
     const bool doughnut = p.kind == Kind::Doughnut;
+    // A pie draws its first series; a doughnut every series as a ring, the
+    // first innermost.
     const std::size_t rings = doughnut ? p.series.size() : std::min<std::size_t>(p.series.size(), 1);
     const double inner = doughnut ? r * p.hole : 0;
     const double thickness = rings > 0 ? (r - inner) / static_cast<double>(rings) : 0;
     for (std::size_t k = 0; k < rings; ++k) {
-        const Series& s = p.series[k];
-        double total = 0;
-        for (double v : s.vals)
-            if (std::isfinite(v) && v > 0) total += v;
-        if (!(total > 0)) continue;
-        const double r0 = doughnut ? inner + static_cast<double>(k) * thickness : 0, r1 = doughnut ? r0 + thickness : r;
-        double a = p.firstAngle * kPi / 180;
-        for (std::size_t i = 0; i < s.vals.size(); ++i) {
-            const double v = s.vals[i];
-            if (!std::isfinite(v) || v <= 0) continue;
-            const double sweep = v / total * 2 * kPi;
-            slice(cx, cy, r0, r1, a, a + sweep, pointFill(p, s, i));
-            if (s.labels || s.percentLabels) {
-                const double mid = a + sweep / 2, rl = doughnut ? (r0 + r1) / 2 : r1 * 0.65;
-                const std::string text = s.percentLabels ? formatNumber(v / total, "0%") : formatNumber(v, s.labelFormat.empty() ? s.valueFormat : s.labelFormat);
-                svg_.text(cx + rl * std::sin(mid), cy - rl * std::cos(mid) + font_ * 0.35, font_ * 0.9, "middle", text);
-            }
-            a += sweep;
+        const double r0 = doughnut ? inner + static_cast<double>(k) * thickness : 0;
+        ring(cx, cy, r0, doughnut ? r0 + thickness : r, p, p.series[k]);
+    }
+}
+
+// A series' slices between radius r0 and r1, its positive values' shares
+// of the circle from the first slice's angle, clockwise.
+void Drawer::ring(double cx, double cy, double r0, double r1, const Plot& p, const Series& s) {
+    double total = 0;
+    for (double v : s.vals)
+        if (std::isfinite(v) && v > 0) total += v;
+    if (!(total > 0)) return;
+    double a = p.firstAngle * kPi / 180;
+    for (std::size_t i = 0; i < s.vals.size(); ++i) {
+        const double v = s.vals[i];
+        if (!std::isfinite(v) || v <= 0) continue;
+        const double sweep = v / total * 2 * kPi;
+        slice(cx, cy, r0, r1, a, a + sweep, pointFill(p, s, i));
+        if (s.labels || s.percentLabels) {
+            const double mid = a + sweep / 2, rl = r0 > 0 ? (r0 + r1) / 2 : r1 * 0.65;
+            const std::string text = s.percentLabels ? formatNumber(v / total, "0%") : formatNumber(v, s.labelFormat.empty() ? s.valueFormat : s.labelFormat);
+            svg_.text(cx + rl * std::sin(mid), cy - rl * std::cos(mid) + font_ * 0.35, font_ * 0.9, "middle", text);
         }
+        a += sweep;
     }
 }
 
 // ---- scatter plots
 
+// A scatter series' x value of point i: its own, or its number.
+double xAt(const Series& s, std::size_t i) {
+    if (s.xs.empty()) return static_cast<double>(i + 1);
+    return i < s.xs.size() ? s.xs[i] : kNaN;
+}
+
 void Drawer::scatter(Box area, const Plot& p) {
-    double xlo = kHuge * 100, xhi = -kHuge * 100, ylo = xlo, yhi = xhi;
-    auto xAt = [](const Series& s, std::size_t i) { return s.xs.empty() ? static_cast<double>(i + 1) : i < s.xs.size() ? s.xs[i] : kNaN; };
+    Range xs, ys;
     for (const Series& s : p.series)
         for (std::size_t i = 0; i < s.vals.size(); ++i)
-            if (std::isfinite(s.vals[i]) && std::isfinite(xAt(s, i))) {
-                xlo = std::min(xlo, xAt(s, i)), xhi = std::max(xhi, xAt(s, i));
-                ylo = std::min(ylo, s.vals[i]), yhi = std::max(yhi, s.vals[i]);
-            }
+            if (std::isfinite(s.vals[i]) && std::isfinite(xAt(s, i))) xs.take(xAt(s, i)), ys.take(s.vals[i]);
     Frame fy, fx;
-    fy.scale = niceScale(ylo, yhi, false, c_.val, area.h / (font_ * 3));
-    fx.scale = niceScale(xlo, xhi, false, c_.x, area.w / (font_ * 5));
+    fy.scale = niceScale(ys.lo, ys.hi, false, c_.val, area.h / (font_ * 3));
+    fx.scale = niceScale(xs.lo, xs.hi, false, c_.x, area.w / (font_ * 5));
     fx.horizontal = true;
     const std::vector<std::string> ylabels = c_.val.deleted ? std::vector<std::string>() : tickLabels(fy.scale, axisFormat(c_.val, c_.plots));
     const std::vector<std::string> xlabels = c_.x.deleted ? std::vector<std::string>() : tickLabels(fx.scale, c_.x.format);
-    double left = 0;
-    for (const std::string& l : ylabels) left = std::max(left, textWidth(l, font_) + font_ * 0.6);
-    const double bottom = xlabels.empty() ? 0 : font_ * 1.6;
-    fy.box = fx.box = {area.x + left, area.y + font_ * 0.5, std::max(area.w - left - font_ * 0.5, 1.0), std::max(area.h - bottom - font_ * 0.5, 1.0)};
+    fy.box = fx.box = plotBox(area, ylabels, !xlabels.empty(), 0.3);
     valueAxis(fx, xlabels, c_.x.gridlines);
     valueAxis(fy, ylabels, c_.val.gridlines);
-    svg_.line(fx.box.x, fy.value(std::clamp(0.0, fy.scale.min, fy.scale.max)), fx.box.x + fx.box.w, fy.value(std::clamp(0.0, fy.scale.min, fy.scale.max)), kAxisColour, 1);
-    const double stroke = std::max(1.0, font_ * 0.22);
-    for (const Series& s : p.series) {
-        std::string points;
-        for (std::size_t i = 0; i < s.vals.size(); ++i) {
-            if (!std::isfinite(s.vals[i]) || !std::isfinite(xAt(s, i))) continue;
-            const double x = fx.value(xAt(s, i)), y = fy.value(s.vals[i]);
-            if (s.line) {
-                appendNumber(points, x);
-                points += ',';
-                appendNumber(points, y);
-                points += ' ';
-            }
-            if (s.markers) svg_.circle(x, y, font_ * 0.3, s.stroke);
-            if (s.labels) label(x, y - font_ * 0.5, s.vals[i], s);
+    const double zero = fy.value(std::clamp(0.0, fy.scale.min, fy.scale.max));
+    svg_.line(fx.box.x, zero, fx.box.x + fx.box.w, zero, kAxisColour, 1);
+    for (const Series& s : p.series) scatterSeries(fx, fy, s);
+}
+
+void Drawer::scatterSeries(const Frame& fx, const Frame& fy, const Series& s) {
+    std::string points;
+    for (std::size_t i = 0; i < s.vals.size(); ++i) {
+        if (!std::isfinite(s.vals[i]) || !std::isfinite(xAt(s, i))) continue;
+        const double x = fx.value(xAt(s, i)), y = fy.value(s.vals[i]);
+        if (s.line) {
+            appendNumber(points, x);
+            points += ',';
+            appendNumber(points, y);
+            points += ' ';
         }
-        if (points.empty()) continue;
-        svg_.out += "<polyline class=\"line\" fill=\"none\"";
-        svg_.attr("stroke", s.stroke);
-        svg_.attr("stroke-width", stroke);
-        svg_.out += " points=\"" + points + "\"/>";
+        if (s.markers) svg_.circle(x, y, font_ * 0.3, s.stroke);
+        if (s.labels) label(x, y - font_ * 0.5, s.vals[i], s);
     }
+    if (points.empty()) return;
+    svg_.out += "<polyline class=\"line\" fill=\"none\"";
+    svg_.attr("stroke", s.stroke);
+    svg_.attr("stroke-width", std::max(1.0, font_ * 0.22));
+    svg_.out += " points=\"" + points + "\"/>";
 }
 
 // ---- kinds not drawn: their values as a grid of text
