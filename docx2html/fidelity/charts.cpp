@@ -100,7 +100,7 @@ double textWidth(std::string_view s, double font) { return static_cast<double>(c
 // The text cut, at a character's boundary, to what fits in width, with an
 // ellipsis where it was cut.
 std::string fitText(std::string_view s, double width, double font) {
-    const double fits = std::floor(width / (font * 0.55));
+    const double fits = std::floor(width / (font * 0.55) + 1e-6);
     if (fits < 1) return {};
     const auto most = static_cast<std::size_t>(std::min(fits, 1e6));
     if (codePoints(s) <= most) return std::string(s);
