@@ -15,6 +15,7 @@
 
 #include "core/uStr.h"
 #include "docx2html/fidelity.h"
+#include "docx2html/fidelity/charts.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/shapes.h"
@@ -341,6 +342,7 @@ private:
         pugi::xml_node pic = data.child("pic:pic");
         if (pic && !place.floating) return std::nullopt;  // the picture step shows it
         if (pugi::xml_node relIds = data.child("dgm:relIds")) return smartArt(relIds, place);
+        if (pugi::xml_node chart = data.child("c:chart")) return chartDrawing(chart, place);
         if (!wsp && !group && !pic) return std::nullopt;
         const pugi::xml_node xfrm = (wsp ? wsp.child("wps:spPr") : group ? group.child("wpg:grpSpPr") : pic.child("pic:spPr")).child("a:xfrm");
         place.growsWithText = static_cast<bool>(wsp.child("wps:bodyPr").child("a:spAutoFit"));
@@ -354,6 +356,17 @@ private:
         else if (group) groupShapes(group, place.w, place.h, out.pieces, 0);
         else picture(pic, place.w, place.h, out.pieces);
         out.pieces.push_back({"</" + tag + ">", {}});
+        return out;
+    }
+
+    // A chart drawn from its part's cached values.
+    std::optional<ConversionContext::PlacedDrawing> chartDrawing(pugi::xml_node chart, const Placement& place) {
+        const std::string svg = chartSvg(partOf(chart.attribute("r:id").value()), ctx_.model->themeScheme, place.w, place.h);
+        if (svg.empty()) return std::nullopt;
+        ConversionContext::PlacedDrawing out;
+        out.lifted = place.floating;
+        const std::string tag = out.lifted ? "div" : "span";
+        out.pieces.push_back({boxStart(tag, place) + svg + "</" + tag + ">", {}});
         return out;
     }
 

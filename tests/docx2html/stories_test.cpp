@@ -374,3 +374,39 @@ TEST(HeadersAndFooters, AWatermarkStandsBehindEverySheet) {
     EXPECT_TRUE(contains(page, "body>div.page{position:relative;z-index:0}")) << page;
     EXPECT_FALSE(contains(pkg.convert(false), "DRAFT"));
 }
+
+// A SmartArt diagram shows the shapes of the drawing part its data part
+// names, with their text; a chart the picture step cannot show is drawn.
+TEST(Drawings, DiagramsAndChartsFromTheirOwnParts) {
+    const std::string ns = " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"";
+    const std::string dataPart = "<dgm:dataModel xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\">"
+                                 "<dgm:extLst><a:ext" + ns + "><dsp:dataModelExt xmlns:dsp=\"http://schemas.microsoft.com/"
+                                 "office/drawing/2008/diagram\" relId=\"rDraw\"/></a:ext></dgm:extLst></dgm:dataModel>";
+    const std::string drawingPart =
+        "<dsp:drawing xmlns:dsp=\"http://schemas.microsoft.com/office/drawing/2008/diagram\"" + ns + "><dsp:spTree>"
+        "<dsp:sp><dsp:spPr><a:xfrm><a:off x=\"952500\" y=\"0\"/><a:ext cx=\"952500\" cy=\"476250\"/></a:xfrm>"
+        "<a:prstGeom prst=\"trapezoid\"/><a:solidFill><a:srgbClr val=\"4472C4\"/></a:solidFill></dsp:spPr>"
+        "<dsp:txBody><a:bodyPr anchor=\"ctr\"/><a:p><a:pPr algn=\"ctr\"/><a:r><a:rPr sz=\"2400\" b=\"1\"/><a:t>Top &amp; tail</a:t>"
+        "</a:r></a:p></dsp:txBody></dsp:sp></dsp:spTree></dsp:drawing>";
+    const std::string chartPart = "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\">"
+                                  "<c:chart><c:plotArea><c:pieChart><c:ser><c:val><c:numLit><c:pt idx=\"0\"><c:v>1</c:v>"
+                                  "</c:pt></c:numLit></c:val></c:ser></c:pieChart></c:plotArea></c:chart></c:chartSpace>";
+    auto inlineDrawing = [](const std::string& data) {
+        return "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"2857500\" cy=\"952500\"/><a:graphic><a:graphicData>" + data +
+               "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>";
+    };
+    Package pkg(inlineDrawing("<dgm:relIds r:dm=\"rData\"/>") + inlineDrawing("<c:chart r:id=\"rChart\"/>"), "",
+                rel("rData", "diagramData", "diagrams/data1.xml") + rel("rDraw", "diagramDrawing", "diagrams/drawing1.xml") +
+                    rel("rChart", "chart", "charts/chart1.xml"),
+                {{"word/diagrams/data1.xml", dataPart}, {"word/diagrams/drawing1.xml", drawingPart},
+                 {"word/charts/chart1.xml", chartPart}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "position:absolute;left:100px;top:0px;width:100px;height:50px;")) << page;
+    EXPECT_TRUE(contains(page, "<path d=\"M12.5,0L87.5,0L100,50L0,50Z\" fill=\"#4472c4\"")) << page;
+    EXPECT_TRUE(contains(page, "<p style=\"margin:0;text-align:center\"><span style=\"font-size:24pt;font-weight:bold;\">"
+                               "Top &amp; tail</span></p>")) << page;
+    EXPECT_TRUE(contains(page, "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\" width=\"300\" height=\"100\"")) << page;
+    EXPECT_FALSE(contains(page, "<img src=\"\"")) << page;
+    const std::string classic = pkg.convert(false);
+    EXPECT_FALSE(contains(classic, "<svg")) << classic;
+}

@@ -217,8 +217,9 @@ TEST_F(PdfTest, SectionsPrintOnTheirPaperAtTheirSize) {
     EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << boxes;
 }
 
-// A shape placed on the page prints where its offsets put it, in its colour.
-TEST_F(PdfTest, ShapesPrintInPlaceInTheirColour) {
+// A shape placed on the page prints where its offsets put it, and a
+// chart's bars inside its frame, each in its colour.
+TEST_F(PdfTest, ShapesAndChartsPrintInPlaceInTheirColour) {
     const fs::path doc = env.docs() / "shape.docx";
     const std::string inch = "914400";
     writeDocx(doc, {.picture = false,
@@ -241,6 +242,28 @@ TEST_F(PdfTest, ShapesPrintInPlaceInTheirColour) {
     for (const QPoint outside : {QPoint(60, 252), QPoint(156, 252), QPoint(108, 204), QPoint(108, 300)})
         EXPECT_NE(page.pixelColor(outside), QColor(0, 0, 255)) << outside.x() << "," << outside.y();
     EXPECT_NEAR(countColour(page, QColor(0, 0, 255), 10), 72 * 72, 300);
+
+    // A chart's bars in their series' colour, inside the chart's frame.
+    const std::string chart =
+        "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" xmlns:a=\"http://schemas."
+        "openxmlformats.org/drawingml/2006/main\"><c:chart><c:plotArea><c:barChart><c:barDir val=\"col\"/><c:ser>"
+        "<c:spPr><a:solidFill><a:srgbClr val=\"FF0000\"/></a:solidFill></c:spPr><c:val><c:numLit><c:ptCount val=\"2\"/>"
+        "<c:pt idx=\"0\"><c:v>4</c:v></c:pt><c:pt idx=\"1\"><c:v>8</c:v></c:pt></c:numLit></c:val></c:ser>"
+        "</c:barChart></c:plotArea></c:chart></c:chartSpace>";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"2743200\" cy=\"1828800\"/><a:graphic>"
+                                  "<a:graphicData><c:chart r:id=\"rChart\"/></a:graphicData></a:graphic></wp:inline>"
+                                  "</w:drawing></w:r></w:p>",
+                    .relationships = "<Relationship Id=\"rChart\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+                                     "2006/relationships/chart\" Target=\"charts/chart1.xml\"/>",
+                    .parts = {{"word/charts/chart1.xml", chart}}});
+    ASSERT_EQ(runTavin({"--pdf", q(pdf), q(doc)}).status, 0);
+    popplerOutput("pdftoppm", {"-r", "72", "-f", "1", "-l", "1", "-singlefile", "-png", q(pdf), q(png)});
+    const QImage charted(q(png) + ".png");
+    ASSERT_FALSE(charted.isNull());
+    const int red = countColour(charted, QColor(255, 0, 0), 10);
+    EXPECT_GT(red, 1000);                  // two bars, the taller up to most of the frame's height
+    EXPECT_LT(red, 3 * 72 * 2 * 72 / 2);  // within its 3 by 2 inch frame
 }
 
 TEST_F(PdfTest, TheTablesOfAPublicDocumentReachThePdf) {
