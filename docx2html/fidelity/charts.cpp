@@ -4,6 +4,7 @@
 // from the chart's box, the axes' labels theirs from what is left, and the
 // plot fills the rest.
 #include "docx2html/fidelity/charts.h"
+#include "docx2html/fidelity/shapes.h"
 
 #include <algorithm>
 #include <array>
@@ -31,7 +32,6 @@ constexpr const char* kFont = "Calibri, Carlito, sans-serif";
 constexpr const char* kTextColour = "#595959";
 constexpr const char* kGridColour = "#d9d9d9";
 constexpr const char* kAxisColour = "#bfbfbf";
-constexpr std::array<const char*, 6> kPalette{"4472C4", "ED7D31", "A5A5A5", "FFC000", "5B9BD5", "70AD47"};
 
 // ---------------------------------------------------------------- writing
 
@@ -181,115 +181,21 @@ public:
 
 // ---------------------------------------------------------------- colours
 
-struct Rgb {
-    double r = 0, g = 0, b = 0;  // 0..255
-};
-
-std::optional<Rgb> parseHex(std::string_view v) {
-    if (v.size() != 6 || v.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) return std::nullopt;
-    unsigned value = 0;
-    std::from_chars(v.data(), v.data() + v.size(), value, 16);
-    return Rgb{double((value >> 16) & 0xFF), double((value >> 8) & 0xFF), double(value & 0xFF)};
-}
-
-std::string toHex(Rgb c) {
-    auto channel = [](double v) { return static_cast<unsigned>(std::lround(std::clamp(v, 0.0, 255.0))); };
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", channel(c.r), channel(c.g), channel(c.b));
-    return buf;
-}
-
-// Luminance modulated and offset in HSL, as lumMod and lumOff do.
-Rgb modulateLuminance(Rgb c, double mod, double off) {
-    const double r = c.r / 255, g = c.g / 255, b = c.b / 255;
-    const double hi = std::max({r, g, b}), lo = std::min({r, g, b});
-    double l = (hi + lo) / 2;
-    double h = 0, s = 0;
-    if (hi > lo) {
-        const double d = hi - lo;
-        s = l > 0.5 ? d / (2 - hi - lo) : d / (hi + lo);
-        if (hi == r) h = (g - b) / d + (g < b ? 6 : 0);
-        else if (hi == g) h = (b - r) / d + 2;
-        else h = (r - g) / d + 4;
-        h /= 6;
-    }
-    l = std::clamp(l * mod + off, 0.0, 1.0);
-    auto hue = [](double p, double q, double t) {
-        if (t < 0) t += 1;
-        if (t > 1) t -= 1;
-        if (t < 1.0 / 6) return p + (q - p) * 6 * t;
-        if (t < 0.5) return q;
-        if (t < 2.0 / 3) return p + (q - p) * (2.0 / 3 - t) * 6;
-        return p;
-    };
-    if (s == 0) return {l * 255, l * 255, l * 255};
-    const double q = l < 0.5 ? l * (1 + s) : l + s - l * s;
-    const double p = 2 * l - q;
-    return {hue(p, q, h + 1.0 / 3) * 255, hue(p, q, h) * 255, hue(p, q, h - 1.0 / 3) * 255};
-}
-
-std::string themeColour(std::string_view name, const model::Theme& theme) {
-    if (name == "tx1") name = "dk1";
-    else if (name == "bg1") name = "lt1";
-    else if (name == "tx2") name = "dk2";
-    else if (name == "bg2") name = "lt2";
-    if (const std::string_view c = theme.colour(name); !c.empty()) return std::string(c);
-    if (name.size() == 7 && name.substr(0, 6) == "accent" && name[6] >= '1' && name[6] <= '6')
-        return kPalette[static_cast<std::size_t>(name[6] - '1')];
-    if (name == "dk1") return "000000";
-    if (name == "lt1") return "FFFFFF";
-    if (name == "dk2") return "44546A";
-    if (name == "lt2") return "E7E6E6";
-    return {};
-}
-
-// A colour's transforms (a:lumMod, a:lumOff, a:tint, a:shade) applied in turn.
-Rgb transform(Rgb c, pugi::xml_node colour) {
-    double mod = 1, off = 0;
-    for (pugi::xml_node t : colour.children()) {
-        const std::optional<long> v = model::number(t.attribute("val").value());
-        if (!v) continue;
-        const double f = std::clamp(static_cast<double>(*v) / 100000.0, -1.0, 1.0);
-        const std::string_view n = t.name();
-        if (n == "a:lumMod") mod = std::max(f, 0.0);
-        else if (n == "a:lumOff") off = f;
-        else if (n == "a:shade") c = {c.r * std::max(f, 0.0), c.g * std::max(f, 0.0), c.b * std::max(f, 0.0)};
-        else if (n == "a:tint") {
-            const double k = 1 - std::max(f, 0.0);
-            c = {c.r + (255 - c.r) * k, c.g + (255 - c.g) * k, c.b + (255 - c.b) * k};
-        }
-    }
-    return mod != 1 || off != 0 ? modulateLuminance(c, mod, off) : c;
-}
-
-// The colour an a:srgbClr, a:schemeClr or a:sysClr element names, as
-// "#rrggbb"; empty for any other.
-std::string colourOf(pugi::xml_node colour, const model::Theme& theme) {
-    const std::string_view n = colour.name();
-    std::string hex;
-    if (n == "a:srgbClr") hex = colour.attribute("val").value();
-    else if (n == "a:schemeClr") hex = themeColour(colour.attribute("val").value(), theme);
-    else if (n == "a:sysClr") hex = colour.attribute("lastClr").value();
-    const std::optional<Rgb> rgb = parseHex(hex);
-    return rgb ? toHex(transform(*rgb, colour)) : std::string();
-}
-
 std::string fillOf(pugi::xml_node spPr, const model::Theme& theme) {
-    return colourOf(spPr.child("a:solidFill").first_child(), theme);
+    return shapes::drawingColour(spPr.child("a:solidFill"), theme);
 }
 
 std::string lineColourOf(pugi::xml_node spPr, const model::Theme& theme) {
-    return colourOf(spPr.child("a:ln").child("a:solidFill").first_child(), theme);
+    return shapes::drawingColour(spPr.child("a:ln").child("a:solidFill"), theme);
 }
 
 // The automatic colour of the series (or point) of that index: the
 // theme's accents in turn, darker and lighter on later rounds.
 std::string autoColour(std::size_t index, const model::Theme& theme) {
     static constexpr std::array<std::array<double, 2>, 5> kRounds{{{1, 0}, {0.6, 0}, {0.8, 0.2}, {0.8, 0}, {0.6, 0.4}}};
-    const std::string accent = themeColour("accent" + std::to_string(index % 6 + 1), theme);
-    const Rgb base = parseHex(accent).value_or(*parseHex(kPalette[index % 6]));
+    const std::string accent = shapes::schemeColour("accent" + std::to_string(index % 6 + 1), theme);
     const auto& round = kRounds[(index / 6) % kRounds.size()];
-    return toHex(round[0] == 1 ? base : modulateLuminance(base, round[0], round[1]));
+    return shapes::withLuminance(accent, round[0], round[1]);
 }
 
 // ---------------------------------------------------------------- reading

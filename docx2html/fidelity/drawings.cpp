@@ -13,6 +13,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "core/html.h"
 #include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/charts.h"
@@ -258,34 +259,12 @@ Placement vmlPlacement(pugi::xml_node shape) {
 // ---------------------------------------------------------------------------
 // Pieces
 
-std::string escapedText(std::string_view v) {
-    std::string out;
-    for (char c : v) {
-        if (c == '<') out += "&lt;";
-        else if (c == '>') out += "&gt;";
-        else if (c == '&') out += "&amp;";
-        else out += c;
-    }
-    return out;
-}
-
-std::string attributeSafe(std::string_view v) {
-    std::string out;
-    for (char c : v) {
-        if (c == '"') out += "&quot;";
-        else if (c == '<') out += "&lt;";
-        else if (c == '&') out += "&amp;";
-        else out += c;
-    }
-    return out;
-}
-
 // A paragraph showing the picture of relationship id at w by h pixels, as
 // the picture step reads one.
 std::string pictureParagraph(std::string_view id, double w, double h) {
     return "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"" + std::to_string(std::lround(std::max(w, 0.0) * kEmuPerPx)) +
            "\" cy=\"" + std::to_string(std::lround(std::max(h, 0.0) * kEmuPerPx)) + "\"/><a:blip r:embed=\"" +
-           attributeSafe(id) + "\"/></wp:inline></w:drawing></w:r></w:p>";
+           escapeHtml(id) + "\"/></wp:inline></w:drawing></w:r></w:p>";
 }
 
 // The markers earlier steps left in a drawing's text begin with a byte no
@@ -422,7 +401,7 @@ private:
                 if (rPr.attribute("i").as_bool()) css += "font-style:italic;";
                 const std::string c = shapes::drawingColour(rPr.child("a:solidFill"), ctx_.model->themeScheme);
                 if (!c.empty()) css += "color:" + c + ";";
-                html += "<span style=\"" + css + "\">" + escapedText(r.child("a:t").text().get()) + "</span>";
+                html += "<span style=\"" + css + "\">" + escapeHtml(r.child("a:t").text().get()) + "</span>";
             }
             html += "</p>";
         }

@@ -364,14 +364,18 @@ std::string namedHex(std::string_view name) {
     return {};
 }
 
+// A colour of the theme by name, else of Office's default theme.
 std::string schemeHex(std::string_view name, const model::Theme& theme) {
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kMapped = {
         {{"tx1", "dk1"}, {"bg1", "lt1"}, {"tx2", "dk2"}, {"bg2", "lt2"}}};
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kDefaults = {
+        {{"dk1", "000000"}, {"lt1", "FFFFFF"}, {"dk2", "44546A"}, {"lt2", "E7E6E6"}, {"accent1", "4472C4"},
+         {"accent2", "ED7D31"}, {"accent3", "A5A5A5"}, {"accent4", "FFC000"}, {"accent5", "5B9BD5"}, {"accent6", "70AD47"}}};
     for (const auto& [from, to] : kMapped)
         if (name == from) name = to;
     std::string hex(theme.colour(name));
-    if (hex.empty() && name == "dk1") hex = "000000";
-    if (hex.empty() && name == "lt1") hex = "FFFFFF";
+    for (const auto& [known, fallback] : kDefaults)
+        if (hex.empty() && name == known) hex = fallback;
     return hex;
 }
 
@@ -477,20 +481,6 @@ void readLine(Paint& p, pugi::xml_node spPr, pugi::xml_node style, const model::
     p.dash = dashArray(ln.child("a:prstDash").attribute("val").value(), p.strokeWidth);
     p.headArrow = arrowEnd(ln.child("a:headEnd"));
     p.tailArrow = arrowEnd(ln.child("a:tailEnd"));
-}
-
-std::string escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
 }
 
 std::string paintAttributes(const Paint& p, const std::string& id) {
@@ -644,6 +634,18 @@ std::string drawingColour(pugi::xml_node node, const model::Theme& theme, double
     return {};
 }
 
+std::string schemeColour(std::string_view name, const model::Theme& theme) {
+    const std::string hex = schemeHex(name, theme);
+    return isHexColour(hex) ? hexOf(parseHex(hex)) : std::string();
+}
+
+std::string withLuminance(std::string_view colour, double mod, double off) {
+    if (!colour.empty() && colour.front() == '#') colour.remove_prefix(1);
+    if (!isHexColour(colour)) return {};
+    const Rgb c = parseHex(colour);
+    return hexOf(mod == 1 && off == 0 ? c : withLuminance(c, mod, off));
+}
+
 std::string vmlColour(std::string_view value) {
     std::string_view v = trimText(value);
     v = v.substr(0, v.find(' '));
@@ -709,11 +711,11 @@ std::string svgText(std::string_view text, std::string_view family, const Paint&
     std::string svg = svgOpen(w, h);
     svg += "<text x=\"" + num(w / 2) + "\" y=\"" + num(h / 2) + "\" text-anchor=\"middle\" dominant-baseline=\"central\"";
     svg += " font-size=\"" + num(h * 0.8) + "\" textLength=\"" + num(w) + "\" lengthAdjust=\"spacingAndGlyphs\"";
-    if (!family.empty()) svg += " font-family=\"" + escaped(family) + "\"";
+    if (!family.empty()) svg += " font-family=\"" + escapeHtml(family) + "\"";
     svg += " fill=\"" + (paint.fill == "none" ? std::string("#c0c0c0") : paint.fill) + "\"";
     if (paint.fillOpacity < 1) svg += " fill-opacity=\"" + num(paint.fillOpacity) + "\"";
     if (paint.stroke != "none") svg += " stroke=\"" + paint.stroke + "\" stroke-width=\"" + num(std::min(paint.strokeWidth, 1.0)) + "\"";
-    return svg + ">" + escaped(text) + "</text></svg>";
+    return svg + ">" + escapeHtml(text) + "</text></svg>";
 }
 
 }  // namespace tavin::shapes

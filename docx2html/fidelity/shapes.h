@@ -47,6 +47,12 @@ Paint vmlPaint(pugi::xml_node shape);
 // a:srgbClr, a:schemeClr, a:prstClr, a:sysClr with their modifiers) as
 // "#rrggbb", or "" for none; opacity gets its alpha.
 std::string drawingColour(pugi::xml_node node, const model::Theme& theme, double* opacity = nullptr);
+// A colour of the theme's scheme ("accent1", "tx1" ...; Office's own where
+// the theme has none) as "#rrggbb", or "".
+std::string schemeColour(std::string_view name, const model::Theme& theme);
+// A colour ("#rrggbb" or six hex digits) with its HSL luminance scaled by
+// mod and moved by off, as "#rrggbb"; "" for no colour.
+std::string withLuminance(std::string_view colour, double mod, double off);
 // A VML colour ("#f00", "#4f81bd [3204]", "red") as "#rrggbb", or "".
 std::string vmlColour(std::string_view value);
 
