@@ -259,6 +259,16 @@ Placement vmlPlacement(pugi::xml_node shape) {
 // ---------------------------------------------------------------------------
 // Pieces
 
+// A drawing that floats or holds text stands before its paragraph (whose
+// markup cannot hold blocks); one that runs in the text is made of inline
+// elements only.
+ConversionContext::PlacedDrawing settled(ConversionContext::PlacedDrawing d, bool floating) {
+    d.lifted = floating || std::any_of(d.pieces.begin(), d.pieces.end(), [](const Piece& p) { return !p.xml.empty(); });
+    if (d.lifted) return d;
+    for (Piece& p : d.pieces) p.markup = replaceAll(replaceAll(p.markup, "<div ", "<span "), "</div>", "</span>");
+    return d;
+}
+
 // A paragraph showing the picture of relationship id at w by h pixels, as
 // the picture step reads one.
 std::string pictureParagraph(std::string_view id, double w, double h) {
@@ -328,14 +338,12 @@ private:
         place.rotation = std::fmod(xfrm.attribute("rot").as_double() / 60000.0, 360.0);
         if (!std::isfinite(place.rotation)) place.rotation = 0;
         ConversionContext::PlacedDrawing out;
-        out.lifted = place.floating || (wsp && wsp.child("wps:txbx"));
-        const std::string tag = out.lifted ? "div" : "span";
-        out.pieces.push_back({boxStart(tag, place), {}});
+        out.pieces.push_back({boxStart(place), {}});
         if (wsp) shape(wsp, place.w, place.h, out.pieces);
         else if (group) groupShapes(group, place.w, place.h, out.pieces, 0);
         else picture(pic, place.w, place.h, out.pieces);
-        out.pieces.push_back({"</" + tag + ">", {}});
-        return out;
+        out.pieces.push_back({"</div>", {}});
+        return settled(std::move(out), place.floating);
     }
 
     // A chart drawn from its part's cached values.
@@ -343,10 +351,8 @@ private:
         const std::string svg = chartSvg(partOf(chart.attribute("r:id").value()), ctx_.model->themeScheme, place.w, place.h);
         if (svg.empty()) return std::nullopt;
         ConversionContext::PlacedDrawing out;
-        out.lifted = place.floating;
-        const std::string tag = out.lifted ? "div" : "span";
-        out.pieces.push_back({boxStart(tag, place) + svg + "</" + tag + ">", {}});
-        return out;
+        out.pieces.push_back({boxStart(place) + svg + "</div>", {}});
+        return settled(std::move(out), place.floating);
     }
 
     // A SmartArt diagram as the shapes of its drawing part, which the
@@ -362,7 +368,7 @@ private:
         if (!tree) return std::nullopt;
         ConversionContext::PlacedDrawing out;
         out.lifted = true;
-        out.pieces.push_back({boxStart("div", place), {}});
+        out.pieces.push_back({boxStart(place), {}});
         for (pugi::xml_node sp : tree.children("dsp:sp")) {
             if (++shapes_ > kMaxShapes) break;
             pugi::xml_node spPr = sp.child("dsp:spPr"), xfrm = spPr.child("a:xfrm");
@@ -425,9 +431,9 @@ private:
 
     // The start tag of a drawing's box. One placed on the page says so: in
     // print the sheets' top margins belong to the paper.
-    std::string boxStart(const std::string& tag, const Placement& place) const {
+    std::string boxStart(const Placement& place) const {
         const bool onPage = place.floating && place.wrap == "none" && ctx_.showPageMargin && pageY(place, page_);
-        return "<" + tag + (onPage ? " class=tvonpage" : "") + " style=\"" + std::string(kBox) +
+        return std::string("<div") + (onPage ? " class=tvonpage" : "") + " style=\"" + std::string(kBox) +
                placementCss(place, page_, ctx_.showPageMargin) + "\">";
     }
 
@@ -525,12 +531,10 @@ private:
             if (!place.floating && !textBoxed && (s.child("v:imagedata") || n == "v:image")) return std::nullopt;
             if (place.w <= 0 && place.h <= 0 && n != "v:line") return std::nullopt;
             ConversionContext::PlacedDrawing out;
-            out.lifted = place.floating || textBoxed;
-            const std::string tag = out.lifted ? "div" : "span";
-            out.pieces.push_back({boxStart(tag, place), {}});
+            out.pieces.push_back({boxStart(place), {}});
             vmlShape(s, types, place.w, place.h, out.pieces, 0);
-            out.pieces.push_back({"</" + tag + ">", {}});
-            return out;
+            out.pieces.push_back({"</div>", {}});
+            return settled(std::move(out), place.floating);
         }
         return std::nullopt;
     }
