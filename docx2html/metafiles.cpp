@@ -378,7 +378,7 @@ bool plainNumber(std::string_view v) {
 
 // The SVG as an img element shows it: in the SVG namespace (libwmf's root
 // element names none, and a web engine shows such a document as no
-// picture), and scaled to the img element's size, as the document
+// picture), with the namespaces it uses declared, and scaled to the img element's size, as the document
 // stretches the picture to the size it gives it.
 std::string fittedSvg(std::string svg) {
     const std::size_t root = svgRootAt(svg);
@@ -389,6 +389,10 @@ std::string fittedSvg(std::string svg) {
     if (tag.find(" xmlns=") == std::string_view::npos && tag.find("\txmlns=") == std::string_view::npos &&
         tag.find("\nxmlns=") == std::string_view::npos)
         added += " xmlns=\"http://www.w3.org/2000/svg\"";
+    // libwmf's pictures link their raster images with xlink:href, a prefix
+    // it declares nowhere: the document would not be well-formed.
+    if (tag.find("xmlns:xlink=") == std::string_view::npos && svg.find("xlink:", gt) != std::string::npos)
+        added += " xmlns:xlink=\"http://www.w3.org/1999/xlink\"";
     const std::string_view width = tagValue(tag, " width="), height = tagValue(tag, " height=");
     if (tag.find("viewBox=") == std::string_view::npos && plainNumber(width) && plainNumber(height))
         added += " viewBox=\"0 0 " + std::string(width) + " " + std::string(height) + "\"";
