@@ -275,39 +275,48 @@ void limitChildMemory() {
     ::_exit(ok ? 0 : 1);
 }
 
+// What a child sends: the size of its output (8 bytes), then the output.
+struct ChildMessage {
+    std::string got;
+    std::uint64_t expected = UINT64_MAX;
+
+    bool complete() const { return expected != UINT64_MAX && got.size() == expected; }
+    // false when the child sends more than it said, or more than any output.
+    bool add(const char* bytes, std::size_t n) {
+        got.append(bytes, n);
+        if (expected == UINT64_MAX && got.size() >= sizeof expected) {
+            std::memcpy(&expected, got.data(), sizeof expected);
+            if (expected > kMaxConvertedBytes) return false;
+            got.erase(0, sizeof expected);
+        }
+        return expected == UINT64_MAX || got.size() <= expected;
+    }
+};
+
 // What the child sent, read until it has sent it all, ended, or run out of
 // time; nothing when it sent too much or too little.
 std::optional<std::string> readFromChild(int fd, pid_t pid, bool& exited, int& status) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kSecondsPerPicture + 1);
-    std::string got;
-    std::uint64_t expected = UINT64_MAX;
+    ChildMessage message;
     char buffer[1 << 16];
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (expected != UINT64_MAX && got.size() == expected) return got;
+    while (!message.complete() && std::chrono::steady_clock::now() < deadline) {
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, 100);
         if (ready < 0 && errno != EINTR) return std::nullopt;
         if (ready <= 0) {
             // Another child process may hold the pipe open: this one's end
-            // is seen by waiting for it.
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                exited = true;
-                if (got.size() < sizeof expected || got.size() - sizeof expected < expected) return std::nullopt;
-            }
+            // is seen by waiting for it, and what it wrote before it ended
+            // is read first.
+            if (exited) break;
+            exited = ::waitpid(pid, &status, WNOHANG) == pid;
             continue;
         }
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return std::nullopt;
-        got.append(buffer, static_cast<std::size_t>(n));
-        if (expected == UINT64_MAX && got.size() >= sizeof expected) {
-            std::memcpy(&expected, got.data(), sizeof expected);
-            if (expected > kMaxConvertedBytes) return std::nullopt;
-            got.erase(0, sizeof expected);
-        }
-        if (got.size() > expected) return std::nullopt;
+        if (n <= 0 || !message.add(buffer, static_cast<std::size_t>(n))) return std::nullopt;
     }
-    return std::nullopt;
+    if (!message.complete()) return std::nullopt;
+    return std::move(message.got);
 }
 
 std::optional<std::string> inChild(Converter convert, std::string_view input) {
