@@ -30,7 +30,7 @@ namespace {
 
 // A picture's conversion takes no longer, and its child process no more
 // memory beyond what it starts with.
-constexpr int kSecondsPerPicture = 10;
+constexpr int kSecondsPerPicture = 5;
 constexpr std::uint64_t kChildMemoryBytes = std::uint64_t(2) << 30;
 // A TIFF picture of more pixels is not converted (its raster would need
 // four bytes a pixel).
@@ -262,6 +262,13 @@ void limitChildMemory() {
 [[noreturn]] void runChild(Converter convert, std::string_view input, int fd) {
     ::alarm(kSecondsPerPicture);
     limitChildMemory();
+    // The libraries' complaints about a bad picture are not the program's
+    // to print.
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (quiet >= 0) {
+        ::dup2(quiet, STDOUT_FILENO);
+        ::dup2(quiet, STDERR_FILENO);
+    }
     bool ok = false;
     try {
         const std::optional<std::string> out = convert(input);

@@ -19,6 +19,11 @@ namespace tavin {
 // be larger.
 inline constexpr std::size_t kMaxConvertedBytes = std::size_t(32) << 20;
 
+// The time one page's pictures may take to convert, all together: past it
+// (pictures that each took a library to its time limit), the rest are not
+// converted.
+inline constexpr double kConversionSecondsPerPage = 15;
+
 // What a picture of the image type ("image/emf", "image/wmf", "image/tiff",
 // as imageTypeOf names them) becomes: its SVG or PNG bytes, or nothing when
 // it cannot be converted. type names what it was made into ("image/svg+xml",

@@ -5,6 +5,7 @@
 // becomes a labelled box of its size instead of a broken-picture sign.
 // Reads the VML shapes of the document part and the pictures of the page
 // being built.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -160,7 +161,10 @@ private:
         // No picture at all by its content: a box, by its name.
         if (type.empty()) return byName;
         if (!convertibleType(type)) return {};
+        if (spent_ >= kConversionSecondsPerPage) return {{}, typeLabel(type)};
+        const auto start = std::chrono::steady_clock::now();
         const std::optional<ConvertedPicture> converted = convertPicture(type, bytes);
+        spent_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!converted) return {{}, typeLabel(type)};
         const std::string extension = converted->type == "image/png" ? ".png" : ".svg";
         for (int n = 0; n < 4; ++n) {
@@ -182,6 +186,7 @@ private:
 
     ConversionContext& ctx_;
     std::unordered_map<std::string, Shown> cache_;
+    double spent_ = 0;  // seconds spent converting
 };
 
 }  // namespace
