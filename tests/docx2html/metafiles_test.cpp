@@ -204,3 +204,28 @@ TEST(Metafiles, WithoutAWorkFolderTheLabelledBoxStays) {
     convert(ctx);
     EXPECT_TRUE(contains(ctx.workingText, ">WMF picture</span>")) << ctx.workingText;
 }
+
+TEST(Metafiles, AHeaderOnEverySheetShowsTheConvertedPicture) {
+    // Before, only the first sheet's header got its picture's box: the
+    // others, placed after, showed a broken picture.
+    const Package package({{"a.emf", emf()}}, {});
+    const std::string drawing = "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"952500\" cy=\"476250\"/><a:blip r:embed=\"rI\"/>"
+                                "</wp:inline></w:drawing></w:r></w:p>";
+    testutil::writeFile(package.folder + "word/_rels/document.xml.rels",
+                        "<Relationships><Relationship Id=\"rH\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                        "relationships/header\" Target=\"header1.xml\"/></Relationships>");
+    testutil::writeFile(package.folder + "word/_rels/header1.xml.rels",
+                        "<Relationships><Relationship Id=\"rI\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                        "relationships/image\" Target=\"media/a.emf\"/></Relationships>");
+    testutil::writeFile(package.folder + "word/header1.xml", "<w:hdr>" + drawing + "</w:hdr>");
+    testutil::writeFile(package.folder + "word/document.xml",
+                        "<w:document><w:body><w:p><w:r><w:t>one</w:t></w:r></w:p><w:p><w:r><w:br w:type=\"page\"/></w:r></w:p>"
+                        "<w:p><w:r><w:t>two</w:t></w:r></w:p><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+                        "<w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>");
+    ConversionContext ctx;
+    const std::string page = package.convert(ctx);
+    EXPECT_FALSE(contains(page, "src=\"media/a.emf\"")) << page;
+    EXPECT_FALSE(contains(page, "class=picture")) << page;
+    EXPECT_TRUE(contains(page, "src=\"media/a.emf.svg\"")) << page;
+    EXPECT_EQ(ctx.convertedPictures, std::vector<std::string>{"media/a.emf.svg"});
+}
