@@ -301,7 +301,7 @@ void finishPage(const Options& opt, const std::string& input, const std::string&
     }
     if (!opt.embedMedia && !toStdout) return;
     const std::vector<tavin::PictureFile> pictures =
-        tavin::pagePictures(folder, ctx.documentFolder, ctx.workingText, opt.embedMedia);
+        tavin::pagePictures(folder, ctx.documentFolder, ctx.workingText, opt.embedMedia, ctx.convertedPictures);
     if (opt.embedMedia) {
         ctx.workingText = tavin::embedPictures(ctx.workingText, pictures);
     } else if (!pictures.empty()) {

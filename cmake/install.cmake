@@ -141,9 +141,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-# Depends from the libraries the programs link (dpkg-shlibdeps), plus the
-# platform plugins a window needs, which no library names, and the fonts
-# that stand in for the ones documents name (scripts/install-deps).
+# Depends from the libraries the programs link (dpkg-shlibdeps: among them
+# libwmf-0.2-7, libwmflite-0.2-7, libemf2svg1, libtiff6 and libpng16-16,
+# which convert the pictures a web engine cannot show), plus the platform
+# plugins a window needs, which no library names, and the fonts that stand
+# in for the ones documents name (scripts/install-deps).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(tavin_font_depends
     "fonts-dejavu-core, fonts-dejavu-extra, fonts-crosextra-carlito, fonts-crosextra-caladea, fonts-liberation2, fonts-urw-base35")

@@ -109,6 +109,10 @@ struct ConversionContext {
     // With page boxes: the markup of each header and footer the sections
     // name, by relationship id, for the sheets.
     std::unordered_map<std::string, std::string> sheetStories;
+    // The addresses (as img src values, entities decoded) of the pictures
+    // Full Fidelity converted from formats a web engine cannot show and
+    // wrote into the work folder: only these are shown as SVG.
+    std::vector<std::string> convertedPictures;
 
     std::vector<Pos> spliceBounds;
     std::vector<std::string> spliceTexts;

@@ -55,8 +55,11 @@ void markParagraphs(ConversionContext& ctx);
 // and tables get dir="rtl", page breaks split the page box into sheets,
 // equations take their places, and the head gets the rules these need.
 void finishFidelity(ConversionContext& ctx);
-// Pictures the web view cannot show (EMF, WMF, TIFF) become a labelled
-// box of the picture's size instead of a broken-picture sign.
+// Pictures the web view cannot show (EMF, WMF, TIFF, by their content)
+// are converted to SVG or PNG files beside them in the work folder, and
+// their img elements name those (ctx.convertedPictures lists them); one
+// that cannot be converted, or a page without a work folder, shows a
+// labelled box of the picture's size instead of a broken-picture sign.
 void pictureStandIns(ConversionContext& ctx);
 
 }  // namespace tavin

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <set>
 
 #include "core/fileio.h"
 #include "core/uStr.h"
+#include "docx2html/metafiles.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -97,39 +100,33 @@ bool hasScheme(std::string_view address) {
     return slash == std::string_view::npos || colon < slash;
 }
 
-// The bytes of the regular file partName (components joined by "/") under
-// folder, opened one component at a time without following a link; false
-// when there is none. bytes null: whether there is one.
-bool readPackageFile(const std::string& folder, const std::string& partName, std::string* bytes) {
+// The folder of partName (components joined by "/") under folder, opened one
+// component at a time without following a link, and the name of the last
+// component in it; no descriptor when there is none.
+UniqueFd openPartFolder(const std::string& folder, const std::string& partName, std::string& leaf) {
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dir) return false;
     std::size_t start = 0;
-    for (;;) {
+    while (dir) {
         const std::size_t slash = partName.find('/', start);
-        const std::string piece = partName.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
         if (slash == std::string::npos) {
-            UniqueFd file(::openat(dir.get(), piece.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-            struct stat st {};
-            if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxPictureBytes)
-                return false;
-            if (!bytes) return true;
-            bytes->clear();
-            bytes->reserve(static_cast<std::size_t>(st.st_size));
-            char buffer[1 << 16];
-            for (;;) {
-                const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
-                if (n < 0 && errno == EINTR) continue;
-                if (n < 0) return false;
-                if (n == 0) return true;
-                if (bytes->size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxPictureBytes)) return false;
-                bytes->append(buffer, static_cast<std::size_t>(n));
-            }
+            leaf = partName.substr(start);
+            return dir;
         }
-        UniqueFd next(::openat(dir.get(), piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (!next) return false;
-        dir = std::move(next);
+        const std::string piece = partName.substr(start, slash - start);
+        dir = UniqueFd(::openat(dir.get(), piece.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         start = slash + 1;
     }
+    return dir;
+}
+
+bool writeAllTo(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
 }
 
 std::string base64(std::string_view bytes) {
@@ -158,6 +155,44 @@ std::string base64(std::string_view bytes) {
 
 }  // namespace
 
+bool readPackageFile(const std::string& folder, const std::string& partName, std::string* bytes) {
+    std::string leaf;
+    const UniqueFd dir = openPartFolder(folder, partName, leaf);
+    if (!dir || leaf.empty()) return false;
+    UniqueFd file(::openat(dir.get(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxPictureBytes) return false;
+    if (!bytes) return true;
+    bytes->clear();
+    bytes->reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) return true;
+        if (bytes->size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxPictureBytes)) return false;
+        bytes->append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool writeNewPackageFile(const std::string& folder, const std::string& partName, std::string_view bytes) {
+    std::string leaf;
+    const UniqueFd dir = openPartFolder(folder, partName, leaf);
+    if (!dir || leaf.empty()) return false;
+    // Written under a name of its own first, then linked at its name, which
+    // fails when that is taken: no conversion at the same time sees it half
+    // written, and nothing there is replaced or followed.
+    static std::atomic<unsigned> serial{0};
+    const std::string temporary = "." + leaf + "." + std::to_string(::getpid()) + "." + std::to_string(serial++) + ".tmp";
+    UniqueFd file(::openat(dir.get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!file) return false;
+    const bool written = writeAllTo(file.get(), bytes) && file.close() == 0 &&
+                         ::linkat(dir.get(), temporary.c_str(), dir.get(), leaf.c_str(), 0) == 0;
+    ::unlinkat(dir.get(), temporary.c_str(), 0);
+    return written;
+}
+
 std::string imageTypeOf(std::string_view b) {
     if (startsWith(b, "\x89PNG\r\n\x1a\n")) return "image/png";
     if (startsWith(b, "\xFF\xD8\xFF")) return "image/jpeg";
@@ -173,6 +208,16 @@ std::string imageTypeOf(std::string_view b) {
     return {};
 }
 
+std::string pictureFilePart(const std::string& packageFolder, const std::string& documentFolder,
+                            const std::string& address, std::string* bytes) {
+    if (hasScheme(address)) return {};
+    const std::string part = resolvePartName(documentFolder, address);
+    if (!part.empty() && readPackageFile(packageFolder, part, bytes)) return part;
+    const std::string decoded = resolvePartName(documentFolder, percentDecoded(address));
+    if (!decoded.empty() && decoded != part && readPackageFile(packageFolder, decoded, bytes)) return decoded;
+    return {};
+}
+
 std::vector<std::string> pictureAddresses(std::string_view page) {
     std::vector<std::string> out;
     std::set<std::string> seen;
@@ -184,18 +229,18 @@ std::vector<std::string> pictureAddresses(std::string_view page) {
 }
 
 std::vector<PictureFile> pagePictures(const std::string& packageFolder, const std::string& documentFolder,
-                                      std::string_view page, bool readBytes) {
+                                      std::string_view page, bool readBytes, const std::vector<std::string>& converted) {
     std::vector<PictureFile> out;
     for (std::string& address : pictureAddresses(page)) {
         if (hasScheme(address)) continue;
         PictureFile picture;
-        const std::string part = resolvePartName(documentFolder, address);
-        const std::string decoded = resolvePartName(documentFolder, percentDecoded(address));
-        std::string* bytes = readBytes ? &picture.bytes : nullptr;
-        if ((part.empty() || !readPackageFile(packageFolder, part, bytes)) &&
-            (decoded.empty() || decoded == part || !readPackageFile(packageFolder, decoded, bytes)))
+        if (pictureFilePart(packageFolder, documentFolder, address, readBytes ? &picture.bytes : nullptr).empty())
             continue;
         picture.type = imageTypeOf(picture.bytes);
+        // SVG only as the conversion wrote it, never the document's own.
+        if (picture.type.empty() && std::find(converted.begin(), converted.end(), address) != converted.end() &&
+            plausibleSvg(picture.bytes))
+            picture.type = "image/svg+xml";
         picture.name = std::move(address);
         out.push_back(std::move(picture));
     }

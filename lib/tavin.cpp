@@ -82,7 +82,7 @@ void convertInto(ConversionResult& result, const std::string& folder, const std:
     result.properties = {info.title, info.creator, info.lastModifiedBy, info.keywords,
                          info.keywords2, info.created, info.modified};
     result.text = pageText(ctx.workingText, ctx.listLabels);
-    std::vector<PictureFile> pictures = pagePictures(folder, ctx.documentFolder, ctx.workingText);
+    std::vector<PictureFile> pictures = pagePictures(folder, ctx.documentFolder, ctx.workingText, true, ctx.convertedPictures);
     result.html = options.embedMedia ? embedPictures(ctx.workingText, pictures) : std::move(ctx.workingText);
     for (PictureFile& p : pictures) result.pictures.push_back({std::move(p.name), std::move(p.bytes), std::move(p.type)});
     result.ok = true;

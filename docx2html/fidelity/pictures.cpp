@@ -1,15 +1,21 @@
 // Pictures: a picture of a VML shape (v:imagedata) becomes a drawing of the
 // shape's size, which the picture step shows as an img element; and a
-// picture the web view cannot show (EMF, WMF, TIFF) becomes a labelled box
-// of its size instead of a broken-picture sign. Reads the VML shapes of the
-// document part and the pictures of the page being built.
+// picture the web view cannot show (EMF, WMF, TIFF, known by its content)
+// is converted into one it can (SVG, PNG) beside it in the work folder, or
+// becomes a labelled box of its size instead of a broken-picture sign.
+// Reads the VML shapes of the document part and the pictures of the page
+// being built.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
+#include "docx2html/metafiles.h"
+#include "docx2html/pictures.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -100,6 +106,89 @@ std::string standIn(std::string_view tag, const std::string& label) {
     return "<span class=picture style=\"" + style + "\">" + label + " picture</span>";
 }
 
+// The label of a picture's image type (imageTypeOf) a web engine cannot
+// show.
+std::string typeLabel(std::string_view type) {
+    if (type == "image/emf") return "EMF";
+    if (type == "image/wmf") return "WMF";
+    return "TIF";
+}
+
+// What the img of a picture becomes: its src with a suffix (the converted
+// picture's name), or a labelled box, or it stays as it is.
+struct Shown {
+    std::string suffix;
+    std::string label;
+};
+
+// Pictures of the page a web engine cannot show: each converted once into
+// a file beside it in the work folder, or, when it cannot be, or the page
+// has no work folder, a labelled box. A picture is known by its content:
+// a WMF named ".bin" is a WMF, an empty ".emf" no picture at all.
+class PictureShower {
+public:
+    explicit PictureShower(ConversionContext& ctx) : ctx_(ctx) {}
+
+    void rewrite(std::string& text) {
+        const std::string_view t = text;
+        EditList edits;
+        for (std::size_t p = t.find("<img src=\""); p != std::string_view::npos; p = t.find("<img src=\"", p + 1)) {
+            const std::size_t gt = t.find('>', p);
+            const std::size_t quote = t.find('"', p + 10);
+            if (gt == std::string_view::npos || quote == std::string_view::npos || quote > gt) continue;
+            const Shown& shown = shownAs(t.substr(p + 10, quote - p - 10));
+            if (!shown.suffix.empty()) edits.insert(quote, shown.suffix);
+            else if (!shown.label.empty()) edits.replace(p, gt + 1 - p, standIn(t.substr(p, gt + 1 - p), shown.label));
+        }
+        edits.applyTo(text);
+    }
+
+private:
+    const Shown& shownAs(std::string_view src) {
+        const std::string address = replaceAll(std::string(src), "&amp;", "&");
+        auto [at, added] = cache_.try_emplace(address);
+        if (added) at->second = convert(address);
+        return at->second;
+    }
+
+    Shown convert(const std::string& address) {
+        const Shown byName{{}, unshownFormat(address)};
+        std::string bytes;
+        if (ctx_.workFolder.empty()) return byName;
+        const std::string part = pictureFilePart(ctx_.workFolder, ctx_.documentFolder, address, &bytes);
+        if (part.empty()) return byName;
+        const std::string type = imageTypeOf(bytes);
+        // No picture at all by its content: a box, by its name.
+        if (type.empty()) return byName;
+        if (!convertibleType(type)) return {};
+        if (spent_ >= kConversionSecondsPerPage) return {{}, typeLabel(type)};
+        const auto start = std::chrono::steady_clock::now();
+        const std::optional<ConvertedPicture> converted = convertPicture(type, bytes);
+        spent_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (!converted) return {{}, typeLabel(type)};
+        const std::string extension = converted->type == "image/png" ? ".png" : ".svg";
+        for (int n = 0; n < 4; ++n) {
+            const std::string suffix = (n == 0 ? std::string() : "-" + std::to_string(n)) + extension;
+            if (!writtenOrThere(part + suffix, converted->bytes)) continue;
+            ctx_.convertedPictures.push_back(address + suffix);
+            return {suffix, {}};
+        }
+        return {{}, typeLabel(type)};
+    }
+
+    // Whether the file is now there with the bytes: written, or there
+    // already (a conversion before this one of the same work folder).
+    bool writtenOrThere(const std::string& part, const std::string& bytes) const {
+        if (writeNewPackageFile(ctx_.workFolder, part, bytes)) return true;
+        std::string there;
+        return readPackageFile(ctx_.workFolder, part, &there) && there == bytes;
+    }
+
+    ConversionContext& ctx_;
+    std::unordered_map<std::string, Shown> cache_;
+    double spent_ = 0;  // seconds spent converting
+};
+
 }  // namespace
 
 void vmlPicturesToDrawings(ConversionContext& ctx) {
@@ -126,16 +215,11 @@ void vmlPicturesToDrawings(ConversionContext& ctx) {
 }
 
 void pictureStandIns(ConversionContext& ctx) {
-    const std::string_view t = ctx.workingText;
-    EditList edits;
-    for (std::size_t p = t.find("<img src=\""); p != std::string_view::npos; p = t.find("<img src=\"", p + 1)) {
-        const std::size_t gt = t.find('>', p);
-        const std::size_t quote = t.find('"', p + 10);
-        if (gt == std::string_view::npos || quote == std::string_view::npos || quote > gt) continue;
-        const std::string label = unshownFormat(t.substr(p + 10, quote - p - 10));
-        if (!label.empty()) edits.replace(p, gt + 1 - p, standIn(t.substr(p, gt + 1 - p), label));
-    }
-    edits.applyTo(ctx.workingText);
+    ctx.convertedPictures.clear();
+    PictureShower shower(ctx);
+    shower.rewrite(ctx.workingText);
+    // The headers and footers the page finisher places on each sheet.
+    for (auto& story : ctx.sheetStories) shower.rewrite(story.second);
 }
 
 }  // namespace tavin

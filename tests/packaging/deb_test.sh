@@ -81,7 +81,9 @@ grep -rlIF "$build" "$root" > "$work/leaks.txt" 2> /dev/null && fail "build path
 # that stand in for documents' own.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libpcre2-8-0 zlib1g libstdc++6 fonts-crosextra-carlito fonts-urw-base35 fonts-dejavu-extra; do
+# The picture converters' libraries (libwmf, libemf2svg, libtiff, libpng) too.
+for lib in libc6 libpcre2-8-0 zlib1g libstdc++6 libwmf-0.2-7 libwmflite-0.2-7 libemf2svg1 libtiff6 libpng16-16 \
+        fonts-crosextra-carlito fonts-urw-base35 fonts-dejavu-extra; do
     echo "$depends" | grep -q "\\b$lib\\b" || fail "Depends lacks $lib"
 done
 if [ "$viewer" = ON ]; then
