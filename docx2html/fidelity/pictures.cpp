@@ -220,6 +220,8 @@ void pictureStandIns(ConversionContext& ctx) {
     shower.rewrite(ctx.workingText);
     // The headers and footers the page finisher places on each sheet.
     for (auto& story : ctx.sheetStories) shower.rewrite(story.second);
+    // And the drawings it places, whose boxes show pictures of their own.
+    for (ConversionContext::PlacedDrawing& d : ctx.drawings) shower.rewrite(d.html);
 }
 
 }  // namespace tavin

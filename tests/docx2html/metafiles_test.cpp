@@ -229,3 +229,22 @@ TEST(Metafiles, AHeaderOnEverySheetShowsTheConvertedPicture) {
     EXPECT_TRUE(contains(page, "src=\"media/a.emf.svg\"")) << page;
     EXPECT_EQ(ctx.convertedPictures, std::vector<std::string>{"media/a.emf.svg"});
 }
+
+TEST(Metafiles, AFloatingPictureShowsTheConvertedPicture) {
+    // A picture in a drawing's box is placed with the drawing, after the
+    // page's own pictures were converted.
+    const Package package({{"a.emf", emf()}}, {});
+    testutil::writeFile(package.folder + "word/_rels/document.xml.rels",
+                        "<Relationships><Relationship Id=\"rI\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                        "relationships/image\" Target=\"media/a.emf\"/></Relationships>");
+    testutil::writeFile(package.folder + "word/document.xml",
+                        "<w:document><w:body><w:p><w:r><w:drawing><wp:anchor><wp:extent cx=\"952500\" cy=\"476250\"/>"
+                        "<wp:wrapSquare/><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"rI\"/>"
+                        "</pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:anchor></w:drawing></w:r></w:p>"
+                        "</w:body></w:document>");
+    ConversionContext ctx;
+    const std::string page = package.convert(ctx);
+    EXPECT_TRUE(contains(page, "float:left")) << page;
+    EXPECT_TRUE(contains(page, "src=\"media/a.emf.svg\"")) << page;
+    EXPECT_FALSE(contains(page, "class=picture")) << page;
+}
