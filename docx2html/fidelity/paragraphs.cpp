@@ -254,6 +254,7 @@ private:
         marks += contextualMarks(o, styleId);
         marks += headingAndDirectionMarks(o.eff);
         marks += indentMarks(o.eff);
+        marks += frameMarks(o.pPr);
         marks += listLabel(o, styleId);
         if (!marks.empty()) edits_.insert(o.content, marks);
         open_.push_back(o);
@@ -287,6 +288,25 @@ private:
         }
         previous_ = {o.start, o.content, styleId, contextual};
         return marks;
+    }
+
+    // A framed paragraph (w:framePr, but a drop cap) floats as a box of its
+    // frame's width beside the text, on the side its frame is aligned to;
+    // one that allows no text beside it stands alone.
+    static std::string frameMarks(std::string_view pPr) {
+        const std::size_t at = pPr.find("<framePr ");
+        const std::size_t gt = at == std::string_view::npos ? at : pPr.find('>', at);
+        if (gt == std::string_view::npos) return {};
+        const std::string_view tag = pPr.substr(at, gt + 1 - at);
+        const std::string_view dropCap = tagAttribute(tag, "dropCap"), wrap = tagAttribute(tag, "wrap");
+        if (!dropCap.empty() && dropCap != "none") return {};
+        const std::string_view side = tagAttribute(tag, "xAlign");
+        std::string css = wrap == "notBeside" || wrap == "none" ? "clear:both;"
+                          : side == "right" || side == "outside" ? "float:right;clear:right;margin-left:9.6px;"
+                                                                 : "float:left;clear:left;margin-right:9.6px;";
+        const std::optional<long> w = model::number(tagAttribute(tag, "w"));
+        if (w && *w > 0 && *w < 200000) css += "width:" + std::to_string(*w / 15) + "px;box-sizing:border-box;";
+        return marker::css(css);
     }
 
     // The indent: the paragraph's own, its style chain's, then its list

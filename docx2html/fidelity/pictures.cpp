@@ -152,6 +152,9 @@ private:
     }
 
     Shown convert(const std::string& address) {
+        // A picture the package does not hold (linked, or named by no
+        // relationship) is a box, not a broken-picture sign.
+        if (address.empty()) return {{}, "Missing"};
         const Shown byName{{}, unshownFormat(address)};
         std::string bytes;
         if (ctx_.workFolder.empty()) return byName;

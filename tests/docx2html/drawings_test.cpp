@@ -281,6 +281,17 @@ TEST(Drawings, PlacedSizedAndPaintedAsTheirPropertiesSay) {
          {"Text beside"},
          {"nan", "inf", "e+"}},
         {"text boxes nested past any sense: the text still shows", nestedBoxes(60), {"deepest"}, {}},
+        {"a framed paragraph floats at its frame's width; a drop cap is no frame",
+         "<w:p><w:pPr><w:framePr w:w=\"2880\" w:xAlign=\"right\" w:wrap=\"around\"/></w:pPr>" + t("Framed") + "</w:p>" +
+             "<w:p><w:pPr><w:framePr w:dropCap=\"drop\" w:lines=\"3\"/></w:pPr>" + t("D") + "</w:p>",
+         {"float:right;clear:right;margin-left:9.6px;width:192px;", "Framed"},
+         {"float:left;clear:left"}},
+        {"a picture the package does not hold is a labelled box",
+         "<w:p>" + run("<w:drawing><wp:inline><wp:extent cx=\"952500\" cy=\"476250\"/><a:graphic><a:graphicData><pic:pic>"
+                       "<pic:blipFill><a:blip r:link=\"rLinked\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic>"
+                       "</wp:inline></w:drawing>") + "</w:p>",
+         {"Missing picture</span>"},
+         {"<img src=\"\""}},
     };
     for (const Case& c : cases) {
         const std::string page = drawnPage(c.xml);
