@@ -205,17 +205,8 @@ std::unordered_map<std::string, std::string> vmlStyle(std::string_view style) {
     return out;
 }
 
-// A VML length in pixels ("12pt", "1in", "3px", a plain number of pixels).
-double vmlLength(const std::string& v) {
-    if (v.empty()) return 0;
-    double x = std::atof(v.c_str());
-    if (!std::isfinite(x)) return 0;
-    if (v.find("pt") != std::string::npos) x *= 96.0 / 72;
-    else if (v.find("in") != std::string::npos) x *= 96;
-    else if (v.find("cm") != std::string::npos) x *= 96 / 2.54;
-    else if (v.find("mm") != std::string::npos) x *= 96 / 25.4;
-    return std::clamp(x, -20000.0, 20000.0);
-}
+// A VML length in pixels (a plain number of pixels).
+double vmlLength(const std::string& v) { return shapes::vmlPixels(v, 1, 0); }
 
 std::string vmlRelative(const std::string& v, bool vertical) {
     if (v == "page") return "page";

@@ -109,19 +109,22 @@ std::string star(int n, double inner, double w, double h) {
     return p.z().str();
 }
 
-// An arrow pointing right in a box of w by h, mirrored or turned by the caller.
-std::string rightArrow(pugi::xml_node av, double w, double h) {
+// An arrow pointing right in a box of w by h, or left (mirrored).
+std::string acrossArrow(pugi::xml_node av, double w, double h, bool left) {
     const double shaft = h * adjust(av, "adj1", 0.5), head = std::min(w, h * adjust(av, "adj2", 0.5));
     const double top = (h - shaft) / 2;
-    return Path().polygon({{0, top}, {w - head, top}, {w - head, 0}, {w, h / 2}, {w - head, h}, {w - head, top + shaft},
-                           {0, top + shaft}}).str();
+    auto x = [&](double v) { return left ? w - v : v; };
+    return Path().polygon({{x(0), top}, {x(w - head), top}, {x(w - head), 0}, {x(w), h / 2}, {x(w - head), h},
+                           {x(w - head), top + shaft}, {x(0), top + shaft}}).str();
 }
 
-std::string downArrow(pugi::xml_node av, double w, double h) {
+// An arrow pointing down in a box of w by h, or up (mirrored).
+std::string upDownArrow(pugi::xml_node av, double w, double h, bool up) {
     const double shaft = w * adjust(av, "adj1", 0.5), head = std::min(h, w * adjust(av, "adj2", 0.5));
     const double left = (w - shaft) / 2;
-    return Path().polygon({{left, 0}, {left + shaft, 0}, {left + shaft, h - head}, {w, h - head}, {w / 2, h},
-                           {0, h - head}, {left, h - head}}).str();
+    auto y = [&](double v) { return up ? h - v : v; };
+    return Path().polygon({{left, y(0)}, {left + shaft, y(0)}, {left + shaft, y(h - head)}, {w, y(h - head)}, {w / 2, y(h)},
+                           {0, y(h - head)}, {left, y(h - head)}}).str();
 }
 
 // A callout: a rectangle (rounded by r) or an ellipse, and a wedge to the
@@ -180,10 +183,10 @@ const std::vector<Preset>& presets() {
              const double s = std::min(w, h) * adjust(av, "adj", 0.25);
              return Path().polygon({{s, 0}, {w - s, 0}, {w - s, s}, {w, s}, {w, h - s}, {w - s, h - s}, {w - s, h},
                                     {s, h}, {s, h - s}, {0, h - s}, {0, s}, {s, s}}).str(); }},
-        {"rightArrow", rightArrow},
-        {"leftArrow", [](pugi::xml_node av, double w, double h) { return rightArrow(av, w, h) + "\x01"; }},
-        {"downArrow", downArrow},
-        {"upArrow", [](pugi::xml_node av, double w, double h) { return downArrow(av, w, h) + "\x02"; }},
+        {"rightArrow", [](pugi::xml_node av, double w, double h) { return acrossArrow(av, w, h, false); }},
+        {"leftArrow", [](pugi::xml_node av, double w, double h) { return acrossArrow(av, w, h, true); }},
+        {"downArrow", [](pugi::xml_node av, double w, double h) { return upDownArrow(av, w, h, false); }},
+        {"upArrow", [](pugi::xml_node av, double w, double h) { return upDownArrow(av, w, h, true); }},
         {"leftRightArrow", [](pugi::xml_node av, double w, double h) {
              const double shaft = h * adjust(av, "adj1", 0.5), head = std::min(w / 2, h * adjust(av, "adj2", 0.5));
              const double top = (h - shaft) / 2;
@@ -210,32 +213,6 @@ const std::vector<Preset>& presets() {
              return Path().m(0, 0).c(x, 0, x, h, w, h).str(); }},
     };
     return table;
-}
-
-// Mirrors of a path written for the right-pointing or downward arrow:
-// the marker byte after it says which.
-std::string mirrored(std::string path, double w, double h) {
-    if (path.empty() || (path.back() != '\x01' && path.back() != '\x02')) return path;
-    const bool across = path.back() == '\x01';
-    path.pop_back();
-    std::string out;
-    std::size_t i = 0;
-    while (i < path.size()) {
-        const char c = path[i];
-        if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) {
-            out += c;
-            ++i;
-            continue;
-        }
-        // Coordinates come in pairs "x,y".
-        std::size_t comma = path.find(',', i);
-        std::size_t end = path.find_first_not_of("-.0123456789", comma + 1);
-        if (end == std::string::npos) end = path.size();
-        const double x = std::atof(path.substr(i, comma - i).c_str()), y = std::atof(path.substr(comma + 1, end - comma - 1).c_str());
-        out += across ? num(w - x) + "," + num(y) : num(x) + "," + num(h - y);
-        i = end;
-    }
-    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -408,19 +385,6 @@ double vmlFraction(std::string_view v, double fallback) {
 
 bool vmlOff(std::string_view v) { return v == "f" || v == "false" || v == "0"; }
 
-// A VML length as pixels: "1pt", "2px", "0.5mm", "1in", a plain number of points.
-double vmlPoints(std::string_view v, double fallback) {
-    if (v.empty()) return fallback;
-    const std::string s(v);
-    const double x = std::atof(s.c_str());
-    if (!std::isfinite(x)) return fallback;
-    if (s.find("px") != std::string::npos) return x;
-    if (s.find("in") != std::string::npos) return x * 96;
-    if (s.find("mm") != std::string::npos) return x * 96 / 25.4;
-    if (s.find("cm") != std::string::npos) return x * 96 / 2.54;
-    return x * 96 / 72;
-}
-
 std::string dashArray(std::string_view kind, double width) {
     const double u = std::max(width, 1.0);
     if (kind == "dash" || kind == "sysDash" || kind == "shortdash") return num(3 * u) + " " + num(u);
@@ -581,7 +545,7 @@ bool isLinePreset(std::string_view preset) {
 
 std::string presetPath(std::string_view preset, pugi::xml_node avLst, double w, double h) {
     for (const Preset& p : presets())
-        if (p.name == preset) return mirrored(p.outline(avLst, w, h), w, h);
+        if (p.name == preset) return p.outline(avLst, w, h);
     return rect(avLst, w, h);
 }
 
@@ -646,6 +610,15 @@ std::string withLuminance(std::string_view colour, double mod, double off) {
     return hexOf(mod == 1 && off == 0 ? c : withLuminance(c, mod, off));
 }
 
+double vmlPixels(std::string_view v, double perPlainUnit, double fallback) {
+    const std::string s(v);
+    double x = std::atof(s.c_str());
+    if (s.empty() || !std::isfinite(x)) return fallback;
+    auto has = [&](const char* unit) { return s.find(unit) != std::string::npos; };
+    x *= has("px") ? 1 : has("pt") ? 96.0 / 72 : has("in") ? 96 : has("mm") ? 96 / 25.4 : has("cm") ? 96 / 2.54 : perPlainUnit;
+    return std::clamp(x, -20000.0, 20000.0);
+}
+
 std::string vmlColour(std::string_view value) {
     std::string_view v = trimText(value);
     v = v.substr(0, v.find(' '));
@@ -687,7 +660,7 @@ Paint vmlPaint(pugi::xml_node shape) {
         p.stroke = c.empty() ? "#000000" : c;
         std::string_view weight = stroke.attribute("weight").value();
         if (weight.empty()) weight = shape.attribute("strokeweight").value();
-        p.strokeWidth = std::clamp(vmlPoints(weight, 1), 0.5, 100.0);
+        p.strokeWidth = std::clamp(vmlPixels(weight, 96.0 / 72, 1), 0.5, 100.0);  // plain numbers are points
         p.dash = dashArray(stroke.attribute("dashstyle").value(), p.strokeWidth);
         const std::string_view start = stroke.attribute("startarrow").value(), end = stroke.attribute("endarrow").value();
         p.headArrow = !start.empty() && start != "none";

@@ -53,6 +53,9 @@ std::string schemeColour(std::string_view name, const model::Theme& theme);
 // A colour ("#rrggbb" or six hex digits) with its HSL luminance scaled by
 // mod and moved by off, as "#rrggbb"; "" for no colour.
 std::string withLuminance(std::string_view colour, double mod, double off);
+// A VML length ("12pt", "1in", "3px", "2mm", "1cm") in pixels; a plain
+// number counts perPlainUnit pixels; fallback for no length.
+double vmlPixels(std::string_view v, double perPlainUnit, double fallback);
 // A VML colour ("#f00", "#4f81bd [3204]", "red") as "#rrggbb", or "".
 std::string vmlColour(std::string_view value);
 
