@@ -58,6 +58,8 @@ const char* kUsage =
     "  --no-optimize      keep inline styles, skip the clean-up pass\n"
     "  --no-fidelity      the classic page only: no notes, headers, footers,\n"
     "                     comments or other Full Fidelity additions\n"
+    "  --final            tracked changes accepted: the text without deletions\n"
+    "                     and change marks (default: changes marked)\n"
     "  --text             write the page's visible text instead of its HTML\n"
     "                     (NAME.txt under -d)\n"
     "  --embed-media      write the pictures into the page as data: addresses\n"
@@ -79,6 +81,7 @@ struct Options {
     bool media = true;
     bool pageMargin = true;
     bool fidelity = true;
+    bool finalText = false;
     bool optimizeHtml = true;
     bool info = false;
     bool text = false;
@@ -320,6 +323,7 @@ void convertOne(const Options& opt, const std::string& input, const std::string&
     options.title = input == kStdinName ? std::string() : tavin::titleFromPath(input);
     options.showPageMargin = opt.pageMargin;
     options.fullFidelity = opt.fidelity;
+    options.showChanges = !opt.finalText;
     options.optimizeHtml = opt.optimizeHtml;
     tavin::convertPackage(ctx, folder, options);
     finishPage(opt, input, folder, ctx, pagePath.empty());
@@ -439,6 +443,8 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
             opt.pageMargin = false;
         } else if (arg == "--no-fidelity") {
             opt.fidelity = false;
+        } else if (arg == "--final") {
+            opt.finalText = true;
         } else if (arg == "--no-optimize") {
             opt.optimizeHtml = false;
         } else if (arg == "--info") {
@@ -464,6 +470,7 @@ bool parse(int argc, char** argv, Options& opt, int& exitCode) {
         return exitCode = usageError("standard input (-) can be read only once"), false;
     }
     if (!opt.output.empty() && !opt.outDir.empty()) return exitCode = usageError("-o and -d cannot be combined"), false;
+    if (opt.finalText && !opt.fidelity) return exitCode = usageError("--final and --no-fidelity cannot be combined"), false;
     if (!opt.info && opt.outDir.empty() && opt.inputs.size() > 1) {
         return exitCode = usageError("several inputs need -d DIR"), false;
     }

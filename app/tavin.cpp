@@ -28,7 +28,7 @@ namespace {
 
 const char* const kUsage =
     "Usage: tavin [FILE.docx...]\n"
-    "       tavin --pdf [--no-fidelity] OUT.pdf FILE.docx\n"
+    "       tavin --pdf [--no-fidelity | --final] OUT.pdf FILE.docx\n"
     "       tavin --thumbnail SIZE OUT.png FILE.docx\n"
     "       tavin --help | --version\n"
     "\n"
@@ -39,6 +39,8 @@ const char* const kUsage =
     "                           without a window (no display needed)\n"
     "  --no-fidelity            with --pdf: the classic page only, without\n"
     "                           notes, headers, footers and comments\n"
+    "  --final                  with --pdf: tracked changes accepted, the text\n"
+    "                           without deletions and change marks\n"
     "  --thumbnail SIZE OUT.png FILE.docx\n"
     "                           write FILE.docx's first sheet as a PNG picture\n"
     "                           of at most SIZE pixels (1 to 2048), without a\n"
@@ -57,7 +59,7 @@ int usageError(const char* message) {
     return 2;
 }
 
-int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
+int exportPdf(const std::string& docx, const QString& pdf, bool fidelity, bool showChanges) {
     // An interrupted export leaves no half-made folder in the cache.
     tavin::cleanUpOnSignals(tavin::removeUnfinishedWorkFolders);
     tavin::ExtractCallbacks callbacks;
@@ -71,7 +73,7 @@ int exportPdf(const std::string& docx, const QString& pdf, bool fidelity) {
         if (warnings > kShown) std::fprintf(stderr, "tavin: %s: warning: and %d more\n", docx.c_str(), warnings - kShown);
     };
     try {
-        tavin::exportDocxToPdf(docx, pdf, callbacks, fidelity);
+        tavin::exportDocxToPdf(docx, pdf, callbacks, fidelity, showChanges);
     } catch (const std::exception& e) {
         moreWarnings();
         std::fprintf(stderr, "tavin: %s: %s\n", docx.c_str(), e.what());
@@ -212,10 +214,13 @@ int main(int argc, char** argv) {
     // QApplication has taken its own options out of argv; the arguments left
     // are kept as the bytes they were given as.
     if (argc > 1 && is(argv[1], "--pdf")) {
-        const bool fidelity = !(argc > 2 && is(argv[2], "--no-fidelity"));
-        const int at = fidelity ? 2 : 3;
+        bool fidelity = true, showChanges = true;
+        int at = 2;
+        for (; at < argc && (is(argv[at], "--no-fidelity") || is(argv[at], "--final")); ++at)
+            (is(argv[at], "--final") ? showChanges : fidelity) = false;
         if (argc != at + 2) return usageError("--pdf needs an output file and a document");
-        return exportPdf(argv[at + 1], QFile::decodeName(argv[at]), fidelity);
+        if (!fidelity && !showChanges) return usageError("--final and --no-fidelity cannot be combined");
+        return exportPdf(argv[at + 1], QFile::decodeName(argv[at]), fidelity, showChanges);
     }
     if (argc > 1 && is(argv[1], "--thumbnail")) return exportThumbnail(argc, argv);
     QApplication::setWindowIcon(tavin::applicationIcon());

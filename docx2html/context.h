@@ -92,6 +92,17 @@ struct ConversionContext {
         bool lifted = false;  // shown before its paragraph, not inside it
     };
     std::vector<PlacedDrawing> drawings;
+    // Tracked changes: shown as Word marks them (insertions and deletions in
+    // their author's colour, a bar beside their paragraph, the author and
+    // date on hover), or, when off, the text as it would be with every change
+    // accepted. The marked changes of the body and its stories, by the index
+    // their markers name.
+    bool showChanges = true;
+    struct TrackedChange {
+        enum Kind { Inserted, Deleted, MovedTo, MovedFrom } kind = Inserted;
+        std::string author, date;
+    };
+    std::vector<TrackedChange> trackedChanges;
     bool listLabels = false;
     // The page's sheets print their own left and right margins (the print
     // layout then leaves those to the page).
@@ -173,6 +184,8 @@ struct ConvertOptions {
     bool showPageMargin = true;
     bool optimizeHtml = true;
     bool fullFidelity = true;
+    // With Full Fidelity: tracked changes marked (true) or the final text.
+    bool showChanges = true;
     // Start the page values empty: true for a document opened; false only
     // for a conversion again of the document the context converted last.
     bool freshPageValues = true;

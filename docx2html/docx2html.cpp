@@ -114,6 +114,7 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
     ctx.relsText = preparedPart(ctx, std::move(parts.relationships), true);
     ctx.model.reset();
     ctx.drawings.clear();
+    ctx.trackedChanges.clear();
     if (ctx.fullFidelity) {
         ctx.model = std::make_unique<model::DocumentModel>();
         parts.styles = partTextAsUtf8(std::move(parts.styles));
@@ -167,6 +168,7 @@ void convertPackage(ConversionContext& ctx, const std::string& folder, const Con
     ctx.showPageMargin = options.showPageMargin;
     ctx.optimizeHtml = options.optimizeHtml;
     ctx.fullFidelity = options.fullFidelity;
+    ctx.showChanges = options.showChanges;
     if (options.freshPageValues) resetPageValues(ctx);
     loadParts(ctx);
     convert(ctx);

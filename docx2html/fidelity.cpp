@@ -3,6 +3,7 @@
 #include "docx2html/fidelity.h"
 
 #include "core/uStr.h"
+#include "docx2html/fidelity/changes.h"
 #include "docx2html/fidelity/defaults.h"
 #include "docx2html/fidelity/drawings.h"
 #include "docx2html/fidelity/fonts.h"
@@ -19,6 +20,7 @@ void removeMarkerBytes(std::string& text) {
 void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     removeMarkerBytes(ctx.workingText);
+    trackedChanges(ctx);
     directToggles(ctx);
     prepareRuns(ctx);
     applyTableStyleFormats(ctx);

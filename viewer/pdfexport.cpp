@@ -239,13 +239,14 @@ void printView(THTMLView& view, QPrinter& printer) {
 }
 
 void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks,
-                     bool fullFidelity) {
+                     bool fullFidelity, bool showChanges) {
     if (const std::string wrong = notDocxMessage(docxPath); !wrong.empty()) throw Error(wrong);
     const std::string folder = openWorkFolder(docxPath, tempRoot(), callbacks);
     ConversionContext ctx;
     ConvertOptions options;
     options.title = titleFromPath(docxPath);
     options.fullFidelity = fullFidelity;
+    options.showChanges = showChanges;
     convertPackage(ctx, folder, options);
     const QByteArray page = TForm1::viewPage(folder, ctx.workingText, ctx.documentFolder);
     ctx.workingText.clear();

@@ -52,6 +52,6 @@ void printView(THTMLView& view, QPrinter& printer);
 // prints it to pdfPath on the document's own paper. Raises with the message
 // the window would show. Needs a QApplication.
 void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const ExtractCallbacks& callbacks = {},
-                     bool fullFidelity = true);
+                     bool fullFidelity = true, bool showChanges = true);
 
 }  // namespace tavin

@@ -290,6 +290,10 @@ void TForm1::buildMenus() {
     chkFidelity->setCheckable(true);
     chkFidelity->setChecked(true);
     chkFidelity->setStatusTip(QStringLiteral("Show notes, headers, footers and comments as Word does"));
+    chkChanges = item(Setting1, "chkChanges", QStringLiteral("Show &Changes"));
+    chkChanges->setCheckable(true);
+    chkChanges->setChecked(true);
+    chkChanges->setStatusTip(QStringLiteral("Mark tracked changes as Word does; unchecked, show the text with every change accepted"));
     chkOpt = item(Setting1, "chkOpt", QStringLiteral("&Optimize HTML"));
     chkOpt->setCheckable(true);
     chkOpt->setChecked(true);
@@ -349,6 +353,7 @@ void TForm1::buildMenus() {
     connect(chkPage, &QAction::triggered, this, &TForm1::pageMarginTriggered);
     connect(chkOpt, &QAction::triggered, this, &TForm1::optimizeTriggered);
     connect(chkFidelity, &QAction::triggered, this, &TForm1::fidelityTriggered);
+    connect(chkChanges, &QAction::triggered, this, &TForm1::changesTriggered);
     connect(mStatus, &QAction::triggered, this, &TForm1::statusBarTriggered);
     connect(FileSaveAsItem, &QAction::triggered, this, &TForm1::FileSaveAsItemClick);
     connect(Associatedocx1, &QAction::triggered, this, &TForm1::Associatedocx1Click);
@@ -632,6 +637,10 @@ bool TForm1::restoreSettings() {
     const bool fidelity = settings.value(QStringLiteral("options/fullFidelity"), true).toBool();
     chkFidelity->setChecked(fidelity);
     ctx_->fullFidelity = fidelity;
+    const bool changes = settings.value(QStringLiteral("options/showChanges"), true).toBool();
+    chkChanges->setChecked(changes);
+    chkChanges->setEnabled(fidelity);
+    ctx_->showChanges = changes;
     // The outline panel: where it is docked and whether it is shown.
     restoreState(settings.value(QStringLiteral("window/state")).toByteArray());
     const QByteArray geometry = settings.value(QStringLiteral("window/geometry")).toByteArray();
@@ -652,6 +661,7 @@ void TForm1::saveSettings() const {
     settings.setValue(QStringLiteral("view/statusBar"), mStatus->isChecked());
     settings.setValue(QStringLiteral("options/pageMargin"), chkPage->isChecked());
     settings.setValue(QStringLiteral("options/fullFidelity"), chkFidelity->isChecked());
+    settings.setValue(QStringLiteral("options/showChanges"), chkChanges->isChecked());
     settings.sync();
 }
 
@@ -713,6 +723,7 @@ ConvertOptions TForm1::currentOptions(const std::string& title, bool freshPageVa
     options.showPageMargin = ctx_->showPageMargin;
     options.optimizeHtml = ctx_->optimizeHtml;
     options.fullFidelity = ctx_->fullFidelity;
+    options.showChanges = ctx_->showChanges;
     options.freshPageValues = freshPageValues;
     return options;
 }
@@ -833,7 +844,7 @@ void TForm1::openDocument(const std::string& path) {
     const ConvertOptions options = currentOptions(titleFromPath(path), true);
     std::unique_ptr<OpenWork> work;
     if (started_ && started_->path == path && started_->options.fullFidelity == options.fullFidelity &&
-        started_->options.showPageMargin == options.showPageMargin) {
+        started_->options.showChanges == options.showChanges && started_->options.showPageMargin == options.showPageMargin) {
         work = std::move(started_);  // begun when the window was made
     } else {
         work = std::make_unique<OpenWork>();
@@ -1039,6 +1050,17 @@ void TForm1::fidelityTriggered(bool checked) {
     }
     mark("options changed");
     ctx_->fullFidelity = checked;
+    chkChanges->setEnabled(checked);
+    Convert1->trigger();
+}
+
+void TForm1::changesTriggered(bool checked) {
+    if (busy_) {
+        chkChanges->setChecked(!checked);
+        return;
+    }
+    mark("options changed");
+    ctx_->showChanges = checked;
     Convert1->trigger();
 }
 

@@ -73,6 +73,7 @@ public:
     QAction* mStatus = nullptr;
     QAction* chkOpt = nullptr;
     QAction* chkFidelity = nullptr;
+    QAction* chkChanges = nullptr;
     QAction* N2 = nullptr;
     QAction* Associatedocx1 = nullptr;
     QMenu* ViewMenu = nullptr;
@@ -223,6 +224,7 @@ private:
     void pageMarginTriggered(bool checked);
     void optimizeTriggered(bool checked);
     void fidelityTriggered(bool checked);
+    void changesTriggered(bool checked);
     void statusBarTriggered(bool checked);
     void buildMenus();
     void buildStatusBar();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/uStr.h"
+#include "docx2html/fidelity/changes.h"
 #include "docx2html/fidelity/defaults.h"
 #include "docx2html/fidelity/drawings.h"
 #include "docx2html/fidelity/fonts.h"
@@ -374,6 +375,7 @@ private:
         }
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (startsWith(tag, marker::kDrawingStart)) return drawing(lt, tag);
+        if (startsWith(tag, marker::kChangeStart)) return change(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
         // No border: the last word in the table's attributes (validatePage
@@ -427,6 +429,26 @@ private:
         edits_.replace(lt, tag.size(), done->second);
     }
 
+    // A tracked change: its ins or del element (just before the marker)
+    // takes its author's class and says who made it and when; its
+    // paragraph gets the bar in the margin, once.
+    void change(std::size_t lt, std::string_view tag) {
+        edits_.erase(lt, tag.size());
+        const int i = intValue(tagAttribute(tag, "val"), -1);
+        const std::size_t open = lt == 0 || t_[lt - 1] != '>' ? std::string::npos : t_.rfind('<', lt - 1);
+        if (i < 0 || open == std::string::npos) return;
+        const std::string_view element = t_.substr(open, lt - open);
+        if (element != "<ins>" && element != "<del>") return;
+        edits_.insert(open + 4, changeAttributes(ctx_, static_cast<std::size_t>(i)));
+        changes_ = true;
+        if (!inParagraph_ || barParagraph_ == paragraph_) return;
+        barParagraph_ = paragraph_;
+        const std::size_t gt = t_.find('>', paragraph_);
+        if (gt == std::string::npos) return;
+        pStyle_.add("position:relative;", edits_);
+        edits_.insert(gt + 1, std::string(kChangeBar));
+    }
+
     // The rules the fidelity markup needs, in a style element of their own
     // after the page's (whose rules the clean-up rewrites); none when the
     // page needs none. Headings first read like paragraphs; the document's
@@ -446,6 +468,7 @@ private:
         if (tabs_) rules += kTabRules;
         if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
+        if (changes_) rules += changeRules(ctx_);
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
     }
@@ -474,7 +497,8 @@ private:
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
-    bool rowParagraph_ = false, tabs_ = false;
+    bool rowParagraph_ = false, tabs_ = false, changes_ = false;
+    std::size_t barParagraph_ = std::string::npos;
 };
 
 }  // namespace

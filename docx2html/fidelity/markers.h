@@ -45,6 +45,12 @@ inline constexpr std::string_view kDrawingStart = "<\x1FtvDrawing";
 inline std::string drawing(std::size_t index) {
     return "<w:\x1FtvDrawing w:val=\"" + std::to_string(index) + "\"/>";
 }
+// After the start tag of the ins or del element of tracked change number
+// index (ctx.trackedChanges), in the document's own markup.
+inline constexpr std::string_view kChangeStart = "<\x1FtvChange";
+inline std::string change(std::size_t index) {
+    return "<w:\x1FtvChange w:val=\"" + std::to_string(index) + "\"/>";
+}
 // The place of equation number index, in the document's own markup.
 inline std::string math(std::size_t index) { return "<w:\x1FtvMath w:val=\"" + std::to_string(index) + "\"/>"; }
 

@@ -9,6 +9,7 @@
 #include "core/fileio.h"
 #include "docx2html/docx2html.h"
 #include "docx2html/fidelity.h"
+#include "docx2html/fidelity/changes.h"
 #include "docx2html/fidelity/storyparts.h"
 #include "docx2html/model/model.h"
 #include "package/docxParts.h"
@@ -82,7 +83,7 @@ void loadStoryParts(ConversionContext& ctx) {
         model::Story story{rel.id, rel.type, rel.part, {}, storyRels(ctx, rel.part)};
         story.items = model::readStoryItems(partText(ctx, rel.part), rel.type, rel.part, m.report);
         for (model::StoryItem& item : story.items)
-            item.content = stepText(ctx, drawingsAsDrawn(ctx, item.content, story.rels));
+            item.content = stepText(ctx, drawingsAsDrawn(ctx, trackedChanges(ctx, item.content), story.rels));
         m.stories.push_back(std::move(story));
     }
 }

@@ -1,6 +1,8 @@
-// Drawings and form fields in the text: what is around them stays, what
-// they hold shows once, their property values never.
+// Drawings, form fields and tracked changes in the text: what is around
+// them stays, what they hold shows once, their property values never.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "docx2html/docx2html.h"
 #include "support/testutil.h"
@@ -9,20 +11,26 @@ using namespace tavin;
 
 namespace {
 
-// The body of the page of a document body, classic or Full Fidelity, after
-// the clean-up passes, without line breaks.
-std::string body(const std::string& xml, bool fidelity) {
+// The page of a document body, classic or Full Fidelity, after the
+// clean-up passes, without line breaks.
+std::string page(const std::string& xml, bool fidelity, bool showChanges = true) {
     ConversionContext ctx;
     ctx.fullFidelity = fidelity;
+    ctx.showChanges = showChanges;
     ctx.docTitle = "t";
     PartTexts texts;
     texts.document = "<w:document><w:body>" + xml + "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr>"
                      "</w:body></w:document>";
     loadPartsFromText(ctx, std::move(texts));
     convert(ctx);
-    const std::string& p = ctx.workingText;
+    return replaceAll(replaceAll(ctx.workingText, "\r\n", ""), "\n", "");
+}
+
+// The body of that page.
+std::string body(const std::string& xml, bool fidelity) {
+    const std::string p = page(xml, fidelity);
     const std::size_t b = p.find("<body");
-    return replaceAll(replaceAll(p.substr(b, p.rfind("</body>") - b), "\r\n", ""), "\n", "");
+    return p.substr(b, p.rfind("</body>") - b);
 }
 
 // The visible text of a body: tags dropped.
@@ -301,4 +309,66 @@ TEST(Drawings, PlacedSizedAndPaintedAsTheirPropertiesSay) {
     // The classic page runs the picture inline and draws no shape.
     const std::string classic = body(cases[1].xml + cases[0].xml, false);
     EXPECT_EQ(classic.find("<svg"), std::string::npos) << classic;
+}
+
+TEST(TrackedChanges, MarkedByAuthorOrAcceptedAsTheFinalText) {
+    const std::string ins = "<w:ins w:id=\"1\" w:author=\"Ann &amp; &lt;Bo&gt;\" w:date=\"2020-01-02T03:04:05Z\">";
+    const std::string del = "<w:del w:id=\"2\" w:author=\"Cy\">";
+    const auto p = [](const std::string& inner, const std::string& pPr = "") {
+        return "<w:p><w:pPr>" + pPr + "</w:pPr>" + inner + "</w:p>";
+    };
+    const std::string markDeleted = "<w:rPr><w:del w:id=\"3\" w:author=\"Cy\"/></w:rPr>";
+    const std::string row = "<w:tr><w:tc><w:p>" + t("kept row") + "</w:p></w:tc></w:tr>";
+    const std::string deletedRow = "<w:tr><w:trPr><w:del w:id=\"4\" w:author=\"Cy\"/></w:trPr><w:tc><w:p>" +
+                                   t("gone row") + "</w:p></w:tc></w:tr>";
+    struct Case {
+        const char* what;
+        std::string xml;
+        bool shown;
+        std::vector<std::string> present, absent;
+    };
+    const std::vector<Case> cases = {
+        {"insertion and deletion marked, each author in a colour of their own, the paragraph barred",
+         p(t("old ") + ins + t("new") + "</w:ins>" + del + run("<w:delText>cut</w:delText>") + "</w:del>"), true,
+         {"<ins class=\"tvchange tvauthor0\" title=\"Inserted: Ann &amp; &lt;Bo&gt;, 2020-01-02 03:04\">new</ins>",
+          "<del class=\"tvchange tvauthor1\" title=\"Deleted: Cy\">cut</del>", "<b class=\"tvbar\"></b>",
+          "ins.tvauthor1,del.tvauthor1"},
+         {"tvauthor2", "w:author"}},
+        {"accepted: the insertion's text stays, the deletion's goes, no marks",
+         p(t("old ") + ins + t("new") + "</w:ins>" + del + run("<w:delText>cut</w:delText>") + "</w:del>"), false,
+         {"old new"}, {"cut", "<ins", "<del", "tvbar"}},
+        {"the properties a formatting change replaced are not the run's",
+         p(run("<w:rPr><w:b/><w:rPrChange w:id=\"5\"><w:rPr><w:i/></w:rPr></w:rPrChange></w:rPr><w:t>bold</w:t>")),
+         true, {"<b>bold</b>"}, {"<i>", "rPrChange"}},
+        {"a deleted field instruction does not show",
+         p(del + run("<w:delInstrText> PAGE </w:delInstrText>") + "</w:del>" + t("after")), true, {"after"}, {"PAGE"}},
+        {"accepted: paragraphs whose marks were deleted join the next, under its properties",
+         p(t("one "), "<w:jc w:val=\"center\"/>" + markDeleted) + p(t("two "), markDeleted) +
+             p(t("three"), "<w:jc w:val=\"right\"/>"),
+         false, {"text-align:right", "one two three"}, {"</p><p"}},
+        {"shown: a deleted paragraph mark keeps the paragraphs apart and bars them",
+         p(t("one"), markDeleted) + p(t("two")), true,
+         {"<del class=\"tvchange tvauthor0\" title=\"Deleted: Cy\"></del>", "tvbar"}, {"onetwo"}},
+        {"accepted: a deleted row goes", "<w:tbl>" + row + deletedRow + "</w:tbl>", false, {"kept row"}, {"gone row"}},
+        {"moves in green, away struck and here underlined twice; accepted, only the text moved here",
+         p("<w:moveFrom w:id=\"6\" w:author=\"Cy\">" + t("moving") + "</w:moveFrom>") +
+             p("<w:moveTo w:id=\"7\" w:author=\"Cy\">" + t("moved") + "</w:moveTo>"),
+         true, {"<del class=\"tvmoved\" title=\"Moved away: Cy\">moving</del>", "<ins class=\"tvmoved\"", "#00a000"},
+         {"moveTo", "moveFrom"}},
+        {"accepted moves", p("<w:moveFrom w:id=\"6\">" + t("moving") + "</w:moveFrom>") +
+             p("<w:moveTo w:id=\"7\">" + t("moved") + "</w:moveTo>"), false, {"moved"}, {"moving", "<ins", "<del"}},
+        {"a change that never ends, and end tags of none, keep the text", p(t("a") + ins + t("b")) + "</w:del></w:ins>" +
+             p(t("c")), true, {"a", "b", "c"}, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string html = page(c.xml, true, c.shown);
+        for (const std::string& s : c.present) EXPECT_NE(html.find(s), std::string::npos) << c.what << ": " << s << "\n" << html;
+        for (const std::string& s : c.absent) EXPECT_EQ(html.find(s), std::string::npos) << c.what << ": " << s << "\n" << html;
+    }
+    // A thousand changes nested.
+    std::string nested;
+    for (int i = 0; i < 1000; ++i) nested += ins;
+    nested += t("deep");
+    for (int i = 0; i < 1000; ++i) nested += "</w:ins>";
+    EXPECT_NE(text(body(p(nested), true)).find("deep"), std::string::npos);
 }

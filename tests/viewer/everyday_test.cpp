@@ -312,6 +312,7 @@ TEST_F(EverydayTest, SettingsAreRestoredAndTheirFolderIsPrivate) {
         form.wb1->zoomIn();
         EXPECT_EQ(form.pnlZoom->text(), "110%");
         form.mStatus->trigger();
+        form.chkChanges->trigger();  // before Full Fidelity, which it needs
         form.chkFidelity->trigger();
         form.chkPage->trigger();
         form.ViewOutlineItem->trigger();
@@ -333,6 +334,9 @@ TEST_F(EverydayTest, SettingsAreRestoredAndTheirFolderIsPrivate) {
     EXPECT_FALSE(again.chkPage->isChecked());
     EXPECT_FALSE(again.context().fullFidelity);
     EXPECT_FALSE(again.context().showPageMargin);
+    EXPECT_FALSE(again.chkChanges->isChecked());
+    EXPECT_FALSE(again.chkChanges->isEnabled());
+    EXPECT_FALSE(again.context().showChanges);
     EXPECT_TRUE(again.outline->isVisible());
     // Ctrl+0, View > Actual Size.
     again.ViewZoomResetItem->trigger();
@@ -482,6 +486,10 @@ TEST_F(EverydayTest, TheCommandLineRefusesWhatItCannotDo) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.find("webengine"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("GL"), std::string::npos) << r.err;
+    // The final text of the classic page, which marks no changes.
+    r = runTavin({"--pdf", "--final", "--no-fidelity", q(env.root() / "quiet.pdf"), q(doc)}, {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("tavin: --final and --no-fidelity cannot be combined\n"), std::string::npos) << r.err;
 }
 
 // What is left of hostile documents and a reader's patience.
