@@ -55,6 +55,10 @@ bool hidesContent(std::string_view tag) {
            tag == "template" || tag == "noscript" || tag == "xmp";
 }
 
+// The div of the headers and footers a print layout gives a sheet's later
+// papers, which the screen does not show.
+bool laterStories(std::string_view tag) { return tag.find("class=\"tvlater\"") != std::string_view::npos; }
+
 // Elements that start and end a line of their own.
 bool isBlock(std::string_view tag) {
     static const std::string_view blocks[] = {"p",   "h1",  "h2",   "h3",    "h4",         "h5",     "h6",
@@ -184,6 +188,7 @@ std::string pageText(std::string_view page, bool listLabels) {
     if (pos == std::string_view::npos) pos = 0;
     TextWriter out(listLabels);
     std::string hiddenUntil;  // the element whose content is skipped
+    int hiddenDepth = 0;      // hidden divs open inside the hidden div
     std::string chars;
     while (pos < page.size()) {
         const std::size_t lt = page.find('<', pos);
@@ -212,15 +217,19 @@ std::string pageText(std::string_view page, bool listLabels) {
         const std::string name = lowerCase(page.substr(nameStart, n - nameStart));
         pos = gt;
         if (name.empty()) continue;
+        const bool selfClosing = page[gt - 2] == '/';
         if (!hiddenUntil.empty()) {
-            if (end && name == hiddenUntil) hiddenUntil.clear();
+            // Hidden divs nest; the other hidden elements hold no elements.
+            if (name != hiddenUntil || selfClosing) continue;
+            if (!end) ++hiddenDepth;
+            else if (hiddenDepth-- == 0) hiddenUntil.clear();
             continue;
         }
-        const bool selfClosing = page[gt - 2] == '/';
         if (end) {
             out.endTag(name);
-        } else if (hidesContent(name)) {
+        } else if (hidesContent(name) || (name == "div" && laterStories(page.substr(lt, gt - lt)))) {
             if (!selfClosing) hiddenUntil = name;
+            hiddenDepth = 0;
         } else {
             out.startTag(name);
             if (selfClosing && name != "br" && name != "hr") out.endTag(name);

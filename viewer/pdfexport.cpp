@@ -39,6 +39,138 @@ constexpr const char* kPrintStyle =
     "body>div.page{width:auto !important;min-height:0 !important;padding:0 !important;"
     "margin:0 !important;border:0 !important}}";
 
+// The print layout of sheets (a sheet is one of the document's pages as
+// the conversion knows them, a div.page): a sheet longer than the paper is
+// broken over several papers, between its blocks, table rows and list
+// items, each paper with the header and footer of its place (the
+// section's later-page ones from div.tvlater, odd or even), the footer at
+// the paper's foot, and the page fields (span.tvfield) counting papers.
+// Measured on the screen's layout, whose text width is the paper's; the
+// page as it was is kept in tavinSaved until kRestore puts it back.
+// Answers the number of papers, 0 for a page without sheets.
+constexpr const char* kPaginate = R"JS((function (margins) {
+  if (window.tavinSaved) return -1;
+  var sheets = [].slice.call(document.querySelectorAll('body>div.page'));
+  if (!sheets.length) return 0;
+  window.tavinSaved = {body: document.body.cloneNode(true), x: window.scrollX, y: window.scrollY};
+  // (Where the classic page leaves the last sheet open, it is inside it.)
+  var later = document.querySelector('div.tvlater');
+  if (later) later.remove();
+  var firstWidth = sheets[0].getBoundingClientRect().width;
+  function px(v) { var n = parseFloat(v); return isFinite(n) ? n : 0; }
+  function kids(e) { return [].slice.call(e.children); }
+  function story(e, name) { return e && e.tagName === 'DIV' && e.classList.contains(name) ? e : null; }
+  function outer(e) {
+    var s = getComputedStyle(e);
+    return e.getBoundingClientRect().height + px(s.marginTop) + px(s.marginBottom);
+  }
+  function body(table) {
+    var b = kids(table).filter(function (c) { return c.tagName === 'TBODY'; });
+    return b.length === 1 && kids(table).every(function (c) { return c.tagName !== 'THEAD' && c.tagName !== 'TFOOT'; }) ? b[0] : null;
+  }
+  // The units a block breaks between: its table rows, its list items.
+  function units(e) {
+    if (e.tagName === 'TABLE') { var b = body(e); return b ? kids(b) : null; }
+    if (e.tagName === 'UL' || e.tagName === 'OL') return kids(e).filter(function (c) { return c.tagName === 'LI'; });
+    return null;
+  }
+  // Where the sheet's papers start: blocks, or units of a block.
+  function plan(sheet) {
+    var s = getComputedStyle(sheet), items = kids(sheet);
+    var zoom = Math.min(1, firstWidth / sheet.getBoundingClientRect().width);
+    var p = {sheet: sheet, header: story(items[0], 'header'), breaks: []};
+    if (p.header) items.shift();
+    p.footer = story(items[items.length - 1], 'footer');
+    if (p.footer) items.pop();
+    p.paper = (px(s.minHeight) + px(s.paddingTop) + px(s.paddingBottom) - margins) / zoom - 4;
+    p.left = px(s.paddingLeft);
+    p.width = sheet.clientWidth - p.left - px(s.paddingRight);
+    var room = p.paper - (p.header ? outer(p.header) : 0) - (p.footer ? outer(p.footer) : 0);
+    if (!(room > 48)) return p;
+    var top = p.header ? p.header.getBoundingClientRect().bottom + px(getComputedStyle(p.header).marginBottom)
+                       : sheet.getBoundingClientRect().top + px(s.paddingTop);
+    var used = false;
+    function place(e, unit) {
+      var r = e.getBoundingClientRect();
+      if (used && r.bottom - top > room) {
+        p.breaks.push(unit ? {unit: e, of: unit} : {block: e});
+        top = r.top - (unit ? 0 : px(getComputedStyle(e).marginTop));
+      }
+      used = true;
+    }
+    items.forEach(function (e) {
+      // A drawing placed on the page stays with what follows it.
+      var at = getComputedStyle(e).position;
+      if (at === 'absolute' || at === 'fixed') return;
+      var u = e.getBoundingClientRect().bottom - top > room ? units(e) : null;
+      if (u && u.length > 1) u.forEach(function (c, k) { if (k) place(c, e); else place(e, null); });
+      else place(e, null);
+    });
+    return p;
+  }
+  // The block that holds a unit and those after it, split off its block.
+  function splitAt(b) {
+    var shell = b.of.cloneNode(false), into = shell;
+    if (b.of.tagName === 'TABLE') {
+      kids(b.of).forEach(function (c) { if (c.tagName === 'COLGROUP') shell.appendChild(c.cloneNode(true)); });
+      into = shell.appendChild(b.unit.parentNode.cloneNode(false));
+    }
+    for (var n = b.unit; n;) { var next = n.nextSibling; into.appendChild(n); n = next; }
+    b.of.parentNode.insertBefore(shell, b.of.nextSibling);
+    return shell;
+  }
+  var papers = [];
+  function laterStory(section, number, name) {
+    var t = later && (later.querySelector('.tvs' + section + (number % 2 ? '.tvodd' : '.tveven')) ||
+                      later.querySelector('.tvs' + section + '.tvodd'));
+    var e = t && story([].slice.call(t.children).filter(function (c) { return c.classList.contains(name); })[0], name);
+    return e ? e.cloneNode(true) : null;
+  }
+  function footAt(paper, footer, p) {
+    if (!footer) return;
+    paper.appendChild(footer);
+    paper.style.setProperty('position', 'relative', 'important');
+    paper.style.setProperty('min-height', p.paper + 'px', 'important');
+    var f = footer.style;
+    f.setProperty('position', 'absolute', 'important');
+    f.setProperty('left', p.left + 'px', 'important');
+    f.setProperty('width', p.width + 'px', 'important');
+    f.setProperty('top', (p.paper - outer(footer)) + 'px', 'important');
+  }
+  var section = function (sheet) { var m = /\bsection(\d+)\b/.exec(sheet.className); return m ? m[1] : '0'; };
+  sheets.map(plan).forEach(function (p) {
+    var starts = p.breaks.map(function (b) { return b.unit ? splitAt(b) : b.block; });
+    var s = section(p.sheet), paper = p.sheet, footer = p.footer;
+    if (footer) footer.remove();
+    papers.push({element: paper, section: s});
+    starts.forEach(function (start) {
+      var next = p.sheet.cloneNode(false);
+      for (var n = start; n;) { var after = n.nextSibling; next.appendChild(n); n = after; }
+      paper.parentNode.insertBefore(next, paper.nextSibling);
+      footAt(paper, footer, p);
+      var number = papers.length + 1, header = laterStory(s, number, 'header');
+      if (header) next.insertBefore(header, next.firstChild);
+      footer = laterStory(s, number, 'footer');
+      paper = next;
+      papers.push({element: paper, section: s});
+    });
+    footAt(paper, footer, p);
+  });
+  var perSection = {};
+  papers.forEach(function (p) { perSection[p.section] = (perSection[p.section] || 0) + 1; });
+  papers.forEach(function (p, i) {
+    [].forEach.call(p.element.querySelectorAll('span.tvfield'), function (f) {
+      f.textContent = String(f.classList.contains('tvpage') ? i + 1 :
+                             f.classList.contains('tvnumpages') ? papers.length : perSection[p.section]);
+    });
+  });
+  return papers.length;
+}))JS";
+// The page as it was before kPaginate, where the reader left it.
+constexpr const char* kRestore =
+    "(function(){var s=window.tavinSaved;if(!s)return 0;document.body.replaceWith(s.body);"
+    "window.scrollTo(s.x,s.y);window.tavinSaved=null;return 1;})()";
+
 int renderTimeoutMs = 120000;
 // The waits running now, innermost last; cancelRenderWaits ends them all.
 std::vector<QPointer<QEventLoop>>& runningWaits() {
@@ -81,27 +213,35 @@ bool waitFor(THTMLView& view, Begin&& begin) {
     return ok;
 }
 
-// Adds the print style to the page shown (in the application's own script
-// world: the page's scripts stay off) and waits until it is in.
-void addPrintStyle(THTMLView& view) {
-    const QString script =
-        QStringLiteral("(function(){if(document.getElementById('tavin-print'))return;"
-                       "var s=document.createElement('style');s.id='tavin-print';s.textContent='%1';"
-                       "(document.head||document.documentElement).appendChild(s);})();")
-            .arg(QLatin1String(kPrintStyle));
+// Runs script on the page shown, in the application's own script world
+// (the page's scripts stay off), and waits for its answer.
+QVariant runScript(THTMLView& view, const QString& script) {
     // The answer may come after the wait has ended: it then finds no one to
     // tell.
-    auto tell = std::make_shared<std::function<void(bool)>>();
+    auto tell = std::make_shared<std::function<void(const QVariant&)>>();
     struct Forget {
-        std::shared_ptr<std::function<void(bool)>> tell;
+        std::shared_ptr<std::function<void(const QVariant&)>> tell;
         ~Forget() { *tell = nullptr; }
     } forget{tell};
+    QVariant answer;
     waitFor(view, [&](QEventLoop*, auto& finish) {
-        *tell = [&finish](bool ok) { finish(ok); };
-        view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [tell](const QVariant&) {
-            if (*tell) (*tell)(true);
+        *tell = [&finish, &answer](const QVariant& v) {
+            answer = v;
+            finish(true);
+        };
+        view.page()->runJavaScript(script, QWebEngineScript::ApplicationWorld, [tell](const QVariant& v) {
+            if (*tell) (*tell)(v);
         });
     });
+    return answer;
+}
+
+// Adds the print style to the page shown and waits until it is in.
+void addPrintStyle(THTMLView& view) {
+    runScript(view, QStringLiteral("(function(){if(document.getElementById('tavin-print'))return;"
+                                   "var s=document.createElement('style');s.id='tavin-print';s.textContent='%1';"
+                                   "(document.head||document.documentElement).appendChild(s);})();")
+                        .arg(QLatin1String(kPrintStyle)));
 }
 
 int pixels(const std::string& text) {
@@ -187,11 +327,21 @@ void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& 
     // full path.
     const QString target = QFileInfo(pdfPath).absoluteFilePath();
     addPrintStyle(view);
-    const bool ok = waitFor(view, [&](QEventLoop* loop, auto& finish) {
-        QObject::connect(view.page(), &QWebEnginePage::pdfPrintingFinished, loop,
-                         [&finish](const QString&, bool success) { finish(success); });
-        view.page()->printToPdf(target, layout);
-    });
+    // The paper's top and bottom margins, in the page's pixels.
+    const QMarginsF margins = layout.margins(QPageLayout::Point);
+    runScript(view, QLatin1String(kPaginate) + QStringLiteral("(%1)").arg((margins.top() + margins.bottom()) / 0.75));
+    bool ok = false;
+    try {
+        ok = waitFor(view, [&](QEventLoop* loop, auto& finish) {
+            QObject::connect(view.page(), &QWebEnginePage::pdfPrintingFinished, loop,
+                             [&finish](const QString&, bool success) { finish(success); });
+            view.page()->printToPdf(target, layout);
+        });
+    } catch (...) {
+        runScript(view, QLatin1String(kRestore));
+        throw;
+    }
+    runScript(view, QLatin1String(kRestore));
     if (!ok) throw Error("Cannot write " + localPath(pdfPath));
     applyUmask(target);
 }

@@ -297,11 +297,24 @@ std::string changeAttributes(const ConversionContext& ctx, std::size_t index) {
     return " class=\"" + classes + "\" title=\"" + escapeHtml(title) + "\"";
 }
 
+std::string changeBar(std::string_view style) {
+    // The last left margin the style declares, when it is a plain length.
+    std::string indent;
+    for (std::size_t at = style.find("margin-left:"); at != std::string_view::npos; at = style.find("margin-left:", at + 1)) {
+        if (at != 0 && style[at - 1] != ';' && style[at - 1] != ' ') continue;
+        const std::size_t from = at + 12, end = std::min(style.find(';', from), style.size());
+        indent = std::string(style.substr(from, end - from));
+    }
+    const bool length = !indent.empty() && indent.find_first_not_of("0123456789.-abcdefghijklmnopqrstuvwxyz%") == std::string::npos;
+    // All of it inline: the clean-up gives the element its one class. (Its
+    // height is the paragraph's: with "bottom:0" the print layout of Qt's
+    // web engine moves the whole sheet's text down.)
+    return "<b style=\"position:absolute;top:0;height:100%;width:0;border-left:1px solid #000;left:" +
+           (length ? "calc(-12px - " + indent + ")" : std::string("-12px")) + "\"></b>";
+}
+
 std::string changeRules(const ConversionContext& ctx) {
-    // (The bar's height is the paragraph's: with "bottom:0" the print
-    // layout of Qt's web engine moves the whole sheet's text down.)
     std::string rules =
-        ".tvbar{position:absolute;left:-12px;top:0;height:100%;width:0;border-left:1px solid #000}\r\n"
         "ins.tvchange{text-decoration:underline}\r\ndel.tvchange{text-decoration:line-through}\r\n"
         "ins.tvmoved{text-decoration:underline double}\r\ndel.tvmoved{text-decoration:line-through double}\r\n"
         "ins.tvmoved,del.tvmoved,ins.tvmoved *,del.tvmoved *{color:#00a000}\r\n";

@@ -27,8 +27,10 @@ void trackedChanges(ConversionContext& ctx);
 // The attributes of the ins or del element of change index (class and
 // title); empty for an index the context does not hold.
 std::string changeAttributes(const ConversionContext& ctx, std::size_t index);
-// What marks a paragraph holding a change: the bar beside it.
-inline constexpr std::string_view kChangeBar = "<b class=\"tvbar\"></b>";
+// What marks a paragraph holding a change: the bar in the margin beside it,
+// at the start of a paragraph whose style attribute is style (its own left
+// indent taken back, so that the bars of all paragraphs stand in a line).
+std::string changeBar(std::string_view style);
 // The rules the marked changes need: their authors' colours, their lines
 // and the bar.
 std::string changeRules(const ConversionContext& ctx);

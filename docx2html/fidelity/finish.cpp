@@ -83,12 +83,14 @@ struct ParagraphStyleAttribute {
     std::size_t quote = std::string::npos;   // the closing quote of its style value
     std::string_view value;
     std::string added;
+    std::string markers;  // all the markers' CSS for this paragraph
 
     void start(std::string_view t, std::size_t at, EditList& edits) {
         finish(edits);
         tagEnd = t.find('>', at);
         quote = std::string::npos;
         value = {};
+        markers.clear();
         if (tagEnd == std::string::npos) return;
         const std::string_view tag = t.substr(at, tagEnd - at);
         const std::size_t style = tag.find(" style=\"");
@@ -100,6 +102,7 @@ struct ParagraphStyleAttribute {
     // CSS for the paragraph: the last word in its style attribute, or one
     // of its own (one for all its markers).
     void add(const std::string& css, EditList& edits) {
+        markers += css;
         if (quote == std::string::npos) {
             added += css;
             return;
@@ -254,9 +257,36 @@ private:
         if (boxes && bodyEnd != std::string::npos) {
             const std::string footer = story(places.back(), false);
             if (!footer.empty()) edits_.insert(bodyEnd, withPageFields(footer, places.back(), places.back()));
+            edits_.insert(bodyEnd, laterStories(places));
         }
         for (const Field& f : fields_)
             edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
+    }
+
+    // The headers and footers of the later pages of each section's sheets
+    // (odd, and even where the settings ask), for a print layout that breaks
+    // a sheet over several papers: hidden, each in a div of classes "tvsN
+    // tvodd" (or "tveven") for section N.
+    std::string laterStories(const std::vector<SheetPlace>& places) {
+        std::set<std::size_t> sections;
+        for (const SheetPlace& p : places) sections.insert(p.section);
+        const bool evenAndOdd = ctx_.model && ctx_.model->settings.evenAndOddHeaders;
+        std::string out;
+        for (const std::size_t section : sections) {
+            for (const int number : {1, 2}) {
+                if (number == 2 && !evenAndOdd) break;
+                SheetPlace later = places.front();
+                later.section = section;
+                later.number = number;
+                later.firstOfSection = false;
+                const std::string markup = story(later, true) + story(later, false);
+                if (markup.empty()) continue;
+                out += "<div class=\"tvs" + std::to_string(section) + (number == 2 ? " tveven" : " tvodd") + "\">" +
+                       withPageFields(markup, later, later) + "</div>";
+            }
+        }
+        laterStories_ = laterStories_ || !out.empty();
+        return out.empty() ? out : "<div class=\"tvlater\">" + out + "</div>";
     }
 
     // A sheet's header or footer with its markers made markup, each story
@@ -347,6 +377,8 @@ private:
     }
 
     void endParagraphTabs() {
+        if (barAt_ != std::string::npos) edits_.insert(barAt_, changeBar(std::string(pStyle_.value) + pStyle_.markers));
+        barAt_ = std::string::npos;
         for (const Inline& e : inlines_) commit(e);
         inlines_.clear();
         fills_.clear();
@@ -446,7 +478,7 @@ private:
         const std::size_t gt = t_.find('>', paragraph_);
         if (gt == std::string::npos) return;
         pStyle_.add("position:relative;", edits_);
-        edits_.insert(gt + 1, std::string(kChangeBar));
+        barAt_ = gt + 1;  // once the paragraph's own CSS is known
     }
 
     // The rules the fidelity markup needs, in a style element of their own
@@ -469,6 +501,7 @@ private:
         if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         if (changes_) rules += changeRules(ctx_);
+        if (laterStories_) rules += "div.tvlater{display:none}\r\n";
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
     }
@@ -497,8 +530,8 @@ private:
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
-    bool rowParagraph_ = false, tabs_ = false, changes_ = false;
-    std::size_t barParagraph_ = std::string::npos;
+    bool rowParagraph_ = false, tabs_ = false, changes_ = false, laterStories_ = false;
+    std::size_t barParagraph_ = std::string::npos, barAt_ = std::string::npos;
 };
 
 }  // namespace

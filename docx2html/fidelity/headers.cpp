@@ -147,7 +147,9 @@ std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& 
     return html == ctx.sheetStories.end() ? std::string() : html->second;
 }
 
-std::string pageFieldValue(std::string_view field, std::string_view shown, const SheetPlace& place) {
+namespace {
+
+std::string fieldValue(std::string_view field, std::string_view shown, const SheetPlace& place) {
     // Sheets are pages only when the document stored as many pages (or none).
     const bool counted = place.storedPages <= 0 || place.storedPages == place.sheets;
     if (field == "NUMPAGES" && place.storedPages > 0) return std::to_string(place.storedPages);
@@ -156,6 +158,19 @@ std::string pageFieldValue(std::string_view field, std::string_view shown, const
     if (field == "NUMPAGES") return std::to_string(place.sheets);
     if (field == "SECTIONPAGES") return std::to_string(place.sectionSheets);
     return {};
+}
+
+}  // namespace
+
+std::string pageFieldValue(std::string_view field, std::string_view shown, const SheetPlace& place) {
+    const std::string value = fieldValue(field, shown, place);
+    for (std::string_view known : {"PAGE", "NUMPAGES", "SECTIONPAGES"}) {
+        if (field != known) continue;
+        std::string name(field);
+        for (char& c : name) c = static_cast<char>(c - 'A' + 'a');
+        return "<span class=\"tvfield tv" + name + "\">" + value + "</span>";
+    }
+    return value;
 }
 
 int storedPageCount(const ConversionContext& ctx) {

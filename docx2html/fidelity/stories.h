@@ -47,7 +47,9 @@ struct SheetPlace {
 std::string sheetHeaderOrFooter(const ConversionContext& ctx, const SheetPlace& place, bool header);
 // What a page field ("PAGE", "NUMPAGES", "SECTIONPAGES") shows on a sheet:
 // counted from the sheets where they are the document's pages, else what
-// the document stored (shown; NUMPAGES its stored page count).
+// the document stored (shown; NUMPAGES its stored page count); in a span
+// of class "tvfield tvpage" (tvnumpages, tvsectionpages), so that a print
+// layout that breaks sheets over several papers can number them again.
 std::string pageFieldValue(std::string_view field, std::string_view shown, const SheetPlace& place);
 // The page count of the package's extended properties, 0 when none.
 int storedPageCount(const ConversionContext& ctx);

@@ -328,15 +328,16 @@ TEST(TrackedChanges, MarkedByAuthorOrAcceptedAsTheFinalText) {
         std::vector<std::string> present, absent;
     };
     const std::vector<Case> cases = {
-        {"insertion and deletion marked, each author in a colour of their own, the paragraph barred",
-         p(t("old ") + ins + t("new") + "</w:ins>" + del + run("<w:delText>cut</w:delText>") + "</w:del>"), true,
+        {"insertion and deletion marked, each author in a colour of their own, the paragraph barred in the margin",
+         p(t("old ") + ins + t("new") + "</w:ins>" + del + run("<w:delText>cut</w:delText>") + "</w:del>",
+           "<w:ind w:left=\"720\"/>"), true,
          {"<ins class=\"tvchange tvauthor0\" title=\"Inserted: Ann &amp; &lt;Bo&gt;, 2020-01-02 03:04\">new</ins>",
-          "<del class=\"tvchange tvauthor1\" title=\"Deleted: Cy\">cut</del>", "<b class=\"tvbar\"></b>",
+          "<del class=\"tvchange tvauthor1\" title=\"Deleted: Cy\">cut</del>", "solid #000;left:calc(-12px - 48px)",
           "ins.tvauthor1,del.tvauthor1"},
          {"tvauthor2", "w:author"}},
         {"accepted: the insertion's text stays, the deletion's goes, no marks",
          p(t("old ") + ins + t("new") + "</w:ins>" + del + run("<w:delText>cut</w:delText>") + "</w:del>"), false,
-         {"old new"}, {"cut", "<ins", "<del", "tvbar"}},
+         {"old new"}, {"cut", "<ins", "<del", "solid #000"}},
         {"the properties a formatting change replaced are not the run's",
          p(run("<w:rPr><w:b/><w:rPrChange w:id=\"5\"><w:rPr><w:i/></w:rPr></w:rPrChange></w:rPr><w:t>bold</w:t>")),
          true, {"<b>bold</b>"}, {"<i>", "rPrChange"}},
@@ -348,7 +349,7 @@ TEST(TrackedChanges, MarkedByAuthorOrAcceptedAsTheFinalText) {
          false, {"text-align:right", "one two three"}, {"</p><p"}},
         {"shown: a deleted paragraph mark keeps the paragraphs apart and bars them",
          p(t("one"), markDeleted) + p(t("two")), true,
-         {"<del class=\"tvchange tvauthor0\" title=\"Deleted: Cy\"></del>", "tvbar"}, {"onetwo"}},
+         {"<del class=\"tvchange tvauthor0\" title=\"Deleted: Cy\"></del>", "solid #000;left:-12px"}, {"onetwo"}},
         {"accepted: a deleted row goes", "<w:tbl>" + row + deletedRow + "</w:tbl>", false, {"kept row"}, {"gone row"}},
         {"moves in green, away struck and here underlined twice; accepted, only the text moved here",
          p("<w:moveFrom w:id=\"6\" w:author=\"Cy\">" + t("moving") + "</w:moveFrom>") +

@@ -206,7 +206,7 @@ TEST(HeadersAndFooters, TheDefaultOnesFrameThePageBox) {
     const std::string page = pkg.convert(true);
     // The PAGE field shows the sheet's number; the last sheet's footer ends
     // the page box.
-    EXPECT_TRUE(contains(page, "<body>\r\n<div class=page>\r\n<div class=header>\r\n<p>Page 1</p></div>\r\n<p>Body</p>"
+    EXPECT_TRUE(contains(page, "<body>\r\n<div class=page>\r\n<div class=header>\r\n<p>Page <span class=\"tvfield tvpage\">1</span></p></div>\r\n<p>Body</p>"
                                "\r\n<div class=footer>"))
         << page;
     EXPECT_TRUE(contains(page, "<img src=\"media/logo.png\" width=1 height=1/>Footer</p></div>")) << page;
@@ -247,20 +247,27 @@ TEST(HeadersAndFooters, EachSheetShowsItsOwnWithItsNumber) {
     std::string page = replaceAll(pkg.convert(true), "\r\n", "");
     // The title page has no footer of its own: none.
     EXPECT_TRUE(contains(page, "<div class=page><div class=header><p>Title page</p></div><p>One</p>"
-                               "</div><div class=page><div class=header><p>Page 2</p>"
+                               "</div><div class=page><div class=header><p>Page <span class=\"tvfield tvpage\">2</span></p>"
                                "</div><p>&nbsp;</p><p>Two</p>"))
         << page;
     // The last section has no header or footer of its own: the first
     // section's default ones, as its first sheet is no title page of its own.
-    EXPECT_TRUE(contains(page, "<div class=footer><p>of 3</p></div></div><div class=\"page section1\"><div class=header>"
-                               "<p>Page 3</p></div><p>Three</p><div class=footer><p>of 3</p></div></body>"))
+    const std::string of3 = "<p>of <span class=\"tvfield tvnumpages\">3</span></p>";
+    EXPECT_TRUE(contains(page, "<div class=footer>" + of3 + "</div></div><div class=\"page section1\"><div class=header>"
+                               "<p>Page <span class=\"tvfield tvpage\">3</span></p></div><p>Three</p><div class=footer>" +
+                               of3 + "</div><div class=\"tvlater\">"))
+        << page;
+    // A print layout that breaks a sheet over several papers gives the later
+    // ones their section's default header and footer, with fields to count.
+    EXPECT_TRUE(contains(page, "<div class=\"tvlater\"><div class=\"tvs0 tvodd\"><div class=header><p>Page <span class=\"tvfield "
+                               "tvpage\">1</span></p></div><div class=footer>" + of3 + "</div></div><div class=\"tvs1 tvodd\">"))
         << page;
 }
 
 TEST(HeadersAndFooters, WithoutPageMarginTheHeaderFollowsTheBodyTag) {
     Package pkg = headerPackage("<w:headerReference w:type=\"default\" r:id=\"rH\"/>");
     const std::string page = pkg.convert(true, false);
-    EXPECT_TRUE(contains(page, "<body>\r\n<div class=header>\r\n<p>Page 1</p></div>\r\n<p>Body</p></body>")) << page;
+    EXPECT_TRUE(contains(page, "<body>\r\n<div class=header>\r\n<p>Page <span class=\"tvfield tvpage\">1</span></p></div>\r\n<p>Body</p></body>")) << page;
 }
 
 TEST(Comments, AMarkerInTheTextAndTheCommentWithAuthorAndDate) {

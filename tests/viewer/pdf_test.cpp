@@ -78,10 +78,13 @@ TEST_F(PdfTest, PrintAndExportWriteThePageShown) {
     }
 
     ASSERT_TRUE(showActive(form));
+    const QVariant shown = evaluate(form.wb1, QStringLiteral("document.body.innerHTML"));
     QTest::keyClick(&form, Qt::Key_P, Qt::ControlModifier);
     EXPECT_EQ(printAsked, 1);
     ASSERT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
     EXPECT_TRUE(isPdf(out / "printed.pdf"));
+    // The papers of the print layout were the print's only.
+    EXPECT_EQ(evaluate(form.wb1, QStringLiteral("document.body.innerHTML")), shown);
 
     // A cancelled print dialog prints nothing.
     form.printAnswer = [&](QPrinter*) { return ++printAsked, false; };
@@ -182,7 +185,7 @@ TEST_F(PdfTest, TheCommandLineConvertsToPdfWithoutAWindow) {
     const QStringList broken = {"QT_QPA_PLATFORM=xcb", "DISPLAY", "WAYLAND_DISPLAY"};
     r = runTavin({"--help"}, broken);
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("tavin --pdf [--no-fidelity] OUT.pdf FILE.docx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tavin --pdf [--no-fidelity | --final] OUT.pdf FILE.docx"), std::string::npos) << r.out;
     r = runTavin({"--version"}, broken);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(QRegularExpression("^tavin \\d+\\.\\d+\\.\\d+\\n$").match(QString::fromStdString(r.out)).hasMatch())
@@ -215,6 +218,49 @@ TEST_F(PdfTest, SectionsPrintOnTheirPaperAtTheirSize) {
         QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Portrait<)re").match(QString::fromStdString(boxes));
     ASSERT_TRUE(word.hasMatch()) << boxes;
     EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << boxes;
+}
+
+// A sheet longer than the paper prints on several papers, each with its
+// header at the top, its footer at the paper's foot and its own number.
+TEST_F(PdfTest, ALongSheetPrintsEachPaperWithItsHeaderFooterAndNumber) {
+    if (!havePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+    const fs::path doc = env.docs() / "long.docx";
+    std::string body;
+    for (int i = 0; i < 150; ++i) body += "<w:p><w:r><w:t>Line " + std::to_string(i) + " of the long text</w:t></w:r></w:p>";
+    const std::string ns = " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+    const std::string type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = body + "<w:p><w:pPr><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+                                         "<w:footerReference w:type=\"default\" r:id=\"rF\"/><w:pgSz w:w=\"11906\" "
+                                         "w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" "
+                                         "w:left=\"1440\"/></w:sectPr></w:pPr></w:p>",
+                    .relationships = "<Relationship Id=\"rH\" Type=\"" + type + "header\" Target=\"header1.xml\"/>"
+                                     "<Relationship Id=\"rF\" Type=\"" + type + "footer\" Target=\"footer1.xml\"/>",
+                    .parts = {{"word/header1.xml", "<w:hdr" + ns + "><w:p><w:r><w:t>Running head</w:t></w:r></w:p></w:hdr>"},
+                              {"word/footer1.xml", "<w:ftr" + ns + "><w:p><w:r><w:t xml:space=\"preserve\">Folio </w:t></w:r>"
+                                                   "<w:fldSimple w:instr=\" PAGE \"><w:r><w:t>1</w:t></w:r></w:fldSimple>"
+                                                   "</w:p></w:ftr>"}}});
+    const fs::path pdf = env.root() / "long.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string info = popplerOutput("pdfinfo", {QString::fromStdString(pdf.string())});
+    const QRegularExpressionMatch pages = QRegularExpression(R"(Pages:\s+(\d+))").match(QString::fromStdString(info));
+    ASSERT_TRUE(pages.hasMatch()) << info;
+    const int n = pages.captured(1).toInt();
+    EXPECT_GE(n, 3) << info;
+    for (int k = 1; k <= n; ++k) {
+        const QString page = QString::number(k);
+        const std::string boxes = popplerOutput(
+            "pdftotext", {"-bbox", "-f", page, "-l", page, QString::fromStdString(pdf.string()), "-"});
+        EXPECT_NE(boxes.find(">Running<"), std::string::npos) << "paper " << k;
+        // The number on the paper's foot, below every line of text (A4 is
+        // 842 pt high, its margin 72 pt).
+        const QRegularExpressionMatch folio =
+            QRegularExpression(R"re(yMin="([\d.]+)"[^>]*>Folio</word>\s*<word[^>]*>(\d+)<)re").match(QString::fromStdString(boxes));
+        ASSERT_TRUE(folio.hasMatch()) << boxes;
+        EXPECT_EQ(folio.captured(2), page);
+        EXPECT_GT(folio.captured(1).toDouble(), 700.0) << "paper " << k;
+    }
 }
 
 // A shape placed on the page prints where its offsets put it, and a
