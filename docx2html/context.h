@@ -101,6 +101,7 @@ struct ConversionContext {
     struct TrackedChange {
         enum Kind { Inserted, Deleted, MovedTo, MovedFrom } kind = Inserted;
         std::string author, date;
+        std::size_t authorPlace = 0;  // among the authors, in the order of their first change
     };
     std::vector<TrackedChange> trackedChanges;
     bool listLabels = false;

@@ -80,7 +80,9 @@ struct Open {
 
 class ChangeWalk {
 public:
-    ChangeWalk(ConversionContext& ctx, std::string_view t) : ctx_(ctx), t_(t), shown_(ctx.showChanges) {}
+    ChangeWalk(ConversionContext& ctx, std::string_view t) : ctx_(ctx), t_(t), shown_(ctx.showChanges) {
+        for (const ConversionContext::TrackedChange& c : ctx.trackedChanges) authors_.try_emplace(c.author, c.authorPlace);
+    }
 
     std::string run() {
         for (std::size_t lt = t_.find('<'); lt != std::string_view::npos; lt = t_.find('<', lt + 1)) {
@@ -129,8 +131,7 @@ private:
         if (!kind) return;
         Paragraph* mark = parent(0) == "w:rPr" && parent(1) == "w:pPr" ? paragraphOf(2) : nullptr;
         if (shown_ && mark != nullptr) {
-            mark->markChange = static_cast<long>(ctx_.trackedChanges.size());
-            ctx_.trackedChanges.push_back(readChange(t_.substr(lt, gt + 1 - lt), *kind));
+            mark->markChange = static_cast<long>(record(lt, gt, *kind));
         }
         if (shown_ || !removes(*kind)) return;
         // A deleted paragraph mark, or a deleted row.
@@ -176,8 +177,7 @@ private:
     // accepted, an insertion loses its tags and keeps its text.
     void changeStart(Kind kind, std::size_t lt, std::size_t gt) {
         if (!shown_) return edits_.erase(lt, gt + 1 - lt);
-        const std::size_t index = ctx_.trackedChanges.size();
-        ctx_.trackedChanges.push_back(readChange(t_.substr(lt, gt + 1 - lt), kind));
+        const std::size_t index = record(lt, gt, kind);
         edits_.replace(lt, gt + 1 - lt, std::string(removes(kind) ? "<w:del>" : "<w:ins>") + marker::change(index));
     }
 
@@ -185,6 +185,15 @@ private:
         if (!shown_) return edits_.erase(lt, gt + 1 - lt);
         if (kind == Kind::MovedTo || kind == Kind::MovedFrom)
             edits_.replace(lt, gt + 1 - lt, removes(kind) ? "</w:del>" : "</w:ins>");
+    }
+
+    // The change whose start tag is [lt, gt], added to ctx.trackedChanges;
+    // its index there.
+    std::size_t record(std::size_t lt, std::size_t gt, Kind kind) {
+        ConversionContext::TrackedChange c = readChange(t_.substr(lt, gt + 1 - lt), kind);
+        c.authorPlace = authors_.try_emplace(c.author, authors_.size()).first->second;
+        ctx_.trackedChanges.push_back(std::move(c));
+        return ctx_.trackedChanges.size() - 1;
     }
 
     // The name of the open element depth levels above the innermost.
@@ -233,6 +242,7 @@ private:
     bool shown_;
     std::vector<Open> stack_;
     std::vector<Paragraph> paragraphs_;
+    std::unordered_map<std::string, std::size_t> authors_;
     EditList edits_;
 };
 
@@ -247,13 +257,6 @@ bool holdsChanges(std::string_view t) {
 // again from the first.
 constexpr std::array<std::string_view, 8> kAuthorColours = {"#b5082e", "#2e74b5", "#00806b", "#7030a0",
                                                             "#c55a11", "#385723", "#bf8f00", "#843c0c"};
-
-// Each author's place among the authors, in the order of their first change.
-std::unordered_map<std::string, std::size_t> authorPlaces(const ConversionContext& ctx) {
-    std::unordered_map<std::string, std::size_t> places;
-    for (const ConversionContext::TrackedChange& c : ctx.trackedChanges) places.try_emplace(c.author, places.size());
-    return places;
-}
 
 std::string_view kindLabel(Kind k) {
     switch (k) {
@@ -275,17 +278,18 @@ std::string shownDate(std::string_view date) {
 
 std::string trackedChanges(ConversionContext& ctx, std::string_view text) {
     if (!holdsChanges(text)) return std::string(text);
+    ctx.workBytes += text.size();
     return ChangeWalk(ctx, text).run();
 }
 
 void trackedChanges(ConversionContext& ctx) {
-    if (holdsChanges(ctx.workingText)) ctx.workingText = ChangeWalk(ctx, ctx.workingText).run();
+    if (holdsChanges(ctx.workingText)) ctx.workingText = trackedChanges(ctx, ctx.workingText);
 }
 
 std::string changeAttributes(const ConversionContext& ctx, std::size_t index) {
     if (index >= ctx.trackedChanges.size()) return {};
     const ConversionContext::TrackedChange& c = ctx.trackedChanges[index];
-    const std::size_t author = authorPlaces(ctx).at(c.author) % kAuthorColours.size();
+    const std::size_t author = c.authorPlace % kAuthorColours.size();
     std::string title(kindLabel(c.kind));
     if (!c.author.empty() || !c.date.empty()) title += ":";
     if (!c.author.empty()) title += " " + c.author;
@@ -318,7 +322,9 @@ std::string changeRules(const ConversionContext& ctx) {
         "ins.tvchange{text-decoration:underline}\r\ndel.tvchange{text-decoration:line-through}\r\n"
         "ins.tvmoved{text-decoration:underline double}\r\ndel.tvmoved{text-decoration:line-through double}\r\n"
         "ins.tvmoved,del.tvmoved,ins.tvmoved *,del.tvmoved *{color:#00a000}\r\n";
-    const std::size_t authors = std::min(authorPlaces(ctx).size(), kAuthorColours.size());
+    std::size_t authors = 0;
+    for (const ConversionContext::TrackedChange& c : ctx.trackedChanges) authors = std::max(authors, c.authorPlace + 1);
+    authors = std::min(authors, kAuthorColours.size());
     for (std::size_t i = 0; i < authors; ++i) {
         // Over the colours of the runs inside (class rules of one class).
         const std::string c = ".tvauthor" + std::to_string(i);

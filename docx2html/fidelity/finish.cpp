@@ -472,7 +472,6 @@ private:
         const std::string_view element = t_.substr(open, lt - open);
         if (element != "<ins>" && element != "<del>") return;
         edits_.insert(open + 4, changeAttributes(ctx_, static_cast<std::size_t>(i)));
-        changes_ = true;
         if (!inParagraph_ || barParagraph_ == paragraph_) return;
         barParagraph_ = paragraph_;
         const std::size_t gt = t_.find('>', paragraph_);
@@ -500,7 +499,7 @@ private:
         if (tabs_) rules += kTabRules;
         if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
-        if (changes_) rules += changeRules(ctx_);
+        if (!ctx_.trackedChanges.empty()) rules += changeRules(ctx_);
         if (laterStories_) rules += "div.tvlater{display:none}\r\n";
         const std::size_t head = t_.find("</head>");
         if (!rules.empty() && head != std::string::npos) edits_.insert(head, "<style>\r\n" + rules + "</style>");
@@ -530,7 +529,7 @@ private:
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
-    bool rowParagraph_ = false, tabs_ = false, changes_ = false, laterStories_ = false;
+    bool rowParagraph_ = false, tabs_ = false, laterStories_ = false;
     std::size_t barParagraph_ = std::string::npos, barAt_ = std::string::npos;
 };
 
