@@ -38,9 +38,12 @@ for program in $programs; do
     [ -z "$only_help" ] || fail "$program: in --help, not in $program(1):" $only_help
     [ -z "$only_man" ] || fail "$program: in $program(1), not in --help:" $only_man
     # -h is only the short form of --help; the completion offers --help.
-    # tavin's --no-fidelity belongs after --pdf, where it is checked below.
+    # tavin's --no-fidelity and --final belong after --pdf, where they are
+    # checked below.
     offered=$(complete_words "$program" -)
-    missing=$(comm -23 <(echo "$help" | grep -vx -e -h -e '--no-fidelity') <(echo "$offered"))
+    after_pdf=-h
+    [ "$program" = tavin ] && after_pdf=--final
+    missing=$(comm -23 <(echo "$help" | grep -vx -e -h -e '--no-fidelity' -e "$after_pdf") <(echo "$offered"))
     [ -z "$missing" ] || fail "$program: completion does not offer:" $missing
 done
 
@@ -73,6 +76,8 @@ if [ "$viewer" = ON ]; then
     expect 'sub|x.pdf|' tavin --pdf ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf x.pdf ""
     expect '--no-fidelity|' tavin --pdf --n
+    expect '--final|--no-fidelity|' tavin --pdf --
+    expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf --final x.pdf ""
     expect 'sub|x.pdf|' tavin --pdf --no-fidelity ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin --pdf --no-fidelity x.pdf ""
     expect 'B.DOCX|a.docx|sub|with space.docx|' tavin a.docx ""
