@@ -92,12 +92,34 @@ constexpr const char* kPaginate = R"JS((function (margins) {
     var used = false;
     function place(e, unit) {
       var r = e.getBoundingClientRect();
+      if (r.bottom - top > room && !unit && splittable(e)) return split(e, r);
       if (used && r.bottom - top > room) {
         p.breaks.push(unit ? {unit: e, of: unit} : {block: e});
         top = r.top - (unit ? 0 : px(getComputedStyle(e).marginTop));
       }
       used = true;
     }
+    // A paragraph that runs past the paper goes on on the next one from
+    // its first line that does not fit (or goes whole when none fits).
+    function split(e, r) {
+      var text = textOf(e), from = 0;
+      while (r.bottom - top > room) {
+        var i = firstBelow(text, from, top + room);
+        if (i >= text.length) break;  // what runs past is its padding
+        if (i <= from) {
+          if (from > 0 || !used) break;
+          p.breaks.push({block: e});
+          top = r.top - px(getComputedStyle(e).marginTop);
+          if (r.bottom - top <= room) break;
+          continue;
+        }
+        p.breaks.push({split: e, index: i});
+        top = charBox(text, i).top;
+        from = i;
+      }
+      used = true;
+    }
+    
     items.forEach(function (e) {
       // A drawing placed on the page stays with what follows it.
       var at = getComputedStyle(e).position;
@@ -107,6 +129,48 @@ constexpr const char* kPaginate = R"JS((function (margins) {
       else place(e, null);
     });
     return p;
+  }
+  function splittable(e) {
+    return e.tagName === 'P' && getComputedStyle(e).display === 'block' && e.textContent.length > 1;
+  }
+  // The text nodes of e with the offset each starts at; length the whole.
+  function textOf(e) {
+    var w = document.createTreeWalker(e, NodeFilter.SHOW_TEXT), t = {nodes: [], starts: [], length: 0};
+    for (var n = w.nextNode(); n; n = w.nextNode()) { t.nodes.push(n); t.starts.push(t.length); t.length += n.length; }
+    return t;
+  }
+  function nodeAt(text, i) {
+    var lo = 0, hi = text.nodes.length - 1;
+    while (lo < hi) { var m = (lo + hi + 1) >> 1; if (text.starts[m] <= i) lo = m; else hi = m - 1; }
+    return {node: text.nodes[lo], offset: i - text.starts[lo]};
+  }
+  var range = document.createRange();
+  function charBox(text, i) {
+    var at = nodeAt(text, i);
+    range.setStart(at.node, at.offset);
+    range.setEnd(at.node, Math.min(at.offset + 1, at.node.length));
+    return range.getBoundingClientRect();
+  }
+  // The first character at or after from whose line ends below limit.
+  function firstBelow(text, from, limit) {
+    var lo = from, hi = text.length;
+    while (lo < hi) { var m = (lo + hi) >> 1; if (charBox(text, m).bottom > limit) hi = m; else lo = m + 1; }
+    return lo;
+  }
+  // The rest of paragraph e from character index on, as a paragraph of
+  // its own after it: no first-line indent, no space between the two.
+  function splitText(e, index) {
+    var at = nodeAt(textOf(e), index);
+    range.setStart(at.node, at.offset);
+    range.setEnd(e, e.childNodes.length);
+    var rest = e.cloneNode(false);
+    rest.appendChild(range.extractContents());
+    rest.style.setProperty('text-indent', '0', 'important');
+    rest.style.setProperty('margin-top', '0', 'important');
+    e.style.setProperty('margin-bottom', '0', 'important');
+    if (getComputedStyle(e).textAlign === 'justify') e.style.setProperty('text-align-last', 'justify', 'important');
+    e.parentNode.insertBefore(rest, e.nextSibling);
+    return rest;
   }
   // The block that holds a unit and those after it, split off its block.
   function splitAt(b) {
@@ -139,7 +203,10 @@ constexpr const char* kPaginate = R"JS((function (margins) {
   }
   var section = function (sheet) { var m = /\bsection(\d+)\b/.exec(sheet.className); return m ? m[1] : '0'; };
   sheets.map(plan).forEach(function (p) {
-    var starts = p.breaks.map(function (b) { return b.unit ? splitAt(b) : b.block; });
+    // The last break first: splitting a block leaves its earlier part as it was.
+    var starts = p.breaks.slice().reverse().map(function (b) {
+      return b.unit ? splitAt(b) : b.split ? splitText(b.split, b.index) : b.block;
+    }).reverse();
     var s = section(p.sheet), paper = p.sheet, footer = p.footer;
     if (footer) footer.remove();
     papers.push({element: paper, section: s});

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -167,6 +168,7 @@ public:
     void run() {
         walk();
         sheets_.finish(edits_);
+        placeNotes();
         placeSheets();
         endParagraphTabs();
         pStyle_.finish(edits_);
@@ -223,6 +225,42 @@ private:
             else closeInline(false);
         }
         if (!close) sheets_.startTag(startsTagAt(t_, name, "div"));
+        if (!close && t_.compare(lt, 12, "<a href=\"#fn") == 0 && t_.compare(lt, 15, "<a href=\"#fnref") != 0) {
+            const std::size_t quote = t_.find('"', lt + 12);
+            if (quote != std::string::npos) noteSheet_.try_emplace(std::string(t_.substr(lt + 12, quote - lt - 12)), sheets_.starts().size());
+        }
+    }
+
+    // Footnotes at the foot of the sheet of their first reference, before
+    // its footer; those of the last sheet, or of no sheet, stay in the notes
+    // section at its end (itself gone when nothing is left in it).
+    void placeNotes() {
+        const auto& starts = sheets_.starts();
+        if (notes_.empty()) return;
+        std::vector<std::string> ofSheet(starts.size());
+        bool allMoved = true;
+        for (std::size_t k = 0; k < notes_.size(); ++k) {
+            const auto [at, size, id] = notes_[k];
+            const auto sheet = noteSheet_.find(id);
+            const bool moved = ctx_.pageMarginFlag && k + 1 < notes_.size() && sheet != noteSheet_.end() && sheet->second < starts.size();
+            allMoved = allMoved && (moved || k + 1 == notes_.size());
+            if (!moved) {
+                edits_.erase(at, size);
+                continue;
+            }
+            const std::size_t end = std::get<0>(notes_[k + 1]);
+            PageFinisher fragment(ctx_, t_.substr(at + size, end - at - size), true);
+            ofSheet[sheet->second] += fragment.finishedFragment();
+            tabs_ = tabs_ || fragment.tabs_;
+            edits_.erase(at, end - at);
+        }
+        for (std::size_t s = 0; s < ofSheet.size(); ++s)
+            if (!ofSheet[s].empty()) edits_.insert(starts[s].at, "<div class=footnotes><hr>" + ofSheet[s] + "</div>");
+        // The section emptied: from its start tag to its end tag after the
+        // last note's marker.
+        const std::size_t section = t_.rfind("<div class=footnotes>", std::get<0>(notes_.front()));
+        const std::size_t last = std::get<0>(notes_.back()) + std::get<1>(notes_.back());
+        if (allMoved && section != std::string::npos && t_.compare(last, 6, "</div>") == 0) edits_.erase(section, last + 6 - section);
     }
 
     // Each sheet: where it starts, with the footer of the sheet before and
@@ -408,6 +446,10 @@ private:
         if (startsWith(tag, "<\x1FtvMath")) return equation(lt, tag);
         if (startsWith(tag, marker::kDrawingStart)) return drawing(lt, tag);
         if (startsWith(tag, marker::kChangeStart)) return change(lt, tag);
+        if (startsWith(tag, marker::kNoteStart)) {
+            if (fragment_) return edits_.erase(lt, tag.size());
+            return notes_.emplace_back(lt, tag.size(), std::string(tagAttribute(tag, "val"))), void();
+        }
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
         // No border: the last word in the table's attributes (validatePage
@@ -531,6 +573,10 @@ private:
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
     bool rowParagraph_ = false, tabs_ = false, laterStories_ = false;
     std::size_t barParagraph_ = std::string::npos, barAt_ = std::string::npos;
+    // The footnotes of the notes section (marker place and size, anchor
+    // id), and the sheet of each note's first reference.
+    std::vector<std::tuple<std::size_t, std::size_t, std::string>> notes_;
+    std::unordered_map<std::string, std::size_t> noteSheet_;
 };
 
 }  // namespace

@@ -51,6 +51,10 @@ inline constexpr std::string_view kChangeStart = "<\x1FtvChange";
 inline std::string change(std::size_t index) {
     return "<w:\x1FtvChange w:val=\"" + std::to_string(index) + "\"/>";
 }
+// Before each footnote of the notes section (the note of that anchor id),
+// and empty after the last, in the story's markup.
+inline constexpr std::string_view kNoteStart = "<\x1FtvNote";
+inline std::string note(std::string_view id) { return "<\x1FtvNote val=\"" + std::string(id) + "\"/>"; }
 // The place of equation number index, in the document's own markup.
 inline std::string math(std::size_t index) { return "<w:\x1FtvMath w:val=\"" + std::to_string(index) + "\"/>"; }
 

@@ -9,6 +9,7 @@
 
 #include "core/html.h"
 #include "docx2html/fidelity/lists.h"
+#include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/numbers.h"
 #include "docx2html/fidelity/references.h"
 #include "docx2html/fidelity/stories.h"
@@ -134,9 +135,12 @@ std::string notesSection(ConversionContext& ctx, const NoteKind& kind, const std
         if ((note.typed ? note.type : "normal") != "normal") continue;  // separators and continuation notices
         std::string text = note.content;
         linkBack(text, kind, ref);
+        // Footnotes go to the foot of the sheet of their reference.
+        if (kind.type == kFootnotes.type) xml += marker::note(anchorId(ref.id));
         xml += text;
     }
     if (xml.empty()) return {};
+    if (kind.type == kFootnotes.type) xml += marker::note("");
     const std::string html = convertStory(ctx, std::move(xml), story->rels);
     return "<div class=" + std::string(kind.type) + "><hr>" + html + "</div>";
 }

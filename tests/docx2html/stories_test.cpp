@@ -121,20 +121,45 @@ TEST(Notes, ReferencesAreNumberedLinksAndNotesLinkBack) {
                                "<a href=\"#en1\" name=\"enref1\"><sup>i</sup></a>"
                                "<a href=\"#fn3\" name=\"fnref3\"><sup>2</sup></a></p>"))
         << page;
+    // Each footnote after a marker of its id, which the page's finish
+    // step reads to take it to its sheet.
     EXPECT_EQ(pkg.ctx().notesHtml,
               "<div class=footnotes><hr>"
-              "<p><a href=\"#fnref1\" name=\"fn1\"><sup>1</sup></a> First note</p>"
+              "<\x1FtvNote val=\"1\"/><p><a href=\"#fnref1\" name=\"fn1\"><sup>1</sup></a> First note</p>"
               "<table><tr><td><p>cell</p></td></tr></table>"
               "<p><img src=\"media/note.png\" width=100 height=50/>&nbsp;</p>"
-              "<p><a href=\"#fnref2\" name=\"fn2\">&#8617;</a> * Starred</p>"
-              "<p><a href=\"#fnref3\" name=\"fn3\"><sup>2</sup></a> Third</p></div>"
+              "<\x1FtvNote val=\"2\"/><p><a href=\"#fnref2\" name=\"fn2\">&#8617;</a> * Starred</p>"
+              "<\x1FtvNote val=\"3\"/><p><a href=\"#fnref3\" name=\"fn3\"><sup>2</sup></a> Third</p><\x1FtvNote val=\"\"/></div>"
               "<div class=endnotes><hr><p><a href=\"#enref1\" name=\"en1\"><sup>i</sup></a> Last word</p></div>");
+    EXPECT_EQ(page.find('\x1F'), std::string::npos);
     // The separators never show; the notes follow the body inside the page box.
     EXPECT_FALSE(contains(page, ">cont<"));
     const std::size_t notes = page.find("<div class=footnotes>");
     ASSERT_NE(notes, std::string::npos);
     EXPECT_LT(page.find("<a href=\"#fn1\""), notes);
     EXPECT_EQ(page.compare(page.size() - 20, 20, "</div></body></html>"), 0) << page.substr(page.size() - 80);
+}
+
+// A footnote stands at the foot of the sheet of its reference, before
+// the next sheet; those of the last sheet stay at the end.
+TEST(Notes, FootnotesStandOnTheSheetOfTheirReference) {
+    const std::string ref = "<w:r><w:footnoteReference w:id=\"1\"/></w:r>";
+    Package pkg("<w:p>" + run("Before") + ref + "</w:p><w:p><w:r><w:br w:type=\"page\"/></w:r></w:p><w:p>" + run("After") +
+                    "<w:r><w:footnoteReference w:id=\"3\"/></w:r></w:p>",
+                "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>", rel("rF", "footnotes", "footnotes.xml"),
+                {{"word/footnotes.xml", kFootnotes}, {"word/_rels/footnotes.xml.rels", rels(rel("rPic", "image", "media/note.png"))}});
+    const std::string page = replaceAll(pkg.convert(true), "\r\n", "");
+    const std::size_t first = page.find("First note"), second = page.find("<div class=page>", page.find("Before"));
+    const std::size_t third = page.find("Third");
+    ASSERT_NE(second, std::string::npos) << page;
+    EXPECT_LT(page.find("Before"), first);
+    EXPECT_LT(first, second);
+    EXPECT_LT(page.find("After"), third);
+    EXPECT_LT(second, third);
+    EXPECT_EQ(page.find('\x1F'), std::string::npos);
+    // Without page boxes they all stay at the end.
+    const std::string bare = pkg.convert(true, false);
+    EXPECT_LT(bare.find("After"), bare.find("First note"));
 }
 
 TEST(Notes, NumberFormatsComeFromTheSectionOrTheSettings) {
