@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +36,8 @@ namespace {
 
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
+// On paper the columns of a part that ends with its sheet fill one by one.
+const char* const kFilledColumnRules = "@media print{div.tvcolumns{column-fill:auto}}\r\n";
 // The labels are the paragraphs' own, and so are their indents.
 const char* const kListRules = "ol,ul{list-style-type:none;padding-left:0px;margin-left:0px}\r\n";
 
@@ -223,8 +226,47 @@ private:
 
     // Each sheet: where it starts, with the footer of the sheet before and
     // its own header; the last sheet's footer before the body ends; the
-    // page fields of the header and footer placed with the page.
+    // page fields of the header and footer placed with the page. Each
+    // section's part of a sheet stands in a division of its columns.
     void placeSheets() {
+        const auto& starts = sheets_.starts();
+        const std::vector<SheetPlace> places = sheetPlaces();
+        const bool boxes = ctx_.pageMarginFlag;
+        ColumnParts columns{ctx_.model->sections, edits_};
+        auto part = sectionParts_.begin();
+        auto partsBefore = [&](std::size_t at) {
+            for (; part != sectionParts_.end() && part->at < at; ++part) {
+                edits_.replace(part->at, part->size, columns.end(true));
+                columns.start(part->at + part->size, part->section);
+            }
+        };
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            partsBefore(starts[i].at);
+            std::string markup = sheets_.markup(starts[i].section);
+            if (boxes) {
+                markup = story(places[i], false) + markup + story(places[i + 1], true);
+                markup = withPageFields(std::move(markup), places[i + 1], places[i]);
+            }
+            if (!sectionParts_.empty()) {
+                markup = columns.end(false) + markup;
+                columns.start(starts[i].at + starts[i].size, starts[i].section);
+            }
+            edits_.replace(starts[i].at, starts[i].size, markup);
+        }
+        partsBefore(std::string::npos);
+        const std::size_t bodyEnd = t_.rfind("</body>");
+        if (bodyEnd != std::string::npos) {
+            const std::string footer = boxes ? story(places.back(), false) : std::string();
+            const std::string end = columns.end(false) + (footer.empty() ? footer : withPageFields(footer, places.back(), places.back()));
+            if (!end.empty()) edits_.insert(bodyEnd, end);
+        }
+        for (const Field& f : fields_)
+            edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
+        filledColumns_ = columns.any;
+    }
+
+    // Of each sheet, its number, section and the count of its section's sheets.
+    std::vector<SheetPlace> sheetPlaces() const {
         const auto& starts = sheets_.starts();
         std::vector<SheetPlace> places(starts.size() + 1);
         std::vector<int> perSection;
@@ -240,23 +282,34 @@ private:
             ++perSection[p.section];
         }
         for (SheetPlace& p : places) p.sectionSheets = perSection[p.section];
-        const bool boxes = ctx_.pageMarginFlag;
-        for (std::size_t i = 0; i < starts.size(); ++i) {
-            std::string markup = sheets_.markup(starts[i].section);
-            if (boxes) {
-                markup = story(places[i], false) + markup + story(places[i + 1], true);
-                markup = withPageFields(std::move(markup), places[i + 1], places[i]);
-            }
-            edits_.replace(starts[i].at, starts[i].size, markup);
-        }
-        const std::size_t bodyEnd = t_.rfind("</body>");
-        if (boxes && bodyEnd != std::string::npos) {
-            const std::string footer = story(places.back(), false);
-            if (!footer.empty()) edits_.insert(bodyEnd, withPageFields(footer, places.back(), places.back()));
-        }
-        for (const Field& f : fields_)
-            edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
+        return places;
     }
+
+    // The divisions of columns: one open at a time, from where a section's
+    // part of a sheet starts to where the next section's part or sheet
+    // starts; written when it ends, as Word balances the columns of a part
+    // that the next section continues, and fills the others one by one.
+    struct ColumnParts {
+        const std::vector<model::Section>& sections;
+        EditList& edits;
+        std::size_t at = std::string::npos, section = 0;
+        bool any = false;
+
+        void start(std::size_t where, std::size_t index) {
+            at = where;
+            section = index;
+        }
+        // The end tag of the part open, if it has columns.
+        std::string end(bool balanced) {
+            const std::size_t where = std::exchange(at, std::string::npos);
+            if (where == std::string::npos || section >= sections.size()) return {};
+            const std::string division = columnsStart(sections[section], balanced);
+            if (division.empty()) return {};
+            edits.insert(where, division);
+            any = any || !balanced;
+            return "</div>";
+        }
+    };
 
     // A sheet's header or footer with its markers made markup, each story
     // once.
@@ -357,6 +410,8 @@ private:
             const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
             return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
         }
+        if (startsWith(tag, marker::kSectionStart)) return sectionPart(lt, tag);
+        if (tag == marker::kColumnBreak) return edits_.replace(lt, tag.size(), "<span style=\"display:block;break-before:column\"></span>");
         if (startsWith(tag, "<\x1FtvSpan ")) {
             inlines_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "css")), true, false, true});
             return;
@@ -382,6 +437,13 @@ private:
             if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
                 edits_.insert(gt, " border=0 style=\"border:none\"");
         edits_.erase(lt, tag.size());
+    }
+
+    // Where a section's part of a sheet starts: between top-level blocks only.
+    void sectionPart(std::size_t lt, std::string_view tag) {
+        const int section = intValue(tagAttribute(tag, "val"), -1);
+        if (depth_ == 0 && section >= 0 && !fragment_) sectionParts_.push_back({lt, tag.size(), static_cast<std::size_t>(section)});
+        else edits_.erase(lt, tag.size());
     }
 
     // A marker for the paragraph it stands in.
@@ -444,6 +506,7 @@ private:
         }
         if (ctx_.listLabels) rules += kListRules;
         if (tabs_) rules += kTabRules;
+        if (filledColumns_) rules += kFilledColumnRules;
         if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         const std::size_t head = t_.find("</head>");
@@ -468,13 +531,18 @@ private:
         std::size_t sheet;
     };
     std::vector<Field> fields_;
+    // Where each section's part of a sheet starts, in order.
+    struct SectionPart {
+        std::size_t at, size, section;
+    };
+    std::vector<SectionPart> sectionParts_;
     bool fragment_ = false;
     std::size_t drawingsBefore_ = std::string::npos;
     bool inParagraph_ = false;
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
-    bool rowParagraph_ = false, tabs_ = false;
+    bool rowParagraph_ = false, tabs_ = false, filledColumns_ = false;
 };
 
 }  // namespace

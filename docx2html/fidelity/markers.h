@@ -15,6 +15,14 @@ inline constexpr std::string_view kStart = "<\x1Ftv";
 // section of that index (0 for the first).
 inline constexpr std::string_view kPageStart = "<\x1FtvPage";
 inline std::string page(std::size_t section) { return "<\x1FtvPage val=\"" + std::to_string(section) + "\"/>"; }
+// Between top-level blocks: what follows, on the same sheet, belongs to the
+// section of that index (a section that continues the page), or, at the
+// start of the body, to the first section. Left only when a section has
+// columns.
+inline constexpr std::string_view kSectionStart = "<\x1FtvSection";
+inline std::string section(std::size_t index) { return "<\x1FtvSection val=\"" + std::to_string(index) + "\"/>"; }
+// A column break inside a section of columns: what follows starts the next column.
+inline constexpr std::string_view kColumnBreak = "<\x1FtvColumn/>";
 // The paragraph, or the table, it stands in reads right to left.
 inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";

@@ -184,7 +184,7 @@ public:
           levelIndents_(*ctx.model),
           looks_(*ctx.model),
           families_(ctx.model->fontFamilies),
-          breaks_(t_),
+          breaks_(t_, ctx.model->sections),
           starts_(t_, "<p>"),
           ends_(t_, "</p>"),
           propertyEnds_(t_, "</pPr>"),
