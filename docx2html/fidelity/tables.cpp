@@ -3,6 +3,7 @@
 #include "docx2html/fidelity/tables.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -371,25 +372,70 @@ namespace {
 
 bool visibleBorder(std::string_view val) { return !val.empty() && val != "none" && val != "nil"; }
 
-// Whether a borders element of the model has a side that shows.
-bool showsBorder(pugi::xml_node borders) {
-    for (pugi::xml_node side : borders.children())
-        if (visibleBorder(side.attribute("w:val").value())) return true;
-    return false;
+// The sides of a table's borders as bits (start and end are left and right);
+// 0 for a name that is no side.
+unsigned sideBit(std::string_view name) {
+    if (name.compare(0, 2, "w:") == 0) name.remove_prefix(2);
+    constexpr std::array<std::string_view, 8> kSides = {"top", "left", "bottom", "right", "insideH", "insideV", "start", "end"};
+    constexpr std::array<unsigned, 8> kBits = {0, 1, 2, 3, 4, 5, 1, 3};
+    for (std::size_t k = 0; k < kSides.size(); ++k)
+        if (name == kSides[k]) return 1U << kBits[k];
+    return 0;
 }
 
-// Whether a borders element of the preprocessed text has a side that shows.
-bool showsBorder(std::string_view borders) {
+// The sides a borders element names, and those of them that show.
+struct Sides {
+    unsigned named = 0, shown = 0;
+};
+
+// Of a borders element of the model.
+Sides sidesOf(pugi::xml_node borders) {
+    Sides out;
+    for (pugi::xml_node side : borders.children()) {
+        const unsigned bit = sideBit(side.name());
+        out.named |= bit;
+        if (visibleBorder(side.attribute("w:val").value())) out.shown |= bit;
+    }
+    return out;
+}
+
+// Of a borders element of the preprocessed text.
+Sides sidesOf(std::string_view borders) {
+    Sides out;
     for (std::size_t lt = borders.find('<'); lt != std::string_view::npos; lt = borders.find('<', lt + 1)) {
         const std::size_t gt = borders.find('>', lt);
         if (gt == std::string_view::npos) break;
-        if (visibleBorder(tagAttribute(borders.substr(lt, gt + 1 - lt), "val"))) return true;
+        const std::string_view tag = borders.substr(lt, gt + 1 - lt);
+        const unsigned bit = sideBit(tag.substr(1, tag.find_first_of(" />", 1) - 1));
+        out.named |= bit;
+        if (visibleBorder(tagAttribute(tag, "val"))) out.shown |= bit;
     }
-    return false;
+    return out;
+}
+
+// The borders a table style gives through its chain: the sides of the
+// whole table that show (each side from the nearest style that names it),
+// and whether any cell or conditional format has a border that shows.
+struct StyleBorders {
+    unsigned tableSides = 0;
+    bool cells = false;
+};
+
+StyleBorders bordersOfStyle(const model::StyleSheet& sheet, std::string_view styleId) {
+    StyleBorders out;
+    unsigned named = 0;
+    for (const model::Style* s : sheet.chain(styleId)) {
+        const Sides own = sidesOf(s->tblPr.child("w:tblBorders"));
+        out.tableSides |= own.shown & ~named;
+        named |= own.named;
+        out.cells = out.cells || sidesOf(s->tcPr.child("w:tcBorders")).shown != 0;
+        for (const model::TableFormat& f : s->formats) out.cells = out.cells || sidesOf(f.tcPr.child("w:tcBorders")).shown != 0;
+    }
+    return out;
 }
 
 // The walk of tablesWithBorders: the tables open at a place of the text,
-// innermost last.
+// innermost last. A table's own borders replace its style's side by side.
 class BorderWalk {
 public:
     BorderWalk(std::string_view t, const model::StyleSheet& sheet) : t_(t), sheet_(sheet) {}
@@ -402,29 +448,44 @@ public:
 private:
     struct Open {
         std::size_t index;
-        bool styled;
+        bool styled = false, ownRead = false;
+        StyleBorders style;
+        Sides own;
     };
 
     void tagAt(std::size_t lt) {
         if (t_.compare(lt, 5, "<tbl>") == 0) {
-            open_.push_back({bordered_.size(), false});
+            open_.push_back({bordered_.size(), false, false, {}, {}});
             bordered_.push_back(false);
         } else if (open_.empty()) {
             return;
         } else if (t_.compare(lt, 6, "</tbl>") == 0) {
-            // A table that names no style has the default table style's borders.
-            if (!open_.back().styled && styleBorders(sheet_.defaultTableStyle)) bordered_[open_.back().index] = true;
-            open_.pop_back();
+            close();
         } else if (t_.compare(lt, 10, "<tblStyle ") == 0) {
             open_.back().styled = true;
             const std::size_t gt = t_.find('>', lt);
-            if (gt != std::string_view::npos && styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val"))))
-                bordered_[open_.back().index] = true;
+            if (gt != std::string_view::npos) open_.back().style = styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val")));
         } else if (t_.compare(lt, 12, "<tblBorders>") == 0 || t_.compare(lt, 11, "<tcBorders>") == 0) {
             const std::size_t end = bordersEnd(lt + 11);
-            if (end != std::string_view::npos && showsBorder(t_.substr(lt + 11, end - lt - 11)))
-                bordered_[open_.back().index] = true;
+            const Sides sides = end == std::string_view::npos ? Sides{} : sidesOf(t_.substr(lt + 11, end - lt - 11));
+            if (t_[lt + 2] == 'c' || open_.back().ownRead) {
+                // A cell's, or a row's exceptions.
+                if (sides.shown != 0) bordered_[open_.back().index] = true;
+            } else {
+                open_.back().own = sides;
+                open_.back().ownRead = true;
+            }
+        } else if (t_.compare(lt, 8, "</tblPr>") == 0) {
+            open_.back().ownRead = true;
         }
+    }
+
+    // A table that names no style has the default table style's borders.
+    void close() {
+        Open& o = open_.back();
+        const StyleBorders style = o.styled ? o.style : styleBorders(sheet_.defaultTableStyle);
+        if (o.own.shown != 0 || style.cells || (style.tableSides & ~o.own.named) != 0) bordered_[o.index] = true;
+        open_.pop_back();
     }
 
     // The first end of a borders element at or after from; the one found
@@ -434,9 +495,9 @@ private:
         return end_;
     }
 
-    bool styleBorders(const std::string& id) {
+    StyleBorders styleBorders(const std::string& id) {
         auto it = styles_.find(id);
-        if (it == styles_.end()) it = styles_.emplace(id, !id.empty() && styleHasBorders(sheet_, id)).first;
+        if (it == styles_.end()) it = styles_.emplace(id, id.empty() ? StyleBorders{} : bordersOfStyle(sheet_, id)).first;
         return it->second;
     }
 
@@ -444,19 +505,15 @@ private:
     const model::StyleSheet& sheet_;
     std::vector<bool> bordered_;
     std::vector<Open> open_;
-    std::unordered_map<std::string, bool> styles_;
+    std::unordered_map<std::string, StyleBorders> styles_;
     std::size_t end_ = 0;
 };
 
 }  // namespace
 
 bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId) {
-    for (const model::Style* s : sheet.chain(styleId)) {
-        if (showsBorder(s->tblPr.child("w:tblBorders")) || showsBorder(s->tcPr.child("w:tcBorders"))) return true;
-        for (const model::TableFormat& f : s->formats)
-            if (showsBorder(f.tcPr.child("w:tcBorders"))) return true;
-    }
-    return false;
+    const StyleBorders b = bordersOfStyle(sheet, styleId);
+    return b.tableSides != 0 || b.cells;
 }
 
 std::vector<bool> tablesWithBorders(std::string_view t, const model::StyleSheet& sheet) {
