@@ -431,6 +431,8 @@ private:
         if (startsWith(tag, marker::kDrawingStart)) return drawing(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
+        if (startsWith(tag, marker::kTableCssStart) && table_ != std::string::npos)
+            edits_.insert(table_ + 6, " style=\"" + std::string(tagAttribute(tag, "val")) + "\"");
         // No border: the last word in the table's attributes (validatePage
         // keeps one of each name, the last).
         if (tag == marker::kPlainTable && table_ != std::string::npos)

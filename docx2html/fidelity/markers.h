@@ -28,6 +28,11 @@ inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
 // The table it stands in shows no border.
 inline constexpr std::string_view kPlainTable = "<\x1FtvPlainTable/>";
+// CSS declarations for the table it stands in.
+inline constexpr std::string_view kTableCssStart = "<\x1FtvTableCss";
+inline std::string tableCss(std::string_view declarations) {
+    return "<\x1FtvTableCss val=\"" + std::string(declarations) + "\"/>";
+}
 // The end of a span a run look opened.
 inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 

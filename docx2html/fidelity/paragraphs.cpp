@@ -330,11 +330,12 @@ private:
         return labelRun(label, lists_.suffix(*eff.numId, level));
     }
 
-    // Right-to-left tables and tables without borders: a marker in the
-    // table's first cell.
+    // Right-to-left tables, tables without borders and floating tables
+    // (placed on the first section's text): a marker in the table's first cell.
     void markTables() {
         NextOccurrence tableProps(t_, "</tblPr>"), cells(t_, "<tc>");
         const std::vector<bool> bordered = tablesWithBorders(t_, ctx_.model->styleSheet);
+        const std::vector<model::Section>& sections = ctx_.model->sections;
         std::size_t k = 0;
         for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5), ++k) {
             const std::size_t pr = tableProps.atOrAfter(tb);
@@ -344,6 +345,8 @@ private:
             if (pr == std::string::npos || pr > cell) continue;
             const std::string_view tblPr = std::string_view(t_).substr(tb, pr - tb);
             if (toggleChild(tblPr, "bidiVisual").value_or(false)) edits_.insert(cell + 4, std::string(marker::kRtlTable));
+            const std::string floating = sections.empty() ? std::string() : floatingTableCss(tblPr, sections.front());
+            if (!floating.empty()) edits_.insert(cell + 4, marker::tableCss(floating));
         }
     }
 

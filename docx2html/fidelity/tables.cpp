@@ -516,6 +516,56 @@ bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId) {
     return b.tableSides != 0 || b.cells;
 }
 
+namespace {
+
+// A measure of twips as CSS pixels, within a page's reach.
+std::string pixels(long twips) { return std::to_string(std::clamp(twips, -31680L, 31680L) / 15) + "px"; }
+
+long twipsAttribute(std::string_view tag, std::string_view name) {
+    return model::number(tagAttribute(tag, name)).value_or(0);
+}
+
+// The table's width in twips from its tblW, of the text width for a share
+// ("pct": fiftieths of a percent, or "50%"); 0 when automatic or unknown.
+long tableWidth(std::string_view tblPr, long textWidth) {
+    const std::string_view tag = childTag(tblPr, "tblW");
+    const std::string_view type = tagAttribute(tag, "type"), w = tagAttribute(tag, "w");
+    if (type == "dxa") return std::max(model::number(w).value_or(0), 0L);
+    if (type != "pct") return 0;
+    if (!w.empty() && w.back() == '%') return model::number(w.substr(0, w.size() - 1)).value_or(0) * textWidth / 100;
+    return model::number(w).value_or(0) * textWidth / 5000;
+}
+
+}  // namespace
+
+std::string floatingTableCss(std::string_view tblPr, const model::Section& section) {
+    const std::string_view tag = childTag(tblPr, "tblpPr");
+    if (tag.empty()) return {};
+    const long leftMargin = section.margins.left.value_or(1440);
+    const long textWidth = std::max(section.pageWidth.value_or(12240) - leftMargin - section.margins.right.value_or(1440), 1440L);
+    const long width = tableWidth(tblPr, textWidth);
+    const std::string_view spec = tagAttribute(tag, "tblpXSpec"), anchor = tagAttribute(tag, "horzAnchor");
+    // The offset from the text's left edge: the page's is the margin's less the margin.
+    const long x = twipsAttribute(tag, "tblpX") - (anchor == "page" ? leftMargin : 0);
+    // A table at an offset floats to the side nearer to it, the text taking the other.
+    const long rightRoom = std::max(textWidth - x - width, 0L);
+    const bool right = spec == "right" || spec == "outside" || (spec.empty() && width > 0 && x > rightRoom);
+    // Below its paragraph by its offset when it lies in the text.
+    const std::string_view vertical = tagAttribute(tag, "vertAnchor");
+    const long y = vertical == "text" && tagAttribute(tag, "tblpYSpec").empty() ? std::max(twipsAttribute(tag, "tblpY"), 0L) : 0;
+    if (spec == "center" || (width > 0 && width > textWidth - 1440)) {
+        const std::string top = y > 0 ? "margin-top:" + pixels(y) + ";" : std::string();
+        return spec == "center" ? "float:none;margin-left:auto;margin-right:auto;" + top : top;
+    }
+    const long top = twipsAttribute(tag, "topFromText") + y, bottom = twipsAttribute(tag, "bottomFromText");
+    if (right)
+        return "float:right;clear:right;margin:" + pixels(top) + " " + pixels(spec.empty() ? rightRoom : 0) + " " +
+               pixels(bottom) + " " + pixels(twipsAttribute(tag, "leftFromText")) + ";";
+    const long left = spec.empty() ? x : 0;
+    return "float:left;clear:left;margin:" + pixels(top) + " " + pixels(twipsAttribute(tag, "rightFromText")) + " " +
+           pixels(bottom) + " " + pixels(left) + ";";
+}
+
 std::vector<bool> tablesWithBorders(std::string_view t, const model::StyleSheet& sheet) {
     return BorderWalk(t, sheet).run();
 }

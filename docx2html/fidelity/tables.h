@@ -7,10 +7,12 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "docx2html/context.h"
+#include "docx2html/model/sections.h"
 #include "docx2html/model/styles.h"
 
 namespace tavin {
@@ -37,5 +39,14 @@ bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId);
 // default table style for a table that names none) or its cells' tcBorders
 // (not those of tables inside it). A table without is drawn without.
 std::vector<bool> tablesWithBorders(std::string_view text, const model::StyleSheet& sheet);
+
+// The CSS of a floating table (tblpPr in tblPr, the table's properties in
+// the preprocessed text) as Word places it on the text of section: one
+// aligned left or right, or at an offset, floats to that side (an offset's
+// nearer side) with its distances from the text as margins; one that
+// leaves less than an inch beside it, or is centred, stays in the flow
+// (centred, or lowered by its offset below its paragraph). "" for a table
+// that does not float.
+std::string floatingTableCss(std::string_view tblPr, const model::Section& section);
 
 }  // namespace tavin
