@@ -221,7 +221,55 @@ private:
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
         }
+        tableTag(lt, name, close);
         if (!close) sheets_.startTag(startsTagAt(t_, name, "div"));
+    }
+
+    // The tables open, innermost last: of one that shows some sides of its
+    // borders only, those between its rows and its columns, and the row and
+    // cell reached.
+    struct OpenTable {
+        std::string rows, columns;  // "" when its cells take none
+        bool rtl = false;
+        int row = -1, column = -1;
+    };
+
+    void tableTag(std::size_t lt, std::size_t name, bool close) {
+        if (startsTagAt(t_, name, "table")) {
+            if (!close) tables_.emplace_back();
+            else if (!tables_.empty()) tables_.pop_back();
+            return;
+        }
+        if (close || tables_.empty()) return;
+        OpenTable& t = tables_.back();
+        if (startsTagAt(t_, name, "tr")) {
+            ++t.row;
+            t.column = -1;
+        } else if (startsTagAt(t_, name, "td") || startsTagAt(t_, name, "th")) {
+            ++t.column;
+            if (!t.rows.empty()) cellSides(lt, t);
+        }
+    }
+
+    // A cell's borders towards the row before and the cell before: those of
+    // its table; a cell's own come after and win.
+    void cellSides(std::size_t lt, const OpenTable& t) {
+        std::string css;
+        if (t.row > 0) css += "border-top:" + t.rows + ";";
+        if (t.column > 0) css += std::string(t.rtl ? "border-right:" : "border-left:") + t.columns + ";";
+        if (!css.empty()) edits_.insert(lt + 3, " style=\"" + css + "\"");
+    }
+
+    // A table that shows some sides only: its own sides, and its cells
+    // from here on (its first cell takes none).
+    void tableSides(std::string_view tag) {
+        if (table_ == std::string::npos || tables_.empty()) return;
+        OpenTable& t = tables_.back();
+        t.rows = tagAttribute(tag, "rows");
+        t.columns = tagAttribute(tag, "columns");
+        t.rtl = tagAttribute(tag, "rtl") == "1";
+        if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
+            edits_.insert(gt, " border=0 style=\"" + std::string(tagAttribute(tag, "val")) + "\"");
     }
 
     // Each sheet: where it starts, with the footer of the sheet before and
@@ -431,6 +479,7 @@ private:
         if (startsWith(tag, marker::kDrawingStart)) return drawing(lt, tag);
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
+        if (startsWith(tag, marker::kTableSidesStart)) tableSides(tag);
         if (startsWith(tag, marker::kTableCssStart) && table_ != std::string::npos)
             edits_.insert(table_ + 6, " style=\"" + std::string(tagAttribute(tag, "val")) + "\"");
         // No border: the last word in the table's attributes (validatePage
@@ -538,6 +587,7 @@ private:
         std::size_t at, size, section;
     };
     std::vector<SectionPart> sectionParts_;
+    std::vector<OpenTable> tables_;
     bool fragment_ = false;
     std::size_t drawingsBefore_ = std::string::npos;
     bool inParagraph_ = false;

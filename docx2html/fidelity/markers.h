@@ -28,6 +28,15 @@ inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
 // The table it stands in shows no border.
 inline constexpr std::string_view kPlainTable = "<\x1FtvPlainTable/>";
+// The table it stands in shows some sides of its borders only: outer, the
+// declarations of its own four sides; rows and columns, the borders
+// between its rows and between its columns ("none" for none); rtl, whether
+// its columns run right to left.
+inline constexpr std::string_view kTableSidesStart = "<\x1FtvTableSides";
+inline std::string tableSides(std::string_view outer, std::string_view rows, std::string_view columns, bool rtl) {
+    return "<\x1FtvTableSides val=\"" + std::string(outer) + "\" rows=\"" + std::string(rows) + "\" columns=\"" +
+           std::string(columns) + "\" rtl=\"" + (rtl ? "1" : "0") + "\"/>";
+}
 // CSS declarations for the table it stands in.
 inline constexpr std::string_view kTableCssStart = "<\x1FtvTableCss";
 inline std::string tableCss(std::string_view declarations) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -11,6 +12,7 @@
 #include "core/html.h"
 #include "docx2html/docx2html.h"
 #include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/shading.h"
 #include "docx2html/insertions.h"
 #include "docx2html/model/model.h"
@@ -383,19 +385,36 @@ unsigned sideBit(std::string_view name) {
     return 0;
 }
 
-// The sides a borders element names, and those of them that show.
+// A side of a border as CSS: its width (eighths of a point), style and
+// colour; "none" for one that does not show.
+std::string sideCss(std::string_view val, std::string_view size, std::string_view colour) {
+    if (!visibleBorder(val)) return "none";
+    long px = std::max((std::clamp(model::number(size).value_or(4), 2L, 96L) + 3) / 6, 1L);
+    if (val == "double") px = std::max(px, 3L);
+    const bool hex = colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    return std::to_string(px) + "px " + std::string(val) + (hex ? " #" + std::string(colour) : std::string());
+}
+
+// The sides a borders element names, those of them that show, and each
+// named side's CSS (top, left, bottom, right, insideH, insideV).
 struct Sides {
     unsigned named = 0, shown = 0;
+    std::array<std::string, kBorderSides> css;
+
+    void add(std::string_view name, std::string_view val, std::string_view size, std::string_view colour) {
+        const unsigned bit = sideBit(name);
+        if (bit == 0) return;
+        named |= bit;
+        if (visibleBorder(val)) shown |= bit;
+        css[static_cast<std::size_t>(std::countr_zero(bit))] = sideCss(val, size, colour);
+    }
 };
 
 // Of a borders element of the model.
 Sides sidesOf(pugi::xml_node borders) {
     Sides out;
-    for (pugi::xml_node side : borders.children()) {
-        const unsigned bit = sideBit(side.name());
-        out.named |= bit;
-        if (visibleBorder(side.attribute("w:val").value())) out.shown |= bit;
-    }
+    for (pugi::xml_node side : borders.children())
+        out.add(side.name(), side.attribute("w:val").value(), side.attribute("w:sz").value(), side.attribute("w:color").value());
     return out;
 }
 
@@ -406,43 +425,46 @@ Sides sidesOf(std::string_view borders) {
         const std::size_t gt = borders.find('>', lt);
         if (gt == std::string_view::npos) break;
         const std::string_view tag = borders.substr(lt, gt + 1 - lt);
-        const unsigned bit = sideBit(tag.substr(1, tag.find_first_of(" />", 1) - 1));
-        out.named |= bit;
-        if (visibleBorder(tagAttribute(tag, "val"))) out.shown |= bit;
+        out.add(tag.substr(1, tag.find_first_of(" />", 1) - 1), tagAttribute(tag, "val"), tagAttribute(tag, "sz"),
+                tagAttribute(tag, "color"));
     }
     return out;
 }
 
 // The borders a table style gives through its chain: the sides of the
-// whole table that show (each side from the nearest style that names it),
-// and whether any cell or conditional format has a border that shows.
+// whole table (each side from the nearest style that names it), and
+// whether any cell or conditional format has a border that shows.
 struct StyleBorders {
-    unsigned tableSides = 0;
+    Sides table;
     bool cells = false;
 };
 
 StyleBorders bordersOfStyle(const model::StyleSheet& sheet, std::string_view styleId) {
     StyleBorders out;
-    unsigned named = 0;
     for (const model::Style* s : sheet.chain(styleId)) {
         const Sides own = sidesOf(s->tblPr.child("w:tblBorders"));
-        out.tableSides |= own.shown & ~named;
-        named |= own.named;
+        for (std::size_t k = 0; k < kBorderSides; ++k) {
+            const unsigned bit = 1U << k;
+            if ((own.named & bit) == 0 || (out.table.named & bit) != 0) continue;
+            out.table.named |= bit;
+            out.table.shown |= own.shown & bit;
+            out.table.css[k] = own.css[k];
+        }
         out.cells = out.cells || sidesOf(s->tcPr.child("w:tcBorders")).shown != 0;
         for (const model::TableFormat& f : s->formats) out.cells = out.cells || sidesOf(f.tcPr.child("w:tcBorders")).shown != 0;
     }
     return out;
 }
 
-// The walk of tablesWithBorders: the tables open at a place of the text,
+// The walk of tableBorders: the tables open at a place of the text,
 // innermost last. A table's own borders replace its style's side by side.
 class BorderWalk {
 public:
     BorderWalk(std::string_view t, const model::StyleSheet& sheet) : t_(t), sheet_(sheet) {}
 
-    std::vector<bool> run() {
+    std::vector<TableBorders> run() {
         for (std::size_t lt = t_.find('<'); lt != std::string_view::npos; lt = t_.find('<', lt + 1)) tagAt(lt);
-        return bordered_;
+        return tables_;
     }
 
 private:
@@ -455,8 +477,8 @@ private:
 
     void tagAt(std::size_t lt) {
         if (t_.compare(lt, 5, "<tbl>") == 0) {
-            open_.push_back({bordered_.size(), false, false, {}, {}});
-            bordered_.push_back(false);
+            open_.push_back({tables_.size(), false, false, {}, {}});
+            tables_.emplace_back();
         } else if (open_.empty()) {
             return;
         } else if (t_.compare(lt, 6, "</tbl>") == 0) {
@@ -470,7 +492,7 @@ private:
             const Sides sides = end == std::string_view::npos ? Sides{} : sidesOf(t_.substr(lt + 11, end - lt - 11));
             if (t_[lt + 2] == 'c' || open_.back().ownRead) {
                 // A cell's, or a row's exceptions.
-                if (sides.shown != 0) bordered_[open_.back().index] = true;
+                if (sides.shown != 0) tables_[open_.back().index].shows = true;
             } else {
                 open_.back().own = sides;
                 open_.back().ownRead = true;
@@ -482,9 +504,18 @@ private:
 
     // A table that names no style has the default table style's borders.
     void close() {
-        Open& o = open_.back();
+        const Open& o = open_.back();
         const StyleBorders style = o.styled ? o.style : styleBorders(sheet_.defaultTableStyle);
-        if (o.own.shown != 0 || style.cells || (style.tableSides & ~o.own.named) != 0) bordered_[o.index] = true;
+        TableBorders& t = tables_[o.index];
+        unsigned shown = 0;
+        for (std::size_t k = 0; k < kBorderSides; ++k) {
+            const bool own = (o.own.named >> k & 1U) != 0;
+            t.sides[k] = own ? o.own.css[k] : style.table.css[k];
+            if (t.sides[k].empty()) t.sides[k] = "none";
+            if (((own ? o.own.shown : style.table.shown) >> k & 1U) != 0) shown |= 1U << k;
+        }
+        t.shows = t.shows || shown != 0 || style.cells;
+        t.someSides = shown != 0 && shown != (1U << kBorderSides) - 1;
         open_.pop_back();
     }
 
@@ -503,7 +534,7 @@ private:
 
     std::string_view t_;
     const model::StyleSheet& sheet_;
-    std::vector<bool> bordered_;
+    std::vector<TableBorders> tables_;
     std::vector<Open> open_;
     std::unordered_map<std::string, StyleBorders> styles_;
     std::size_t end_ = 0;
@@ -513,7 +544,7 @@ private:
 
 bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId) {
     const StyleBorders b = bordersOfStyle(sheet, styleId);
-    return b.tableSides != 0 || b.cells;
+    return b.table.shown != 0 || b.cells;
 }
 
 namespace {
@@ -566,7 +597,15 @@ std::string floatingTableCss(std::string_view tblPr, const model::Section& secti
            pixels(bottom) + " " + pixels(left) + ";";
 }
 
-std::vector<bool> tablesWithBorders(std::string_view t, const model::StyleSheet& sheet) {
+std::string bordersMarker(const TableBorders& b, bool rtl) {
+    if (!b.shows) return std::string(marker::kPlainTable);
+    if (!b.someSides) return {};
+    return marker::tableSides("border-top:" + b.sides[0] + ";border-left:" + b.sides[1] + ";border-bottom:" + b.sides[2] +
+                                  ";border-right:" + b.sides[3] + ";",
+                              b.sides[4], b.sides[5], rtl);
+}
+
+std::vector<TableBorders> tableBorders(std::string_view t, const model::StyleSheet& sheet) {
     return BorderWalk(t, sheet).run();
 }
 

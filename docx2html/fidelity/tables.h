@@ -34,11 +34,25 @@ void applyTableStyleFormats(ConversionContext& ctx);
 // conditional format's, other than none or nil.
 bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId);
 
-// Of every table of the preprocessed text, in the order of its "<tbl>":
-// whether any border shows, from its own tblBorders, its style chain (the
-// default table style for a table that names none) or its cells' tcBorders
-// (not those of tables inside it). A table without is drawn without.
-std::vector<bool> tablesWithBorders(std::string_view text, const model::StyleSheet& sheet);
+// The borders of a table: whether any shows, from its own tblBorders, its
+// style chain (the default table style for a table that names none) or its
+// cells' tcBorders (not those of tables inside it), and each side of the
+// whole table as CSS ("none" for one that does not show): top, left,
+// bottom, right, then those between its rows and its columns, the table's
+// own replacing its style's side by side. A table without borders is drawn
+// without; one that shows some sides only, with those.
+inline constexpr std::size_t kBorderSides = 6;
+struct TableBorders {
+    bool shows = false, someSides = false;
+    std::array<std::string, kBorderSides> sides;
+};
+
+// Of every table of the preprocessed text, in the order of its "<tbl>".
+std::vector<TableBorders> tableBorders(std::string_view text, const model::StyleSheet& sheet);
+
+// The marker for the first cell of a table of those borders (rtl: its
+// columns run right to left): none for a table whose borders all show.
+std::string bordersMarker(const TableBorders& borders, bool rtl);
 
 // The CSS of a floating table (tblpPr in tblPr, the table's properties in
 // the preprocessed text) as Word places it on the text of section: one

@@ -735,6 +735,7 @@ TEST(FidelitySheets, ColumnsFloatingAndBorderlessTables) {
     const auto table = [](const std::string& tblPr) {
         return "<w:tbl><w:tblPr>" + tblPr + "</w:tblPr><w:tr><w:tc><w:p><w:r><w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
     };
+    const std::string row = "<w:tr><w:tc>" + para("1") + "</w:tc><w:tc>" + para("2") + "</w:tc></w:tr>";
     const auto floating = [&](const std::string& position, const std::string& width = "2000") {
         return table("<w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"360\" w:bottomFromText=\"90\" " + position +
                      "/><w:tblW w:w=\"" + width + "\" w:type=\"dxa\"/>");
@@ -779,10 +780,17 @@ TEST(FidelitySheets, ColumnsFloatingAndBorderlessTables) {
         // A bordered style, every side of the table's own set to nil or none: no border at all.
         {"style's borders all taken back", table("<w:tblStyle w:val=\"Grid\"/><w:tblBorders>" + all + "</w:tblBorders>"),
          page, grid, {"<table border=\"0\" style=\"border:none;border:none;border:none\">"}, {}},
-        // Sides the table leaves to its style still show.
+        // Sides the table leaves to its style still show, and only those:
+        // between the rows, not between the columns nor around.
         {"style's borders partly taken back",
-         table("<w:tblStyle w:val=\"Grid\"/><w:tblBorders><w:top w:val=\"nil\"/><w:insideV w:val=\"nil\"/></w:tblBorders>"),
-         page, grid, {"<table"}, {"border=\"0\""}},
+         "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/><w:tblBorders><w:top w:val=\"nil\"/><w:insideV w:val=\"nil\"/>"
+         "</w:tblBorders></w:tblPr>" + row + row + "</w:tbl>",
+         page, grid,
+         {"<table border=\"0\" style=\"border:none;border-top:none;border-top:none;border-left:none;border-bottom:none;"
+          "border-right:none;\"><tr><td><p>1</p>"
+          "</td><td style=\"border-left:none;\"><p>2</p></td></tr><tr><td style=\"border-top:1px solid;\"><p>1</p></td>"
+          "<td style=\"border-top:1px solid;border-left:none;\"><p>2</p></td></tr></table>"},
+         {}},
         {"no borders anywhere", table("<w:tblW w:w=\"0\" w:type=\"auto\"/>"), page, "", {"<table border=0 style=\"border:none\">"}, {}},
     };
     for (const Case& c : cases) {
