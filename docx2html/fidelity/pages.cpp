@@ -144,8 +144,8 @@ std::string columnsStart(const model::Section& section, bool balanced) {
     if (count < 2) return {};
     // Word's gap when the section names none is half an inch.
     const long gap = std::clamp(section.columnSpace.value_or(720), 0L, 31680L) / 15;
-    return std::string(balanced ? "<div" : "<div class=tvcolumns") + " style=\"column-count:" + std::to_string(count) + ";column-gap:" + std::to_string(gap) + "px" +
-           (section.columnLine ? ";column-rule:1px solid #000" : "") + "\">";
+    return std::string(balanced ? "<div" : "<div class=tvcolumns") + " style=\"column-count:" + std::to_string(count) +
+           ";column-gap:" + std::to_string(gap) + "px" + (section.columnLine ? ";column-rule:1px solid #000" : "") + "\">";
 }
 
 std::string sectionClass(std::size_t section) { return "section" + std::to_string(section); }

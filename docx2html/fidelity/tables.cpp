@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -385,10 +386,13 @@ unsigned sideBit(std::string_view name) {
     return 0;
 }
 
-// A side of a border as CSS: its width (eighths of a point), style and
-// colour; "none" for one that does not show.
+// A side of a border as CSS: its width (eighths of a point), style (a
+// word of letters and digits, else solid; the page's clean-up makes it
+// CSS's) and colour; "none" for one that does not show.
 std::string sideCss(std::string_view val, std::string_view size, std::string_view colour) {
     if (!visibleBorder(val)) return "none";
+    if (!std::all_of(val.begin(), val.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+        val = "solid";
     long px = std::max((std::clamp(model::number(size).value_or(4), 2L, 96L) + 3) / 6, 1L);
     if (val == "double") px = std::max(px, 3L);
     const bool hex = colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
