@@ -137,7 +137,7 @@ bool listedFor(std::string_view element, std::string_view attribute) {
 }
 
 // The CSS properties a converted page uses; with Full Fidelity only these stay.
-constexpr std::array<std::string_view, 90> kPageProperties = {
+constexpr std::array<std::string_view, 92> kPageProperties = {
     "_height", "background", "background-color", "border", "border-bottom", "border-collapse", "border-color",
     "border-left", "border-right", "border-top", "border-style", "border-width", "border-spacing", "box-sizing",
     "break-after", "break-before", "break-inside", "page-break-after", "page-break-before", "page-break-inside",
@@ -149,7 +149,7 @@ constexpr std::array<std::string_view, 90> kPageProperties = {
     "vertical-align",
     "white-space", "width", "unicode-bidi", "text-decoration-line", "text-decoration-style", "text-decoration-color",
     "max-width", "overflow-x", "font-stretch", "writing-mode", "text-underline-position", "word-spacing", "visibility",
-    "size", "page", "column-count", "column-gap", "flex", "align-items", "min-width", "zoom",
+    "size", "page", "column-count", "column-gap", "column-rule", "column-fill", "flex", "align-items", "min-width", "zoom",
     "transform", "transform-origin", "z-index", "justify-content", "right", "bottom", "opacity"};
 
 // Whether a declaration ("name:value") names a property a page uses; a

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <tuple>
 #include <unordered_map>
@@ -37,6 +38,8 @@ namespace {
 
 const char* const kSheetRules = "div.page{break-after:page}\r\n";
 const char* const kBreakRules = ".pagebreak{break-after:page}\r\n";
+// On paper the columns of a part that ends with its sheet fill one by one.
+const char* const kFilledColumnRules = "@media print{div.tvcolumns{column-fill:auto}}\r\n";
 // The labels are the paragraphs' own, and so are their indents.
 const char* const kListRules = "ol,ul{list-style-type:none;padding-left:0px;margin-left:0px}\r\n";
 
@@ -224,6 +227,7 @@ private:
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
         }
+        tableTag(lt, name, close);
         if (!close) sheets_.startTag(startsTagAt(t_, name, "div"));
         if (!close && t_.compare(lt, 12, "<a href=\"#fn") == 0 && t_.compare(lt, 15, "<a href=\"#fnref") != 0) {
             const std::size_t quote = t_.find('"', lt + 12);
@@ -263,10 +267,97 @@ private:
         if (allMoved && section != std::string::npos && t_.compare(last, 6, "</div>") == 0) edits_.erase(section, last + 6 - section);
     }
 
+    // The tables open, innermost last: of one that shows some sides of its
+    // borders only, those between its rows and its columns, and the row and
+    // cell reached.
+    struct OpenTable {
+        std::string rows, columns;  // "" when its cells take none
+        bool rtl = false;
+        int row = -1, column = -1;
+    };
+
+    void tableTag(std::size_t lt, std::size_t name, bool close) {
+        if (startsTagAt(t_, name, "table")) {
+            if (!close) tables_.emplace_back();
+            else if (!tables_.empty()) tables_.pop_back();
+            return;
+        }
+        if (close || tables_.empty()) return;
+        OpenTable& t = tables_.back();
+        if (startsTagAt(t_, name, "tr")) {
+            ++t.row;
+            t.column = -1;
+        } else if (startsTagAt(t_, name, "td") || startsTagAt(t_, name, "th")) {
+            ++t.column;
+            if (!t.rows.empty()) cellSides(lt, t);
+        }
+    }
+
+    // A cell's borders towards the row before and the cell before: those of
+    // its table; a cell's own come after and win.
+    void cellSides(std::size_t lt, const OpenTable& t) {
+        std::string css;
+        if (t.row > 0) css += "border-top:" + t.rows + ";";
+        if (t.column > 0) css += std::string(t.rtl ? "border-right:" : "border-left:") + t.columns + ";";
+        if (!css.empty()) edits_.insert(lt + 3, " style=\"" + css + "\"");
+    }
+
+    // A table that shows some sides only: its own sides, and its cells
+    // from here on (its first cell takes none).
+    void tableSides(std::string_view tag) {
+        if (table_ == std::string::npos || tables_.empty()) return;
+        OpenTable& t = tables_.back();
+        t.rows = tagAttribute(tag, "rows");
+        t.columns = tagAttribute(tag, "columns");
+        t.rtl = tagAttribute(tag, "rtl") == "1";
+        if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
+            edits_.insert(gt, " border=0 style=\"" + std::string(tagAttribute(tag, "val")) + "\"");
+    }
+
     // Each sheet: where it starts, with the footer of the sheet before and
     // its own header; the last sheet's footer before the body ends; the
-    // page fields of the header and footer placed with the page.
+    // page fields of the header and footer placed with the page. Each
+    // section's part of a sheet stands in a division of its columns.
     void placeSheets() {
+        const auto& starts = sheets_.starts();
+        const std::vector<SheetPlace> places = sheetPlaces();
+        const bool boxes = ctx_.pageMarginFlag;
+        ColumnParts columns{ctx_.model->sections, edits_};
+        auto part = sectionParts_.begin();
+        auto partsBefore = [&](std::size_t at) {
+            for (; part != sectionParts_.end() && part->at < at; ++part) {
+                edits_.replace(part->at, part->size, columns.end(true));
+                columns.start(part->at + part->size, part->section);
+            }
+        };
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            partsBefore(starts[i].at);
+            std::string markup = sheets_.markup(starts[i].section);
+            if (boxes) {
+                markup = story(places[i], false) + markup + story(places[i + 1], true);
+                markup = withPageFields(std::move(markup), places[i + 1], places[i]);
+            }
+            if (!sectionParts_.empty()) {
+                markup = columns.end(false) + markup;
+                columns.start(starts[i].at + starts[i].size, starts[i].section);
+            }
+            edits_.replace(starts[i].at, starts[i].size, markup);
+        }
+        partsBefore(std::string::npos);
+        const std::size_t bodyEnd = t_.rfind("</body>");
+        if (bodyEnd != std::string::npos) {
+            const std::string footer = boxes ? story(places.back(), false) : std::string();
+            const std::string end = columns.end(false) + (footer.empty() ? footer : withPageFields(footer, places.back(), places.back()));
+            if (!end.empty()) edits_.insert(bodyEnd, end);
+            if (boxes) edits_.insert(bodyEnd, laterStories(places));
+        }
+        for (const Field& f : fields_)
+            edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
+        filledColumns_ = columns.any;
+    }
+
+    // Of each sheet, its number, section and the count of its section's sheets.
+    std::vector<SheetPlace> sheetPlaces() const {
         const auto& starts = sheets_.starts();
         std::vector<SheetPlace> places(starts.size() + 1);
         std::vector<int> perSection;
@@ -282,24 +373,34 @@ private:
             ++perSection[p.section];
         }
         for (SheetPlace& p : places) p.sectionSheets = perSection[p.section];
-        const bool boxes = ctx_.pageMarginFlag;
-        for (std::size_t i = 0; i < starts.size(); ++i) {
-            std::string markup = sheets_.markup(starts[i].section);
-            if (boxes) {
-                markup = story(places[i], false) + markup + story(places[i + 1], true);
-                markup = withPageFields(std::move(markup), places[i + 1], places[i]);
-            }
-            edits_.replace(starts[i].at, starts[i].size, markup);
-        }
-        const std::size_t bodyEnd = t_.rfind("</body>");
-        if (boxes && bodyEnd != std::string::npos) {
-            const std::string footer = story(places.back(), false);
-            if (!footer.empty()) edits_.insert(bodyEnd, withPageFields(footer, places.back(), places.back()));
-            edits_.insert(bodyEnd, laterStories(places));
-        }
-        for (const Field& f : fields_)
-            edits_.replace(f.at, f.size, pageFieldValue(f.name, f.shown, places[std::min(f.sheet, places.size() - 1)]));
+        return places;
     }
+
+    // The divisions of columns: one open at a time, from where a section's
+    // part of a sheet starts to where the next section's part or sheet
+    // starts; written when it ends, as Word balances the columns of a part
+    // that the next section continues, and fills the others one by one.
+    struct ColumnParts {
+        const std::vector<model::Section>& sections;
+        EditList& edits;
+        std::size_t at = std::string::npos, section = 0;
+        bool any = false;
+
+        void start(std::size_t where, std::size_t index) {
+            at = where;
+            section = index;
+        }
+        // The end tag of the part open, if it has columns.
+        std::string end(bool balanced) {
+            const std::size_t where = std::exchange(at, std::string::npos);
+            if (where == std::string::npos || section >= sections.size()) return {};
+            const std::string division = columnsStart(sections[section], balanced);
+            if (division.empty()) return {};
+            edits.insert(where, division);
+            any = any || !balanced;
+            return "</div>";
+        }
+    };
 
     // The headers and footers of the later pages of each section's sheets
     // (odd, and even where the settings ask), for a print layout that breaks
@@ -428,6 +529,8 @@ private:
             const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
             return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
         }
+        if (startsWith(tag, marker::kSectionStart)) return sectionPart(lt, tag);
+        if (tag == marker::kColumnBreak) return edits_.replace(lt, tag.size(), "<span style=\"display:block;break-before:column\"></span>");
         if (startsWith(tag, "<\x1FtvSpan ")) {
             inlines_.push_back({lt, tag.size(), std::string(tagAttribute(tag, "css")), true, false, true});
             return;
@@ -452,12 +555,22 @@ private:
         }
         if (paragraph_ != std::string::npos) paragraphMarker(tag);
         if (tag == marker::kRtlTable && table_ != std::string::npos) edits_.insert(table_ + 6, " dir=\"rtl\"");
+        if (startsWith(tag, marker::kTableSidesStart)) tableSides(tag);
+        if (startsWith(tag, marker::kTableCssStart) && table_ != std::string::npos)
+            edits_.insert(table_ + 6, " style=\"" + std::string(tagAttribute(tag, "val")) + "\"");
         // No border: the last word in the table's attributes (validatePage
         // keeps one of each name, the last).
         if (tag == marker::kPlainTable && table_ != std::string::npos)
             if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
                 edits_.insert(gt, " border=0 style=\"border:none\"");
         edits_.erase(lt, tag.size());
+    }
+
+    // Where a section's part of a sheet starts: between top-level blocks only.
+    void sectionPart(std::size_t lt, std::string_view tag) {
+        const int section = intValue(tagAttribute(tag, "val"), -1);
+        if (depth_ == 0 && section >= 0 && !fragment_) sectionParts_.push_back({lt, tag.size(), static_cast<std::size_t>(section)});
+        else edits_.erase(lt, tag.size());
     }
 
     // A marker for the paragraph it stands in.
@@ -539,6 +652,7 @@ private:
         }
         if (ctx_.listLabels) rules += kListRules;
         if (tabs_) rules += kTabRules;
+        if (filledColumns_) rules += kFilledColumnRules;
         if (!ctx_.drawings.empty()) rules += drawingRules(ctx_);
         if (!ctx_.mathMarkup.empty()) rules += mathmlFallbackCss();
         if (!ctx_.trackedChanges.empty()) rules += changeRules(ctx_);
@@ -565,13 +679,19 @@ private:
         std::size_t sheet;
     };
     std::vector<Field> fields_;
+    // Where each section's part of a sheet starts, in order.
+    struct SectionPart {
+        std::size_t at, size, section;
+    };
+    std::vector<SectionPart> sectionParts_;
+    std::vector<OpenTable> tables_;
     bool fragment_ = false;
     std::size_t drawingsBefore_ = std::string::npos;
     bool inParagraph_ = false;
     std::unordered_map<std::size_t, std::string> finishedDrawings_;
     std::unordered_map<std::string, std::string> finishedStories_;
     std::set<std::size_t> fills_;  // where the b elements of filling tabs start
-    bool rowParagraph_ = false, tabs_ = false, laterStories_ = false;
+    bool rowParagraph_ = false, tabs_ = false, filledColumns_ = false, laterStories_ = false;
     std::size_t barParagraph_ = std::string::npos, barAt_ = std::string::npos;
     // The footnotes of the notes section (marker place and size, anchor
     // id), and the sheet of each note's first reference.

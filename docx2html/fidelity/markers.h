@@ -15,11 +15,33 @@ inline constexpr std::string_view kStart = "<\x1Ftv";
 // section of that index (0 for the first).
 inline constexpr std::string_view kPageStart = "<\x1FtvPage";
 inline std::string page(std::size_t section) { return "<\x1FtvPage val=\"" + std::to_string(section) + "\"/>"; }
+// Between top-level blocks: what follows, on the same sheet, belongs to the
+// section of that index (a section that continues the page), or, at the
+// start of the body, to the first section. Left only when a section has
+// columns.
+inline constexpr std::string_view kSectionStart = "<\x1FtvSection";
+inline std::string section(std::size_t index) { return "<\x1FtvSection val=\"" + std::to_string(index) + "\"/>"; }
+// A column break inside a section of columns: what follows starts the next column.
+inline constexpr std::string_view kColumnBreak = "<\x1FtvColumn/>";
 // The paragraph, or the table, it stands in reads right to left.
 inline constexpr std::string_view kRtl = "<\x1FtvRtl/>";
 inline constexpr std::string_view kRtlTable = "<\x1FtvRtlTable/>";
 // The table it stands in shows no border.
 inline constexpr std::string_view kPlainTable = "<\x1FtvPlainTable/>";
+// The table it stands in shows some sides of its borders only: outer, the
+// declarations of its own four sides; rows and columns, the borders
+// between its rows and between its columns ("none" for none); rtl, whether
+// its columns run right to left.
+inline constexpr std::string_view kTableSidesStart = "<\x1FtvTableSides";
+inline std::string tableSides(std::string_view outer, std::string_view rows, std::string_view columns, bool rtl) {
+    return "<\x1FtvTableSides val=\"" + std::string(outer) + "\" rows=\"" + std::string(rows) + "\" columns=\"" +
+           std::string(columns) + "\" rtl=\"" + (rtl ? "1" : "0") + "\"/>";
+}
+// CSS declarations for the table it stands in.
+inline constexpr std::string_view kTableCssStart = "<\x1FtvTableCss";
+inline std::string tableCss(std::string_view declarations) {
+    return "<\x1FtvTableCss val=\"" + std::string(declarations) + "\"/>";
+}
 // The end of a span a run look opened.
 inline constexpr std::string_view kSpanEnd = "<\x1FtvSpanEnd/>";
 

@@ -15,6 +15,7 @@ namespace tavin {
 namespace {
 
 constexpr std::string_view kPageBreak = "<br type=\"page\"/>";
+constexpr std::string_view kColumnBreak = "<br type=\"column\"/>";
 
 // Whether [from, to) holds character data other than blanks.
 bool holdsText(std::string_view t, std::size_t from, std::size_t to) {
@@ -58,8 +59,20 @@ std::vector<std::size_t> sectionStarts(std::string_view t) {
 
 }  // namespace
 
-PageBreaks::PageBreaks(std::string_view body)
-    : body_(body), breaks_(occurrences(body, kPageBreak)), sections_(sectionStarts(body)) {}
+PageBreaks::PageBreaks(std::string_view body, const std::vector<model::Section>& sections)
+    : body_(body), breaks_(occurrences(body, kPageBreak)), sections_(sectionStarts(body)) {
+    for (const model::Section& s : sections) columned_.push_back(s.columns.value_or(1) > 1);
+    if (std::find(columned_.begin(), columned_.end(), true) == columned_.end()) columned_.clear();
+    else columnBreaks_ = occurrences(body, kColumnBreak);
+}
+
+void PageBreaks::columnBreaks(std::size_t start, std::size_t content, std::size_t close, EditList& edits) {
+    const std::size_t section = sectionAt(start);
+    if (section >= columned_.size() || !columned_[section]) return;
+    for (auto b = std::lower_bound(columnBreaks_.begin(), columnBreaks_.end(), content);
+         b != columnBreaks_.end() && *b < close; ++b)
+        edits.replace(*b, kColumnBreak.size(), std::string(marker::kColumnBreak));
+}
 
 std::size_t PageBreaks::sectionAt(std::size_t at) const {
     return static_cast<std::size_t>(std::lower_bound(sections_.begin(), sections_.end(), at) - sections_.begin());
@@ -86,9 +99,20 @@ void PageBreaks::paragraph(std::size_t start, std::size_t content, std::size_t c
         (textBefore ? after : before) = true;
     }
     // A section ends here; the next one says whether it starts a new page.
-    if (endsSection && nextSectionBreaks(close)) after = true;
+    const bool continues = endsSection && !nextSectionBreaks(close);
+    if (endsSection && !continues) after = true;
     if (before) edits.insert(start, marker::page(sectionAt(start)));
     if (after) edits.insert(close + 4, marker::page(sectionAt(close)));
+    if (columned_.empty()) return;
+    columnBreaks(start, content, close, edits);
+    if (!bodyMarked_) {
+        // The first section starts with the body's content.
+        const std::size_t body = body_.find("<body");
+        const std::size_t gt = body == std::string_view::npos ? body : body_.find('>', body);
+        if (gt != std::string_view::npos && gt < start) edits.insert(gt + 1, marker::section(0));
+        bodyMarked_ = true;
+    }
+    if (continues) edits.insert(close + 4, marker::section(sectionAt(close)));
 }
 
 void Sheets::pageMarker(std::size_t at, std::size_t size, int depth, std::size_t section, EditList& edits) {
@@ -113,6 +137,15 @@ void Sheets::startTag(bool div) {
         pending_ = std::string::npos;
     }
     contentSinceSheet_ = true;
+}
+
+std::string columnsStart(const model::Section& section, bool balanced) {
+    const long count = std::clamp(section.columns.value_or(1), 1L, 45L);
+    if (count < 2) return {};
+    // Word's gap when the section names none is half an inch.
+    const long gap = std::clamp(section.columnSpace.value_or(720), 0L, 31680L) / 15;
+    return std::string(balanced ? "<div" : "<div class=tvcolumns") + " style=\"column-count:" + std::to_string(count) +
+           ";column-gap:" + std::to_string(gap) + "px" + (section.columnLine ? ";column-rule:1px solid #000" : "") + "\">";
 }
 
 std::string sectionClass(std::size_t section) { return "section" + std::to_string(section); }

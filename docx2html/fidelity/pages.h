@@ -16,17 +16,20 @@
 
 namespace tavin {
 
-// The page breaks of the preprocessed body, placed paragraph by paragraph.
+// The page breaks of the preprocessed body, placed paragraph by paragraph;
+// in a document with a section of columns, also where each section starts
+// on its sheet (the body's start and each section that continues the page)
+// and the column breaks inside sections of columns.
 class PageBreaks {
 public:
-    explicit PageBreaks(std::string_view body);
+    PageBreaks(std::string_view body, const std::vector<model::Section>& sections);
 
     // A top-level paragraph from start to its end tag at close, its content
     // (after its properties) from content: its page breaks are erased, and a
     // page marker starts the next sheet before the paragraph when nothing is
     // written before the break (or when breakBefore), else after it. A
     // paragraph that ends a section breaks after it unless the next section
-    // continues the page.
+    // continues the page, where a section marker starts the next one.
     void paragraph(std::size_t start, std::size_t content, std::size_t close, bool breakBefore, bool endsSection,
                    EditList& edits);
 
@@ -35,8 +38,13 @@ private:
     // The index of the section that holds position at.
     std::size_t sectionAt(std::size_t at) const;
 
+    // Column breaks inside the paragraph become markers where its section has columns.
+    void columnBreaks(std::size_t start, std::size_t content, std::size_t close, EditList& edits);
+
     std::string_view body_;
-    std::vector<std::size_t> breaks_, sections_;
+    std::vector<std::size_t> breaks_, sections_, columnBreaks_;
+    std::vector<bool> columned_;  // of each section, whether it has columns
+    bool bodyMarked_ = false;
 };
 
 // The sheets of the assembled page: a page marker becomes the end of one
@@ -79,6 +87,11 @@ private:
     std::size_t pendingSection_ = 0, section_ = 0;
     std::vector<std::size_t> later_;
 };
+
+// The markup that starts section's part of a sheet when it has columns
+// (its count, gap and the line between them), balanced or (on paper)
+// filled one by one; "" for one column.
+std::string columnsStart(const model::Section& section, bool balanced);
 
 // The class (and the paper's name) of a sheet of that section: not one the
 // clean-up's style classes ("s1", "s2"...) can take.

@@ -184,7 +184,7 @@ public:
           levelIndents_(*ctx.model),
           looks_(*ctx.model),
           families_(ctx.model->fontFamilies),
-          breaks_(t_),
+          breaks_(t_, ctx.model->sections),
           starts_(t_, "<p>"),
           ends_(t_, "</p>"),
           propertyEnds_(t_, "</pPr>"),
@@ -330,20 +330,25 @@ private:
         return labelRun(label, lists_.suffix(*eff.numId, level));
     }
 
-    // Right-to-left tables and tables without borders: a marker in the
-    // table's first cell.
+    // Right-to-left tables, tables without borders or with some sides only, and floating tables
+    // (placed on the first section's text): a marker in the table's first cell.
     void markTables() {
         NextOccurrence tableProps(t_, "</tblPr>"), cells(t_, "<tc>");
-        const std::vector<bool> bordered = tablesWithBorders(t_, ctx_.model->styleSheet);
+        const std::vector<TableBorders> borders = tableBorders(t_, ctx_.model->styleSheet);
+        const std::vector<model::Section>& sections = ctx_.model->sections;
         std::size_t k = 0;
         for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5), ++k) {
             const std::size_t pr = tableProps.atOrAfter(tb);
             const std::size_t cell = cells.atOrAfter(tb);
             if (cell == std::string::npos) break;
-            if (k < bordered.size() && !bordered[k]) edits_.insert(cell + 4, std::string(marker::kPlainTable));
-            if (pr == std::string::npos || pr > cell) continue;
-            const std::string_view tblPr = std::string_view(t_).substr(tb, pr - tb);
-            if (toggleChild(tblPr, "bidiVisual").value_or(false)) edits_.insert(cell + 4, std::string(marker::kRtlTable));
+            const std::string_view tblPr =
+                pr == std::string::npos || pr > cell ? std::string_view() : std::string_view(t_).substr(tb, pr - tb);
+            const bool rtl = toggleChild(tblPr, "bidiVisual").value_or(false);
+            if (k < borders.size()) edits_.insert(cell + 4, bordersMarker(borders[k], rtl));
+            if (tblPr.empty()) continue;
+            if (rtl) edits_.insert(cell + 4, std::string(marker::kRtlTable));
+            const std::string floating = sections.empty() ? std::string() : floatingTableCss(tblPr, sections.front());
+            if (!floating.empty()) edits_.insert(cell + 4, marker::tableCss(floating));
         }
     }
 

@@ -3,6 +3,9 @@
 #include "docx2html/fidelity/tables.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cctype>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,6 +13,7 @@
 #include "core/html.h"
 #include "docx2html/docx2html.h"
 #include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/shading.h"
 #include "docx2html/insertions.h"
 #include "docx2html/model/model.h"
@@ -371,60 +375,152 @@ namespace {
 
 bool visibleBorder(std::string_view val) { return !val.empty() && val != "none" && val != "nil"; }
 
-// Whether a borders element of the model has a side that shows.
-bool showsBorder(pugi::xml_node borders) {
-    for (pugi::xml_node side : borders.children())
-        if (visibleBorder(side.attribute("w:val").value())) return true;
-    return false;
+// The sides of a table's borders as bits (start and end are left and right);
+// 0 for a name that is no side.
+unsigned sideBit(std::string_view name) {
+    if (name.compare(0, 2, "w:") == 0) name.remove_prefix(2);
+    constexpr std::array<std::string_view, 8> kSides = {"top", "left", "bottom", "right", "insideH", "insideV", "start", "end"};
+    constexpr std::array<unsigned, 8> kBits = {0, 1, 2, 3, 4, 5, 1, 3};
+    for (std::size_t k = 0; k < kSides.size(); ++k)
+        if (name == kSides[k]) return 1U << kBits[k];
+    return 0;
 }
 
-// Whether a borders element of the preprocessed text has a side that shows.
-bool showsBorder(std::string_view borders) {
+// A side of a border as CSS: its width (eighths of a point), style (a
+// word of letters and digits, else solid; the page's clean-up makes it
+// CSS's) and colour; "none" for one that does not show.
+std::string sideCss(std::string_view val, std::string_view size, std::string_view colour) {
+    if (!visibleBorder(val)) return "none";
+    if (!std::all_of(val.begin(), val.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+        val = "solid";
+    long px = std::max((std::clamp(model::number(size).value_or(4), 2L, 96L) + 3) / 6, 1L);
+    if (val == "double") px = std::max(px, 3L);
+    const bool hex = colour.size() == 6 && colour.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+    return std::to_string(px) + "px " + std::string(val) + (hex ? " #" + std::string(colour) : std::string());
+}
+
+// The sides a borders element names, those of them that show, and each
+// named side's CSS (top, left, bottom, right, insideH, insideV).
+struct Sides {
+    unsigned named = 0, shown = 0;
+    std::array<std::string, kBorderSides> css;
+
+    void add(std::string_view name, std::string_view val, std::string_view size, std::string_view colour) {
+        const unsigned bit = sideBit(name);
+        if (bit == 0) return;
+        named |= bit;
+        if (visibleBorder(val)) shown |= bit;
+        css[static_cast<std::size_t>(std::countr_zero(bit))] = sideCss(val, size, colour);
+    }
+};
+
+// Of a borders element of the model.
+Sides sidesOf(pugi::xml_node borders) {
+    Sides out;
+    for (pugi::xml_node side : borders.children())
+        out.add(side.name(), side.attribute("w:val").value(), side.attribute("w:sz").value(), side.attribute("w:color").value());
+    return out;
+}
+
+// Of a borders element of the preprocessed text.
+Sides sidesOf(std::string_view borders) {
+    Sides out;
     for (std::size_t lt = borders.find('<'); lt != std::string_view::npos; lt = borders.find('<', lt + 1)) {
         const std::size_t gt = borders.find('>', lt);
         if (gt == std::string_view::npos) break;
-        if (visibleBorder(tagAttribute(borders.substr(lt, gt + 1 - lt), "val"))) return true;
+        const std::string_view tag = borders.substr(lt, gt + 1 - lt);
+        out.add(tag.substr(1, tag.find_first_of(" />", 1) - 1), tagAttribute(tag, "val"), tagAttribute(tag, "sz"),
+                tagAttribute(tag, "color"));
     }
-    return false;
+    return out;
 }
 
-// The walk of tablesWithBorders: the tables open at a place of the text,
-// innermost last.
+// The borders a table style gives through its chain: the sides of the
+// whole table (each side from the nearest style that names it), and
+// whether any cell or conditional format has a border that shows.
+struct StyleBorders {
+    Sides table;
+    bool cells = false;
+};
+
+StyleBorders bordersOfStyle(const model::StyleSheet& sheet, std::string_view styleId) {
+    StyleBorders out;
+    for (const model::Style* s : sheet.chain(styleId)) {
+        const Sides own = sidesOf(s->tblPr.child("w:tblBorders"));
+        for (std::size_t k = 0; k < kBorderSides; ++k) {
+            const unsigned bit = 1U << k;
+            if ((own.named & bit) == 0 || (out.table.named & bit) != 0) continue;
+            out.table.named |= bit;
+            out.table.shown |= own.shown & bit;
+            out.table.css[k] = own.css[k];
+        }
+        out.cells = out.cells || sidesOf(s->tcPr.child("w:tcBorders")).shown != 0;
+        for (const model::TableFormat& f : s->formats) out.cells = out.cells || sidesOf(f.tcPr.child("w:tcBorders")).shown != 0;
+    }
+    return out;
+}
+
+// The walk of tableBorders: the tables open at a place of the text,
+// innermost last. A table's own borders replace its style's side by side.
 class BorderWalk {
 public:
     BorderWalk(std::string_view t, const model::StyleSheet& sheet) : t_(t), sheet_(sheet) {}
 
-    std::vector<bool> run() {
+    std::vector<TableBorders> run() {
         for (std::size_t lt = t_.find('<'); lt != std::string_view::npos; lt = t_.find('<', lt + 1)) tagAt(lt);
-        return bordered_;
+        return tables_;
     }
 
 private:
     struct Open {
         std::size_t index;
-        bool styled;
+        bool styled = false, ownRead = false;
+        StyleBorders style;
+        Sides own;
     };
 
     void tagAt(std::size_t lt) {
         if (t_.compare(lt, 5, "<tbl>") == 0) {
-            open_.push_back({bordered_.size(), false});
-            bordered_.push_back(false);
+            open_.push_back({tables_.size(), false, false, {}, {}});
+            tables_.emplace_back();
         } else if (open_.empty()) {
             return;
         } else if (t_.compare(lt, 6, "</tbl>") == 0) {
-            // A table that names no style has the default table style's borders.
-            if (!open_.back().styled && styleBorders(sheet_.defaultTableStyle)) bordered_[open_.back().index] = true;
-            open_.pop_back();
+            close();
         } else if (t_.compare(lt, 10, "<tblStyle ") == 0) {
             open_.back().styled = true;
             const std::size_t gt = t_.find('>', lt);
-            if (gt != std::string_view::npos && styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val"))))
-                bordered_[open_.back().index] = true;
+            if (gt != std::string_view::npos) open_.back().style = styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val")));
         } else if (t_.compare(lt, 12, "<tblBorders>") == 0 || t_.compare(lt, 11, "<tcBorders>") == 0) {
             const std::size_t end = bordersEnd(lt + 11);
-            if (end != std::string_view::npos && showsBorder(t_.substr(lt + 11, end - lt - 11)))
-                bordered_[open_.back().index] = true;
+            const Sides sides = end == std::string_view::npos ? Sides{} : sidesOf(t_.substr(lt + 11, end - lt - 11));
+            if (t_[lt + 2] == 'c' || open_.back().ownRead) {
+                // A cell's, or a row's exceptions.
+                if (sides.shown != 0) tables_[open_.back().index].shows = true;
+            } else {
+                open_.back().own = sides;
+                open_.back().ownRead = true;
+            }
+        } else if (t_.compare(lt, 8, "</tblPr>") == 0) {
+            open_.back().ownRead = true;
         }
+    }
+
+    // A table that names no style has the default table style's borders.
+    void close() {
+        const Open& o = open_.back();
+        const StyleBorders style = o.styled ? o.style : styleBorders(sheet_.defaultTableStyle);
+        TableBorders& t = tables_[o.index];
+        unsigned shown = 0;
+        for (std::size_t k = 0; k < kBorderSides; ++k) {
+            const bool own = (o.own.named >> k & 1U) != 0;
+            t.sides[k] = own ? o.own.css[k] : style.table.css[k];
+            if (t.sides[k].empty()) t.sides[k] = "none";
+            if (((own ? o.own.shown : style.table.shown) >> k & 1U) != 0) shown |= 1U << k;
+        }
+        t.shows = t.shows || shown != 0 || style.cells;
+        t.someSides = shown != 0 && shown != (1U << kBorderSides) - 1;
+        open_.pop_back();
     }
 
     // The first end of a borders element at or after from; the one found
@@ -434,32 +530,86 @@ private:
         return end_;
     }
 
-    bool styleBorders(const std::string& id) {
+    StyleBorders styleBorders(const std::string& id) {
         auto it = styles_.find(id);
-        if (it == styles_.end()) it = styles_.emplace(id, !id.empty() && styleHasBorders(sheet_, id)).first;
+        if (it == styles_.end()) it = styles_.emplace(id, id.empty() ? StyleBorders{} : bordersOfStyle(sheet_, id)).first;
         return it->second;
     }
 
     std::string_view t_;
     const model::StyleSheet& sheet_;
-    std::vector<bool> bordered_;
+    std::vector<TableBorders> tables_;
     std::vector<Open> open_;
-    std::unordered_map<std::string, bool> styles_;
+    std::unordered_map<std::string, StyleBorders> styles_;
     std::size_t end_ = 0;
 };
 
 }  // namespace
 
 bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId) {
-    for (const model::Style* s : sheet.chain(styleId)) {
-        if (showsBorder(s->tblPr.child("w:tblBorders")) || showsBorder(s->tcPr.child("w:tcBorders"))) return true;
-        for (const model::TableFormat& f : s->formats)
-            if (showsBorder(f.tcPr.child("w:tcBorders"))) return true;
-    }
-    return false;
+    const StyleBorders b = bordersOfStyle(sheet, styleId);
+    return b.table.shown != 0 || b.cells;
 }
 
-std::vector<bool> tablesWithBorders(std::string_view t, const model::StyleSheet& sheet) {
+namespace {
+
+// A measure of twips as CSS pixels, within a page's reach.
+std::string pixels(long twips) { return std::to_string(std::clamp(twips, -31680L, 31680L) / 15) + "px"; }
+
+long twipsAttribute(std::string_view tag, std::string_view name) {
+    return model::number(tagAttribute(tag, name)).value_or(0);
+}
+
+// The table's width in twips from its tblW, of the text width for a share
+// ("pct": fiftieths of a percent, or "50%"); 0 when automatic or unknown.
+long tableWidth(std::string_view tblPr, long textWidth) {
+    const std::string_view tag = childTag(tblPr, "tblW");
+    const std::string_view type = tagAttribute(tag, "type"), w = tagAttribute(tag, "w");
+    if (type == "dxa") return std::max(model::number(w).value_or(0), 0L);
+    if (type != "pct") return 0;
+    if (!w.empty() && w.back() == '%') return model::number(w.substr(0, w.size() - 1)).value_or(0) * textWidth / 100;
+    return model::number(w).value_or(0) * textWidth / 5000;
+}
+
+}  // namespace
+
+std::string floatingTableCss(std::string_view tblPr, const model::Section& section) {
+    const std::string_view tag = childTag(tblPr, "tblpPr");
+    if (tag.empty()) return {};
+    const long leftMargin = section.margins.left.value_or(1440);
+    const long textWidth = std::max(section.pageWidth.value_or(12240) - leftMargin - section.margins.right.value_or(1440), 1440L);
+    const long width = tableWidth(tblPr, textWidth);
+    const std::string_view spec = tagAttribute(tag, "tblpXSpec"), anchor = tagAttribute(tag, "horzAnchor");
+    // The offset from the text's left edge: the page's is the margin's less the margin.
+    const long x = twipsAttribute(tag, "tblpX") - (anchor == "page" ? leftMargin : 0);
+    // A table at an offset floats to the side nearer to it, the text taking the other.
+    const long rightRoom = std::max(textWidth - x - width, 0L);
+    const bool right = spec == "right" || spec == "outside" || (spec.empty() && width > 0 && x > rightRoom);
+    // Below its paragraph by its offset when it lies in the text.
+    const std::string_view vertical = tagAttribute(tag, "vertAnchor");
+    const long y = vertical == "text" && tagAttribute(tag, "tblpYSpec").empty() ? std::max(twipsAttribute(tag, "tblpY"), 0L) : 0;
+    if (spec == "center" || (width > 0 && width > textWidth - 1440)) {
+        const std::string top = y > 0 ? "margin-top:" + pixels(y) + ";" : std::string();
+        return spec == "center" ? "float:none;margin-left:auto;margin-right:auto;" + top : top;
+    }
+    const long top = twipsAttribute(tag, "topFromText") + y, bottom = twipsAttribute(tag, "bottomFromText");
+    if (right)
+        return "float:right;clear:right;margin:" + pixels(top) + " " + pixels(spec.empty() ? rightRoom : 0) + " " +
+               pixels(bottom) + " " + pixels(twipsAttribute(tag, "leftFromText")) + ";";
+    const long left = spec.empty() ? x : 0;
+    return "float:left;clear:left;margin:" + pixels(top) + " " + pixels(twipsAttribute(tag, "rightFromText")) + " " +
+           pixels(bottom) + " " + pixels(left) + ";";
+}
+
+std::string bordersMarker(const TableBorders& b, bool rtl) {
+    if (!b.shows) return std::string(marker::kPlainTable);
+    if (!b.someSides) return {};
+    return marker::tableSides("border-top:" + b.sides[0] + ";border-left:" + b.sides[1] + ";border-bottom:" + b.sides[2] +
+                                  ";border-right:" + b.sides[3] + ";",
+                              b.sides[4], b.sides[5], rtl);
+}
+
+std::vector<TableBorders> tableBorders(std::string_view t, const model::StyleSheet& sheet) {
     return BorderWalk(t, sheet).run();
 }
 

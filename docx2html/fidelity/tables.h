@@ -7,10 +7,12 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "docx2html/context.h"
+#include "docx2html/model/sections.h"
 #include "docx2html/model/styles.h"
 
 namespace tavin {
@@ -32,10 +34,33 @@ void applyTableStyleFormats(ConversionContext& ctx);
 // conditional format's, other than none or nil.
 bool styleHasBorders(const model::StyleSheet& sheet, std::string_view styleId);
 
-// Of every table of the preprocessed text, in the order of its "<tbl>":
-// whether any border shows, from its own tblBorders, its style chain (the
-// default table style for a table that names none) or its cells' tcBorders
-// (not those of tables inside it). A table without is drawn without.
-std::vector<bool> tablesWithBorders(std::string_view text, const model::StyleSheet& sheet);
+// The borders of a table: whether any shows, from its own tblBorders, its
+// style chain (the default table style for a table that names none) or its
+// cells' tcBorders (not those of tables inside it), and each side of the
+// whole table as CSS ("none" for one that does not show): top, left,
+// bottom, right, then those between its rows and its columns, the table's
+// own replacing its style's side by side. A table without borders is drawn
+// without; one that shows some sides only, with those.
+inline constexpr std::size_t kBorderSides = 6;
+struct TableBorders {
+    bool shows = false, someSides = false;
+    std::array<std::string, kBorderSides> sides;
+};
+
+// Of every table of the preprocessed text, in the order of its "<tbl>".
+std::vector<TableBorders> tableBorders(std::string_view text, const model::StyleSheet& sheet);
+
+// The marker for the first cell of a table of those borders (rtl: its
+// columns run right to left): none for a table whose borders all show.
+std::string bordersMarker(const TableBorders& borders, bool rtl);
+
+// The CSS of a floating table (tblpPr in tblPr, the table's properties in
+// the preprocessed text) as Word places it on the text of section: one
+// aligned left or right, or at an offset, floats to that side (an offset's
+// nearer side) with its distances from the text as margins; one that
+// leaves less than an inch beside it, or is centred, stays in the flow
+// (centred, or lowered by its offset below its paragraph). "" for a table
+// that does not float.
+std::string floatingTableCss(std::string_view tblPr, const model::Section& section);
 
 }  // namespace tavin

@@ -28,6 +28,27 @@ std::vector<SectionStory> stories(pugi::xml_node sectPr, const char* name) {
     return out;
 }
 
+// An on/off attribute ("1", "true", "on" or "0", "false", "off").
+bool onAttribute(pugi::xml_attribute a) {
+    const std::string_view v = a.value();
+    return v == "1" || v == "true" || v == "on";
+}
+
+// Columns of their own widths (w:equalWidth="0") are counted by their w:col
+// elements, the gap the first one's; the others by w:num and w:space.
+void readColumns(pugi::xml_node cols, Section& s, Report& report) {
+    s.columns = measure(cols, "w:num", report);
+    s.columnSpace = measure(cols, "w:space", report);
+    s.columnLine = onAttribute(cols.attribute("w:sep"));
+    const pugi::xml_attribute equal = cols.attribute("w:equalWidth");
+    const pugi::xml_node first = cols.child("w:col");
+    if (!equal || onAttribute(equal) || !first) return;
+    long count = 0;
+    for (pugi::xml_node c = first; c; c = c.next_sibling("w:col")) ++count;
+    s.columns = count;
+    if (const std::optional<long> gap = measure(first, "w:space", report)) s.columnSpace = gap;
+}
+
 void readPage(pugi::xml_node sectPr, Section& s, Report& report) {
     const pugi::xml_node size = sectPr.child("w:pgSz");
     s.pageWidth = measure(size, "w:w", report);
@@ -37,9 +58,7 @@ void readPage(pugi::xml_node sectPr, Section& s, Report& report) {
     s.margins = {measure(m, "w:top", report),    measure(m, "w:right", report),  measure(m, "w:bottom", report),
                  measure(m, "w:left", report),   measure(m, "w:header", report), measure(m, "w:footer", report),
                  measure(m, "w:gutter", report)};
-    const pugi::xml_node cols = sectPr.child("w:cols");
-    s.columns = measure(cols, "w:num", report);
-    s.columnSpace = measure(cols, "w:space", report);
+    readColumns(sectPr.child("w:cols"), s, report);
 }
 
 // The next whole "<w:sectPr" tag at or after from.

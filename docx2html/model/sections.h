@@ -30,7 +30,11 @@ struct Section {
     std::optional<long> pageWidth, pageHeight;  // twips
     bool landscape = false;
     PageMargins margins;
+    // The columns: their count and the gap between them (of columns of
+    // their own widths, how many there are and the first one's gap), and
+    // whether a line separates them.
     std::optional<long> columns, columnSpace;  // count; twips
+    bool columnLine = false;
     std::string start;                          // w:type: "continuous", "nextPage" ... ("" when absent)
     bool titlePage = false;
     std::vector<SectionStory> headers, footers;

@@ -26,6 +26,7 @@ struct Parts {
     bool fidelity = true;
     bool margin = true;
     std::string beforeBody;  // document elements before the body
+    std::string lastSection = "<w:pgSz w:w=\"12240\" w:h=\"15840\"/>";  // the body's own sectPr
 };
 
 // The converted page of a document body (without the clean-up pass, so the
@@ -38,7 +39,7 @@ std::string page(const Parts& parts) {
     ctx.docTitle = "t";
     PartTexts texts;
     texts.document = "<w:document>" + parts.beforeBody + "<w:body>" + parts.body +
-                     "<w:sectPr><w:pgSz w:w=\"12240\" w:h=\"15840\"/></w:sectPr></w:body></w:document>";
+                     "<w:sectPr>" + parts.lastSection + "</w:sectPr></w:body></w:document>";
     texts.styles = parts.styles;
     texts.numbering = parts.numbering;
     texts.fontTable = parts.fontTable;
@@ -719,4 +720,86 @@ TEST(FidelityText, EquationsOfAnyShapeGiveBalancedMathml) {
     std::string deep = "<m:oMath>";
     for (int n = 0; n < 100000; ++n) deep += "<m:e>";
     EXPECT_TRUE(balanced(ommlToMathml(deep, false)));
+}
+
+// Sections of columns, floating tables and tables without borders, each a
+// body (with its last section and styles) and what its page holds and lacks.
+TEST(FidelitySheets, ColumnsFloatingAndBorderlessTables) {
+    const std::string page = "<w:pgSz w:w=\"12240\" w:h=\"15840\"/><w:pgMar w:left=\"1440\" w:right=\"1440\"/>";
+    const std::string continuous = "<w:type w:val=\"continuous\"/>" + page;
+    const std::string twoColumns = "<w:cols w:num=\"2\" w:space=\"360\" w:sep=\"1\"/>";
+    const std::string columnBreak = "<w:p><w:r><w:t>x</w:t><w:br w:type=\"column\"/><w:t>y</w:t></w:r></w:p>";
+    const std::string grid = "<w:styles><w:style w:type=\"table\" w:styleId=\"Grid\"><w:tblPr><w:tblBorders>"
+                             "<w:top w:val=\"single\" w:sz=\"4\"/><w:insideH w:val=\"single\" w:sz=\"4\"/><w:insideV w:val=\"single\" w:sz=\"4\"/>"
+                             "</w:tblBorders></w:tblPr></w:style></w:styles>";
+    const auto table = [](const std::string& tblPr) {
+        return "<w:tbl><w:tblPr>" + tblPr + "</w:tblPr><w:tr><w:tc><w:p><w:r><w:t>cell</w:t></w:r></w:p></w:tc></w:tr></w:tbl>";
+    };
+    const std::string row = "<w:tr><w:tc>" + para("1") + "</w:tc><w:tc>" + para("2") + "</w:tc></w:tr>";
+    const auto floating = [&](const std::string& position, const std::string& width = "2000") {
+        return table("<w:tblpPr w:leftFromText=\"180\" w:rightFromText=\"360\" w:bottomFromText=\"90\" " + position +
+                     "/><w:tblW w:w=\"" + width + "\" w:type=\"dxa\"/>");
+    };
+    const std::string all = "<w:top w:val=\"nil\"/><w:left w:val=\"nil\"/><w:bottom w:val=\"nil\"/><w:right w:val=\"nil\"/>"
+                            "<w:insideH w:val=\"none\"/><w:insideV w:val=\"nil\"/>";
+    struct Case {
+        std::string name, body, lastSection, styles;
+        std::vector<std::string> holds, lacks;
+    };
+    const std::vector<Case> cases = {
+        // A one-column title, then two columns to the end: filled one by one
+        // on paper; the column break starts the next column.
+        {"title then columns", para("title", "<w:sectPr>" + page + "</w:sectPr>") + para("a") + columnBreak,
+         continuous + twoColumns, "",
+         {"<p>title</p><div class=tvcolumns style=\"column-count:2;column-gap:24px;column-rule:1px solid #000\"><p>a</p>"
+          "<p>x<span style=\"display:block;break-before:column\"></span>y</p></div>",
+          "@media print{div.tvcolumns{column-fill:auto}}"},
+         {"<br"}},
+        // Columns the next section continues are balanced; columns of their
+        // own widths are counted, the gap the first one's.
+        {"balanced before a continuous section",
+         para("a", "<w:sectPr>" + page + "<w:cols w:equalWidth=\"0\"><w:col w:w=\"2000\" w:space=\"600\"/>"
+                   "<w:col w:w=\"2000\" w:space=\"300\"/><w:col w:w=\"2000\"/></w:cols></w:sectPr>") + para("b"),
+         continuous, "",
+         {"<div style=\"column-count:3;column-gap:40px\"><p>a</p></div><p>b</p>"},
+         {"tvcolumns", "column-fill"}},
+        // A page break inside columns: the sheet starts outside them and they go on inside it.
+        {"a sheet inside columns", para("a") + para("b", "<w:pageBreakBefore/>"), page + twoColumns, "",
+         {"<p>a</p></div></div><div class=page><div class=tvcolumns style=\"column-count:2;"},
+         {}},
+        // One column: no division, a column break stays a line break.
+        {"one column", para("a") + columnBreak, page, "", {"<body><div class=page><p>a</p><p>x<br"}, {"column-"}},
+        {"floats right", para("a") + floating("w:vertAnchor=\"text\" w:tblpXSpec=\"right\" w:tblpY=\"150\""), page, "",
+         {"float:right;clear:right;margin:10px 0px 6px 12px;"}, {}},
+        // At an offset from the page, to the side with less room: its distance to that edge stays.
+        {"floats at an offset", para("a") + floating("w:horzAnchor=\"page\" w:tblpX=\"8140\" w:tblpY=\"9000\""), page,
+         "", {"float:right;clear:right;margin:0px 44px 6px 12px;"}, {}},
+        {"floats left", para("a") + floating("w:tblpX=\"-108\""), page, "", {"float:left;clear:left;margin:0px 24px 6px -7px;"}, {}},
+        {"too wide to float", para("a") + floating("w:tblpXSpec=\"right\"", "8500"), page, "", {"<table"}, {"float"}},
+        {"centred", para("a") + floating("w:tblpXSpec=\"center\""), page, "", {"float:none;margin-left:auto;margin-right:auto;"}, {}},
+        // A bordered style, every side of the table's own set to nil or none: no border at all.
+        {"style's borders all taken back", table("<w:tblStyle w:val=\"Grid\"/><w:tblBorders>" + all + "</w:tblBorders>"),
+         page, grid, {"<table border=\"0\" style=\"border:none;border:none;border:none\">"}, {}},
+        // Sides the table leaves to its style still show, and only those:
+        // between the rows, not between the columns nor around.
+        {"style's borders partly taken back",
+         "<w:tbl><w:tblPr><w:tblStyle w:val=\"Grid\"/><w:tblBorders><w:top w:val=\"nil\"/><w:insideV w:val=\"nil\"/>"
+         "</w:tblBorders></w:tblPr>" + row + row + "</w:tbl>",
+         page, grid,
+         {"<table border=\"0\" style=\"border:none;border-top:none;border-top:none;border-left:none;border-bottom:none;"
+          "border-right:none;\"><tr><td><p>1</p>"
+          "</td><td style=\"border-left:none;\"><p>2</p></td></tr><tr><td style=\"border-top:1px solid;\"><p>1</p></td>"
+          "<td style=\"border-top:1px solid;border-left:none;\"><p>2</p></td></tr></table>"},
+         {}},
+        {"no borders anywhere", table("<w:tblW w:w=\"0\" w:type=\"auto\"/>"), page, "", {"<table border=0 style=\"border:none\">"}, {}},
+    };
+    for (const Case& c : cases) {
+        Parts p;
+        p.body = c.body;
+        p.lastSection = c.lastSection;
+        p.styles = c.styles;
+        const std::string b = body(p), whole = replaceAll(::page(p), "\r\n", "");
+        for (const std::string& s : c.holds) EXPECT_NE(whole.find(s), std::string::npos) << c.name << ": " << s << "\n" << b;
+        for (const std::string& s : c.lacks) EXPECT_EQ(b.find(s), std::string::npos) << c.name << ": " << s << "\n" << b;
+    }
 }

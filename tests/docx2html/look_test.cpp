@@ -128,7 +128,7 @@ std::vector<Case> cases() {
           styles("<w:style w:type=\"table\" w:styleId=\"Grid\"><w:tblPr><w:tblBorders><w:top w:val=\"single\" w:sz=\"4\" "
                  "w:color=\"auto\"/><w:insideH w:val=\"single\" w:sz=\"4\" w:color=\"auto\"/></w:tblBorders></w:tblPr></w:style>"),
           {}, true},
-         {"border-top:3px double #00FF00;}"},
+         {"border-top:3px double #00FF00;border-left:none;border-bottom:none;border-right:none;}"},
          {"class=s1 class=", "class=s2 class="}},
     };
 }

@@ -360,3 +360,25 @@ TEST_F(PdfTest, FontsWithoutTheirOwnFacePrintInStandInsOfTheirKind) {
         EXPECT_NE(list.find(face), std::string::npos) << face << "\n" << list;
     EXPECT_EQ(list.find("DejaVuSerif"), std::string::npos) << list;
 }
+
+// Two columns after a one-column title: the text after a column break
+// prints at the top of the second column, on the first column's first line.
+TEST_F(PdfTest, SectionColumnsPrintSideBySide) {
+    const fs::path doc = env.docs() / "columns.docx";
+    const auto para = [](const std::string& text, const std::string& pPr = "") {
+        return "<w:p><w:pPr>" + pPr + "</w:pPr><w:r><w:t>" + text + "</w:t></w:r></w:p>";
+    };
+    const std::string page = "<w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" "
+                             "w:bottom=\"1440\" w:left=\"1440\"/>";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = para("Title", "<w:sectPr>" + page + "</w:sectPr>") + para("Leftside") +
+                                  "<w:p><w:r><w:br w:type=\"column\"/><w:t>Rightside</w:t></w:r></w:p>" +
+                                  para("End", "<w:sectPr><w:type w:val=\"continuous\"/>" + page +
+                                                  "<w:cols w:num=\"2\" w:space=\"720\"/></w:sectPr>")});
+    const fs::path pdf = env.root() / "columns.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string text = popplerOutput("pdftotext", {"-layout", "-f", "1", "-l", "1", q(pdf), "-"});
+    EXPECT_TRUE(QRegularExpression("Leftside +Rightside").match(QString::fromStdString(text)).hasMatch()) << text;
+    EXPECT_FALSE(QRegularExpression("Title +\\S").match(QString::fromStdString(text)).hasMatch()) << text;
+}
