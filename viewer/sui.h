@@ -14,6 +14,7 @@
 
 #include "docx2html/context.h"
 #include "package/docxInfo.h"
+#include "viewer/pagememory.h"
 #include "viewer/uRecentFile.h"
 
 class QAction;
@@ -273,6 +274,12 @@ private:
     std::string shownPage_;
     std::string shownFolder_;
     std::string documentPath_;
+    // What the page shown was made of, and the page shown before it when
+    // that was made of the same folder with other options: F5 of an
+    // unchanged file shows the one again, an option turned back the other.
+    std::string shownIdentity_;
+    ConvertOptions shownOptions_;
+    TKeptPage previous_;
 };
 
 // One window for each document (one empty window for none), each deleted
