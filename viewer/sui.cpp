@@ -728,10 +728,13 @@ std::string TForm1::baseElement(const std::string& workFolder, const std::string
 
 QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& html, const std::string& documentFolder) {
     const std::string base = baseElement(workFolder, documentFolder);
+    const auto size = static_cast<qsizetype>(html.size());
+    const qsizetype head = leadingDoctype(html.data(), size);
     QByteArray page;
-    page.reserve(static_cast<qsizetype>(base.size() + html.size()));
+    page.reserve(static_cast<qsizetype>(base.size()) + size);
+    page.append(html.data(), head);
     page.append(base.data(), static_cast<qsizetype>(base.size()));
-    page.append(html.data(), static_cast<qsizetype>(html.size()));
+    page.append(html.data() + head, size - head);
     return page;
 }
 

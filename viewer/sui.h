@@ -179,8 +179,8 @@ public:
 
     // "<base href="..."> for a work folder: its word/ folder as a file: URL.
     static std::string baseElement(const std::string& workFolder, const std::string& documentFolder = "word/");
-    // The bytes the view is given for a converted page: the base element,
-    // then the page.
+    // The bytes the view is given for a converted page: the page with the
+    // base element before it, or right after its document type declaration.
     static QByteArray viewPage(const std::string& workFolder, const std::string& html,
                                const std::string& documentFolder = "word/");
 
