@@ -718,7 +718,12 @@ ConvertOptions TForm1::currentOptions(const std::string& title, bool freshPageVa
 }
 
 void TForm1::showStep(const std::string&) {
+    // Drawn with the window's next frame, not at once: each drawing of the
+    // window composes the web view again, and the step that posted this
+    // waits for none of it.
+    Gauge1->setUpdatesEnabled(false);
     Gauge1->setValue(std::min(Gauge1->maximum(), Gauge1->value() + 10));
+    Gauge1->setUpdatesEnabled(true);
 }
 
 std::string TForm1::baseElement(const std::string& workFolder, const std::string& documentFolder) {
