@@ -29,10 +29,13 @@ std::string extractionIdentity(const std::string& workFolder) {
 }
 
 bool samePageOptions(const ConvertOptions& a, const ConvertOptions& b) {
-    // freshPageValues does not count: a conversion of the same folder finds
-    // the same page size and margins in it again.
-    return a.title == b.title && a.showPageMargin == b.showPageMargin && a.optimizeHtml == b.optimizeHtml &&
-           a.fullFidelity == b.fullFidelity;
+    // Every option is named here, so that one added to ConvertOptions does
+    // not compile until it is compared too. freshPageValues does not count:
+    // a conversion of the same folder finds the same page size and margins
+    // in it again.
+    const auto& [title, margin, optimize, fidelity, fresh] = a;
+    static_cast<void>(fresh);
+    return title == b.title && margin == b.showPageMargin && optimize == b.optimizeHtml && fidelity == b.fullFidelity;
 }
 
 std::unique_ptr<ConversionContext> keptContext(const ConversionContext& ctx) {
