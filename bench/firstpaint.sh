@@ -169,5 +169,8 @@ for f in "$@"; do
     printf '%-18s %6s ms %6s ms %6s | %6s ms %6s ms %6s ms %6s ms\n' "$name" "$tm" "$wm_" "$(ratio "$tm" "$wm_")" \
         "$f5" "$ff" "$floorf5" "$(conversion_ms "$f")"
     echo "  runs: tavin $(tr '\n' ' ' < "$WORK/t")| floor $(tr '\n' ' ' < "$WORK/w")"
+    # In turn: the first toggle converts, F5 and the later toggles may show
+    # a page already made (README, "tavin, the viewer").
+    [ "$f5" != "-" ] && echo "  in turn: F5 $(tr '\n' ' ' < "$WORK/f5")| toggle $(tr '\n' ' ' < "$WORK/ff")"
 done
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

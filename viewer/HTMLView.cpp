@@ -1,6 +1,7 @@
 #include "viewer/HTMLView.h"
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <utility>
@@ -343,8 +344,26 @@ THTMLView::~THTMLView() {
     page_ = nullptr;
 }
 
+qsizetype leadingDoctype(const char* text, qsizetype size) {
+    static constexpr char kOpen[] = "<!doctype";
+    constexpr qsizetype n = sizeof kOpen - 1;
+    if (size < n || qstrnicmp(text, kOpen, n) != 0) return 0;
+    const void* end = std::memchr(text + n, '>', static_cast<std::size_t>(size - n));
+    return end ? static_cast<const char*>(end) - text + 1 : 0;
+}
+
 void THTMLView::LoadHTMLText(const QByteArray& text) {
-    startLoad(pages_->setPage(pageStyle_.isEmpty() ? text : pageStyle_ + text));
+    if (pageStyle_.isEmpty()) {
+        startLoad(pages_->setPage(text));
+        return;
+    }
+    const qsizetype head = leadingDoctype(text.constData(), text.size());
+    QByteArray page;
+    page.reserve(text.size() + pageStyle_.size());
+    page.append(text.constData(), head);
+    page.append(pageStyle_);
+    page.append(text.constData() + head, text.size() - head);
+    startLoad(pages_->setPage(page));
 }
 
 void THTMLView::setPageStyle(const QString& css) {

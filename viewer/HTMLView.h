@@ -170,6 +170,12 @@ private:
     std::vector<QPointF> back_, forward_;
 };
 
+// The length of the document type declaration a page opens with
+// ("<!DOCTYPE html>"), 0 when it opens with anything else. What the view
+// adds to a page goes after it: anything before it would have the engine
+// lay the page out in quirks mode.
+qsizetype leadingDoctype(const char* text, qsizetype size);
+
 // True for the schemes the view may load from: local files and its own
 // pages.
 bool isLocalScheme(const QString& scheme);

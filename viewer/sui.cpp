@@ -729,7 +729,12 @@ ConvertOptions TForm1::currentOptions(const std::string& title, bool freshPageVa
 }
 
 void TForm1::showStep(const std::string&) {
+    // Drawn with the window's next frame, not at once: each drawing of the
+    // window composes the web view again, and the step that posted this
+    // waits for none of it.
+    Gauge1->setUpdatesEnabled(false);
     Gauge1->setValue(std::min(Gauge1->maximum(), Gauge1->value() + 10));
+    Gauge1->setUpdatesEnabled(true);
 }
 
 std::string TForm1::baseElement(const std::string& workFolder, const std::string& documentFolder) {
@@ -739,10 +744,13 @@ std::string TForm1::baseElement(const std::string& workFolder, const std::string
 
 QByteArray TForm1::viewPage(const std::string& workFolder, const std::string& html, const std::string& documentFolder) {
     const std::string base = baseElement(workFolder, documentFolder);
+    const auto size = static_cast<qsizetype>(html.size());
+    const qsizetype head = leadingDoctype(html.data(), size);
     QByteArray page;
-    page.reserve(static_cast<qsizetype>(base.size() + html.size()));
+    page.reserve(static_cast<qsizetype>(base.size()) + size);
+    page.append(html.data(), head);
     page.append(base.data(), static_cast<qsizetype>(base.size()));
-    page.append(html.data(), static_cast<qsizetype>(html.size()));
+    page.append(html.data() + head, size - head);
     return page;
 }
 
@@ -760,6 +768,11 @@ struct TForm1::OpenWork {
     std::string messageTitle;
     std::vector<std::string> messages;
     std::exception_ptr failure;
+    // The identity of the page shown when it was made with these options:
+    // a folder found still to be that extraction is not converted again.
+    std::string shownIdentity;
+    std::string identity;  // of the folder, before the conversion read it
+    bool reused = false;
     std::thread thread;
     bool done = false;
     QEventLoop* waiting = nullptr;
@@ -787,10 +800,17 @@ void TForm1::startOpenWork(OpenWork& work) {
             markWorkFolderOpened(work.folder);
             work.info = readCoreProperties(work.folder);
             work.more = readMoreProperties(work.folder);
-            work.ctx->step("Loading XML");
-            if (closing_) throw Cancelled();
-            convertPackage(*work.ctx, work.folder, work.options);
-            mark("converted");
+            work.identity = extractionIdentity(work.folder);
+            if (!work.shownIdentity.empty() && work.identity == work.shownIdentity) {
+                // The conversion would give the page shown, byte for byte.
+                work.reused = true;
+                mark("page kept");
+            } else {
+                work.ctx->step("Loading XML");
+                if (closing_) throw Cancelled();
+                convertPackage(*work.ctx, work.folder, work.options);
+                mark("converted");
+            }
             work.ctx->step("Writing tmp file");
             work.size = fileSizeOf(path);
         } catch (...) {
@@ -850,6 +870,7 @@ void TForm1::openDocument(const std::string& path) {
         work = std::make_unique<OpenWork>();
         work->path = path;
         work->options = options;
+        if (documentOpen() && samePageOptions(shownOptions_, options)) work->shownIdentity = shownIdentity_;
         startOpenWork(*work);
     }
     finishOpenWork(*work);
@@ -863,20 +884,27 @@ void TForm1::openDocument(const std::string& path) {
     setWindowTitle(QStringLiteral("Tavin - ") + fromPath(path));
 
     if (documentPath_ != path) keptScroll_ = -1;  // another document starts at its top
-    work->ctx->showStep = [this](const std::string& name) { showStep(name); };
-    ctx_ = std::move(work->ctx);
+    if (!work->reused) {
+        work->ctx->showStep = [this](const std::string& name) { showStep(name); };
+        ctx_ = std::move(work->ctx);
+        shownPage_ = std::move(ctx_->workingText);
+        ctx_->workingText.clear();
+        shownIdentity_ = std::move(work->identity);
+        shownOptions_ = options;
+        previous_.clear();
+    }
     info_ = std::move(work->info);
     const std::string& folder = work->folder;
     const TdocxMoreInfo& more = work->more;
     wb1->setLocalRoot(fromPath(folder));
-    wb1->LoadHTMLText(viewPage(folder, ctx_->workingText, ctx_->documentFolder));
+    // A page kept is loaded again all the same: the view reads its
+    // pictures afresh and lays it out anew.
+    wb1->LoadHTMLText(viewPage(folder, shownPage_, ctx_->documentFolder));
     mark("page load started");
     // The old page stays until the new one is drawn; over the loading view
     // the panel would slow the engine's every frame.
     hideBusy();
-    shownPage_ = std::move(ctx_->workingText);
     shownFolder_ = folder;
-    ctx_->workingText.clear();
 
     FileSaveAsItem->setEnabled(true);
     documentPath_ = path;
@@ -997,34 +1025,54 @@ void TForm1::convertAgain() {
     showStep("Loading");
     showStep("Converting");
     keepScrollPosition();
-    auto next = std::make_unique<ConversionContext>();
-    next->showStep = stepFromThread();
-    // The same document again: its page values stay.
-    next->pageWidth = ctx_->pageWidth;
-    next->pageHeight = ctx_->pageHeight;
-    next->marginTop = ctx_->marginTop;
-    next->marginRight = ctx_->marginRight;
-    next->marginBottom = ctx_->marginBottom;
-    next->marginLeft = ctx_->marginLeft;
-    next->charset = ctx_->charset;
     const std::string folder = ctx_->workFolder;
     const ConvertOptions options = currentOptions(ctx_->docTitle, false);
-    runOffThread([&] {
-        convertPackage(*next, folder, options);
-        mark("converted");
-        next->step("Writing tmp File");
-        writeFileNoFollow(folder + "word/doc.html", next->workingText);
-    });
+    const std::string identity = extractionIdentity(folder);
+    TKeptPage next;
+    if (previous_.matches(identity, options)) {
+        // An option turned back: the page it made of this folder before.
+        runOffThread([&] { writeFileNoFollow(folder + "word/doc.html", previous_.html); });
+        next = std::move(previous_);
+        next.ctx->showPageMargin = options.showPageMargin;
+        next.ctx->optimizeHtml = options.optimizeHtml;
+        next.ctx->fullFidelity = options.fullFidelity;
+        mark("page kept");
+    } else {
+        next.ctx = std::make_unique<ConversionContext>();
+        next.ctx->showStep = stepFromThread();
+        // The same document again: its page values stay.
+        next.ctx->pageWidth = ctx_->pageWidth;
+        next.ctx->pageHeight = ctx_->pageHeight;
+        next.ctx->marginTop = ctx_->marginTop;
+        next.ctx->marginRight = ctx_->marginRight;
+        next.ctx->marginBottom = ctx_->marginBottom;
+        next.ctx->marginLeft = ctx_->marginLeft;
+        next.ctx->charset = ctx_->charset;
+        runOffThread([&] {
+            convertPackage(*next.ctx, folder, options);
+            mark("converted");
+            next.ctx->step("Writing tmp File");
+            writeFileNoFollow(folder + "word/doc.html", next.ctx->workingText);
+        });
+        next.html = std::move(next.ctx->workingText);
+        next.ctx->workingText.clear();
+        next.identity = identity;
+        next.options = options;
+    }
     showStep("Loading HTML");
-    next->showStep = [this](const std::string& name) { showStep(name); };
-    ctx_ = std::move(next);
+    next.ctx->showStep = [this](const std::string& name) { showStep(name); };
+    // The page shown goes back to being kept, for the options it was made
+    // with.
+    previous_ = TKeptPage{std::move(shownIdentity_), shownOptions_, keptContext(*ctx_), std::move(shownPage_)};
+    ctx_ = std::move(next.ctx);
+    shownPage_ = std::move(next.html);
+    shownIdentity_ = std::move(next.identity);
+    shownOptions_ = next.options;
     // Shown from memory, as an open shows it: the view stays with its pages
     // and the engine goes on with the renderer it has.
-    wb1->LoadHTMLText(viewPage(folder, ctx_->workingText, ctx_->documentFolder));
+    wb1->LoadHTMLText(viewPage(folder, shownPage_, ctx_->documentFolder));
     mark("page load started");
-    shownPage_ = std::move(ctx_->workingText);
     shownFolder_ = folder;
-    ctx_->workingText.clear();
     hideGauge();
 }
 

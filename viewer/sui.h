@@ -14,6 +14,7 @@
 
 #include "docx2html/context.h"
 #include "package/docxInfo.h"
+#include "viewer/pagememory.h"
 #include "viewer/uRecentFile.h"
 
 class QAction;
@@ -179,8 +180,8 @@ public:
 
     // "<base href="..."> for a work folder: its word/ folder as a file: URL.
     static std::string baseElement(const std::string& workFolder, const std::string& documentFolder = "word/");
-    // The bytes the view is given for a converted page: the base element,
-    // then the page.
+    // The bytes the view is given for a converted page: the page with the
+    // base element before it, or right after its document type declaration.
     static QByteArray viewPage(const std::string& workFolder, const std::string& html,
                                const std::string& documentFolder = "word/");
 
@@ -275,6 +276,12 @@ private:
     std::string shownPage_;
     std::string shownFolder_;
     std::string documentPath_;
+    // What the page shown was made of, and the page shown before it when
+    // that was made of the same folder with other options: F5 of an
+    // unchanged file shows the one again, an option turned back the other.
+    std::string shownIdentity_;
+    ConvertOptions shownOptions_;
+    TKeptPage previous_;
 };
 
 // One window for each document (one empty window for none), each deleted

@@ -168,6 +168,54 @@ TEST_F(EverydayTest, TheReadingPositionSurvivesReloadAndTheMarginOption) {
         << scrollY(form.wb1);
 }
 
+TEST_F(EverydayTest, APageShownAgainIsTheOneAConversionGivesNow) {
+    const fs::path doc = env.docs() / "again.docx";
+    auto write = [&](const char* text) {
+        writeDocx(doc, {.picture = false, .paragraphs = std::string("<w:p><w:r><w:t>") + text + "</w:t></w:r></w:p>"});
+    };
+    write("First text");
+    TestForm form;
+    form.show();
+    ASSERT_TRUE(openAndWait(form, doc.string()));
+    LoadTracker tracker(form.wb1);
+    // Every command loads the page anew, kept or converted.
+    auto after = [&](const std::function<void()>& command) {
+        const QUrl before = form.wb1->textPageUrl();
+        command();
+        EXPECT_NE(form.wb1->textPageUrl(), before);
+        EXPECT_TRUE(tracker.waitForUrl(form.wb1->textPageUrl()));
+        return form.shownPage();
+    };
+    auto reload = [&] { form.FileReloadItemClick(); };
+    auto toggle = [&] { form.chkFidelity->trigger(); };
+    const std::string full = form.shownPage();
+    // Laid out as a browser lays out docx2html's page, in standards mode.
+    EXPECT_EQ(evaluate(form.wb1, "document.compatMode").toString(), "CSS1Compat");
+    EXPECT_EQ(after(reload), full);
+    const std::string classic = after(toggle);
+    EXPECT_NE(classic, full);
+    // An option turned back shows its page with its options, which F5 keeps.
+    EXPECT_EQ(after(toggle), full);
+    EXPECT_TRUE(form.context().fullFidelity);
+    EXPECT_EQ(after(reload), full);
+    EXPECT_EQ(evaluate(form.wb1, "document.compatMode").toString(), "CSS1Compat");
+    EXPECT_EQ(after(toggle), classic);
+    EXPECT_FALSE(form.context().fullFidelity);
+
+    // A changed file is converted, and so is the page of an option turned
+    // back after it.
+    write("Second text");
+    EXPECT_NE(after(reload).find("Second text"), std::string::npos);
+    const std::string changed = after(toggle);
+    EXPECT_NE(changed.find("Second text"), std::string::npos);
+    EXPECT_TRUE(form.context().fullFidelity);
+    // A work folder removed meanwhile is extracted and converted again.
+    fs::remove_all(form.workFolder());
+    EXPECT_EQ(after(reload), changed);
+    EXPECT_TRUE(fs::exists(fs::path(form.workFolder()) / kSourceRecord));
+    EXPECT_TRUE(form.errors.isEmpty()) << form.errors.join("\n").toStdString();
+}
+
 TEST_F(EverydayTest, StartScreenBusyPanelAndMenus) {
     TestForm form;
     form.show();
