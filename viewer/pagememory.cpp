@@ -33,9 +33,10 @@ bool samePageOptions(const ConvertOptions& a, const ConvertOptions& b) {
     // not compile until it is compared too. freshPageValues does not count:
     // a conversion of the same folder finds the same page size and margins
     // in it again.
-    const auto& [title, margin, optimize, fidelity, fresh] = a;
+    const auto& [title, margin, optimize, fidelity, changes, fresh] = a;
     static_cast<void>(fresh);
-    return title == b.title && margin == b.showPageMargin && optimize == b.optimizeHtml && fidelity == b.fullFidelity;
+    return title == b.title && margin == b.showPageMargin && optimize == b.optimizeHtml && fidelity == b.fullFidelity &&
+           changes == b.showChanges;
 }
 
 std::unique_ptr<ConversionContext> keptContext(const ConversionContext& ctx) {
@@ -50,6 +51,7 @@ std::unique_ptr<ConversionContext> keptContext(const ConversionContext& ctx) {
     kept->pageMarginFlag = ctx.pageMarginFlag;
     kept->optimizeFlag = ctx.optimizeFlag;
     kept->fullFidelity = ctx.fullFidelity;
+    kept->showChanges = ctx.showChanges;
     kept->listLabels = ctx.listLabels;
     kept->sheetMargins = ctx.sheetMargins;
     kept->pageWidth = ctx.pageWidth;

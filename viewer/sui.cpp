@@ -1036,6 +1036,7 @@ void TForm1::convertAgain() {
         next.ctx->showPageMargin = options.showPageMargin;
         next.ctx->optimizeHtml = options.optimizeHtml;
         next.ctx->fullFidelity = options.fullFidelity;
+        next.ctx->showChanges = options.showChanges;
         mark("page kept");
     } else {
         next.ctx = std::make_unique<ConversionContext>();
