@@ -193,13 +193,19 @@ constexpr const char* kPaginate = R"JS((function (margins) {
   function footAt(paper, footer, p) {
     if (!footer) return;
     paper.appendChild(footer);
+    // Its blocks' margins stay inside it, as the screen's padding keeps
+    // them, so the paper is as tall on paper as measured here.
+    paper.style.setProperty('display', 'flow-root', 'important');
     paper.style.setProperty('position', 'relative', 'important');
     paper.style.setProperty('min-height', p.paper + 'px', 'important');
     var f = footer.style;
     f.setProperty('position', 'absolute', 'important');
     f.setProperty('left', p.left + 'px', 'important');
     f.setProperty('width', p.width + 'px', 'important');
-    f.setProperty('top', (p.paper - outer(footer)) + 'px', 'important');
+    // Measured once out of the flow, where its paragraphs' margins no
+    // longer collapse through it.
+    f.setProperty('top', '0', 'important');
+    f.setProperty('top', (p.paper - footer.getBoundingClientRect().height) + 'px', 'important');
   }
   var section = function (sheet) { var m = /\bsection(\d+)\b/.exec(sheet.className); return m ? m[1] : '0'; };
   sheets.map(plan).forEach(function (p) {
@@ -223,6 +229,8 @@ constexpr const char* kPaginate = R"JS((function (margins) {
     });
     footAt(paper, footer, p);
   });
+  // Nothing after the last paper: no blank one.
+  if (papers.length) papers[papers.length - 1].element.style.setProperty('break-after', 'auto', 'important');
   var perSection = {};
   papers.forEach(function (p) { perSection[p.section] = (perSection[p.section] || 0) + 1; });
   papers.forEach(function (p, i) {
