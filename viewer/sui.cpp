@@ -1081,34 +1081,31 @@ void TForm1::ImposepageMargin1Click() { chkPage->trigger(); }
 void TForm1::OptimizeHTML1Click() { chkOpt->trigger(); }
 void TForm1::mStatusClick() { mStatus->trigger(); }
 
-void TForm1::pageMarginTriggered(bool checked) {
+bool TForm1::optionChanged(QAction* item, bool checked) {
     if (busy_) {
-        chkPage->setChecked(!checked);  // refused: the mark stays as it was
-        return;
+        item->setChecked(!checked);  // refused: the mark stays as it was
+        return false;
     }
     mark("options changed");
+    return true;
+}
+
+void TForm1::pageMarginTriggered(bool checked) {
+    if (!optionChanged(chkPage, checked)) return;
     ctx_->showPageMargin = checked;
     ctx_->pageMarginFlag = checked;
     Convert1->trigger();
 }
 
 void TForm1::fidelityTriggered(bool checked) {
-    if (busy_) {
-        chkFidelity->setChecked(!checked);
-        return;
-    }
-    mark("options changed");
+    if (!optionChanged(chkFidelity, checked)) return;
     ctx_->fullFidelity = checked;
     chkChanges->setEnabled(checked);
     Convert1->trigger();
 }
 
 void TForm1::changesTriggered(bool checked) {
-    if (busy_) {
-        chkChanges->setChecked(!checked);
-        return;
-    }
-    mark("options changed");
+    if (!optionChanged(chkChanges, checked)) return;
     ctx_->showChanges = checked;
     Convert1->trigger();
 }

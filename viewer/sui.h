@@ -226,6 +226,9 @@ private:
     void optimizeTriggered(bool checked);
     void fidelityTriggered(bool checked);
     void changesTriggered(bool checked);
+    // An option's mark changed: false (and the mark put back) while a
+    // command runs, else true, the document to be converted again.
+    bool optionChanged(QAction* item, bool checked);
     void statusBarTriggered(bool checked);
     void buildMenus();
     void buildStatusBar();
