@@ -230,7 +230,7 @@ private:
                 kept = after;
             }
             std::string head(t_.substr(kept->start, kept->headEnd - kept->start));
-            if (kept->formerTo > kept->formerFrom)
+            if (kept->formerTo > kept->formerFrom && kept->formerFrom >= kept->start && kept->formerTo <= kept->headEnd)
                 head.erase(kept->formerFrom - kept->start, kept->formerTo - kept->formerFrom);
             edits_.replace(p.start, p.headEnd - p.start, std::move(head));
             edits_.erase(p.endTag, next->headEnd - p.endTag);

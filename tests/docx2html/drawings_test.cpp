@@ -358,6 +358,9 @@ TEST(TrackedChanges, MarkedByAuthorOrAcceptedAsTheFinalText) {
          {"moveTo", "moveFrom"}},
         {"accepted moves", p("<w:moveFrom w:id=\"6\">" + t("moving") + "</w:moveFrom>") +
              p("<w:moveTo w:id=\"7\">" + t("moved") + "</w:moveTo>"), false, {"moved"}, {"moving", "<ins", "<del"}},
+        {"accepted: joined to a paragraph whose properties never end", p(t("one "), markDeleted) +
+             "<w:p><w:pPr><w:pPrChange w:id=\"8\"><w:pPr></w:pPr></w:pPrChange>" + t("two") + "</w:p>",
+         false, {"one", "two"}, {"pPrChange"}},
         {"a change that never ends, and end tags of none, keep the text", p(t("a") + ins + t("b")) + "</w:del></w:ins>" +
              p(t("c")), true, {"a", "b", "c"}, {}},
     };
