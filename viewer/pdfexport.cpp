@@ -231,12 +231,35 @@ constexpr const char* kPaginate = R"JS((function (margins) {
   });
   // Nothing after the last paper: no blank one.
   if (papers.length) papers[papers.length - 1].element.style.setProperty('break-after', 'auto', 'important');
-  var perSection = {};
-  papers.forEach(function (p) { perSection[p.section] = (perSection[p.section] || 0) + 1; });
+  // A page number in its format: Roman numerals, letters, else decimal.
+  function formatted(n, f) {
+    if (/Roman$/.test(f) && n > 0 && n < 4000) {
+      var r = '', v = [1000, 900, 500, 400, 100, 90, 50, 40, 10, 9, 5, 4, 1];
+      var d = ['m', 'cm', 'd', 'cd', 'c', 'xc', 'l', 'xl', 'x', 'ix', 'v', 'iv', 'i'];
+      for (var k = 0; k < v.length; ++k) while (n >= v[k]) { r += d[k]; n -= v[k]; }
+      return f === 'upperRoman' ? r.toUpperCase() : r;
+    }
+    if (/Letter$/.test(f) && n > 0 && n < 10000) {
+      var l = new Array(Math.floor((n - 1) / 26) + 2).join(String.fromCharCode(97 + (n - 1) % 26));
+      return f === 'upperLetter' ? l.toUpperCase() : l;
+    }
+    return String(n);
+  }
+  // Numbers count on from paper to paper, or start again where a
+  // section's first paper says.
+  var perSection = {}, number = 0;
   papers.forEach(function (p, i) {
+    perSection[p.section] = (perSection[p.section] || 0) + 1;
+    var start = i === 0 || papers[i - 1].section !== p.section ? later && later.querySelector('.tvs' + p.section + '[class*="tvstart"]') : null;
+    var m = start && /\btvstart(\d+)\b/.exec(start.className);
+    p.number = m ? parseInt(m[1], 10) : number + 1;
+    number = p.number;
+  });
+  papers.forEach(function (p) {
     [].forEach.call(p.element.querySelectorAll('span.tvfield'), function (f) {
-      f.textContent = String(f.classList.contains('tvpage') ? i + 1 :
-                             f.classList.contains('tvnumpages') ? papers.length : perSection[p.section]);
+      var format = /\btvformat-(\w+)/.exec(f.className);
+      f.textContent = f.classList.contains('tvpage') ? formatted(p.number, format ? format[1] : '') :
+                      String(f.classList.contains('tvnumpages') ? papers.length : perSection[p.section]);
     });
   });
   return papers.length;

@@ -362,13 +362,18 @@ private:
         std::vector<SheetPlace> places(starts.size() + 1);
         std::vector<int> perSection;
         const int storedPages = storedPageCount(ctx_);
+        const std::vector<model::Section>& sections = ctx_.model->sections;
         for (std::size_t i = 0; i < places.size(); ++i) {
             SheetPlace& p = places[i];
-            p.number = static_cast<int>(i) + 1;
             p.sheets = static_cast<int>(places.size());
             p.storedPages = storedPages;
             p.section = i == 0 ? 0 : starts[i - 1].section;
             p.firstOfSection = i == 0 || places[i - 1].section != p.section;
+            // Page numbers count on, or start again where a section says.
+            const model::Section* own = p.section < sections.size() ? &sections[p.section] : nullptr;
+            p.number = i == 0 ? 1 : places[i - 1].number + 1;
+            if (own && p.firstOfSection && own->pageNumberStart) p.number = static_cast<int>(*own->pageNumberStart);
+            if (own) p.format = own->pageNumberFormat;
             if (perSection.size() <= p.section) perSection.resize(p.section + 1, 0);
             ++perSection[p.section];
         }
@@ -405,27 +410,33 @@ private:
     // The headers and footers of the later pages of each section's sheets
     // (odd, and even where the settings ask), for a print layout that breaks
     // a sheet over several papers: hidden, each in a div of classes "tvsN
-    // tvodd" (or "tveven") for section N.
+    // tvodd" (or "tveven") for section N, and "tvsN tvstartK" where section
+    // N numbers its pages from K.
     std::string laterStories(const std::vector<SheetPlace>& places) {
         std::set<std::size_t> sections;
         for (const SheetPlace& p : places) sections.insert(p.section);
-        const bool evenAndOdd = ctx_.model && ctx_.model->settings.evenAndOddHeaders;
         std::string out;
-        for (const std::size_t section : sections) {
-            for (const int number : {1, 2}) {
-                if (number == 2 && !evenAndOdd) break;
-                SheetPlace later = places.front();
-                later.section = section;
-                later.number = number;
-                later.firstOfSection = false;
-                const std::string markup = story(later, true) + story(later, false);
-                if (markup.empty()) continue;
-                out += "<div class=\"tvs" + std::to_string(section) + (number == 2 ? " tveven" : " tvodd") + "\">" +
-                       withPageFields(markup, later, later) + "</div>";
-            }
-        }
+        for (const std::size_t section : sections) out += laterStoriesOf(section, places.front());
         laterStories_ = laterStories_ || !out.empty();
         return out.empty() ? out : "<div class=\"tvlater\">" + out + "</div>";
+    }
+
+    std::string laterStoriesOf(std::size_t section, SheetPlace later) {
+        const model::Section* own = section < ctx_.model->sections.size() ? &ctx_.model->sections[section] : nullptr;
+        const std::string name = "tvs" + std::to_string(section);
+        std::string out;
+        if (own && own->pageNumberStart) out += "<div class=\"" + name + " tvstart" + std::to_string(*own->pageNumberStart) + "\"></div>";
+        later.section = section;
+        later.firstOfSection = false;
+        later.format = own ? own->pageNumberFormat : std::string();
+        for (const int number : {1, 2}) {
+            if (number == 2 && !ctx_.model->settings.evenAndOddHeaders) break;
+            later.number = number;
+            const std::string markup = story(later, true) + story(later, false);
+            if (!markup.empty())
+                out += "<div class=\"" + name + (number == 2 ? " tveven" : " tvodd") + "\">" + withPageFields(markup, later, later) + "</div>";
+        }
+        return out;
     }
 
     // A sheet's header or footer with its markers made markup, each story

@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #include "docx2html/fidelity/markers.h"
+#include "docx2html/fidelity/numbers.h"
+#include "docx2html/fidelity/references.h"
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/fidelity/storyparts.h"
 #include "core/uStr.h"
@@ -154,7 +156,7 @@ std::string fieldValue(std::string_view field, std::string_view shown, const She
     const bool counted = place.storedPages <= 0 || place.storedPages == place.sheets;
     if (field == "NUMPAGES" && place.storedPages > 0) return std::to_string(place.storedPages);
     if (!counted) return std::string(shown);
-    if (field == "PAGE") return std::to_string(place.number);
+    if (field == "PAGE") return place.format.empty() ? std::to_string(place.number) : formatNumber(place.number, place.format);
     if (field == "NUMPAGES") return std::to_string(place.sheets);
     if (field == "SECTIONPAGES") return std::to_string(place.sectionSheets);
     return {};
@@ -168,7 +170,10 @@ std::string pageFieldValue(std::string_view field, std::string_view shown, const
         if (field != known) continue;
         std::string name(field);
         for (char& c : name) c = static_cast<char>(c - 'A' + 'a');
-        return "<span class=\"tvfield tv" + name + "\">" + value + "</span>";
+        // A page number in a format of its own says so, for the print layout.
+        const std::string format = field == "PAGE" && !place.format.empty() && place.format != "decimal" ?
+                                       " tvformat-" + anchorId(place.format) : std::string();
+        return "<span class=\"tvfield tv" + name + format + "\">" + value + "</span>";
     }
     return value;
 }

@@ -40,6 +40,7 @@ struct SheetPlace {
     bool firstOfSection = true;
     int sheets = 1, sectionSheets = 1;
     int storedPages = 0;  // the page count the document stored, 0 when none
+    std::string format;   // of its page numbers ("lowerRoman"...; "" decimal)
 };
 
 // The markup of the header (or footer) that sheet shows, its page fields

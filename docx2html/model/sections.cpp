@@ -96,6 +96,10 @@ Section readSection(pugi::xml_node sectPr, Report& report) {
     readPage(sectPr, s, report);
     s.start = sectPr.child("w:type").attribute("w:val").value();
     s.titlePage = toggle(sectPr.child("w:titlePg")).value_or(false);
+    const pugi::xml_node numbers = sectPr.child("w:pgNumType");
+    if (const std::optional<long> start = number(numbers.attribute("w:start").value()); start && *start >= 0 && *start < 100000)
+        s.pageNumberStart = start;
+    s.pageNumberFormat = numbers.attribute("w:fmt").value();
     s.headers = stories(sectPr, "w:headerReference");
     s.footers = stories(sectPr, "w:footerReference");
     s.footnotes = readNoteNumbering(sectPr.child("w:footnotePr"));

@@ -37,6 +37,10 @@ struct Section {
     bool columnLine = false;
     std::string start;                          // w:type: "continuous", "nextPage" ... ("" when absent)
     bool titlePage = false;
+    // Page numbers (w:pgNumType): where they start again at the section's
+    // first page, and their format ("lowerRoman"...; "" for decimal).
+    std::optional<long> pageNumberStart;
+    std::string pageNumberFormat;
     std::vector<SectionStory> headers, footers;
     NoteNumbering footnotes, endnotes;
 

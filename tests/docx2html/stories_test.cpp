@@ -289,6 +289,19 @@ TEST(HeadersAndFooters, EachSheetShowsItsOwnWithItsNumber) {
         << page;
 }
 
+// Page numbers start again, in their format, where a section says.
+TEST(HeadersAndFooters, PageNumbersFollowTheirSectionsNumbering) {
+    Package pkg("<w:p>" + run("One") + "</w:p><w:p><w:pPr><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+                "<w:pgNumType w:start=\"4\" w:fmt=\"lowerRoman\"/></w:sectPr></w:pPr></w:p><w:p>" + run("Two") + "</w:p>",
+                "<w:pgNumType w:start=\"1\"/>", rel("rH", "header", "header1.xml"), {{"word/header1.xml", header("hdr", kPageField)}});
+    const std::string page = replaceAll(pkg.convert(true), "\r\n", "");
+    EXPECT_TRUE(contains(page, "<p>Page <span class=\"tvfield tvpage tvformat-lowerRoman\">iv</span></p></div><p>One</p>")) << page;
+    EXPECT_TRUE(contains(page, "<p>Page <span class=\"tvfield tvpage\">1</span></p></div><p>Two</p>")) << page;
+    // For the print layout, which numbers papers.
+    EXPECT_TRUE(contains(page, "<div class=\"tvs0 tvstart4\"></div>")) << page;
+    EXPECT_TRUE(contains(page, "<div class=\"tvs1 tvstart1\"></div>")) << page;
+}
+
 TEST(HeadersAndFooters, WithoutPageMarginTheHeaderFollowsTheBodyTag) {
     Package pkg = headerPackage("<w:headerReference w:type=\"default\" r:id=\"rH\"/>");
     const std::string page = pkg.convert(true, false);
