@@ -579,24 +579,25 @@ std::string floatingTableCss(std::string_view tblPr, const model::Section& secti
     const long leftMargin = section.margins.left.value_or(1440);
     const long textWidth = std::max(section.pageWidth.value_or(12240) - leftMargin - section.margins.right.value_or(1440), 1440L);
     const long width = tableWidth(tblPr, textWidth);
-    const std::string_view spec = tagAttribute(tag, "tblpXSpec"), anchor = tagAttribute(tag, "horzAnchor");
+    // How it is aligned across, when it is (left, right, center...).
+    const std::string_view alignment = tagAttribute(tag, "tblpXSpec"), anchor = tagAttribute(tag, "horzAnchor");
     // The offset from the text's left edge: the page's is the margin's less the margin.
     const long x = twipsAttribute(tag, "tblpX") - (anchor == "page" ? leftMargin : 0);
     // A table at an offset floats to the side nearer to it, the text taking the other.
     const long rightRoom = std::max(textWidth - x - width, 0L);
-    const bool right = spec == "right" || spec == "outside" || (spec.empty() && width > 0 && x > rightRoom);
+    const bool right = alignment == "right" || alignment == "outside" || (alignment.empty() && width > 0 && x > rightRoom);
     // Below its paragraph by its offset when it lies in the text.
     const std::string_view vertical = tagAttribute(tag, "vertAnchor");
     const long y = vertical == "text" && tagAttribute(tag, "tblpYSpec").empty() ? std::max(twipsAttribute(tag, "tblpY"), 0L) : 0;
-    if (spec == "center" || (width > 0 && width > textWidth - 1440)) {
+    if (alignment == "center" || (width > 0 && width > textWidth - 1440)) {
         const std::string top = y > 0 ? "margin-top:" + pixels(y) + ";" : std::string();
-        return spec == "center" ? "float:none;margin-left:auto;margin-right:auto;" + top : top;
+        return alignment == "center" ? "float:none;margin-left:auto;margin-right:auto;" + top : top;
     }
     const long top = twipsAttribute(tag, "topFromText") + y, bottom = twipsAttribute(tag, "bottomFromText");
     if (right)
-        return "float:right;clear:right;margin:" + pixels(top) + " " + pixels(spec.empty() ? rightRoom : 0) + " " +
+        return "float:right;clear:right;margin:" + pixels(top) + " " + pixels(alignment.empty() ? rightRoom : 0) + " " +
                pixels(bottom) + " " + pixels(twipsAttribute(tag, "leftFromText")) + ";";
-    const long left = spec.empty() ? x : 0;
+    const long left = alignment.empty() ? x : 0;
     return "float:left;clear:left;margin:" + pixels(top) + " " + pixels(twipsAttribute(tag, "rightFromText")) + " " +
            pixels(bottom) + " " + pixels(left) + ";";
 }
