@@ -16,6 +16,7 @@
 #include "core/html.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/markers.h"
+#include "docx2html/fidelity/references.h"
 
 namespace tavin {
 
@@ -268,12 +269,6 @@ std::string_view kindLabel(Kind k) {
     return {};
 }
 
-// "2009-07-24T15:05:00Z" as "2009-07-24 15:05"; other texts as they are.
-std::string shownDate(std::string_view date) {
-    if (date.size() >= 16 && date[10] == 'T') return std::string(date.substr(0, 10)) + " " + std::string(date.substr(11, 5));
-    return std::string(date);
-}
-
 }  // namespace
 
 std::string trackedChanges(ConversionContext& ctx, std::string_view text) {
@@ -294,7 +289,7 @@ std::string changeAttributes(const ConversionContext& ctx, std::size_t index) {
     if (!c.author.empty() || !c.date.empty()) title += ":";
     if (!c.author.empty()) title += " " + c.author;
     if (!c.author.empty() && !c.date.empty()) title += ",";
-    if (!c.date.empty()) title += " " + shownDate(c.date);
+    if (!c.date.empty()) title += " " + readableDate(c.date);
     // Moves are green whoever made them.
     const bool moved = c.kind == Kind::MovedTo || c.kind == Kind::MovedFrom;
     const std::string classes = moved ? "tvmoved" : "tvchange tvauthor" + std::to_string(author);

@@ -145,16 +145,10 @@ std::string notesSection(ConversionContext& ctx, const NoteKind& kind, const std
     return "<div class=" + std::string(kind.type) + "><hr>" + html + "</div>";
 }
 
-// "2016-05-19T10:18:00Z" reads "2016-05-19 10:18".
-std::string commentDate(std::string_view date) {
-    if (date.size() >= 16 && date[10] == 'T') return std::string(date.substr(0, 10)) + " " + std::string(date.substr(11, 5));
-    return std::string(date);
-}
-
 // A comment after a paragraph naming its author and date.
 std::string commentText(const model::StoryItem& comment, const StoryReference& ref) {
     const std::string author = escapeStoredText(comment.author);
-    const std::string date = escapeStoredText(commentDate(comment.date));
+    const std::string date = escapeStoredText(readableDate(comment.date));
     std::string xml = "<p><a href=\"#cmref" + ref.id + "\" name=\"cm" + ref.id + "\">" + ref.label + "</a> <b>" + author + "</b>";
     if (!date.empty()) xml += " " + date;
     xml += "</p>";

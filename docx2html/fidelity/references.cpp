@@ -77,6 +77,11 @@ std::string anchorId(std::string_view id) {
     return out;
 }
 
+std::string readableDate(std::string_view date) {
+    if (date.size() >= 16 && date[10] == 'T') return std::string(date.substr(0, 10)) + " " + std::string(date.substr(11, 5));
+    return std::string(date);
+}
+
 std::string referenceLink(std::string_view href, std::string_view name, const std::string& label, bool raised) {
     std::string a = "<a href=\"#" + std::string(href) + "\"";
     if (!name.empty()) a += " name=\"" + std::string(name) + "\"";

@@ -35,4 +35,8 @@ std::string referenceLink(std::string_view href, std::string_view name, const st
 // and "_" only, so no id can end an attribute of the page.
 std::string anchorId(std::string_view id);
 
+// A comment's or tracked change's date as a reader reads it:
+// "2016-05-19T10:18:00Z" as "2016-05-19 10:18"; other texts as they are.
+std::string readableDate(std::string_view date);
+
 }  // namespace tavin
