@@ -1,6 +1,8 @@
 // Run formatting: character properties to b, i, u, sub, sup and span.
 #include "docx2html/runs.h"
 
+#include <algorithm>
+
 #include "docx2html/docxstyle.h"
 #include "docx2html/insertions.h"
 #include "docx2html/markup.h"
@@ -57,7 +59,10 @@ std::string propVal(std::string_view text, std::string_view name) {
 
 std::string runToSpan(const ConversionContext& ctx, std::string_view runMatch, std::string_view paragraphStyle) {
     const std::string font = textBetween(runMatch, "<rFonts ascii=\"", "\"");
-    const std::string colour = propVal(runMatch, "color");
+    std::string colour = propVal(runMatch, "color");
+    // The value only, not the theme attributes that may follow it (Full
+    // Fidelity; the classic page keeps them as it always had).
+    if (ctx.fullFidelity) colour.erase(std::min(colour.find('"'), colour.size()));
     std::string size = propVal(runMatch, "sz");
     if (size.empty()) size = propVal(runMatch, "szCs");
     const std::string highlight = propVal(runMatch, "highlight");

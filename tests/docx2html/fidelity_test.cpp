@@ -573,6 +573,13 @@ TEST(FidelityDefaults, RunPropertiesThroughStyleChains) {
     EXPECT_NE(b.find("<span style=\"font-family:Times New Roman,serif;font-size:16px;\">Title</span>"), std::string::npos) << b;
     p.fidelity = false;
     EXPECT_NE(body(p).find("<span style=\"font:normal 16px Times New Roman;\">Title</span>"), std::string::npos) << body(p);
+
+    // A theme colour's attributes stay out of the span, and the highlight
+    // after the colour stays in its style.
+    p.fidelity = true;
+    p.body = "<w:p>" + run("<w:color w:val=\"943634\" w:themeColor=\"accent2\"/><w:highlight w:val=\"darkCyan\"/>", "x") + "</w:p>";
+    b = body(p);
+    EXPECT_NE(b.find("<span style=\"color:#943634;background-color:darkCyan;\">x</span>"), std::string::npos) << b;
 }
 
 TEST(FidelityDefaults, GenericFamiliesFromPanoseAndFontTable) {
