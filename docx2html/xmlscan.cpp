@@ -1,5 +1,6 @@
 #include "docx2html/xmlscan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <string>
 
@@ -57,6 +58,33 @@ bool hasChild(std::string_view text, std::string_view name) { return !childTag(t
 
 std::string_view childValue(std::string_view text, std::string_view name) {
     return tagAttribute(childTag(text, name), "val");
+}
+
+FirstTags::FirstTags(std::string_view text) {
+    for (std::size_t lt = text.find('<'); lt != std::string_view::npos; lt = text.find('<', lt + 1)) {
+        std::size_t e = lt + 1;
+        while (e < text.size() && !endsName(text[e])) ++e;
+        // A name that runs to the end is no tag childTag finds, nor is any after it.
+        if (e >= text.size()) break;
+        const std::string_view name = text.substr(lt + 1, e - lt - 1);
+        if (std::any_of(tags_.begin(), tags_.end(), [&](const auto& t) { return t.first == name; })) continue;
+        const std::size_t gt = text.find('>', lt);
+        tags_.emplace_back(name, gt == std::string_view::npos ? std::string_view() : text.substr(lt, gt + 1 - lt));
+    }
+}
+
+std::string_view FirstTags::tag(std::string_view name) const {
+    for (const auto& [n, t] : tags_)
+        if (n == name) return t;
+    return {};
+}
+
+std::string_view FirstTags::value(std::string_view name) const { return tagAttribute(tag(name), "val"); }
+
+std::optional<bool> FirstTags::toggle(std::string_view name) const {
+    const std::string_view t = tag(name);
+    if (t.empty()) return std::nullopt;
+    return isOn(tagAttribute(t, "val"));
 }
 
 bool isTrue(std::string_view v) { return v == "1" || v == "true" || v == "on"; }

@@ -3,7 +3,9 @@
 // story parts). Names are given without prefix; the text is read as it is.
 #pragma once
 
+#include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tavin {
@@ -23,6 +25,21 @@ std::string_view childTag(std::string_view text, std::string_view name);
 bool hasChild(std::string_view text, std::string_view name);
 // The val attribute of the first element of that name.
 std::string_view childValue(std::string_view text, std::string_view name);
+
+// The first tag of each name in a short text (a paragraph's or run's
+// properties), from one pass over it: what childTag finds for every name,
+// without a search of the text per name.
+class FirstTags {
+public:
+    explicit FirstTags(std::string_view text);
+    std::string_view tag(std::string_view name) const;
+    // The val attribute of the tag; an on/off toggle, none when absent.
+    std::string_view value(std::string_view name) const;
+    std::optional<bool> toggle(std::string_view name) const;
+
+private:
+    std::vector<std::pair<std::string_view, std::string_view>> tags_;  // name, tag
+};
 
 // On/off values as the file format defines them: "1", "true" and "on" are
 // on, "0", "false" and "off" off. isOn reads a toggle element's val, where

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <pugixml.hpp>
 #include <unordered_map>
@@ -247,12 +248,37 @@ private:
     EditList edits_;
 };
 
+// Does the text hold anything the walk changes? One look at the name after
+// each "<", and one search for "PrChange" from its rarest byte.
+bool startsAChange(std::string_view name) {
+    const auto starts = [&](std::string_view s) { return name.substr(0, s.size()) == s; };
+    switch (name.size() > 2 ? name[2] : 0) {
+        case 'i': return starts("w:ins ") || starts("w:ins>");
+        case 'd': return starts("w:del ") || starts("w:del>") || starts("w:delInstrText");
+        case 'm': return starts("w:moveTo") || starts("w:moveFrom");
+        case 't': return starts("w:tblGridChange");
+        case 'n': return starts("w:numberingChange");
+        default: return false;
+    }
+}
+
+}  // namespace
+
 bool holdsChanges(std::string_view t) {
-    for (std::string_view s : {"<w:ins ", "<w:del ", "<w:ins>", "<w:del>", "<w:moveTo", "<w:moveFrom", "PrChange",
-                               "<w:delInstrText", "<w:tblGridChange", "<w:numberingChange"})
-        if (t.find(s) != std::string_view::npos) return true;
+    const char* const begin = t.data();
+    const char* const end = begin + t.size();
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)))) != nullptr; ++p) {
+        const std::size_t lt = static_cast<std::size_t>(p - begin);
+        if (t.size() - lt > 6 && p[1] == 'w' && p[2] == ':' && startsAChange(t.substr(lt + 1, 18))) return true;
+    }
+    const std::string_view former = "PrChange";
+    for (std::size_t c = t.find('C', 2); c != std::string_view::npos; c = t.find('C', c + 1)) {
+        if (t.compare(c - 2, former.size(), former) == 0) return true;
+    }
     return false;
 }
+
+namespace {
 
 // Word's colours for the first authors of a document's changes, then
 // again from the first.
@@ -278,7 +304,9 @@ std::string trackedChanges(ConversionContext& ctx, std::string_view text) {
 }
 
 void trackedChanges(ConversionContext& ctx) {
-    if (holdsChanges(ctx.workingText)) ctx.workingText = trackedChanges(ctx, ctx.workingText);
+    if (!holdsChanges(ctx.workingText)) return;
+    ctx.workBytes += ctx.workingText.size();
+    ctx.workingText = ChangeWalk(ctx, ctx.workingText).run();
 }
 
 std::string changeAttributes(const ConversionContext& ctx, std::size_t index) {

@@ -24,6 +24,10 @@ std::string trackedChanges(ConversionContext& ctx, std::string_view text);
 // The same on the document body (ctx.workingText).
 void trackedChanges(ConversionContext& ctx);
 
+// Whether the text holds anything those steps change (a change, former
+// properties, a deleted field instruction); when not, they leave it as it is.
+bool holdsChanges(std::string_view text);
+
 // The attributes of the ins or del element of change index (class and
 // title); empty for an index the context does not hold.
 std::string changeAttributes(const ConversionContext& ctx, std::size_t index);

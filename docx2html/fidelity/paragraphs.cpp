@@ -96,20 +96,22 @@ public:
 
     // Reads the properties a pPr sets directly.
     static void read(std::string_view pPr, ParagraphStyle& p) {
-        if (const std::string_view n = childValue(pPr, "numId"); !n.empty()) p.numId = intValue(n, 0);
-        if (const std::string_view l = childValue(pPr, "ilvl"); !l.empty()) p.ilvl = intValue(l, 0);
-        if (const std::string_view o = childValue(pPr, "outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
-        p.bidi = toggleChild(pPr, "bidi");
-        p.pageBreakBefore = toggleChild(pPr, "pageBreakBefore");
-        p.contextual = toggleChild(pPr, "contextualSpacing");
-        const std::string_view spacing = childTag(pPr, "spacing");
+        const FirstTags tags(pPr);
+        if (const std::string_view n = tags.value("numId"); !n.empty()) p.numId = intValue(n, 0);
+        if (const std::string_view l = tags.value("ilvl"); !l.empty()) p.ilvl = intValue(l, 0);
+        if (const std::string_view o = tags.value("outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
+        p.bidi = tags.toggle("bidi");
+        p.pageBreakBefore = tags.toggle("pageBreakBefore");
+        p.contextual = tags.toggle("contextualSpacing");
+        const std::string_view spacing = tags.tag("spacing");
         p.line = nonEmpty(tagAttribute(spacing, "line"));
         p.lineRule = nonEmpty(tagAttribute(spacing, "lineRule"));
         if (const std::string_view a = tagAttribute(spacing, "beforeAutospacing"); !a.empty()) p.autoBefore = isOn(a);
         if (const std::string_view a = tagAttribute(spacing, "afterAutospacing"); !a.empty()) p.autoAfter = isOn(a);
-        p.justification = nonEmpty(childValue(pPr, "jc"));
-        if (const std::string tabs = textBetween(pPr, "<tabs>", "</tabs>"); !tabs.empty()) p.tabs = readTabStops(tabs);
-        p.indent = indentOfTag(childTag(pPr, "ind"));
+        p.justification = nonEmpty(tags.value("jc"));
+        if (!tags.tag("tabs").empty())
+            if (const std::string t = textBetween(pPr, "<tabs>", "</tabs>"); !t.empty()) p.tabs = readTabStops(t);
+        p.indent = indentOfTag(tags.tag("ind"));
     }
 
     // The style a paragraph has: the one it names, else the default one.

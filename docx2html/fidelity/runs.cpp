@@ -349,11 +349,12 @@ public:
 
     // Whether the text changes; out is then the new text.
     bool run(std::string& out) {
-        if (edits_.empty() && !anyRunProperty()) return false;
+        const bool properties = anyRunProperty();
+        if (edits_.empty() && !properties) return false;
         out.reserve(t_.size() + t_.size() / 16);
         std::size_t copied = 0, next = 0;
         bool changed = !edits_.empty();
-        for (const Element& r : anyRunProperty() ? elements(t_, "w:r") : std::vector<Element>()) {
+        for (const Element& r : properties ? elements(t_, "w:r") : std::vector<Element>()) {
             if (holdsRuns(r)) continue;
             const std::string_view rPr = propertiesOf(r);
             if (rPr.empty() && !holdsScript(r.content, false)) continue;

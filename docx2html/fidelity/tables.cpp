@@ -304,6 +304,13 @@ public:
 
 private:
     void tag(std::size_t lt) {
+        // Every tag read here starts "<w:tb", "<w:tr", "<w:tc", "</w:tb" or
+        // "</w:tc" (a quick look first).
+        if (lt + 5 >= t_.size()) return;
+        const char* h = t_.data() + lt + 1;
+        const bool close = h[0] == '/';
+        if (close) ++h;
+        if (h[0] != 'w' || h[1] != ':' || h[2] != 't' || (h[3] != 'b' && h[3] != 'c' && (close || h[3] != 'r'))) return;
         if (tagIs(t_, lt, "<w:tbl")) {
             if (!open_.empty() && open_.back().inCell) open_.back().rows.back().back().nested = true;
             open_.push_back(Table{lt, std::string::npos, {}, false});
@@ -480,6 +487,11 @@ private:
     };
 
     void tagAt(std::size_t lt) {
+        // Every tag read here starts "<tb", "<tc" or "</tb" (a quick look first).
+        if (lt + 3 >= t_.size()) return;
+        const char* h = t_.data() + lt + 1;
+        const bool shown = h[0] == 't' ? (h[1] == 'b' || h[1] == 'c') : (h[0] == '/' && h[1] == 't' && h[2] == 'b');
+        if (!shown) return;
         if (t_.compare(lt, 5, "<tbl>") == 0) {
             open_.push_back({tables_.size(), false, false, {}, {}});
             tables_.emplace_back();
@@ -493,12 +505,12 @@ private:
             if (gt != std::string_view::npos) open_.back().style = styleBorders(std::string(tagAttribute(t_.substr(lt, gt - lt), "val")));
         } else if (t_.compare(lt, 12, "<tblBorders>") == 0 || t_.compare(lt, 11, "<tcBorders>") == 0) {
             const std::size_t end = bordersEnd(lt + 11);
-            const Sides sides = end == std::string_view::npos ? Sides{} : sidesOf(t_.substr(lt + 11, end - lt - 11));
+            const std::string_view text = end == std::string_view::npos ? std::string_view() : t_.substr(lt + 11, end - lt - 11);
             if (t_[lt + 2] == 'c' || open_.back().ownRead) {
                 // A cell's, or a row's exceptions.
-                if (sides.shown != 0) tables_[open_.back().index].shows = true;
+                if (shownSides(text) != 0) tables_[open_.back().index].shows = true;
             } else {
-                open_.back().own = sides;
+                open_.back().own = sidesOf(text);
                 open_.back().ownRead = true;
             }
         } else if (t_.compare(lt, 8, "</tblPr>") == 0) {
@@ -530,6 +542,13 @@ private:
         return end_;
     }
 
+    // The sides that show of cells' borders, which repeat: read once each.
+    unsigned shownSides(std::string_view text) {
+        auto it = shown_.find(text);
+        if (it == shown_.end()) it = shown_.emplace(text, sidesOf(text).shown).first;
+        return it->second;
+    }
+
     StyleBorders styleBorders(const std::string& id) {
         auto it = styles_.find(id);
         if (it == styles_.end()) it = styles_.emplace(id, id.empty() ? StyleBorders{} : bordersOfStyle(sheet_, id)).first;
@@ -541,6 +560,7 @@ private:
     std::vector<TableBorders> tables_;
     std::vector<Open> open_;
     std::unordered_map<std::string, StyleBorders> styles_;
+    std::unordered_map<std::string_view, unsigned> shown_;
     std::size_t end_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "docx2html/fidelity/edits.h"
@@ -308,10 +309,41 @@ std::vector<Attribute> attributesOf(std::string_view tag, bool& selfClosing) {
     return out;
 }
 
+// validDeclarations of style values. A page repeats few distinct values
+// many times, so a page's walk remembers each answer (up to a bound, so a
+// page of distinct values costs no more than one without memory).
+class StyleValues {
+public:
+    explicit StyleValues(const model::FontFamilies* families, bool remember = false)
+        : families_(families), remember_(remember) {}
+
+    std::string valid(std::string_view css) {
+        if (!remember_) return validDeclarations(css, families_);
+        if (const auto it = memo_.find(css); it != memo_.end()) return it->second;
+        std::string v = validDeclarations(css, families_);
+        if (kept_ + css.size() + v.size() <= kMaxKept) {
+            kept_ += css.size() + v.size();
+            memo_.emplace(std::string(css), v);
+        }
+        return v;
+    }
+
+private:
+    static constexpr std::size_t kMaxKept = std::size_t{4} << 20;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    const model::FontFamilies* families_;
+    bool remember_;
+    std::unordered_map<std::string, std::string, Hash, std::equal_to<>> memo_;
+    std::size_t kept_ = 0;
+};
+
 // The attributes with one of each name: style values joined (later
 // declarations win), of the other names the last; the style made valid.
 std::string rewrittenTag(std::string_view tag, const std::vector<Attribute>& attrs, bool selfClosing,
-                         const model::FontFamilies* families) {
+                         StyleValues& styles) {
     std::vector<std::pair<std::string, std::string>> kept;  // name, value
     for (const Attribute& a : attrs) {
         auto it = std::find_if(kept.begin(), kept.end(), [&](const auto& k) { return k.first == a.name; });
@@ -321,7 +353,7 @@ std::string rewrittenTag(std::string_view tag, const std::vector<Attribute>& att
     }
     std::string out(tag.substr(0, nameEnd(tag)));
     for (auto& [name, value] : kept) {
-        if (name == "style") value = validDeclarations(value, families);
+        if (name == "style") value = styles.valid(value);
         if (name == "style" && value.empty()) continue;
         const char q = value.find('"') == std::string::npos ? '"' : '\'';
         out += " " + name + "=" + q + value + q;
@@ -368,7 +400,9 @@ std::string validRules(std::string_view sheet, const model::FontFamilies* famili
     return out;
 }
 
-std::string validStartTag(std::string_view tag, const model::FontFamilies* families) {
+namespace {
+
+std::string validStartTagOf(std::string_view tag, StyleValues& styles) {
     if (tag.size() < 3 || tag.find('=') == std::string_view::npos) return std::string(tag);
     bool selfClosing = false;
     const std::vector<Attribute> attrs = attributesOf(tag, selfClosing);
@@ -381,7 +415,7 @@ std::string validStartTag(std::string_view tag, const model::FontFamilies* famil
         // Only the style changes: the rest of the tag stays as written.
         for (const Attribute& a : attrs) {
             if (a.name != "style") continue;
-            const std::string valid = validDeclarations(a.value, families);
+            const std::string valid = styles.valid(a.value);
             if (valid == a.value) return std::string(tag);
             const std::size_t at = static_cast<std::size_t>(a.text.data() - tag.data());
             const char q = a.quote ? a.quote : '"';
@@ -389,12 +423,20 @@ std::string validStartTag(std::string_view tag, const model::FontFamilies* famil
             return std::string(tag.substr(0, at)) + replaced + std::string(tag.substr(at + a.text.size()));
         }
     }
-    return rewrittenTag(tag, attrs, selfClosing, families);
+    return rewrittenTag(tag, attrs, selfClosing, styles);
+}
+
+}  // namespace
+
+std::string validStartTag(std::string_view tag, const model::FontFamilies* families) {
+    StyleValues styles(families);
+    return validStartTagOf(tag, styles);
 }
 
 void validatePage(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
     const model::FontFamilies* families = ctx.model ? &ctx.model->fontFamilies : nullptr;
+    StyleValues styles(families, true);
     EditList edits;
     if (t.compare(0, 9, "<!DOCTYPE") != 0) edits.insert(0, "<!DOCTYPE html>\r\n");
     ctx.workBytes += t.size();
@@ -416,7 +458,7 @@ void validatePage(ConversionContext& ctx) {
             lt = close;
             continue;
         }
-        if (std::string valid = validStartTag(tag, families); valid != tag) edits.replace(lt, tag.size(), std::move(valid));
+        if (std::string valid = validStartTagOf(tag, styles); valid != tag) edits.replace(lt, tag.size(), std::move(valid));
         lt = gt;
     }
     edits.applyTo(ctx.workingText);

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "docx2html/docxstyle.h"
+#include "docx2html/fidelity/changes.h"
 #include "docx2html/links.h"
 #include "docx2html/links_internal.h"
 #include "docx2html/lists.h"
 #include "docx2html/lists_internal.h"
 #include "docx2html/tables.h"
 #include "docx2html/tables_internal.h"
+#include "docx2html/xmlscan.h"
 
 using namespace tavin;
 
@@ -428,4 +430,42 @@ TEST(FastPathRelationships, AgreeOnHostileRelationshipsParts) {
     EXPECT_EQ(relTarget(ctx, ""), "empty id");
     ctx.relsText = "<Relationship Target=\"no id\"/><Relationship Id=rId1 Target=\"bare\"/>";
     EXPECT_EQ(relTarget(ctx, ""), "");
+}
+
+// ---------------------------------------------------------------------------
+// Properties read in one pass, and the quick test for tracked changes,
+// against the searches they replaced
+
+TEST(FastPathFirstTags, AgreeWithChildTagOnRandomAndHostileTexts) {
+    const std::vector<std::string> names = {"numId", "num", "ilvl", "jc", "ind", "tabs", "spacing", "bidi", "rPr", "b"};
+    const std::vector<std::string> alphabet = {
+        "<numId w:val=\"3\"/>", "<num w:val=\"1\">", "<numIdx/>", "<ilvl val=\"2\"/>", "<jc val=\"center\"/>",
+        "<jc\tval='right'>", "<ind left=\"720\"/>", "<tabs>", "</tabs>", "<spacing line=\"360\"/>", "<bidi/>",
+        "<rPr><b/></rPr>", "<b val=\"0\"/>", "<b", "<", ">", "/", "\"", " ", "x", "<<jc/>", "<spacing\n", "<jc/", "\r"};
+    Soup soup(32101);
+    std::vector<std::string> texts = {"", "<", "<jc", "<jc ", "<jc x=\"1\"", "<jc<ind/>", "<a<jc val=\"1\"/>"};
+    for (int c = 0; c < kCases; ++c) texts.push_back(soup.text(alphabet, 12));
+    for (const std::string& t : texts) {
+        const FirstTags tags(t);
+        for (const std::string& n : names) {
+            EXPECT_EQ(tags.tag(n), childTag(t, n)) << t << " / " << n;
+            EXPECT_EQ(tags.value(n), childValue(t, n)) << t << " / " << n;
+        }
+    }
+}
+
+TEST(FastPathTrackedChanges, TheQuickTestAgreesWithTheSearches) {
+    const auto plain = [](std::string_view t) {
+        for (std::string_view s : {"<w:ins ", "<w:del ", "<w:ins>", "<w:del>", "<w:moveTo", "<w:moveFrom", "PrChange",
+                                   "<w:delInstrText", "<w:tblGridChange", "<w:numberingChange"})
+            if (t.find(s) != std::string_view::npos) return true;
+        return false;
+    };
+    const std::vector<std::string> alphabet = {"<w:ins", "<w:del", "<w:move", "To", "From", " ", ">", "/", "<w:r>",
+                                               "Pr", "Change", "C", "<w:tblGrid", "<w:numbering", "InstrText", "<w:",
+                                               "<", "w", ":", "x", "PrC", "hange"};
+    Soup soup(32102);
+    std::vector<std::string> texts = {"", "<", "<w:", "<w:ins", "<w:ins ", "PrChange", "rChange", "<w:moveT"};
+    for (int c = 0; c < kCases; ++c) texts.push_back(soup.text(alphabet, 10));
+    for (const std::string& t : texts) EXPECT_EQ(holdsChanges(t), plain(t)) << t;
 }
