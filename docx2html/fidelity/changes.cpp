@@ -94,9 +94,7 @@ public:
             lt = gt;
         }
         if (!shown_) joinParagraphs();
-        std::string out(t_);
-        edits_.applyTo(out);
-        return out;
+        return edits_.empty() ? std::string(t_) : edits_.apply(t_);
     }
 
 private:

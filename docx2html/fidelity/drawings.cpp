@@ -653,9 +653,10 @@ std::pair<std::size_t, std::string_view> nextHolder(std::string_view t, std::siz
     return {std::string_view::npos, {}};
 }
 
-std::string processed(ConversionContext& ctx, std::string_view text, const std::string& rels, int nesting) {
-    if (!ctx.model) return std::string(text);
+// The drawings of text, each replaced by its marker, as edits.
+EditList drawingEdits(ConversionContext& ctx, std::string_view text, const std::string& rels, int nesting) {
     EditList edits;
+    if (!ctx.model) return edits;
     for (auto [at, name] = nextHolder(text, 0); at != std::string_view::npos; std::tie(at, name) = nextHolder(text, at + 1)) {
         const std::size_t end = elementEnd(text, at, name);
         if (end == std::string_view::npos) break;
@@ -674,9 +675,12 @@ std::string processed(ConversionContext& ctx, std::string_view text, const std::
         }
         at = end - 1;
     }
-    std::string out(text);
-    edits.applyTo(out);
-    return out;
+    return edits;
+}
+
+std::string processed(ConversionContext& ctx, std::string_view text, const std::string& rels, int nesting) {
+    EditList edits = drawingEdits(ctx, text, rels, nesting);
+    return edits.empty() ? std::string(text) : edits.apply(text);
 }
 
 std::string DrawingReader::nestedDrawings(const std::string& xml) { return processed(ctx_, xml, rels_, nesting_ + 1); }
@@ -689,7 +693,9 @@ std::string drawingsAsDrawn(ConversionContext& ctx, std::string_view text, const
 
 void drawingsAsDrawn(ConversionContext& ctx) {
     if (ctx.workingText.find("<w:drawing") == std::string::npos && ctx.workingText.find("<w:pict") == std::string::npos) return;
-    ctx.workingText = processed(ctx, ctx.workingText, ctx.relsText, 0);
+    // The edits are made before the text is replaced: one copy of it at a time.
+    EditList edits = drawingEdits(ctx, ctx.workingText, ctx.relsText, 0);
+    edits.applyTo(ctx.workingText);
 }
 
 void convertDrawingContents(ConversionContext& ctx) {

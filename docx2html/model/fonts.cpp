@@ -94,10 +94,17 @@ FontFamilies::FontFamilies(const XmlPart& fontTable, const Theme& theme) {
         if (std::string generic = familyGeneric(childVal(f, "w:family")); !generic.empty())
             byFamily_[lowerCase(face)] = generic;
     }
+    for (const auto* names : {&byPanose_, &byFamily_})
+        for (const auto& entry : *names) known_.try_emplace(entry.first, resolve(entry.first));
 }
 
 std::string_view FontFamilies::generic(std::string_view font) const {
     const std::string lower = lowerCase(font);
+    if (const auto it = known_.find(lower); it != known_.end()) return it->second;
+    return resolve(lower);
+}
+
+std::string_view FontFamilies::resolve(const std::string& lower) const {
     if (const auto it = byPanose_.find(lower); it != byPanose_.end()) return it->second;
     if (const std::string_view common = commonGeneric(lower); !common.empty()) return common;
     if (const auto it = byFamily_.find(lower); it != byFamily_.end()) return it->second;

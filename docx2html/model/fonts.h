@@ -27,7 +27,12 @@ public:
     std::string_view kind(std::string_view font) const;
 
 private:
+    std::string_view resolve(const std::string& lower) const;
+
     std::unordered_map<std::string, std::string> byPanose_, byFamily_;  // by lower-case name
+    // generic of every face the font table and theme name, worked out once:
+    // runs ask for the same few faces many times.
+    std::unordered_map<std::string, std::string> known_;
 };
 
 // The generic family a panose number (ten bytes in hex) stands for, or empty.
