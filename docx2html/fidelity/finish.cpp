@@ -207,7 +207,12 @@ private:
     void tag(std::size_t lt) {
         const bool close = t_.compare(lt + 1, 1, "/") == 0;
         const std::size_t name = lt + (close ? 2 : 1);
-        for (std::string_view block : {"p", "table", "ol", "ul"}) {
+        for (std::string_view list : {"ol", "ul"}) {
+            if (!startsTagAt(t_, name, list)) continue;
+            if (!close) lists_.push_back(list);
+            else if (!lists_.empty()) lists_.pop_back();
+        }
+        for (std::string_view block : {"p", "table"}) {
             if (!startsTagAt(t_, name, block)) continue;
             depth_ = std::max(depth_ + (close ? -1 : 1), 0);
             if (close) continue;
@@ -538,6 +543,7 @@ private:
     void markerAt(std::size_t lt, std::string_view tag) {
         if (startsWith(tag, marker::kPageStart)) {
             const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
+            if (depth_ == 0) splitLists(lt, tag.size());
             return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
         }
         if (startsWith(tag, marker::kSectionStart)) return sectionPart(lt, tag);
@@ -580,8 +586,24 @@ private:
     // Where a section's part of a sheet starts: between top-level blocks only.
     void sectionPart(std::size_t lt, std::string_view tag) {
         const int section = intValue(tagAttribute(tag, "val"), -1);
-        if (depth_ == 0 && section >= 0 && !fragment_) sectionParts_.push_back({lt, tag.size(), static_cast<std::size_t>(section)});
-        else edits_.erase(lt, tag.size());
+        if (depth_ == 0 && section >= 0 && !fragment_) {
+            splitLists(lt, tag.size());
+            sectionParts_.push_back({lt, tag.size(), static_cast<std::size_t>(section)});
+        } else {
+            edits_.erase(lt, tag.size());
+        }
+    }
+
+    // A sheet or a section's part may start between the items of lists
+    // (or after lists the page never ends): the lists open there end
+    // before it and go on after it, so its division never stands in one.
+    void splitLists(std::size_t at, std::size_t size) {
+        if (lists_.empty()) return;
+        std::string ends, starts;
+        for (auto it = lists_.rbegin(); it != lists_.rend(); ++it) ends += "</" + std::string(*it) + ">";
+        for (const std::string_view list : lists_) starts += "<" + std::string(list) + ">";
+        edits_.insert(at, std::move(ends));
+        edits_.insert(at + size, std::move(starts));
     }
 
     // A marker for the paragraph it stands in.
@@ -680,7 +702,8 @@ private:
     ParagraphStyleAttribute pStyle_;
     std::size_t body_ = std::string::npos;
     std::size_t paragraph_ = std::string::npos, table_ = std::string::npos;
-    int depth_ = 0;
+    int depth_ = 0;  // open paragraphs and tables
+    std::vector<std::string_view> lists_;  // open ol and ul elements, outermost first
     bool headings_ = false;
     std::vector<Inline> inlines_;
     // The page fields of the page: where, which, and on which sheet.

@@ -185,7 +185,7 @@ TEST(ListLabels, LevelsRestartsOverridesAndBullets) {
 TEST(ListLabels, OnThePageNumberingContinuesAcrossOtherParagraphs) {
     Parts p;
     p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.") +
-                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+                  level(1, "decimal", "%1.%2.") + "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
     // A list without a start counts from 0, as Word does.
     p.body = numbered("a", 1, 0) + para("between") + numbered("b", 1, 0) + numbered("off", 0, 0);
     const std::string b = body(p);
@@ -270,6 +270,17 @@ TEST(FidelityParagraphs, PageBreaksMakeSheets) {
     p.body = "<w:p><w:r><w:br w:type=\"page\"/></w:r></w:p>" + para("a") + para("b", "<w:sectPr/>") + para("c") +
              "<w:p><w:pPr><w:sectPr><w:type w:val=\"continuous\"/></w:sectPr></w:pPr><w:r><w:t>d</w:t></w:r></w:p>";
     EXPECT_EQ(body(p).find(sheet), std::string::npos) << body(p);
+    // A break between the items of a list ends the list before the sheet
+    // and goes on with it after.
+    p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.") +
+                  level(1, "decimal", "%1.%2.") + "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+    p.body = numbered("first", 1, 0) + numbered("inner", 1, 1) + "<w:p><w:pPr><w:numPr><w:ilvl w:val=\"1\"/><w:numId w:val=\"1\"/></w:numPr>"
+             "</w:pPr><w:r><w:br w:type=\"page\"/><w:t>second</w:t></w:r></w:p>";
+    const std::string list = body(p);
+    const std::size_t cut = list.find("</ol>" + sheet + "<ol>");
+    EXPECT_NE(cut, std::string::npos) << list;
+    EXPECT_LT(list.find("first"), cut) << list;
+    EXPECT_GT(list.find("second"), cut) << list;
     // Without the page box, a break is a division that printing breaks after.
     p.margin = false;
     p.body = para("x") + para("y", "<w:pageBreakBefore/>");
@@ -342,7 +353,7 @@ TEST(FidelityText, EquationsBecomeMathml) {
 TEST(FidelityOff, TheClassicPageStaysAsItIs) {
     Parts p;
     p.numbering = "<w:numbering><w:abstractNum w:abstractNumId=\"0\">" + level(0, "decimal", "%1.") +
-                  "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
+                  level(1, "decimal", "%1.%2.") + "</w:abstractNum><w:num w:numId=\"1\"><w:abstractNumId w:val=\"0\"/></w:num></w:numbering>";
     p.body = numbered("a", 1, 0) + para("b", "<w:outlineLvl w:val=\"0\"/><w:bidi/><w:pageBreakBefore/>") +
              "<w:p><w:r><w:sym w:font=\"Symbol\" w:char=\"F0B7\"/></w:r></w:p>";
     p.fidelity = false;
