@@ -321,11 +321,14 @@ void convert(ConversionContext& ctx) {
     assembleHtml(ctx);
     if (ctx.fullFidelity) finishFidelity(ctx);
     // The steps that read the model are done: its parts go before the
-    // clean-up passes need their memory; what it could not read stays.
+    // clean-up passes need their memory; what it could not read stays, and
+    // the sections, whose papers printing uses.
     if (ctx.model) {
         model::Report report = std::move(ctx.model->report);
+        std::vector<model::Section> sections = std::move(ctx.model->sections);
         ctx.model = std::make_unique<model::DocumentModel>();
         ctx.model->report = std::move(report);
+        ctx.model->sections = std::move(sections);
     }
     ctx.optimizeFlag = ctx.optimizeHtml;
     if (ctx.optimizeFlag) optimize(ctx);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,8 +23,13 @@
 #include <QTimer>
 #include <QWebEngineScript>
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
 #include "core/errors.h"
 #include "docx2html/context.h"
+#include "docx2html/model/model.h"
 #include "package/fileKind.h"
 #include "viewer/HTMLView.h"
 #include "viewer/sui.h"
@@ -48,7 +54,7 @@ constexpr const char* kPrintStyle =
 // Measured on the screen's layout, whose text width is the paper's; the
 // page as it was is kept in tavinSaved until kRestore puts it back.
 // Answers the number of papers, 0 for a page without sheets.
-constexpr const char* kPaginate = R"JS((function (margins) {
+constexpr const char* kPaginate = R"JS((function (margins, own) {
   if (window.tavinSaved) return -1;
   var sheets = [].slice.call(document.querySelectorAll('body>div.page'));
   if (!sheets.length) return 0;
@@ -77,12 +83,15 @@ constexpr const char* kPaginate = R"JS((function (margins) {
   // Where the sheet's papers start: blocks, or units of a block.
   function plan(sheet) {
     var s = getComputedStyle(sheet), items = kids(sheet);
-    var zoom = Math.min(1, firstWidth / sheet.getBoundingClientRect().width);
+    // Printed on the first sheet's paper, a wider sheet is scaled down to
+    // it; on its own paper it is not.
+    var zoom = own ? 1 : Math.min(1, firstWidth / sheet.getBoundingClientRect().width);
+    var m = typeof margins === 'number' ? margins : margins[section(sheet)] || 0;
     var p = {sheet: sheet, header: story(items[0], 'header'), breaks: []};
     if (p.header) items.shift();
     p.footer = story(items[items.length - 1], 'footer');
     if (p.footer) items.pop();
-    p.paper = (px(s.minHeight) + px(s.paddingTop) + px(s.paddingBottom) - margins) / zoom - 4;
+    p.paper = (px(s.minHeight) + px(s.paddingTop) + px(s.paddingBottom) - m) / zoom - 4;
     p.left = px(s.paddingLeft);
     p.width = sheet.clientWidth - p.left - px(s.paddingRight);
     var room = p.paper - (p.header ? outer(p.header) : 0) - (p.footer ? outer(p.footer) : 0);
@@ -262,11 +271,34 @@ constexpr const char* kPaginate = R"JS((function (margins) {
                       String(f.classList.contains('tvnumpages') ? papers.length : perSection[p.section]);
     });
   });
-  return papers.length;
+  return own ? papers.map(function (p) { return p.section; }) : papers.length;
 }))JS";
+
+// After kPaginate, the papers from first to last alone in the body, with
+// what stands between them (and what comes before the first paper with
+// the first, after the last with the last); the last of them ends the
+// print.
+constexpr const char* kShowPapers = R"JS((function (first, last) {
+  var all = window.tavinChildren || (window.tavinChildren = [].slice.call(document.body.children));
+  var i = -1, shown = [], end = null;
+  all.forEach(function (e) {
+    var paper = e.tagName === 'DIV' && e.classList.contains('page');
+    if (paper) ++i;
+    var at = Math.max(i, 0);
+    if (at >= first && at <= last) { shown.push(e); if (paper) end = e; }
+  });
+  if (end) end.style.setProperty('break-after', 'auto', 'important');
+  document.body.replaceChildren.apply(document.body, shown);
+  return shown.length;
+}))JS";
+
+// On its own paper a sheet has its own width, unscaled.
+constexpr const char* kOwnPaperStyle =
+    "@media print{html>body>div.page{zoom:1 !important;width:auto !important}}";
 // The page as it was before kPaginate, where the reader left it.
 constexpr const char* kRestore =
-    "(function(){var s=window.tavinSaved;if(!s)return 0;document.body.replaceWith(s.body);"
+    "(function(){var o=document.getElementById('tavin-ownpaper');if(o)o.remove();window.tavinChildren=null;"
+    "var s=window.tavinSaved;if(!s)return 0;document.body.replaceWith(s.body);"
     "window.scrollTo(s.x,s.y);window.tavinSaved=null;return 1;})()";
 
 int renderTimeoutMs = 120000;
@@ -380,15 +412,20 @@ void cancelRenderWaits() {
     }
 }
 
-QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) {
-    // Pixels of 1/96 inch, as the conversion counts them; points are 1/72.
-    constexpr double pt = 0.75;
-    // No paper is longer than a few metres; a document claiming more would
-    // make a PDF no reader can show, and keep the engine busy for hours.
+namespace {
+
+// Pixels of 1/96 inch, as the conversion counts them; points are 1/72.
+constexpr double kPt = 0.75;
+
+// A paper of that size (points) with those margins (points; 72 where
+// absent). No paper is longer than a few metres: a document claiming more
+// would make a PDF no reader can show, and keep the engine busy for hours.
+// Each pair of margins leaves at least half the paper to the text; sheets
+// with margins of their own let wide content run into the side margins, up
+// to the paper's edge.
+QPageLayout paperLayout(QSizeF paper, std::optional<double> top, std::optional<double> right,
+                        std::optional<double> bottom, std::optional<double> left, bool sheetMargins, std::string* note) {
     constexpr double kLongest = 5000 / 25.4 * 72;  // 5 m
-    const int w = pixels(ctx.pageWidth), h = pixels(ctx.pageHeight);
-    QSizeF paper = QPageSize(QPageSize::A4).size(QPageSize::Point);
-    if (w > 0 && h > 0) paper = QSizeF(w * pt, h * pt);
     if (paper.width() > kLongest || paper.height() > kLongest) {
         paper = QSizeF(std::min(paper.width(), kLongest), std::min(paper.height(), kLongest));
         if (note) *note = "The paper size of the document is too large; it is printed on paper of at most 5 m";
@@ -396,45 +433,158 @@ QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) 
     const bool landscape = paper.width() > paper.height();
     const QPageSize size(landscape ? paper.transposed() : paper, QPageSize::Point, QString(), QPageSize::FuzzyMatch);
     const QSizeF full = landscape ? size.size(QPageSize::Point).transposed() : size.size(QPageSize::Point);
-
-    // Each pair of margins leaves at least half the paper to the text.
-    auto margin = [](const std::string& text, double fallback) {
-        return text.empty() ? fallback : std::max(0, pixels(text)) * pt;
-    };
-    double top = margin(ctx.marginTop, 72), bottom = margin(ctx.marginBottom, 72);
-    double left = margin(ctx.marginLeft, 72), right = margin(ctx.marginRight, 72);
-    // Sheets with margins of their own let wide content run into them, up
-    // to the paper's edge.
-    if (ctx.sheetMargins) left = right = 0;
-    auto fit = [](double& a, double& b, double length) {
+    double t = top.value_or(72), b = bottom.value_or(72), l = left.value_or(72), r = right.value_or(72);
+    if (sheetMargins) l = r = 0;
+    auto fit = [](double& a, double& c, double length) {
         const double room = length / 2;
-        if (a + b > room) {
-            const double scale = room / (a + b);
+        if (a + c > room) {
+            const double scale = room / (a + c);
             a *= scale;
-            b *= scale;
+            c *= scale;
         }
     };
-    fit(top, bottom, full.height());
-    fit(left, right, full.width());
-    return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(left, top, right, bottom), QPageLayout::Point);
+    fit(t, b, full.height());
+    fit(l, r, full.width());
+    return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(l, t, r, b),
+                       QPageLayout::Point);
 }
 
-void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& layout) {
-    // The engine writes the file from a process of its own: it needs the
-    // full path.
+}  // namespace
+
+QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) {
+    const int w = pixels(ctx.pageWidth), h = pixels(ctx.pageHeight);
+    QSizeF paper = QPageSize(QPageSize::A4).size(QPageSize::Point);
+    if (w > 0 && h > 0) paper = QSizeF(w * kPt, h * kPt);
+    auto margin = [](const std::string& text) {
+        return text.empty() ? std::nullopt : std::optional<double>(std::max(0, pixels(text)) * kPt);
+    };
+    return paperLayout(paper, margin(ctx.marginTop), margin(ctx.marginRight), margin(ctx.marginBottom),
+                       margin(ctx.marginLeft), ctx.sheetMargins, note);
+}
+
+std::vector<QPageLayout> sectionPageLayouts(const ConversionContext& ctx) {
+    std::vector<QPageLayout> out;
+    if (!ctx.model || !ctx.fullFidelity) return out;
+    // Twips, as pixels of 15 twips (as the sheets count them), as points.
+    auto points = [](std::optional<long> twips) {
+        return twips ? std::optional<double>(static_cast<double>(std::clamp(*twips, 0L, 5000L * 1440 / 25) / 15) * kPt) : std::nullopt;
+    };
+    for (const model::Section& s : ctx.model->sections) {
+        if (!s.pageWidth || !s.pageHeight || *s.pageWidth <= 0 || *s.pageHeight <= 0) {
+            out.push_back(out.empty() ? documentPageLayout(ctx) : out.back());
+            continue;
+        }
+        const model::PageMargins& m = s.margins;
+        out.push_back(paperLayout(QSizeF(*points(s.pageWidth), *points(s.pageHeight)), points(m.top), points(m.right),
+                                  points(m.bottom), points(m.left), ctx.sheetMargins, nullptr));
+    }
+    return out;
+}
+
+namespace {
+
+// Prints what the view shows to target (a full path: the engine writes the
+// file from a process of its own) on that paper; whether it was written.
+bool printToPdf(THTMLView& view, const QString& target, const QPageLayout& layout) {
+    return waitFor(view, [&](QEventLoop* loop, auto& finish) {
+        QObject::connect(view.page(), &QWebEnginePage::pdfPrintingFinished, loop,
+                         [&finish](const QString&, bool success) { finish(success); });
+        view.page()->printToPdf(target, layout);
+    });
+}
+
+// The pages of the PDF files parts, in order, as one file at target, with
+// the first one's document information (its title).
+void joinPdfs(const std::vector<QString>& parts, const QString& target) {
+    QPDF out;
+    out.emptyPDF();
+    QPDFPageDocumentHelper pages(out);
+    std::vector<std::unique_ptr<QPDF>> read;  // the pages' objects are copied from these when written
+    for (const QString& part : parts) {
+        auto in = std::make_unique<QPDF>();
+        in->processFile(localPath(part).c_str());
+        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*in).getAllPages()) pages.addPage(page, false);
+        if (read.empty()) {
+            QPDFObjectHandle info = in->getTrailer().getKey("/Info");
+            if (info.isDictionary() && info.isIndirect()) out.getTrailer().replaceKey("/Info", out.copyForeignObject(info));
+        }
+        read.push_back(std::move(in));
+    }
+    QPDFWriter writer(out, localPath(target).c_str());
+    writer.write();
+}
+
+// The top and bottom margins of each section's paper, in the page's
+// pixels, as a script object by section index.
+QString marginsBySection(const std::vector<QPageLayout>& sections) {
+    QStringList entries;
+    for (std::size_t k = 0; k < sections.size(); ++k) {
+        const QMarginsF m = sections[k].margins(QPageLayout::Point);
+        entries << QStringLiteral("'%1':%2").arg(k).arg((m.top() + m.bottom()) / kPt);
+    }
+    return QLatin1Char('{') + entries.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+// Each run of papers of one section paper printed apart, then joined: the
+// engine prints a whole page on one paper. Runs of sheets on papers not
+// the first's are otherwise scaled down to it.
+bool printOnOwnPapers(THTMLView& view, const QString& target, const std::vector<QPageLayout>& sections) {
+    runScript(view, QStringLiteral("(function(){if(document.getElementById('tavin-ownpaper'))return;"
+                                   "var s=document.createElement('style');s.id='tavin-ownpaper';s.textContent='%1';"
+                                   "(document.head||document.documentElement).appendChild(s);})();")
+                        .arg(QLatin1String(kOwnPaperStyle)));
+    const QVariant placed =
+        runScript(view, QLatin1String(kPaginate) + QStringLiteral("(%1, true)").arg(marginsBySection(sections)));
+    const QVariantList ofPapers = placed.toList();
+    if (ofPapers.isEmpty()) return printToPdf(view, target, sections.front());
+    auto paperOf = [&](int i) -> const QPageLayout& {
+        const int k = ofPapers[i].toString().toInt();
+        return k >= 0 && static_cast<std::size_t>(k) < sections.size() ? sections[static_cast<std::size_t>(k)] : sections.front();
+    };
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) return false;
+    std::vector<QString> parts;
+    for (int first = 0; first < ofPapers.size();) {
+        int last = first;
+        while (last + 1 < ofPapers.size() && paperOf(last + 1) == paperOf(first)) ++last;
+        runScript(view, QLatin1String(kShowPapers) + QStringLiteral("(%1, %2)").arg(first).arg(last));
+        parts.push_back(scratch.filePath(QStringLiteral("part%1.pdf").arg(parts.size())));
+        if (!printToPdf(view, parts.back(), paperOf(first))) return false;
+        first = last + 1;
+    }
+    if (parts.size() == 1) {
+        QFile::remove(target);
+        return QFile::copy(parts.front(), target);
+    }
+    try {
+        joinPdfs(parts, target);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+// Whether the sections' papers are not all one.
+bool papersDiffer(const std::vector<QPageLayout>& sections) {
+    return std::any_of(sections.begin(), sections.end(), [&](const QPageLayout& l) { return !(l == sections.front()); });
+}
+
+}  // namespace
+
+void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& layout,
+                    const std::vector<QPageLayout>& sections) {
     const QString target = QFileInfo(pdfPath).absoluteFilePath();
     addPrintStyle(view);
-    // The paper's top and bottom margins, in the page's pixels.
-    const QMarginsF margins = layout.margins(QPageLayout::Point);
-    runScript(view, QLatin1String(kPaginate) + QStringLiteral("(%1)").arg((margins.top() + margins.bottom()) / 0.75));
     bool ok = false;
     try {
-        ok = waitFor(view, [&](QEventLoop* loop, auto& finish) {
-            QObject::connect(view.page(), &QWebEnginePage::pdfPrintingFinished, loop,
-                             [&finish](const QString&, bool success) { finish(success); });
-            view.page()->printToPdf(target, layout);
-        });
+        if (papersDiffer(sections)) {
+            ok = printOnOwnPapers(view, target, sections);
+        } else {
+            // The paper's top and bottom margins, in the page's pixels.
+            const QMarginsF margins = layout.margins(QPageLayout::Point);
+            runScript(view, QLatin1String(kPaginate) + QStringLiteral("(%1)").arg((margins.top() + margins.bottom()) / kPt));
+            ok = printToPdf(view, target, layout);
+        }
     } catch (...) {
         runScript(view, QLatin1String(kRestore));
         throw;
@@ -511,7 +661,7 @@ void exportDocxToPdf(const std::string& docxPath, const QString& pdfPath, const 
     std::string note;
     const QPageLayout layout = documentPageLayout(ctx, &note);
     if (!note.empty() && callbacks.message) callbacks.message("", note);
-    printViewToPdf(view, pdfPath, layout);
+    printViewToPdf(view, pdfPath, layout, sectionPageLayouts(ctx));
 }
 
 }  // namespace tavin

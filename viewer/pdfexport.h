@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <QPageLayout>
 #include <QString>
@@ -36,9 +37,19 @@ void cancelRenderWaits();
 // says so.
 QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note = nullptr);
 
+// The paper of each section of the last conversion in ctx (by its index),
+// as documentPageLayout gives the first's; empty when the conversion read
+// no sections (the classic page).
+std::vector<QPageLayout> sectionPageLayouts(const ConversionContext& ctx);
+
 // Prints what the view shows to a PDF file at pdfPath and waits until the
-// file is written. Raises "Cannot write PATH" when it could not be.
-void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& layout);
+// file is written. Raises "Cannot write PATH" when it could not be. With
+// the papers of the sections (sectionPageLayouts), each sheet prints on
+// its own section's paper: the papers of each run of sheets of one paper
+// are printed apart and joined in order, so a landscape section prints on
+// landscape paper at its size.
+void printViewToPdf(THTMLView& view, const QString& pdfPath, const QPageLayout& layout,
+                    const std::vector<QPageLayout>& sections = {});
 
 // Prints what the view shows on printer, as the PDF that printViewToPdf
 // writes on the printer's paper: into the printer's output file when it

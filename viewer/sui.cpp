@@ -1000,7 +1000,7 @@ void TForm1::FileExportPdfItemClick() {
         const QPageLayout layout = documentPageLayout(*ctx_, &note);
         if (!note.empty()) showMessage(QCoreApplication::applicationName(), fromBytes(note));
         showBusy(QStringLiteral("Writing the PDF..."));
-        printViewToPdf(*wb1, chosen, layout);
+        printViewToPdf(*wb1, chosen, layout, sectionPageLayouts(*ctx_));
         hideBusy();
     });
 }

@@ -203,21 +203,30 @@ TEST_F(PdfTest, SectionsPrintOnTheirPaperAtTheirSize) {
                     .paragraphs = wide + "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>"
                                   "</w:pPr><w:r><w:rPr><w:sz w:val=\"24\"/></w:rPr><w:t>Portrait</w:t></w:r></w:p>"
                                   "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"16838\" w:h=\"11906\" "
-                                  "w:orient=\"landscape\"/></w:sectPr></w:pPr><w:r><w:t>Landscape</w:t></w:r></w:p>"});
+                                  "w:orient=\"landscape\"/></w:sectPr></w:pPr><w:r><w:rPr><w:sz w:val=\"24\"/>"
+                                  "</w:rPr><w:t>Landscape</w:t></w:r></w:p>"
+                                  "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:pPr>"
+                                  "<w:r><w:rPr><w:sz w:val=\"24\"/></w:rPr><w:t>Again</w:t></w:r></w:p>"});
     const fs::path pdf = env.root() / "sections.pdf";
     const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string info = popplerOutput("pdfinfo", {"-f", "1", "-l", "3", QString::fromStdString(pdf.string())});
-    EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
+    const std::string info = popplerOutput("pdfinfo", {"-f", "1", "-l", "4", QString::fromStdString(pdf.string())});
+    EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
     EXPECT_NE(info.find("Page    1 size:  594.96 x 841.92 pts (A4)"), std::string::npos) << info;
     EXPECT_NE(info.find("Page    2 size:  840.96 x 594.96 pts (A4)"), std::string::npos) << info;
-    // 12 pt text keeps its size: a word's box is over 10 pt high.
-    const std::string boxes =
-        popplerOutput("pdftotext", {"-bbox", "-f", "1", "-l", "1", QString::fromStdString(pdf.string()), "-"});
-    const QRegularExpressionMatch word =
-        QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Portrait<)re").match(QString::fromStdString(boxes));
-    ASSERT_TRUE(word.hasMatch()) << boxes;
-    EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << boxes;
+    EXPECT_NE(info.find("Page    3 size:  594.96 x 841.92 pts (A4)"), std::string::npos) << info;
+    // 12 pt text keeps its size on each paper, the landscape one too (the
+    // papers are printed apart and joined in order): a word's box is over
+    // 10 pt high.
+    for (const auto& [page, text] : {std::pair{"1", "Portrait"}, std::pair{"2", "Landscape"}, std::pair{"3", "Again"}}) {
+        const std::string boxes =
+            popplerOutput("pdftotext", {"-bbox", "-f", page, "-l", page, QString::fromStdString(pdf.string()), "-"});
+        const QRegularExpressionMatch word =
+            QRegularExpression(QStringLiteral(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">%1<)re").arg(text))
+                .match(QString::fromStdString(boxes));
+        ASSERT_TRUE(word.hasMatch()) << page << boxes;
+        EXPECT_GT(word.captured(2).toDouble() - word.captured(1).toDouble(), 10.0) << page << boxes;
+    }
 }
 
 // A sheet longer than the paper prints on several papers, each with its
