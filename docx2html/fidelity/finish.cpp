@@ -73,12 +73,6 @@ std::string withoutDeclarationsHeld(std::string_view css, std::string_view style
     return out;
 }
 
-bool startsTagAt(std::string_view t, std::size_t at, std::string_view name) {
-    if (t.compare(at, name.size(), name) != 0) return false;
-    const std::size_t n = at + name.size();
-    return n < t.size() && (t[n] == ' ' || t[n] == '>' || t[n] == '/');
-}
-
 // The style attribute of the paragraph start tag the markers after it
 // style: its value when it has one, else the declarations the markers add,
 // written as one attribute when the next paragraph starts.
@@ -148,10 +142,17 @@ std::string_view leaderClass(std::string_view leader) {
 
 // The inline elements inside a paragraph, which become flex rows when a
 // tab inside them fills.
-bool inlineElement(std::string_view t, std::size_t name) {
+bool inlineElement(std::string_view name) {
     for (std::string_view n : {"span", "a", "b", "i", "u", "s", "font", "strong", "em", "strike"})
-        if (startsTagAt(t, name, n)) return true;
+        if (name == n) return true;
     return false;
+}
+
+// The name of the tag whose name starts at at, up to the blank, ">" or "/"
+// that ends it (empty when nothing ends it).
+std::string_view tagNameAt(std::string_view t, std::size_t at) {
+    const std::size_t end = t.find_first_of(" >/", at);
+    return end == std::string_view::npos ? std::string_view() : t.substr(at, end - at);
 }
 
 // One walk over the tags of the page's body: the nesting of blocks (for
@@ -206,14 +207,14 @@ private:
     // A start or end tag of the page.
     void tag(std::size_t lt) {
         const bool close = t_.compare(lt + 1, 1, "/") == 0;
-        const std::size_t name = lt + (close ? 2 : 1);
+        const std::string_view name = tagNameAt(t_, lt + (close ? 2 : 1));
         for (std::string_view list : {"ol", "ul"}) {
-            if (!startsTagAt(t_, name, list)) continue;
+            if (name != list) continue;
             if (!close) lists_.push_back(list);
             else if (!lists_.empty()) lists_.pop_back();
         }
         for (std::string_view block : {"p", "table"}) {
-            if (!startsTagAt(t_, name, block)) continue;
+            if (name != block) continue;
             depth_ = std::max(depth_ + (close ? -1 : 1), 0);
             if (close) continue;
             if (block == "p") {
@@ -224,16 +225,16 @@ private:
             }
             if (block == "table") table_ = lt;
         }
-        if (close && startsTagAt(t_, name, "p")) {
+        if (close && name == "p") {
             endParagraphTabs();
             inParagraph_ = false;
         }
-        if (inlineElement(t_, name)) {
+        if (inlineElement(name)) {
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
         }
         tableTag(lt, name, close);
-        if (!close) sheets_.startTag(startsTagAt(t_, name, "div"));
+        if (!close) sheets_.startTag(name == "div");
         if (!close && t_.compare(lt, 12, "<a href=\"#fn") == 0 && t_.compare(lt, 15, "<a href=\"#fnref") != 0) {
             const std::size_t quote = t_.find('"', lt + 12);
             if (quote != std::string::npos) noteSheet_.try_emplace(std::string(t_.substr(lt + 12, quote - lt - 12)), sheets_.starts().size());
@@ -281,18 +282,18 @@ private:
         int row = -1, column = -1;
     };
 
-    void tableTag(std::size_t lt, std::size_t name, bool close) {
-        if (startsTagAt(t_, name, "table")) {
+    void tableTag(std::size_t lt, std::string_view name, bool close) {
+        if (name == "table") {
             if (!close) tables_.emplace_back();
             else if (!tables_.empty()) tables_.pop_back();
             return;
         }
         if (close || tables_.empty()) return;
         OpenTable& t = tables_.back();
-        if (startsTagAt(t_, name, "tr")) {
+        if (name == "tr") {
             ++t.row;
             t.column = -1;
-        } else if (startsTagAt(t_, name, "td") || startsTagAt(t_, name, "th")) {
+        } else if (name == "td" || name == "th") {
             ++t.column;
             if (!t.rows.empty()) cellSides(lt, t);
         }

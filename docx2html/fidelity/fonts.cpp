@@ -3,6 +3,7 @@
 #include "docx2html/fidelity/fonts.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -77,14 +78,25 @@ std::string themedFontsTag(std::string_view tag, const model::ThemeFonts& fonts,
 std::vector<TagEdit> fontAndShadingEdits(std::string_view text, const model::ThemeFonts* fonts, bool shading,
                                          std::string_view prefix) {
     std::vector<TagEdit> edits;
+    // A document repeats few distinct font and shading tags many times:
+    // each is rewritten once.
+    std::unordered_map<std::string_view, std::string> rewritten;
+    const auto once = [&](std::string_view tag, auto&& rewrite) -> const std::string& {
+        auto it = rewritten.find(tag);
+        if (it == rewritten.end()) it = rewritten.emplace(tag, rewrite(tag)).first;
+        return it->second;
+    };
     if (fonts)
         for (const Element& e : elements(text, std::string(prefix) + "rFonts"))
-            if (std::string tag = themedFontsTag(e.tag, *fonts, prefix); !tag.empty())
-                edits.push_back({e.begin, e.tag.size(), std::move(tag)});
+            if (const std::string& tag = once(e.tag, [&](std::string_view t) { return themedFontsTag(t, *fonts, prefix); });
+                !tag.empty())
+                edits.push_back({e.begin, e.tag.size(), tag});
     const std::size_t fontEdits = edits.size();
+    rewritten.clear();
     if (shading)
         for (const Element& e : elements(text, std::string(prefix) + "shd"))
-            if (e.content.empty()) edits.push_back({e.begin, e.end - e.begin, shownShadingTag(e.tag, prefix)});
+            if (e.content.empty())
+                edits.push_back({e.begin, e.end - e.begin, once(e.tag, [&](std::string_view t) { return shownShadingTag(t, prefix); })});
     std::inplace_merge(edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(fontEdits), edits.end(),
                        [](const TagEdit& a, const TagEdit& b) { return a.at < b.at; });
     return edits;

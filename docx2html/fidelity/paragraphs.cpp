@@ -242,22 +242,49 @@ private:
         o.content = e + 6;
     }
 
+    // What a paragraph's properties alone decide: its resolved properties
+    // and the markers before and after its contextual spacing.
+    struct Reading {
+        ParagraphStyle eff;
+        std::string styleId, before, after;
+    };
+
+    Reading readingOf(std::string_view pPr) {
+        Reading r;
+        ParagraphStyle own;
+        ParagraphStyles::read(pPr, own);
+        const bool ownAlignment = own.justification.has_value();
+        r.styleId = styles_.styleOf(std::string(childValue(pPr, "pStyle")));
+        r.eff = styles_.resolve(own, r.styleId);
+        r.before = styleMarks(r.eff, r.styleId, ownAlignment) + spacingMarks(r.eff);
+        r.after = headingAndDirectionMarks(r.eff);
+        r.after += indentMarks(r.eff);
+        r.after += frameMarks(pPr);
+        return r;
+    }
+
+    // Paragraphs repeat few distinct properties many times: each is read
+    // once (up to a bound, so a page of distinct ones costs no more).
+    const Reading& reading(std::string_view pPr) {
+        if (const auto it = readings_.find(pPr); it != readings_.end()) return it->second;
+        if (readingBytes_ + pPr.size() > kMaxReadings) {
+            scratch_ = readingOf(pPr);
+            return scratch_;
+        }
+        readingBytes_ += pPr.size();
+        return readings_.emplace(pPr, readingOf(pPr)).first->second;
+    }
+
     std::size_t openParagraph(std::size_t start) {
         Open o{start, start + 3, {}, {}};
         const std::size_t next = o.content;
         readProperties(o);
-        ParagraphStyle own;
-        ParagraphStyles::read(o.pPr, own);
-        const bool ownAlignment = own.justification.has_value();
-        const std::string styleId = styles_.styleOf(std::string(childValue(o.pPr, "pStyle")));
-        o.eff = styles_.resolve(own, styleId);
-        std::string marks = styleMarks(o.eff, styleId, ownAlignment);
-        marks += spacingMarks(o.eff);
-        marks += contextualMarks(o, styleId);
-        marks += headingAndDirectionMarks(o.eff);
-        marks += indentMarks(o.eff);
-        marks += frameMarks(o.pPr);
-        marks += listLabel(o, styleId);
+        const Reading& r = reading(o.pPr);
+        o.eff = r.eff;
+        std::string marks = r.before;
+        marks += contextualMarks(o, r.styleId);
+        marks += r.after;
+        marks += listLabel(o, r.styleId);
         if (!marks.empty()) edits_.insert(o.content, marks);
         open_.push_back(o);
         return next;
@@ -368,6 +395,10 @@ private:
     EditList edits_;
     bool labelled_ = false;
     std::vector<Open> open_;
+    static constexpr std::size_t kMaxReadings = std::size_t{4} << 20;
+    std::unordered_map<std::string_view, Reading> readings_;  // by the pPr's text, which outlives the walk
+    std::size_t readingBytes_ = 0;
+    Reading scratch_;
     // The paragraph before, for contextual spacing: where its markers go.
     struct Previous {
         std::size_t start, content;
