@@ -647,6 +647,10 @@ std::size_t elementEnd(std::string_view t, std::size_t lt, std::string_view name
 // The next drawing holder at or after from: its start and name.
 std::pair<std::size_t, std::string_view> nextHolder(std::string_view t, std::size_t from) {
     for (std::size_t at = t.find('<', from); at != std::string_view::npos; at = t.find('<', at + 1)) {
+        // A quick look first: "<m", or "<w:" and then "d" or "p".
+        if (at + 3 >= t.size()) break;
+        const char* h = t.data() + at + 1;
+        if (h[0] != 'm' && (h[0] != 'w' || h[1] != ':' || (h[2] != 'd' && h[2] != 'p'))) continue;
         for (std::string_view name : {"mc:AlternateContent", "w:drawing", "w:pict"})
             if (t.compare(at + 1, name.size(), name) == 0 && nameEndsAt(t, at + 1 + name.size())) return {at, name};
     }

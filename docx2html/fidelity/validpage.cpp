@@ -437,6 +437,9 @@ void validatePage(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
     const model::FontFamilies* families = ctx.model ? &ctx.model->fontFamilies : nullptr;
     StyleValues styles(families, true);
+    constexpr std::size_t kMaxKnownTags = std::size_t{4} << 20;
+    std::unordered_map<std::string_view, std::optional<std::string>> tags;  // the valid form where it differs
+    std::size_t tagBytes = 0;
     EditList edits;
     if (t.compare(0, 9, "<!DOCTYPE") != 0) edits.insert(0, "<!DOCTYPE html>\r\n");
     ctx.workBytes += t.size();
@@ -458,7 +461,20 @@ void validatePage(ConversionContext& ctx) {
             lt = close;
             continue;
         }
-        if (std::string valid = validStartTagOf(tag, styles); valid != tag) edits.replace(lt, tag.size(), std::move(valid));
+        // Start tags repeat (the page is not optimised yet): each distinct one
+        // is read once, up to a bound.
+        auto known = tags.find(tag);
+        if (known == tags.end()) {
+            std::string valid = validStartTagOf(tag, styles);
+            if (tagBytes + tag.size() > kMaxKnownTags) {
+                if (valid != tag) edits.replace(lt, tag.size(), std::move(valid));
+                lt = gt;
+                continue;
+            }
+            tagBytes += tag.size();
+            known = tags.emplace(tag, valid == tag ? std::nullopt : std::optional<std::string>(std::move(valid))).first;
+        }
+        if (known->second) edits.replace(lt, tag.size(), *known->second);
         lt = gt;
     }
     edits.applyTo(ctx.workingText);
