@@ -64,9 +64,11 @@ struct Binding {
 
 class Canonicalizer {
 public:
-    void run(pugi::xml_node root) {
+    // rootOnly: no element but the root declares a namespace.
+    void run(pugi::xml_node root, bool rootOnly) {
         // The xml prefix is bound without a declaration.
         bindings_.push_back({"xml", "xml", 0});
+        if (rootOnly && renamesNothing(root)) return;
         walk(root, 1);
     }
 
@@ -100,6 +102,18 @@ private:
             const std::string_view n = a.name();
             if (n != "xmlns" && n.substr(0, 6) != "xmlns:") rename(a, false);
         }
+    }
+
+    // Whether the root's declarations, the only ones, bind every prefix to
+    // its own name and no default namespace: then every name stays (the
+    // common part, read without a walk over it).
+    static bool renamesNothing(pugi::xml_node root) {
+        for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute()) {
+            const std::string_view n = a.name();
+            if (n == "xmlns" && !canonicalPrefix(a.value(), "").empty()) return false;
+            if (n.substr(0, 6) == "xmlns:" && canonicalPrefix(a.value(), n.substr(6)) != n.substr(6)) return false;
+        }
+        return true;
     }
 
     const std::string* lookup(std::string_view prefix) const {
@@ -140,9 +154,23 @@ void Report::skip(std::string_view part, std::string_view what, std::string_view
     skipped.push_back(std::move(line));
 }
 
-void canonicalizeNames(pugi::xml_node root) {
-    if (root) Canonicalizer().run(root);
+void canonicalizeNames(pugi::xml_node root, bool rootOnly) {
+    if (root) Canonicalizer().run(root, rootOnly);
 }
+
+namespace {
+
+// Whether no "xmlns" stands in text after its first start tag (the
+// root's), read before the parser writes into it.
+bool declaredAtRootOnly(std::string_view text) {
+    std::size_t lt = text.find('<');
+    while (lt != std::string_view::npos && lt + 1 < text.size() && (text[lt + 1] == '?' || text[lt + 1] == '!'))
+        lt = text.find('<', lt + 1);
+    const std::size_t gt = lt == std::string_view::npos ? lt : text.find('>', lt);
+    return gt != std::string_view::npos && text.find("xmlns", gt) == std::string_view::npos;
+}
+
+}  // namespace
 
 void XmlPart::parse(std::string name, std::string text, Report& report) {
     name_ = std::move(name);
@@ -153,12 +181,13 @@ void XmlPart::parse(std::string name, std::string text, Report& report) {
     if (text_.empty()) return;
     // Whitespace alone in an element is text there (<w:t> </w:t>).
     constexpr unsigned kOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
+    const bool rootOnly = declaredAtRootOnly(text_);
     const pugi::xml_parse_result r = doc_.load_buffer_inplace(text_.data(), text_.size(), kOptions, pugi::encoding_utf8);
     if (!r) {
         complete_ = false;
         report.skip(name_, "the rest of the part from byte " + std::to_string(r.offset), r.description());
     }
-    canonicalizeNames(doc_.document_element());
+    canonicalizeNames(doc_.document_element(), rootOnly);
 }
 
 std::string_view childVal(pugi::xml_node node, const char* name) { return node.child(name).attribute("w:val").value(); }

@@ -55,8 +55,10 @@ private:
 };
 
 // Puts every element and attribute name of the tree under the prefix of its
-// namespace (see above). parse does it; exposed for tests.
-void canonicalizeNames(pugi::xml_node root);
+// namespace (see above). parse does it; exposed for tests. rootOnly: no
+// element but the root declares a namespace (the part's text says so), so
+// that when the root's declarations bind our own prefixes nothing is walked.
+void canonicalizeNames(pugi::xml_node root, bool rootOnly = false);
 
 // Reading values the file format's way.
 //

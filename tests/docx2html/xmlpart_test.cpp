@@ -46,6 +46,10 @@ TEST(XmlPart, NamesAreReadUnderTheirNamespacesPrefix) {
         // redeclaration holds inside its element only; xmlns="" undoes a default.
         {"<w:p xmlns:w=\"urn:other\"><w:r xmlns:w" + w + "/><w:t/></w:p>", "?w:p;w:r;?w:t;"},
         {"<p xmlns" + w + "><q xmlns=\"\"/><r/></p>", "w:p;q;w:r;"},
+        // Our own prefixes at the root, one bound elsewhere further in.
+        {"<?xml version=\"1.0\"?><w:p xmlns:w" + w + "><w:r xmlns:w=\"urn:other\"><w:t/></w:r><w:t/></w:p>",
+         "w:p;?w:r;?w:t;w:t;"},
+        {"<!-- c --><w:p xmlns:w" + w + "><w:r w:val=\"1\"/></w:p>", "w:p;w:r @w:val;"},
         // An undeclared prefix is read as written.
         {"<w:p><w:r/></w:p>", "w:p;w:r;"},
     };
