@@ -14,7 +14,7 @@ struct KnownNamespace {
 };
 
 // The transitional and the strict namespace of each vocabulary, under one prefix.
-constexpr std::array<KnownNamespace, 29> kKnown{{
+constexpr std::array<KnownNamespace, 45> kKnown{{
     {"w", "http://schemas.openxmlformats.org/wordprocessingml/2006/main"},
     {"w", "http://purl.oclc.org/ooxml/wordprocessingml/main"},
     {"r", "http://schemas.openxmlformats.org/officeDocument/2006/relationships"},
@@ -44,6 +44,24 @@ constexpr std::array<KnownNamespace, 29> kKnown{{
     {"cp", "http://schemas.openxmlformats.org/package/2006/metadata/core-properties"},
     {"dc", "http://purl.org/dc/elements/1.1/"},
     {"xml", "http://www.w3.org/XML/1998/namespace"},
+    // Word's later vocabularies, which no step reads: known, so that a part
+    // declaring them under their own prefixes keeps its names as written.
+    {"wne", "http://schemas.microsoft.com/office/word/2006/wordml"},
+    {"w15", "http://schemas.microsoft.com/office/word/2012/wordml"},
+    {"w16se", "http://schemas.microsoft.com/office/word/2015/wordml/symex"},
+    {"w16cid", "http://schemas.microsoft.com/office/word/2016/wordml/cid"},
+    {"w16", "http://schemas.microsoft.com/office/word/2018/wordml"},
+    {"w16cex", "http://schemas.microsoft.com/office/word/2018/wordml/cex"},
+    {"w16sdtdh", "http://schemas.microsoft.com/office/word/2020/wordml/sdtdatahash"},
+    {"w16du", "http://schemas.microsoft.com/office/word/2023/wordml/word16du"},
+    {"w16sdtfl", "http://schemas.microsoft.com/office/word/2024/wordml/sdtformatlock"},
+    {"wpc", "http://schemas.microsoft.com/office/word/2010/wordprocessingCanvas"},
+    {"wpi", "http://schemas.microsoft.com/office/word/2010/wordprocessingInk"},
+    {"sl", "http://schemas.openxmlformats.org/schemaLibrary/2006/main"},
+    {"cx", "http://schemas.microsoft.com/office/drawing/2014/chartex"},
+    {"aink", "http://schemas.microsoft.com/office/drawing/2016/ink"},
+    {"am3d", "http://schemas.microsoft.com/office/drawing/2017/model3d"},
+    {"oel", "http://schemas.microsoft.com/office/2019/extlst"},
 }};
 
 // The prefix a namespace is read under; a namespace we do not know is
