@@ -217,6 +217,20 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     f.setProperty('top', (p.paper - footer.getBoundingClientRect().height) + 'px', 'important');
   }
   var section = function (sheet) { var m = /\bsection(\d+)\b/.exec(sheet.className); return m ? m[1] : '0'; };
+  // Page numbers count on from paper to paper, or start again where a
+  // section's first paper says; a paper's odd or even header follows its
+  // number.
+  var running = 0;
+  function numberFor(s) {
+    var first = !papers.length || papers[papers.length - 1].section !== s;
+    var start = first && later ? later.querySelector('.tvs' + s + '[class*="tvstart"]') : null;
+    var m = start && /\btvstart(\d+)\b/.exec(start.className);
+    return m ? parseInt(m[1], 10) : running + 1;
+  }
+  function push(element, s) {
+    running = numberFor(s);
+    papers.push({element: element, section: s, number: running});
+  }
   sheets.map(plan).forEach(function (p) {
     // The last break first: splitting a block leaves its earlier part as it was.
     var starts = p.breaks.slice().reverse().map(function (b) {
@@ -224,22 +238,29 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     }).reverse();
     var s = section(p.sheet), paper = p.sheet, footer = p.footer;
     if (footer) footer.remove();
-    papers.push({element: paper, section: s});
+    push(paper, s);
     starts.forEach(function (start) {
       var next = p.sheet.cloneNode(false);
       for (var n = start; n;) { var after = n.nextSibling; next.appendChild(n); n = after; }
       paper.parentNode.insertBefore(next, paper.nextSibling);
       footAt(paper, footer, p);
-      var number = papers.length + 1, header = laterStory(s, number, 'header');
+      var number = numberFor(s), header = laterStory(s, number, 'header');
       if (header) next.insertBefore(header, next.firstChild);
       footer = laterStory(s, number, 'footer');
       paper = next;
-      papers.push({element: paper, section: s});
+      push(paper, s);
     });
     footAt(paper, footer, p);
   });
-  // Nothing after the last paper: no blank one.
-  if (papers.length) papers[papers.length - 1].element.style.setProperty('break-after', 'auto', 'important');
+  // Papers with headers start a paper each (a page of one sheet has no
+  // breaks of its own, and a paper without a footer no height); without,
+  // the text flows on as the engine breaks it. Nothing after the last
+  // paper: no blank one.
+  var headed = !!(later && later.querySelector('div.header, div.footer'));
+  papers.forEach(function (p, i) {
+    if (i + 1 === papers.length) p.element.style.setProperty('break-after', 'auto', 'important');
+    else if (headed) p.element.style.setProperty('break-after', 'page', 'important');
+  });
   // A page number in its format: Roman numerals, letters, else decimal.
   function formatted(n, f) {
     if (/Roman$/.test(f) && n > 0 && n < 4000) {
@@ -254,16 +275,8 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     }
     return String(n);
   }
-  // Numbers count on from paper to paper, or start again where a
-  // section's first paper says.
-  var perSection = {}, number = 0;
-  papers.forEach(function (p, i) {
-    perSection[p.section] = (perSection[p.section] || 0) + 1;
-    var start = i === 0 || papers[i - 1].section !== p.section ? later && later.querySelector('.tvs' + p.section + '[class*="tvstart"]') : null;
-    var m = start && /\btvstart(\d+)\b/.exec(start.className);
-    p.number = m ? parseInt(m[1], 10) : number + 1;
-    number = p.number;
-  });
+  var perSection = {};
+  papers.forEach(function (p) { perSection[p.section] = (perSection[p.section] || 0) + 1; });
   papers.forEach(function (p) {
     [].forEach.call(p.element.querySelectorAll('span.tvfield'), function (f) {
       var format = /\btvformat-(\w+)/.exec(f.className);

@@ -135,6 +135,14 @@ void convertHeaderAndFooter(ConversionContext& ctx) {
             }
         }
     }
+    // The first sheet's header as every other sheet's: an even first page
+    // number (a section starting at 2) shows the even one where the
+    // settings ask.
+    const std::vector<model::Section>& sections = ctx.model->sections;
+    if (!sections.empty()) {
+        const bool even = sections.front().pageNumberStart.value_or(1) % 2 == 0;
+        ctx.headerId = storyOfSheet(sections, 0, true, even, ctx.model->settings.evenAndOddHeaders, true);
+    }
     const model::Story* header = ctx.headerId.empty() ? nullptr : ctx.model->storyById(ctx.headerId);
     const auto first = ctx.sheetStories.find(ctx.headerId);
     ctx.headerHtml = header && header->type == "header" && first != ctx.sheetStories.end() ? first->second : std::string();

@@ -241,13 +241,18 @@ TEST_F(PdfTest, ALongSheetPrintsEachPaperWithItsHeaderFooterAndNumber) {
     const std::string type = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     writeDocx(doc, {.picture = false,
                     .paragraphs = body + "<w:p><w:pPr><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+                                         "<w:headerReference w:type=\"even\" r:id=\"rE\"/>"
                                          "<w:footerReference w:type=\"default\" r:id=\"rF\"/><w:pgSz w:w=\"11906\" "
                                          "w:h=\"16838\"/><w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" "
-                                         "w:left=\"1440\"/><w:pgNumType w:start=\"3\" w:fmt=\"lowerRoman\"/></w:sectPr>"
+                                         "w:left=\"1440\"/><w:pgNumType w:start=\"4\" w:fmt=\"lowerRoman\"/></w:sectPr>"
                                          "</w:pPr></w:p>",
                     .relationships = "<Relationship Id=\"rH\" Type=\"" + type + "header\" Target=\"header1.xml\"/>"
-                                     "<Relationship Id=\"rF\" Type=\"" + type + "footer\" Target=\"footer1.xml\"/>",
+                                     "<Relationship Id=\"rF\" Type=\"" + type + "footer\" Target=\"footer1.xml\"/>"
+                                     "<Relationship Id=\"rE\" Type=\"" + type + "header\" Target=\"header2.xml\"/>"
+                                     "<Relationship Id=\"rS\" Type=\"" + type + "settings\" Target=\"settings.xml\"/>",
                     .parts = {{"word/header1.xml", "<w:hdr" + ns + "><w:p><w:r><w:t>Running head</w:t></w:r></w:p></w:hdr>"},
+                              {"word/header2.xml", "<w:hdr" + ns + "><w:p><w:r><w:t>Even head</w:t></w:r></w:p></w:hdr>"},
+                              {"word/settings.xml", "<w:settings" + ns + "><w:evenAndOddHeaders/></w:settings>"},
                               {"word/footer1.xml", "<w:ftr" + ns + "><w:p><w:r><w:t xml:space=\"preserve\">Folio </w:t></w:r>"
                                                    "<w:fldSimple w:instr=\" PAGE \"><w:r><w:t>1</w:t></w:r></w:fldSimple>"
                                                    "</w:p></w:ftr>"}}});
@@ -259,13 +264,20 @@ TEST_F(PdfTest, ALongSheetPrintsEachPaperWithItsHeaderFooterAndNumber) {
     ASSERT_TRUE(pages.hasMatch()) << info;
     const int n = pages.captured(1).toInt();
     EXPECT_GE(n, 3) << info;
-    // Numbered from iii, as the section says.
-    const char* const roman[] = {"iii", "iv", "v", "vi", "vii", "viii", "ix", "x"};
+    // Numbered from iv, as the section says: papers of even numbers have
+    // the even header and no footer (the section has no even one), the
+    // others the default ones.
+    const char* const roman[] = {"iv", "v", "vi", "vii", "viii", "ix", "x", "xi"};
     for (int k = 1; k <= n && k <= 8; ++k) {
         const QString page = QString::number(k);
         const std::string boxes = popplerOutput(
             "pdftotext", {"-bbox", "-f", page, "-l", page, QString::fromStdString(pdf.string()), "-"});
-        EXPECT_NE(boxes.find(">Running<"), std::string::npos) << "paper " << k;
+        const bool even = k % 2 == 1;
+        EXPECT_NE(boxes.find(even ? ">Even<" : ">Running<"), std::string::npos) << "paper " << k;
+        if (even) {
+            EXPECT_EQ(boxes.find(">Folio<"), std::string::npos) << "paper " << k;
+            continue;
+        }
         // The number on the paper's foot, below every line of text (A4 is
         // 842 pt high, its margin 72 pt).
         const QRegularExpressionMatch folio =
