@@ -208,27 +208,8 @@ private:
     void tag(std::size_t lt) {
         const bool close = t_.compare(lt + 1, 1, "/") == 0;
         const std::string_view name = tagNameAt(t_, lt + (close ? 2 : 1));
-        for (std::string_view list : {"ol", "ul"}) {
-            if (name != list) continue;
-            if (!close) lists_.push_back(list);
-            else if (!lists_.empty()) lists_.pop_back();
-        }
-        for (std::string_view block : {"p", "table"}) {
-            if (name != block) continue;
-            depth_ = std::max(depth_ + (close ? -1 : 1), 0);
-            if (close) continue;
-            if (block == "p") {
-                endParagraphTabs();
-                paragraph_ = lt;
-                inParagraph_ = true;
-                pStyle_.start(t_, lt, edits_);
-            }
-            if (block == "table") table_ = lt;
-        }
-        if (close && name == "p") {
-            endParagraphTabs();
-            inParagraph_ = false;
-        }
+        listTag(name, close);
+        if (name == "p" || name == "table") blockTag(lt, name, close);
         if (inlineElement(name)) {
             if (!close) inlines_.push_back({lt, 0, {}, false, false, true});
             else closeInline(false);
@@ -281,6 +262,26 @@ private:
         bool rtl = false;
         int row = -1, column = -1;
     };
+
+    void listTag(std::string_view name, bool close) {
+        if (name != "ol" && name != "ul") return;
+        if (!close) lists_.push_back(name == "ol" ? "ol" : "ul");
+        else if (!lists_.empty()) lists_.pop_back();
+    }
+
+    // A paragraph or table starts or ends.
+    void blockTag(std::size_t lt, std::string_view name, bool close) {
+        depth_ = std::max(depth_ + (close ? -1 : 1), 0);
+        if (name == "table") {
+            if (!close) table_ = lt;
+            return;
+        }
+        endParagraphTabs();
+        inParagraph_ = !close;
+        if (close) return;
+        paragraph_ = lt;
+        pStyle_.start(t_, lt, edits_);
+    }
 
     void tableTag(std::size_t lt, std::string_view name, bool close) {
         if (name == "table") {
@@ -542,11 +543,7 @@ private:
     }
 
     void markerAt(std::size_t lt, std::string_view tag) {
-        if (startsWith(tag, marker::kPageStart)) {
-            const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
-            if (depth_ == 0) splitLists(lt, tag.size());
-            return sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
-        }
+        if (startsWith(tag, marker::kPageStart)) return pageMarker(lt, tag);
         if (startsWith(tag, marker::kSectionStart)) return sectionPart(lt, tag);
         if (tag == marker::kColumnBreak) return edits_.replace(lt, tag.size(), "<span style=\"display:block;break-before:column\"></span>");
         if (startsWith(tag, "<\x1FtvSpan ")) {
@@ -582,6 +579,13 @@ private:
             if (const std::size_t gt = t_.find('>', table_); gt != std::string::npos)
                 edits_.insert(gt, " border=0 style=\"border:none\"");
         edits_.erase(lt, tag.size());
+    }
+
+    // Where a sheet may start: between top-level blocks only.
+    void pageMarker(std::size_t lt, std::string_view tag) {
+        const int section = std::max(intValue(tagAttribute(tag, "val"), 0), 0);
+        if (depth_ == 0) splitLists(lt, tag.size());
+        sheets_.pageMarker(lt, tag.size(), depth_, static_cast<std::size_t>(section), edits_);
     }
 
     // Where a section's part of a sheet starts: between top-level blocks only.

@@ -433,13 +433,43 @@ std::string validStartTag(std::string_view tag, const model::FontFamilies* famil
     return validStartTagOf(tag, styles);
 }
 
+namespace {
+
+// validStartTagOf for the start tags of one page, which repeat (the page is
+// not optimised yet): each distinct one is read once, up to a bound. Tags
+// are views of the page, which outlives this.
+class StartTags {
+public:
+    explicit StartTags(const model::FontFamilies* families) : styles_(families, true) {}
+
+    // The valid form of the tag at lt into edits, where it differs.
+    void validate(std::string_view tag, std::size_t lt, EditList& edits) {
+        auto known = tags_.find(tag);
+        if (known == tags_.end()) {
+            std::string valid = validStartTagOf(tag, styles_);
+            if (bytes_ + tag.size() > kMaxKept) {
+                if (valid != tag) edits.replace(lt, tag.size(), std::move(valid));
+                return;
+            }
+            bytes_ += tag.size();
+            known = tags_.emplace(tag, valid == tag ? std::nullopt : std::optional<std::string>(std::move(valid))).first;
+        }
+        if (known->second) edits.replace(lt, tag.size(), *known->second);
+    }
+
+private:
+    static constexpr std::size_t kMaxKept = std::size_t{4} << 20;
+    StyleValues styles_;
+    std::unordered_map<std::string_view, std::optional<std::string>> tags_;  // the valid form where it differs
+    std::size_t bytes_ = 0;
+};
+
+}  // namespace
+
 void validatePage(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
     const model::FontFamilies* families = ctx.model ? &ctx.model->fontFamilies : nullptr;
-    StyleValues styles(families, true);
-    constexpr std::size_t kMaxKnownTags = std::size_t{4} << 20;
-    std::unordered_map<std::string_view, std::optional<std::string>> tags;  // the valid form where it differs
-    std::size_t tagBytes = 0;
+    StartTags tags(families);
     EditList edits;
     if (t.compare(0, 9, "<!DOCTYPE") != 0) edits.insert(0, "<!DOCTYPE html>\r\n");
     ctx.workBytes += t.size();
@@ -461,20 +491,7 @@ void validatePage(ConversionContext& ctx) {
             lt = close;
             continue;
         }
-        // Start tags repeat (the page is not optimised yet): each distinct one
-        // is read once, up to a bound.
-        auto known = tags.find(tag);
-        if (known == tags.end()) {
-            std::string valid = validStartTagOf(tag, styles);
-            if (tagBytes + tag.size() > kMaxKnownTags) {
-                if (valid != tag) edits.replace(lt, tag.size(), std::move(valid));
-                lt = gt;
-                continue;
-            }
-            tagBytes += tag.size();
-            known = tags.emplace(tag, valid == tag ? std::nullopt : std::optional<std::string>(std::move(valid))).first;
-        }
-        if (known->second) edits.replace(lt, tag.size(), *known->second);
+        tags.validate(tag, lt, edits);
         lt = gt;
     }
     edits.applyTo(ctx.workingText);
