@@ -53,7 +53,9 @@ constexpr const char* kPrintStyle =
 // the paper's foot, and the page fields (span.tvfield) counting papers.
 // Measured on the screen's layout, whose text width is the paper's; the
 // page as it was is kept in tavinSaved until kRestore puts it back.
-// Answers the number of papers, 0 for a page without sheets.
+// Answers the number of papers, 0 for a page without sheets; with own
+// (each sheet to print on its own section's paper, margins by section:
+// wider sheets are not scaled) the section of each paper in order.
 constexpr const char* kPaginate = R"JS((function (margins, own) {
   if (window.tavinSaved) return -1;
   var sheets = [].slice.call(document.querySelectorAll('body>div.page'));
