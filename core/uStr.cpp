@@ -8,6 +8,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/fileio.h"
 
@@ -48,34 +53,147 @@ int byteCommonness(char c) {
     return static_cast<unsigned char>(c) < 0x20 ? 2 : 1;
 }
 
+// Candidate places for a needle: where three of its bytes (its first, its
+// last and its least common one) sit at their offsets, compared as they are
+// or with ASCII letters folded. Thirty-two or sixteen places are tested at
+// once where the machine can; each candidate is then compared whole. A
+// search for "</tc>" so passes over the many other "<" of a part without
+// stopping at each.
+struct Anchors {
+    std::size_t off[3];
+    char lower[3];  // the byte as it is, or its lower-case form when folding
+    char upper[3];  // the same byte, or its upper-case form when folding
+};
+
+template <bool Folded>
+bool matchesAt(const char* at, std::string_view search) {
+    if constexpr (Folded) {
+        return equalsFoldedAt(std::string_view(at, search.size()), 0, search);
+    } else {
+        return std::memcmp(at, search.data(), search.size()) == 0;
+    }
+}
+
+#if defined(__SSE2__)
+template <bool Folded>
+unsigned sse2Mask(const char* at, const Anchors& a) {
+    unsigned mask = 0xFFFF;
+    for (int k = 0; k < 3; ++k) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + a.off[k]));
+        __m128i e = _mm_cmpeq_epi8(b, _mm_set1_epi8(a.lower[k]));
+        if constexpr (Folded) e = _mm_or_si128(e, _mm_cmpeq_epi8(b, _mm_set1_epi8(a.upper[k])));
+        mask &= static_cast<unsigned>(_mm_movemask_epi8(e));
+    }
+    return mask;
+}
+
+// The first match at or after p, testing sixteen places at a time, or npos;
+// the text must hold at least sixteen places (last >= 15). The places left
+// at the end are tested by one block that overlaps the one before it.
+template <bool Folded>
+std::size_t scanSse2(const char* base, std::string_view search, const Anchors& a, std::size_t p, std::size_t last) {
+    // Loads reach base[q + off + 15], within the text while q + 15 <= last.
+    for (;;) {
+        std::size_t q = p;
+        unsigned skip = 0;
+        if (last - p < 15) {
+            q = last - 15;
+            skip = static_cast<unsigned>(p - q);  // places before p were tested already
+        }
+        unsigned mask = sse2Mask<Folded>(base + q, a) & (0xFFFFu << skip);
+        while (mask != 0) {
+            const std::size_t at = q + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt<Folded>(base + at, search)) return at;
+            mask &= mask - 1;
+        }
+        if (q + 16 > last) return std::string_view::npos;
+        p = q + 16;
+    }
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TAVIN_SCAN_AVX2 1
+// As scanSse2, thirty-two places at a time while p + 31 <= last; gives the
+// first match, or sets p to the first place left untested.
+template <bool Folded>
+__attribute__((target("avx2"))) std::size_t scanAvx2(const char* base, std::string_view search, const Anchors& a,
+                                                     std::size_t& p, std::size_t last) {
+    for (; p <= last && last - p >= 31; p += 32) {
+        unsigned mask = 0xFFFFFFFFu;
+        for (int k = 0; k < 3; ++k) {
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + a.off[k]));
+            __m256i e = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(a.lower[k]));
+            if constexpr (Folded) e = _mm256_or_si256(e, _mm256_cmpeq_epi8(b, _mm256_set1_epi8(a.upper[k])));
+            mask &= static_cast<unsigned>(_mm256_movemask_epi8(e));
+        }
+        while (mask != 0) {
+            const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt<Folded>(base + at, search)) return at;
+            mask &= mask - 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+// The first occurrence at or after from, which must leave room for one.
+template <bool Folded>
+std::size_t findAnchored(std::string_view text, std::string_view search, std::size_t from, const Anchors& a) {
+    const char* const base = text.data();
+    const std::size_t last = text.size() - search.size();  // last place a match can start
+    std::size_t p = from;
+#if defined(TAVIN_SCAN_AVX2)
+    if (last - p >= 31 && hasAvx2()) {
+        const std::size_t hit = scanAvx2<Folded>(base, search, a, p, last);
+        if (hit != std::string_view::npos || p > last) return hit;
+    }
+#endif
+#if defined(__SSE2__)
+    if (last >= 15) return scanSse2<Folded>(base, search, a, p, last);
+#endif
+    for (; p <= last; ++p) {
+        bool candidate = true;
+        for (int k = 0; k < 3 && candidate; ++k) {
+            const char c = base[p + a.off[k]];
+            candidate = c == a.lower[k] || c == a.upper[k];
+        }
+        if (candidate && matchesAt<Folded>(base + p, search)) return p;
+    }
+    return std::string_view::npos;
+}
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
 std::size_t findRaw(std::string_view text, std::string_view search, std::size_t from, bool ignoreCase) {
-    if (ignoreCase) return findFolded(text, search, from);
-    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) return text.find(search, from);
-    // Look for the needle's least common byte (in markup: an upper-case
-    // letter of a camel-case name before anything else), then compare.
-    std::size_t key = 0;
+    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) {
+        return ignoreCase ? findFolded(text, search, from) : text.find(search, from);
+    }
+    // The needle's least common byte between its ends (in markup: an
+    // upper-case letter of a camel-case name before anything else), or its
+    // middle one.
+    const std::size_t lastByte = search.size() - 1;
+    std::size_t key = search.size() / 2;
     int best = 4;
-    for (std::size_t k = 0; k < search.size() && best > 1; ++k) {
-        const int r = byteCommonness(search[k]);
+    for (std::size_t k = 1; k < lastByte && best > 1; ++k) {
+        const int r = byteCommonness(ignoreCase ? lowerAscii(search[k]) : search[k]);
         if (r < best) {
             best = r;
             key = k;
         }
     }
-    if (key == 0) return text.find(search, from);
-    const char* const base = text.data();
-    const char* p = base + from + key;
-    const char* const last = base + text.size() - (search.size() - key);  // last place of the key byte
-    const char kb = search[key];
-    while (p <= last) {
-        p = static_cast<const char*>(std::memchr(p, kb, static_cast<std::size_t>(last - p) + 1));
-        if (p == nullptr) return std::string_view::npos;
-        const char* start = p - key;
-        if (start[0] == search[0] && std::memcmp(start, search.data(), search.size()) == 0)
-            return static_cast<std::size_t>(start - base);
-        ++p;
+    Anchors a{{0, key, lastByte}, {}, {}};
+    for (int k = 0; k < 3; ++k) {
+        const char c = search[a.off[k]];
+        a.lower[k] = ignoreCase ? lowerAscii(c) : c;
+        a.upper[k] = ignoreCase ? upperAscii(c) : c;
     }
-    return std::string_view::npos;
+    return ignoreCase ? findAnchored<true>(text, search, from, a) : findAnchored<false>(text, search, from, a);
 }
 
 }  // namespace

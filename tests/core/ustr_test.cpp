@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,34 @@ TEST(StrFind, ForwardSearchEdges) {
 // Positions anywhere in the 64-bit range give the plain results, without
 // overflowing on the way (found by fuzzing: findWithin with the smallest
 // limit, subText "up to the end" from the smallest start).
+// The block-wise search against a byte-by-byte one, on seeded random texts
+// of tag pieces (so that candidates sharing the needle's ends abound, and
+// matches fall at every offset of a block and across its end).
+TEST(StrFind, AgreesWithThePlainScanOnRandomTexts) {
+    const std::vector<std::string> pieces = {"<", ">", "</", "t", "c", "T", "r", "Pr", " ", "=\"", "\"", "x"};
+    const std::vector<std::string> needles = {"<t>", "</tc>", "<tc ", "<rPr>", "r>", "=\"", "<tR", "\"x\"", "<T",
+                                              "c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>"};
+    auto plain = [](const std::string& t, const std::string& n, std::size_t from, bool fold) -> Pos {
+        for (std::size_t i = from; i + n.size() <= t.size(); ++i) {
+            std::size_t k = 0;
+            while (k < n.size() && (fold ? lowerAscii(t[i + k]) == lowerAscii(n[k]) : t[i + k] == n[k])) ++k;
+            if (k == n.size()) return static_cast<Pos>(i) + 1;
+        }
+        return 0;
+    };
+    std::mt19937 rng(34);
+    for (int c = 0; c < 4000; ++c) {
+        std::string t;
+        for (std::size_t n = rng() % 120; n > 0; --n) t += pieces[rng() % pieces.size()];
+        const std::string& needle = needles[rng() % needles.size()];
+        const bool fold = rng() % 3 == 0;
+        for (std::size_t from = 0; from <= t.size(); from += 1 + rng() % 40) {
+            ASSERT_EQ(findFrom(t, needle, static_cast<Pos>(from) + 1, fold), plain(t, needle, from, fold))
+                << t << " / " << needle << " from " << from + 1 << (fold ? " folded" : "");
+        }
+    }
+}
+
 TEST(StrFind, ExtremePositions) {
     constexpr Pos kMin = std::numeric_limits<Pos>::min();
     constexpr Pos kMax = std::numeric_limits<Pos>::max();
