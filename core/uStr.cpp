@@ -244,6 +244,11 @@ Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ign
     return hit == std::string_view::npos ? 0 : static_cast<Pos>(hit) + 1;
 }
 
+std::size_t findText(std::string_view text, std::string_view search, std::size_t from) {
+    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) return text.find(search, from);
+    return findRaw(text, search, from, false);
+}
+
 Pos findFirstOf(std::string_view text, std::string_view first, std::string_view second,
                 std::string_view third, Pos start) {
     if (start > len(text)) return 0;

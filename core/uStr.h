@@ -34,6 +34,11 @@ std::string replaceAll(std::string_view text, std::string_view search,
 // gives 0); the occurrence must lie wholly inside the text.
 Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase = false);
 
+// What text.find(search, from) gives (npos for none), found by the same
+// block-wise scan as findFrom: for needles such as "<tc" that a byte-wise
+// search would stop for at every "<".
+std::size_t findText(std::string_view text, std::string_view search, std::size_t from = 0);
+
 // First position at or after start where any of the three texts begins.
 Pos findFirstOf(std::string_view text, std::string_view first, std::string_view second,
                 std::string_view third, Pos start);
