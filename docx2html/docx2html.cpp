@@ -3,6 +3,9 @@
 
 #include <cstring>
 #include <filesystem>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/fileio.h"
 #include "docx2html/fidelity.h"
@@ -67,30 +70,39 @@ std::string removePrefixInTags(std::string_view text) {
     if (text.empty()) return {};
     std::string out;
     reserveText(out, text.size());
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    const auto copy = [&out](const char* from, const char* to) { out.append(from, static_cast<std::size_t>(to - from)); };
-    while (p < end) {
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-        if (lt == nullptr) break;
-        copy(p, lt);
-        const char* gt = static_cast<const char*>(std::memchr(lt, '>', static_cast<std::size_t>(end - lt)));
-        if (gt == nullptr) gt = end;
-        const char* q = lt;
-        while (q < gt) {
-            const char* colon = static_cast<const char*>(std::memchr(q, ':', static_cast<std::size_t>(gt - q)));
-            if (colon == nullptr) break;
-            if (colon > q && colon[-1] == 'w') {
-                copy(q, colon - 1);
-            } else {
-                copy(q, colon + 1);
-            }
-            q = colon + 1;
+    // One walk over the bytes that matter: "<" opens a tag (a second "<"
+    // inside it changes nothing), ">" ends it, and a ":" inside a tag with a
+    // "w" before it goes with that "w". Sixteen bytes are looked at a time.
+    const char* const s = text.data();
+    const std::size_t n = text.size();
+    std::size_t copied = 0;
+    bool inTag = false;
+    const auto at = [&](std::size_t c) {
+        if (s[c] == '<') {
+            inTag = true;
+        } else if (s[c] == '>') {
+            inTag = false;
+        } else if (inTag && s[c - 1] == 'w') {  // a ":" in a tag follows at least its "<"
+            out.append(s + copied, c - 1 - copied);
+            copied = c + 1;
         }
-        copy(q, gt);
-        p = gt;
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i colon = _mm_set1_epi8(':');
+    for (; n - i >= 16; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, gt)), _mm_cmpeq_epi8(b, colon))));
+        for (; mask != 0; mask &= mask - 1) at(i + static_cast<std::size_t>(__builtin_ctz(mask)));
     }
-    copy(p, end);
+#endif
+    for (; i < n; ++i) {
+        if (s[i] == '<' || s[i] == '>' || s[i] == ':') at(i);
+    }
+    out.append(s + copied, n - copied);
     return out;
 }
 
