@@ -29,7 +29,7 @@ bool opensCell(std::string_view t, std::size_t at) {
     return at + 3 < t.size() && (t[at + 3] == ' ' || t[at + 3] == '>');
 }
 
-bool contains(std::string_view t, std::string_view s) { return t.find(s) != npos; }
+bool contains(std::string_view t, std::string_view s) { return findText(t, s) != npos; }
 
 // The width attribute and the other attributes of one table's properties.
 struct TableProps {
@@ -194,20 +194,11 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
 // its merge spans. A continuation belongs to the newest restart that starts
 // in its own grid column.
 std::vector<int> countRowSpans(ConversionContext& ctx) {
-    TWSRegEx& rx = ctx.sharedRegex;
-    rx.setPattern("<tr>.+?</tr>");
-    std::vector<std::string> rows;
-    try {
-        rows = rx.AllMatches(std::move(ctx.workingText));
-    } catch (...) {
-        ctx.workingText = rx.takeSubject();  // a failed step keeps the text it had
-        throw;
-    }
-    ctx.workingText = rx.takeSubject();
-
+    // The walk reads the whole text, as a pattern's search would.
+    ctx.workBytes += ctx.workingText.size();
     std::vector<int> counts;
     std::unordered_map<long long, std::size_t> newestInColumn;
-    for (const std::string& row : rows) {
+    for (const std::string_view row : tables::tableRows(ctx.workingText)) {
         if (!contains(row, "<vMerge")) continue;
         const std::vector<std::string> pieces = splitText(row, "<tc>");
         long long col = 0;
@@ -327,6 +318,21 @@ std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
 }  // namespace
 
 namespace tables {
+
+std::vector<std::string_view> tableRows(std::string_view t) {
+    std::vector<std::string_view> rows;
+    Pos from = 1;
+    for (;;) {
+        const Pos start = findFrom(t, "<tr>", from, true);
+        if (start == 0) break;
+        // A row start without an end after it: no later one has an end either.
+        const Pos end = findFrom(t, "</tr>", start + 5, true);
+        if (end == 0) break;
+        from = end + 5;
+        rows.push_back(t.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(from - start)));
+    }
+    return rows;
+}
 
 std::vector<std::string> tableStyleAttrsFor(const ConversionContext& ctx, const std::vector<std::string>& names) {
     TableStyleCache styles(ctx);
