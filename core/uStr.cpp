@@ -75,23 +75,23 @@ bool matchesAt(const char* at, std::string_view search) {
 }
 
 #if defined(__SSE2__)
-template <bool Folded>
-unsigned sse2Mask(const char* at, const Anchors& a) {
-    unsigned mask = 0xFFFF;
-    for (int k = 0; k < 3; ++k) {
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + a.off[k]));
-        __m128i e = _mm_cmpeq_epi8(b, _mm_set1_epi8(a.lower[k]));
-        if constexpr (Folded) e = _mm_or_si128(e, _mm_cmpeq_epi8(b, _mm_set1_epi8(a.upper[k])));
-        mask &= static_cast<unsigned>(_mm_movemask_epi8(e));
-    }
-    return mask;
-}
-
 // The first match at or after p, testing sixteen places at a time, or npos;
 // the text must hold at least sixteen places (last >= 15). The places left
 // at the end are tested by one block that overlaps the one before it.
 template <bool Folded>
 std::size_t scanSse2(const char* base, std::string_view search, const Anchors& a, std::size_t p, std::size_t last) {
+    const char* const at0 = base + a.off[0];
+    const char* const at1 = base + a.off[1];
+    const char* const at2 = base + a.off[2];
+    const __m128i lo0 = _mm_set1_epi8(a.lower[0]), up0 = _mm_set1_epi8(a.upper[0]);
+    const __m128i lo1 = _mm_set1_epi8(a.lower[1]), up1 = _mm_set1_epi8(a.upper[1]);
+    const __m128i lo2 = _mm_set1_epi8(a.lower[2]), up2 = _mm_set1_epi8(a.upper[2]);
+    const auto same = [](const char* at, __m128i lo, __m128i up) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i e = _mm_cmpeq_epi8(b, lo);
+        if constexpr (Folded) return _mm_or_si128(e, _mm_cmpeq_epi8(b, up));
+        return e;
+    };
     // Loads reach base[q + off + 15], within the text while q + 15 <= last.
     for (;;) {
         std::size_t q = p;
@@ -100,7 +100,9 @@ std::size_t scanSse2(const char* base, std::string_view search, const Anchors& a
             q = last - 15;
             skip = static_cast<unsigned>(p - q);  // places before p were tested already
         }
-        unsigned mask = sse2Mask<Folded>(base + q, a) & (0xFFFFu << skip);
+        const __m128i e = _mm_and_si128(_mm_and_si128(same(at0 + q, lo0, up0), same(at1 + q, lo1, up1)),
+                                        same(at2 + q, lo2, up2));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(e)) & (0xFFFFu << skip);
         while (mask != 0) {
             const std::size_t at = q + static_cast<std::size_t>(__builtin_ctz(mask));
             if (matchesAt<Folded>(base + at, search)) return at;
@@ -114,25 +116,40 @@ std::size_t scanSse2(const char* base, std::string_view search, const Anchors& a
 
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TAVIN_SCAN_AVX2 1
-// As scanSse2, thirty-two places at a time while p + 31 <= last; gives the
-// first match, or sets p to the first place left untested.
+// As scanSse2, thirty-two places at a time while from + 31 <= last; gives
+// the first match, or sets from to the first place left untested.
+// Where the 32 bytes at at are lo (or up, when folding).
+template <bool Folded>
+__attribute__((target("avx2"), always_inline)) inline __m256i sameAvx2(const char* at, __m256i lo, __m256i up) {
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i e = _mm256_cmpeq_epi8(b, lo);
+    if constexpr (Folded) return _mm256_or_si256(e, _mm256_cmpeq_epi8(b, up));
+    return e;
+}
+
 template <bool Folded>
 __attribute__((target("avx2"))) std::size_t scanAvx2(const char* base, std::string_view search, const Anchors& a,
-                                                     std::size_t& p, std::size_t last) {
+                                                     std::size_t& from, std::size_t last) {
+    // Locals, so that nothing is read again from memory in the loop.
+    const char* const at0 = base + a.off[0];
+    const char* const at1 = base + a.off[1];
+    const char* const at2 = base + a.off[2];
+    const __m256i lo0 = _mm256_set1_epi8(a.lower[0]), up0 = _mm256_set1_epi8(a.upper[0]);
+    const __m256i lo1 = _mm256_set1_epi8(a.lower[1]), up1 = _mm256_set1_epi8(a.upper[1]);
+    const __m256i lo2 = _mm256_set1_epi8(a.lower[2]), up2 = _mm256_set1_epi8(a.upper[2]);
+    std::size_t p = from;
     for (; p <= last && last - p >= 31; p += 32) {
-        unsigned mask = 0xFFFFFFFFu;
-        for (int k = 0; k < 3; ++k) {
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + p + a.off[k]));
-            __m256i e = _mm256_cmpeq_epi8(b, _mm256_set1_epi8(a.lower[k]));
-            if constexpr (Folded) e = _mm256_or_si256(e, _mm256_cmpeq_epi8(b, _mm256_set1_epi8(a.upper[k])));
-            mask &= static_cast<unsigned>(_mm256_movemask_epi8(e));
-        }
+        const __m256i e = _mm256_and_si256(_mm256_and_si256(sameAvx2<Folded>(at0 + p, lo0, up0),
+                                                             sameAvx2<Folded>(at1 + p, lo1, up1)),
+                                           sameAvx2<Folded>(at2 + p, lo2, up2));
+        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(e));
         while (mask != 0) {
             const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
             if (matchesAt<Folded>(base + at, search)) return at;
             mask &= mask - 1;
         }
     }
+    from = p;
     return std::string_view::npos;
 }
 
