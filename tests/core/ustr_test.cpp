@@ -87,9 +87,19 @@ TEST(StrFind, AgreesWithThePlainScanOnRandomTexts) {
         for (std::size_t n = rng() % 120; n > 0; --n) t += pieces[rng() % pieces.size()];
         const std::string& needle = needles[rng() % needles.size()];
         const bool fold = rng() % 3 == 0;
+        // Three keys at once, one of them perhaps empty or a single byte.
+        const std::string keys[3] = {needles[rng() % needles.size()], needle.substr(0, rng() % 3),
+                                     needles[rng() % needles.size()]};
         for (std::size_t from = 0; from <= t.size(); from += 1 + rng() % 40) {
             ASSERT_EQ(findFrom(t, needle, static_cast<Pos>(from) + 1, fold), plain(t, needle, from, fold))
                 << t << " / " << needle << " from " << from + 1 << (fold ? " folded" : "");
+            Pos first = 0;
+            for (const std::string& k : keys) {
+                const Pos at = k.empty() ? 0 : plain(t, k, from, false);
+                if (at != 0 && (first == 0 || at < first)) first = at;
+            }
+            ASSERT_EQ(findFirstOf(t, keys[0], keys[1], keys[2], static_cast<Pos>(from) + 1), first)
+                << t << " / " << keys[0] << " " << keys[1] << " " << keys[2] << " from " << from + 1;
         }
     }
 }
