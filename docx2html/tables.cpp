@@ -428,11 +428,22 @@ void cellStyles(ConversionContext& ctx) {
     std::string out;
     reserveText(out, t.size());
     LastOccurrence cellStart(t, "<tc", opensCell);
+    // Most cells of a document share their properties: the style of each
+    // short properties text is worked out once (a bounded number of them).
+    constexpr std::size_t kMemoText = 2048, kMemoEntries = 8192;
+    std::unordered_map<std::string_view, std::string> styleOf;
     std::size_t copied = 0;
     while (i != npos) {
         const std::size_t end = findCounting(t, "</tcPr>", i + 6, ctx.workBytes);
         if (end == npos) break;  // properties without an end: the rest stays as it is
-        const std::string style = cellStyle(ctx, t.substr(i + 6, end - i - 6));
+        const std::string_view props = t.substr(i + 6, end - i - 6);
+        std::string style;
+        if (const auto known = styleOf.find(props); known != styleOf.end()) {
+            style = known->second;
+        } else {
+            style = cellStyle(ctx, props);
+            if (props.size() <= kMemoText && styleOf.size() < kMemoEntries) styleOf.emplace(props, style);
+        }
         const std::size_t c = cellStart.atOrBefore(i);
         if (c != npos && c >= copied) {
             out.append(t.substr(copied, c + 3 - copied));
