@@ -254,6 +254,30 @@ std::string replaceAll(std::string_view text, std::string_view search,
     return out;
 }
 
+void replaceAllInPlace(std::string& text, std::string_view search, std::string_view replacement, bool ignoreCase) {
+    if (search.empty() || text.empty()) return;
+    std::size_t hit = findRaw(text, search, 0, ignoreCase);
+    if (hit == std::string_view::npos) return;
+    if (replacement.size() > search.size()) {
+        text = replaceAll(text, search, replacement, ignoreCase);
+        return;
+    }
+    // Left to right, what is written never passes what is still to be read.
+    char* const base = text.data();
+    std::size_t write = hit;
+    std::size_t copied = hit;
+    while (hit != std::string_view::npos) {
+        if (hit > copied) std::memmove(base + write, base + copied, hit - copied);
+        write += hit - copied;
+        if (!replacement.empty()) std::memcpy(base + write, replacement.data(), replacement.size());
+        write += replacement.size();
+        copied = hit + search.size();
+        hit = findRaw(text, search, copied, ignoreCase);
+    }
+    if (text.size() > copied) std::memmove(base + write, base + copied, text.size() - copied);
+    text.resize(write + (text.size() - copied));
+}
+
 Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase) {
     if (start > len(text) || search.empty() || start < 0) return 0;
     if (start == 0) start = 1;

@@ -30,6 +30,12 @@ std::string headText(std::string_view text, Pos count);
 std::string replaceAll(std::string_view text, std::string_view search,
                        std::string_view replacement, bool ignoreCase = false);
 
+// text = replaceAll(text, search, replacement, ignoreCase): a text without
+// the search stays as it is, and a replacement no longer than the search
+// is written over the text itself, so no second buffer is filled.
+void replaceAllInPlace(std::string& text, std::string_view search, std::string_view replacement,
+                       bool ignoreCase = false);
+
 // First occurrence beginning at or after start (0 behaves as 1, negative
 // gives 0); the occurrence must lie wholly inside the text.
 Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase = false);

@@ -281,9 +281,9 @@ void preprocess(ConversionContext& ctx) {
     t = removePrefixInTags(t);
     // Hyphens that are characters of the text: the non-breaking one and
     // the optional one a browser shows only where it breaks a line.
-    t = replaceAll(t, "<noBreakHyphen/>", "&#8209;");
-    t = replaceAll(t, "<softHyphen/>", "&#173;");
-    t = replaceAll(t, "<t>", "");
+    replaceAllInPlace(t, "<noBreakHyphen/>", "&#8209;");
+    replaceAllInPlace(t, "<softHyphen/>", "&#173;");
+    replaceAllInPlace(t, "<t>", "");
     regexDelete(rx, t, "<t [^>]+>");
     regexReplace(rx, t, "<p [^>/]+>", "<p>");
     regexReplace(rx, t, "<tr [^>]+>", "<tr>");
@@ -291,13 +291,13 @@ void preprocess(ConversionContext& ctx) {
     // properties would take the text of the runs after it.
     regexReplace(rx, t, "<tbl [^>]+>", "<tbl>");
     regexReplace(rx, t, "<tc [^>]+>", "<tc>");
-    t = replaceAll(t, "<rPr></rPr>", "");
-    t = replaceAll(t, "<rPr/>", "");
-    t = replaceAll(t, "</t>", "");
+    replaceAllInPlace(t, "<rPr></rPr>", "");
+    replaceAllInPlace(t, "<rPr/>", "");
+    replaceAllInPlace(t, "</t>", "");
     regexDelete(rx, t, "</?v:[^>]+>");
     regexDelete(rx, t, "<proofErr[^>]+/>");
     regexDelete(rx, t, "<smartTag[^>]+>");
-    t = replaceAll(t, "</smartTag>", "");
+    replaceAllInPlace(t, "</smartTag>", "");
 }
 
 void convert(ConversionContext& ctx) {

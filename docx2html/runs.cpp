@@ -149,7 +149,7 @@ void finishRuns(ConversionContext& ctx) {
 }
 
 void convertTabs(ConversionContext& ctx) {
-    ctx.workingText = replaceAll(ctx.workingText, "<tab/>", " <b class=tab></b>");
+    replaceAllInPlace(ctx.workingText, "<tab/>", " <b class=tab></b>");
 }
 
 }  // namespace tavin

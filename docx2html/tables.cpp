@@ -349,20 +349,20 @@ void convertTables(ConversionContext& ctx) {
     resolveSpans(ctx);
     cellStyles(ctx);
     std::string& t = ctx.workingText;
-    t = replaceAll(t, "><rowspan", " rowspan");
-    t = replaceAll(t, "<tc ", "<td ");
+    replaceAllInPlace(t, "><rowspan", " rowspan");
+    replaceAllInPlace(t, "<tc ", "<td ");
     ctx.sharedRegex.setPattern(R"re(<tr[^>]*><trPr><trHeight val="(\d+)".+?</trPr>)re");
     collectSplices(ctx, 1, "<tr height=\"", "\">");
     regexDelete(ctx.sharedRegex, t, "<trPr.+?</trPr>");
     // Tags only: text ending in those letters ("etc>") stays.
-    t = replaceAll(t, "<tc>", "<td>");
-    t = replaceAll(t, "</tc>", "</td>");
-    t = replaceAll(t, "<tbl>", "<table>");
-    t = replaceAll(t, "</tbl>", "</table>");
+    replaceAllInPlace(t, "<tc>", "<td>");
+    replaceAllInPlace(t, "</tc>", "</td>");
+    replaceAllInPlace(t, "<tbl>", "<table>");
+    replaceAllInPlace(t, "</tbl>", "</table>");
     ctx.sharedRegex.setPattern(R"re(<gridCol w="(\d+)"/>)re");
     collectSplices(ctx, 1, "<col style=\"width:", "\">");
-    t = replaceAll(t, "<tblGrid>", "");
-    t = replaceAll(t, "</tblGrid>", "");
+    replaceAllInPlace(t, "<tblGrid>", "");
+    replaceAllInPlace(t, "</tblGrid>", "");
 }
 
 void tableAttrs(ConversionContext& ctx) {

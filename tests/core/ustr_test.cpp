@@ -87,6 +87,11 @@ TEST(StrFind, AgreesWithThePlainScanOnRandomTexts) {
         for (std::size_t n = rng() % 120; n > 0; --n) t += pieces[rng() % pieces.size()];
         const std::string& needle = needles[rng() % needles.size()];
         const bool fold = rng() % 3 == 0;
+        // Written over the text, or rebuilt when the replacement is longer.
+        const std::string replacement = needles[rng() % needles.size()].substr(0, rng() % 6);
+        std::string inPlace = t;
+        replaceAllInPlace(inPlace, needle, replacement, fold);
+        ASSERT_EQ(inPlace, replaceAll(t, needle, replacement, fold)) << t << " / " << needle << " by " << replacement;
         // Three keys at once, one of them perhaps empty or a single byte.
         const std::string keys[3] = {needles[rng() % needles.size()], needle.substr(0, rng() % 3),
                                      needles[rng() % needles.size()]};
