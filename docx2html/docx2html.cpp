@@ -68,14 +68,33 @@ void normalizeEmptyTags(ConversionContext&, std::string& text) {
 // to right; character data is copied as it stands.
 std::string removePrefixInTags(std::string_view text) {
     if (text.empty()) return {};
-    std::string out;
-    reserveText(out, text.size());
     // One walk over the bytes that matter: "<" opens a tag (a second "<"
     // inside it changes nothing), ">" ends it, and a ":" inside a tag with a
     // "w" before it goes with that "w". Sixteen bytes are looked at a time.
     const char* const s = text.data();
     const std::size_t n = text.size();
+    // The result is never longer than the text; the room after it lets
+    // short stretches be copied 32 bytes at a time.
+    constexpr std::size_t kSlack = 32;
+    std::string out;
+    reserveText(out, n + kSlack);
+    out.resize(n + kSlack);
+    char* w = out.data();
     std::size_t copied = 0;
+    const auto copy = [&](std::size_t to) {
+        const std::size_t len = to - copied;
+#if defined(__SSE2__)
+        if (len <= kSlack && copied + kSlack <= n) {
+            const auto* from = reinterpret_cast<const __m128i*>(s + copied);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(from));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16), _mm_loadu_si128(from + 1));
+            w += len;
+            return;
+        }
+#endif
+        std::memcpy(w, s + copied, len);
+        w += len;
+    };
     bool inTag = false;
     const auto at = [&](std::size_t c) {
         if (s[c] == '<') {
@@ -83,7 +102,7 @@ std::string removePrefixInTags(std::string_view text) {
         } else if (s[c] == '>') {
             inTag = false;
         } else if (inTag && s[c - 1] == 'w') {  // a ":" in a tag follows at least its "<"
-            out.append(s + copied, c - 1 - copied);
+            copy(c - 1);
             copied = c + 1;
         }
     };
@@ -102,7 +121,8 @@ std::string removePrefixInTags(std::string_view text) {
     for (; i < n; ++i) {
         if (s[i] == '<' || s[i] == '>' || s[i] == ':') at(i);
     }
-    out.append(s + copied, n - copied);
+    copy(n);
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return out;
 }
 
