@@ -61,18 +61,19 @@ private:
 
     void index() {
         const std::string_view t = ctx_.stylesText;
-        for (std::size_t p = t.find(kId); p != npos; p = t.find(kId, p + 1)) {
+        for (std::size_t p = findText(t, kId); p != npos; p = findText(t, kId, p + 1)) {
             const std::size_t v = p + kId.size();
             const std::size_t q = t.find('"', v);
             // Only an id followed by its start tag's end can be looked for.
             if (q != npos && q + 1 < t.size() && t[q + 1] == '>') firstOf_.emplace(t.substr(v, q - v), p);
         }
-        for (std::size_t p = t.find(kEnd); p != npos; p = t.find(kEnd, p + 1)) ends_.push_back(p);
+        for (std::size_t p = findText(t, kEnd); p != npos; p = findText(t, kEnd, p + 1)) ends_.push_back(p);
         for (std::size_t k = 0; k < borderMarks_.size(); ++k) {
-            for (std::size_t p = t.find(kMarks[k]); p != npos; p = t.find(kMarks[k], p + 1)) borderMarks_[k].push_back(p);
+            for (std::size_t p = findText(t, kMarks[k]); p != npos; p = findText(t, kMarks[k], p + 1))
+                borderMarks_[k].push_back(p);
         }
         for (std::size_t p = t.find('>'); p != npos; p = t.find('>', p + 1)) gts_.push_back(p);
-        for (std::size_t p = t.find("/>"); p != npos; p = t.find("/>", p + 1)) closes_.push_back(p);
+        for (std::size_t p = findText(t, "/>"); p != npos; p = findText(t, "/>", p + 1)) closes_.push_back(p);
         // Nine scans of the part, and the ids read to their quotes.
         ctx_.workBytes += 9 * t.size();
         indexed_ = true;
