@@ -2,9 +2,11 @@
 // documents grow (each pass is one linear rebuild of the working text).
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 
+#include "core/uStr.h"
 #include "docx2html/docx2html.h"
 
 namespace {
@@ -77,5 +79,22 @@ void BM_LinksAndPictures(benchmark::State& state) {
     runConvert(state, body, rels, "");
 }
 BENCHMARK(BM_LinksAndPictures)->Arg(500)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// The tag searches of the passes over a part of range(0) kilobytes of runs,
+// a "<" every 20 bytes or so: a search for a tag that is not there, and
+// the removal of one that is in every run. Bytes per second of the part.
+void BM_TagSearch(benchmark::State& state) {
+    std::string part;
+    while (part.size() < static_cast<std::size_t>(state.range(0)) * 1024)
+        part += "<r><rPr><sz val=\"24\"/></rPr><t>Some text</t></r>";
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tavin::findFrom(part, "</tc>", 1));
+        std::string t = part;
+        tavin::replaceAllInPlace(t, "<t>", "");
+        benchmark::DoNotOptimize(t.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(part.size()));
+}
+BENCHMARK(BM_TagSearch)->Arg(1024)->Arg(16384)->Unit(benchmark::kMillisecond);
 
 }  // namespace

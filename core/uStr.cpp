@@ -8,6 +8,11 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/fileio.h"
 
@@ -48,34 +53,164 @@ int byteCommonness(char c) {
     return static_cast<unsigned char>(c) < 0x20 ? 2 : 1;
 }
 
+// Candidate places for a needle: where three of its bytes (its first, its
+// last and its least common one) sit at their offsets, compared as they are
+// or with ASCII letters folded. Thirty-two or sixteen places are tested at
+// once where the machine can; each candidate is then compared whole. A
+// search for "</tc>" so passes over the many other "<" of a part without
+// stopping at each.
+struct Anchors {
+    std::size_t off[3];
+    char lower[3];  // the byte as it is, or its lower-case form when folding
+    char upper[3];  // the same byte, or its upper-case form when folding
+};
+
+template <bool Folded>
+bool matchesAt(const char* at, std::string_view search) {
+    if constexpr (Folded) {
+        return equalsFoldedAt(std::string_view(at, search.size()), 0, search);
+    } else {
+        return std::memcmp(at, search.data(), search.size()) == 0;
+    }
+}
+
+#if defined(__SSE2__)
+// The first match at or after p, testing sixteen places at a time, or npos;
+// the text must hold at least sixteen places (last >= 15). The places left
+// at the end are tested by one block that overlaps the one before it.
+template <bool Folded>
+std::size_t scanSse2(const char* base, std::string_view search, const Anchors& a, std::size_t p, std::size_t last) {
+    const char* const at0 = base + a.off[0];
+    const char* const at1 = base + a.off[1];
+    const char* const at2 = base + a.off[2];
+    const __m128i lo0 = _mm_set1_epi8(a.lower[0]), up0 = _mm_set1_epi8(a.upper[0]);
+    const __m128i lo1 = _mm_set1_epi8(a.lower[1]), up1 = _mm_set1_epi8(a.upper[1]);
+    const __m128i lo2 = _mm_set1_epi8(a.lower[2]), up2 = _mm_set1_epi8(a.upper[2]);
+    const auto same = [](const char* at, __m128i lo, __m128i up) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i e = _mm_cmpeq_epi8(b, lo);
+        if constexpr (Folded) return _mm_or_si128(e, _mm_cmpeq_epi8(b, up));
+        return e;
+    };
+    // Loads reach base[q + off + 15], within the text while q + 15 <= last.
+    for (;;) {
+        std::size_t q = p;
+        unsigned skip = 0;
+        if (last - p < 15) {
+            q = last - 15;
+            skip = static_cast<unsigned>(p - q);  // places before p were tested already
+        }
+        const __m128i e = _mm_and_si128(_mm_and_si128(same(at0 + q, lo0, up0), same(at1 + q, lo1, up1)),
+                                        same(at2 + q, lo2, up2));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(e)) & (0xFFFFu << skip);
+        while (mask != 0) {
+            const std::size_t at = q + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt<Folded>(base + at, search)) return at;
+            mask &= mask - 1;
+        }
+        if (q + 16 > last) return std::string_view::npos;
+        p = q + 16;
+    }
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TAVIN_SCAN_AVX2 1
+// As scanSse2, thirty-two places at a time while from + 31 <= last; gives
+// the first match, or sets from to the first place left untested.
+// Where the 32 bytes at at are lo (or up, when folding).
+template <bool Folded>
+__attribute__((target("avx2"), always_inline)) inline __m256i sameAvx2(const char* at, __m256i lo, __m256i up) {
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    const __m256i e = _mm256_cmpeq_epi8(b, lo);
+    if constexpr (Folded) return _mm256_or_si256(e, _mm256_cmpeq_epi8(b, up));
+    return e;
+}
+
+template <bool Folded>
+__attribute__((target("avx2"))) std::size_t scanAvx2(const char* base, std::string_view search, const Anchors& a,
+                                                     std::size_t& from, std::size_t last) {
+    // Locals, so that nothing is read again from memory in the loop.
+    const char* const at0 = base + a.off[0];
+    const char* const at1 = base + a.off[1];
+    const char* const at2 = base + a.off[2];
+    const __m256i lo0 = _mm256_set1_epi8(a.lower[0]), up0 = _mm256_set1_epi8(a.upper[0]);
+    const __m256i lo1 = _mm256_set1_epi8(a.lower[1]), up1 = _mm256_set1_epi8(a.upper[1]);
+    const __m256i lo2 = _mm256_set1_epi8(a.lower[2]), up2 = _mm256_set1_epi8(a.upper[2]);
+    std::size_t p = from;
+    for (; p <= last && last - p >= 31; p += 32) {
+        const __m256i e = _mm256_and_si256(_mm256_and_si256(sameAvx2<Folded>(at0 + p, lo0, up0),
+                                                             sameAvx2<Folded>(at1 + p, lo1, up1)),
+                                           sameAvx2<Folded>(at2 + p, lo2, up2));
+        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(e));
+        while (mask != 0) {
+            const std::size_t at = p + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchesAt<Folded>(base + at, search)) return at;
+            mask &= mask - 1;
+        }
+    }
+    from = p;
+    return std::string_view::npos;
+}
+
+bool hasAvx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+// The first occurrence at or after from, which must leave room for one.
+template <bool Folded>
+std::size_t findAnchored(std::string_view text, std::string_view search, std::size_t from, const Anchors& a) {
+    const char* const base = text.data();
+    const std::size_t last = text.size() - search.size();  // last place a match can start
+    std::size_t p = from;
+#if defined(TAVIN_SCAN_AVX2)
+    if (last - p >= 31 && hasAvx2()) {
+        const std::size_t hit = scanAvx2<Folded>(base, search, a, p, last);
+        if (hit != std::string_view::npos || p > last) return hit;
+    }
+#endif
+#if defined(__SSE2__)
+    if (last >= 15) return scanSse2<Folded>(base, search, a, p, last);
+#endif
+    for (; p <= last; ++p) {
+        bool candidate = true;
+        for (int k = 0; k < 3 && candidate; ++k) {
+            const char c = base[p + a.off[k]];
+            candidate = c == a.lower[k] || c == a.upper[k];
+        }
+        if (candidate && matchesAt<Folded>(base + p, search)) return p;
+    }
+    return std::string_view::npos;
+}
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
 std::size_t findRaw(std::string_view text, std::string_view search, std::size_t from, bool ignoreCase) {
-    if (ignoreCase) return findFolded(text, search, from);
-    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) return text.find(search, from);
-    // Look for the needle's least common byte (in markup: an upper-case
-    // letter of a camel-case name before anything else), then compare.
-    std::size_t key = 0;
+    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) {
+        return ignoreCase ? findFolded(text, search, from) : text.find(search, from);
+    }
+    // The needle's least common byte between its ends (in markup: an
+    // upper-case letter of a camel-case name before anything else), or its
+    // middle one.
+    const std::size_t lastByte = search.size() - 1;
+    std::size_t key = search.size() / 2;
     int best = 4;
-    for (std::size_t k = 0; k < search.size() && best > 1; ++k) {
-        const int r = byteCommonness(search[k]);
+    for (std::size_t k = 1; k < lastByte && best > 1; ++k) {
+        const int r = byteCommonness(ignoreCase ? lowerAscii(search[k]) : search[k]);
         if (r < best) {
             best = r;
             key = k;
         }
     }
-    if (key == 0) return text.find(search, from);
-    const char* const base = text.data();
-    const char* p = base + from + key;
-    const char* const last = base + text.size() - (search.size() - key);  // last place of the key byte
-    const char kb = search[key];
-    while (p <= last) {
-        p = static_cast<const char*>(std::memchr(p, kb, static_cast<std::size_t>(last - p) + 1));
-        if (p == nullptr) return std::string_view::npos;
-        const char* start = p - key;
-        if (start[0] == search[0] && std::memcmp(start, search.data(), search.size()) == 0)
-            return static_cast<std::size_t>(start - base);
-        ++p;
+    Anchors a{{0, key, lastByte}, {}, {}};
+    for (int k = 0; k < 3; ++k) {
+        const char c = search[a.off[k]];
+        a.lower[k] = ignoreCase ? lowerAscii(c) : c;
+        a.upper[k] = ignoreCase ? upperAscii(c) : c;
     }
-    return std::string_view::npos;
+    return ignoreCase ? findAnchored<true>(text, search, from, a) : findAnchored<false>(text, search, from, a);
 }
 
 }  // namespace
@@ -119,11 +254,40 @@ std::string replaceAll(std::string_view text, std::string_view search,
     return out;
 }
 
+void replaceAllInPlace(std::string& text, std::string_view search, std::string_view replacement, bool ignoreCase) {
+    if (search.empty() || text.empty()) return;
+    std::size_t hit = findRaw(text, search, 0, ignoreCase);
+    if (hit == std::string_view::npos) return;
+    if (replacement.size() > search.size()) {
+        text = replaceAll(text, search, replacement, ignoreCase);
+        return;
+    }
+    // Left to right, what is written never passes what is still to be read.
+    char* const base = text.data();
+    std::size_t write = hit;
+    std::size_t copied = hit;
+    while (hit != std::string_view::npos) {
+        if (hit > copied) std::memmove(base + write, base + copied, hit - copied);
+        write += hit - copied;
+        if (!replacement.empty()) std::memcpy(base + write, replacement.data(), replacement.size());
+        write += replacement.size();
+        copied = hit + search.size();
+        hit = findRaw(text, search, copied, ignoreCase);
+    }
+    if (text.size() > copied) std::memmove(base + write, base + copied, text.size() - copied);
+    text.resize(write + (text.size() - copied));
+}
+
 Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase) {
     if (start > len(text) || search.empty() || start < 0) return 0;
     if (start == 0) start = 1;
     const std::size_t hit = findRaw(text, search, static_cast<std::size_t>(start - 1), ignoreCase);
     return hit == std::string_view::npos ? 0 : static_cast<Pos>(hit) + 1;
+}
+
+std::size_t findText(std::string_view text, std::string_view search, std::size_t from) {
+    if (search.size() < 2 || from > text.size() || search.size() > text.size() - from) return text.find(search, from);
+    return findRaw(text, search, from, false);
 }
 
 Pos findFirstOf(std::string_view text, std::string_view first, std::string_view second,
@@ -136,13 +300,42 @@ Pos findFirstOf(std::string_view text, std::string_view first, std::string_view 
         if (!k.empty()) lead[static_cast<unsigned char>(k[0])] = true;
     }
     const char* base = text.data();
-    for (std::size_t i = static_cast<std::size_t>(start - 1); i < text.size(); ++i) {
-        if (!lead[static_cast<unsigned char>(base[i])]) continue;
+    std::size_t i = static_cast<std::size_t>(start - 1);
+    const auto matchAt = [&](std::size_t at) {
         for (const auto& k : keys) {
-            if (!k.empty() && k.size() <= text.size() - i && std::memcmp(base + i, k.data(), k.size()) == 0) {
-                return static_cast<Pos>(i) + 1;
-            }
+            if (!k.empty() && k.size() <= text.size() - at && std::memcmp(base + at, k.data(), k.size()) == 0) return true;
         }
+        return false;
+    };
+#if defined(__SSE2__)
+    // Sixteen places at a time: those where a key's first two bytes stand
+    // (its only byte, for a key of one), while the second loads stay inside.
+    bool any = false;
+    __m128i lead0[3], lead1[3];
+    bool single[3];
+    for (int k = 0; k < 3; ++k) {
+        any = any || !keys[k].empty();
+        lead0[k] = _mm_set1_epi8(keys[k].empty() ? '\0' : keys[k][0]);
+        lead1[k] = _mm_set1_epi8(keys[k].size() < 2 ? '\0' : keys[k][1]);
+        single[k] = keys[k].size() == 1;
+    }
+    for (; any && i + 17 <= text.size(); i += 16) {
+        const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + 1));
+        __m128i hit = _mm_setzero_si128();
+        for (int k = 0; k < 3; ++k) {
+            if (keys[k].empty()) continue;
+            const __m128i e = _mm_cmpeq_epi8(b0, lead0[k]);
+            hit = _mm_or_si128(hit, single[k] ? e : _mm_and_si128(e, _mm_cmpeq_epi8(b1, lead1[k])));
+        }
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hit)); mask != 0; mask &= mask - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (matchAt(at)) return static_cast<Pos>(at) + 1;
+        }
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        if (lead[static_cast<unsigned char>(base[i])] && matchAt(i)) return static_cast<Pos>(i) + 1;
     }
     return 0;
 }

@@ -30,9 +30,20 @@ std::string headText(std::string_view text, Pos count);
 std::string replaceAll(std::string_view text, std::string_view search,
                        std::string_view replacement, bool ignoreCase = false);
 
+// text = replaceAll(text, search, replacement, ignoreCase): a text without
+// the search stays as it is, and a replacement no longer than the search
+// is written over the text itself, so no second buffer is filled.
+void replaceAllInPlace(std::string& text, std::string_view search, std::string_view replacement,
+                       bool ignoreCase = false);
+
 // First occurrence beginning at or after start (0 behaves as 1, negative
 // gives 0); the occurrence must lie wholly inside the text.
 Pos findFrom(std::string_view text, std::string_view search, Pos start, bool ignoreCase = false);
+
+// What text.find(search, from) gives (npos for none), found by the same
+// block-wise scan as findFrom: for needles such as "<tc" that a byte-wise
+// search would stop for at every "<".
+std::size_t findText(std::string_view text, std::string_view search, std::size_t from = 0);
 
 // First position at or after start where any of the three texts begins.
 Pos findFirstOf(std::string_view text, std::string_view first, std::string_view second,

@@ -57,12 +57,12 @@ void stripProperty(std::string& text, std::string_view marker, std::string_view 
 void TWordHTM::cleanMarkup(std::string& text) {
     flattenTagWhitespace(text);
     collapseSpaces(text);
-    text = replaceAll(text, "style='page-break-after:avoid'", "");
-    text = replaceAll(text, " class=MsoNormalTable", "", true);
+    replaceAllInPlace(text, "style='page-break-after:avoid'", "");
+    replaceAllInPlace(text, " class=MsoNormalTable", "", true);
     regexReplace(regex_, text, "<p [^>]+><span [^>]+>&nbsp;</span></p>", "<br>");
     stripWidths(text);
     stripCellHeights(text);
-    text = replaceAll(text, "MsoNormal", "ms");
+    replaceAllInPlace(text, "MsoNormal", "ms");
 }
 
 void TWordHTM::flattenTagWhitespace(std::string& text) {
@@ -155,7 +155,7 @@ void TWordHTM::stylesToClasses(std::string& text) {
 
     applyStyleClasses(text);
     rebuildStyleBlock(text, rules);
-    text = replaceAll(text, "styla=", "style=");
+    replaceAllInPlace(text, "styla=", "style=");
 }
 
 void TWordHTM::indexStyleList() {

@@ -3,6 +3,9 @@
 
 #include <cstring>
 #include <filesystem>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/fileio.h"
 #include "docx2html/fidelity.h"
@@ -65,32 +68,61 @@ void normalizeEmptyTags(ConversionContext&, std::string& text) {
 // to right; character data is copied as it stands.
 std::string removePrefixInTags(std::string_view text) {
     if (text.empty()) return {};
+    // One walk over the bytes that matter: "<" opens a tag (a second "<"
+    // inside it changes nothing), ">" ends it, and a ":" inside a tag with a
+    // "w" before it goes with that "w". Sixteen bytes are looked at a time.
+    const char* const s = text.data();
+    const std::size_t n = text.size();
+    // The result is never longer than the text; the room after it lets
+    // short stretches be copied 32 bytes at a time.
+    constexpr std::size_t kSlack = 32;
     std::string out;
-    reserveText(out, text.size());
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    const auto copy = [&out](const char* from, const char* to) { out.append(from, static_cast<std::size_t>(to - from)); };
-    while (p < end) {
-        const char* lt = static_cast<const char*>(std::memchr(p, '<', static_cast<std::size_t>(end - p)));
-        if (lt == nullptr) break;
-        copy(p, lt);
-        const char* gt = static_cast<const char*>(std::memchr(lt, '>', static_cast<std::size_t>(end - lt)));
-        if (gt == nullptr) gt = end;
-        const char* q = lt;
-        while (q < gt) {
-            const char* colon = static_cast<const char*>(std::memchr(q, ':', static_cast<std::size_t>(gt - q)));
-            if (colon == nullptr) break;
-            if (colon > q && colon[-1] == 'w') {
-                copy(q, colon - 1);
-            } else {
-                copy(q, colon + 1);
-            }
-            q = colon + 1;
+    reserveText(out, n + kSlack);
+    out.resize(n + kSlack);
+    char* w = out.data();
+    std::size_t copied = 0;
+    const auto copy = [&](std::size_t to) {
+        const std::size_t len = to - copied;
+#if defined(__SSE2__)
+        if (len <= kSlack && copied + kSlack <= n) {
+            const auto* from = reinterpret_cast<const __m128i*>(s + copied);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_loadu_si128(from));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 16), _mm_loadu_si128(from + 1));
+            w += len;
+            return;
         }
-        copy(q, gt);
-        p = gt;
+#endif
+        std::memcpy(w, s + copied, len);
+        w += len;
+    };
+    bool inTag = false;
+    const auto at = [&](std::size_t c) {
+        if (s[c] == '<') {
+            inTag = true;
+        } else if (s[c] == '>') {
+            inTag = false;
+        } else if (inTag && s[c - 1] == 'w') {  // a ":" in a tag follows at least its "<"
+            copy(c - 1);
+            copied = c + 1;
+        }
+    };
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i gt = _mm_set1_epi8('>');
+    const __m128i colon = _mm_set1_epi8(':');
+    for (; n - i >= 16; i += 16) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b, lt), _mm_cmpeq_epi8(b, gt)), _mm_cmpeq_epi8(b, colon))));
+        for (; mask != 0; mask &= mask - 1) at(i + static_cast<std::size_t>(__builtin_ctz(mask)));
     }
-    copy(p, end);
+#endif
+    for (; i < n; ++i) {
+        if (s[i] == '<' || s[i] == '>' || s[i] == ':') at(i);
+    }
+    copy(n);
+    out.resize(static_cast<std::size_t>(w - out.data()));
     return out;
 }
 
@@ -269,9 +301,9 @@ void preprocess(ConversionContext& ctx) {
     t = removePrefixInTags(t);
     // Hyphens that are characters of the text: the non-breaking one and
     // the optional one a browser shows only where it breaks a line.
-    t = replaceAll(t, "<noBreakHyphen/>", "&#8209;");
-    t = replaceAll(t, "<softHyphen/>", "&#173;");
-    t = replaceAll(t, "<t>", "");
+    replaceAllInPlace(t, "<noBreakHyphen/>", "&#8209;");
+    replaceAllInPlace(t, "<softHyphen/>", "&#173;");
+    replaceAllInPlace(t, "<t>", "");
     regexDelete(rx, t, "<t [^>]+>");
     regexReplace(rx, t, "<p [^>/]+>", "<p>");
     regexReplace(rx, t, "<tr [^>]+>", "<tr>");
@@ -279,13 +311,13 @@ void preprocess(ConversionContext& ctx) {
     // properties would take the text of the runs after it.
     regexReplace(rx, t, "<tbl [^>]+>", "<tbl>");
     regexReplace(rx, t, "<tc [^>]+>", "<tc>");
-    t = replaceAll(t, "<rPr></rPr>", "");
-    t = replaceAll(t, "<rPr/>", "");
-    t = replaceAll(t, "</t>", "");
+    replaceAllInPlace(t, "<rPr></rPr>", "");
+    replaceAllInPlace(t, "<rPr/>", "");
+    replaceAllInPlace(t, "</t>", "");
     regexDelete(rx, t, "</?v:[^>]+>");
     regexDelete(rx, t, "<proofErr[^>]+/>");
     regexDelete(rx, t, "<smartTag[^>]+>");
-    t = replaceAll(t, "</smartTag>", "");
+    replaceAllInPlace(t, "</smartTag>", "");
 }
 
 void convert(ConversionContext& ctx) {

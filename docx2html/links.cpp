@@ -114,7 +114,7 @@ std::string emuToPx(std::string_view text) {
 
 void wrapDropCaps(ConversionContext& ctx) {
     const std::string& t = ctx.workingText;
-    std::size_t pos = t.find("<framePr dropCap=\"");
+    std::size_t pos = findText(t, "<framePr dropCap=\"");
     if (pos == std::string::npos) return;
     const std::string_view div = "<div style=\"float:left\">";
     InsertionList ins;
@@ -128,13 +128,13 @@ void wrapDropCaps(ConversionContext& ctx) {
             // the text before the division was inserted in front of it.
             searchFrom = pos >= start + div.size() ? pos - div.size() : start;
         }
-        const std::size_t end = t.find("</p>", searchFrom);
+        const std::size_t end = findText(t, "</p>", searchFrom);
         if (end == std::string::npos) break;
         ins.after(end + 4, "</div>");
         // A paragraph end found in front of the marker (a marker outside any
         // paragraph) would find the same marker again, for ever: the walk
         // always moves on past the current marker.
-        pos = t.find("<framePr dropCap=", std::max(end, pos + 1));
+        pos = findText(t, "<framePr dropCap=", std::max(end, pos + 1));
     }
     if (!ins.empty()) ctx.workingText = ins.apply(t);
 }

@@ -19,7 +19,7 @@ constexpr std::size_t npos = std::string_view::npos;
 // Offsets of every occurrence of marker in text, in order.
 std::vector<std::size_t> occurrences(std::string_view text, std::string_view marker, std::uint64_t& work) {
     std::vector<std::size_t> out;
-    for (std::size_t p = text.find(marker); p != npos; p = text.find(marker, p + 1)) out.push_back(p);
+    for (std::size_t p = findText(text, marker); p != npos; p = findText(text, marker, p + 1)) out.push_back(p);
     work += text.size();
     return out;
 }

@@ -17,13 +17,13 @@ class LastOccurrence {
 public:
     using Accept = bool (*)(std::string_view text, std::size_t at);
     LastOccurrence(std::string_view text, std::string_view marker, Accept accept = nullptr)
-        : text_(text), marker_(marker), accept_(accept), next_(text.find(marker)) {}
+        : text_(text), marker_(marker), accept_(accept), next_(findText(text, marker)) {}
 
     // npos when no accepted occurrence begins at or before offset.
     std::size_t atOrBefore(std::size_t offset) {
         while (next_ != std::string_view::npos && next_ <= offset) {
             if (!accept_ || accept_(text_, next_)) last_ = next_;
-            next_ = text_.find(marker_, next_ + 1);
+            next_ = findText(text_, marker_, next_ + 1);
         }
         return last_;
     }
@@ -70,7 +70,7 @@ private:
 // text.find(s, from), adding to work the bytes the search read: through
 // what it found, or to the end of the text.
 inline std::size_t findCounting(std::string_view text, std::string_view s, std::size_t from, std::uint64_t& work) {
-    const std::size_t at = text.find(s, from);
+    const std::size_t at = findText(text, s, from);
     const std::size_t stop = at == std::string_view::npos ? text.size() : at + s.size();
     if (stop > from) work += stop - from;
     return at;

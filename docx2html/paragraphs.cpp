@@ -2,6 +2,7 @@
 #include "docx2html/paragraphs.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 #include "docx2html/docxstyle.h"
@@ -12,6 +13,26 @@
 namespace tavin {
 
 namespace {
+
+// The paragraph styles worked out in one walk, by their properties, style
+// id and place (in a table or not): most paragraphs of a document share
+// them. Short properties only, and a bounded number.
+class StyleMemo {
+public:
+    const std::string* find(const std::string& key) const {
+        const auto it = styles_.find(key);
+        return it == styles_.end() ? nullptr : &it->second;
+    }
+    void add(std::string key, const std::string& style) {
+        if (key.size() <= 2048 && styles_.size() < 8192) styles_.emplace(std::move(key), style);
+    }
+
+private:
+    std::unordered_map<std::string, std::string> styles_;
+};
+
+std::string paragraphWithMemo(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
+                              const StyleIds* ids, StyleMemo* memo);
 
 Pos nextMarker(std::string_view t, Pos from) { return findFirstOf(t, "<p>", "<table", "</table", from); }
 
@@ -56,12 +77,12 @@ struct SplitParagraph {
 // box's): a paragraph of its own when it holds text, else only its tags (a
 // picture's, the text box's start), so that no empty line shows.
 std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool inTable, const StyleIds* ids,
-                          std::vector<SplitParagraph>& split) {
+                          std::vector<SplitParagraph>& split, StyleMemo* memo) {
     const std::size_t props = head.find("</pPr>");
     const std::string_view content = head.substr(props == std::string_view::npos ? 3 : props + 6);
     const bool ownProps = props != std::string_view::npos && head.compare(3, 5, "<pPr>") == 0;
     split.push_back({ownProps ? std::string(head.substr(3, props + 3)) : std::string(), inTable});
-    if (holdsText(content)) return convertParagraph(ctx, std::string(head) + "</p>", inTable, ids);
+    if (holdsText(content)) return paragraphWithMemo(ctx, std::string(head) + "</p>", inTable, ids, memo);
     return ctx.fullFidelity ? withoutParagraphMarkers(content) : std::string(content);
 }
 
@@ -69,7 +90,7 @@ std::string paragraphHead(ConversionContext& ctx, std::string_view head, bool in
 // paragraph (after its text box), converted with that paragraph's
 // properties when it holds text; the rest is copied.
 void appendBetween(ConversionContext& ctx, std::string& out, std::string_view text, const StyleIds* ids,
-                   std::vector<SplitParagraph>& split) {
+                   std::vector<SplitParagraph>& split, StyleMemo* memo) {
     std::size_t from = 0;
     while (!split.empty()) {
         const std::size_t end = text.find("</p>", from);
@@ -78,7 +99,7 @@ void appendBetween(ConversionContext& ctx, std::string& out, std::string_view te
         const SplitParagraph outer = std::move(split.back());
         split.pop_back();
         if (holdsText(rest)) {
-            out += convertParagraph(ctx, "<p>" + outer.props + std::string(rest), outer.inTable, ids);
+            out += paragraphWithMemo(ctx, "<p>" + outer.props + std::string(rest), outer.inTable, ids, memo);
         } else {
             out += rest;
         }
@@ -87,10 +108,25 @@ void appendBetween(ConversionContext& ctx, std::string& out, std::string_view te
     out += text.substr(from);
 }
 
-}  // namespace
+// The style of a paragraph with properties props (up to their run
+// properties) and style id styleId.
+std::string paragraphStyle(const ConversionContext& ctx, std::string_view props, const std::string& styleId,
+                           bool inTable, const StyleIds* ids) {
+    std::string border = textBetween(props, "<pBdr>", "</pBdr>");
+    if (!border.empty()) border = bordersToCss(ctx, border);
+    propSlots slots = readProps(ctx, props, false);
+    if (!styleId.empty()) {
+        const int limit = static_cast<int>(ctx.styleTable.size());
+        const int k = ids ? ids->find(styleId, limit) : findStyle(ctx, styleId, limit);
+        if (k >= 0) inheritProps(ctx, slots, k, !inTable);
+    }
+    std::string style = slots[slot::Background];
+    for (std::size_t j = slot::FontFamily; j <= slot::Unused; ++j) style += slots[j];
+    return style + border;
+}
 
-std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
-                             const StyleIds* ids) {
+std::string paragraphWithMemo(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
+                              const StyleIds* ids, StyleMemo* memo) {
     std::string props = textBetween(paragraphText, "<pPr>", "</pPr>");
     std::string content = props.empty() ? textBetween(paragraphText, ">", "</p>")
                                         : textBetween(paragraphText, "</pPr>", "</p>");
@@ -102,21 +138,28 @@ std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphT
     std::string style;
     if (!props.empty()) {
         const std::string styleId = attrValue(paragraphText, "<pStyle val");
-        std::string border = textBetween(props, "<pBdr>", "</pBdr>");
-        if (!border.empty()) border = bordersToCss(ctx, border);
-        propSlots slots = readProps(ctx, props, false);
-        if (!styleId.empty()) {
-            const int limit = static_cast<int>(ctx.styleTable.size());
-            const int k = ids ? ids->find(styleId, limit) : findStyle(ctx, styleId, limit);
-            if (k >= 0) inheritProps(ctx, slots, k, !inTable);
+        std::string key;
+        if (memo) {
+            key = std::to_string(props.size());  // the length first: any byte may follow
+            key.append(1, inTable ? 't' : 'b').append(props).append(styleId);
         }
-        style = slots[slot::Background];
-        for (std::size_t j = slot::FontFamily; j <= slot::Unused; ++j) style += slots[j];
-        style += border;
+        if (const std::string* known = memo ? memo->find(key) : nullptr) {
+            style = *known;
+        } else {
+            style = paragraphStyle(ctx, props, styleId, inTable, ids);
+            if (memo) memo->add(std::move(key), style);
+        }
     }
     formatRuns(ctx, content, style);
     if (!style.empty()) return "<p style=\"" + style + "\">" + content + "</p>";
     return "<p>" + content + "</p>";
+}
+
+}  // namespace
+
+std::string convertParagraph(ConversionContext& ctx, std::string_view paragraphText, bool inTable,
+                             const StyleIds* ids) {
+    return paragraphWithMemo(ctx, paragraphText, inTable, ids, nullptr);
 }
 
 void convertParagraphs(ConversionContext& ctx) {
@@ -138,6 +181,7 @@ void convertParagraphs(ConversionContext& ctx) {
     Pos close = 0;
     Pos closeFrom = 0;
     const StyleIds ids(ctx.styleTable);
+    StyleMemo memo;
     std::vector<SplitParagraph> split;
     while (a != 0) {
         const char kind = tv[static_cast<std::size_t>(a)];  // the character after "<"
@@ -154,10 +198,11 @@ void convertParagraphs(ConversionContext& ctx) {
                 // paragraph or table): what comes before it is converted
                 // alone, and the walk goes on from there.
                 if (next == 0 || next >= end) {
-                    out += convertParagraph(ctx, para, inTable, &ids);
+                    out += paragraphWithMemo(ctx, para, inTable, &ids, &memo);
                     consumed = std::max(consumed, end);
                 } else {
-                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids, split);
+                    out += paragraphHead(ctx, para.substr(0, static_cast<std::size_t>(next - a)), inTable, &ids, split,
+                                         &memo);
                     consumed = std::max(consumed, next);
                 }
             }
@@ -167,13 +212,13 @@ void convertParagraphs(ConversionContext& ctx) {
         }
         if (next != 0 && next > consumed) {
             appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1), static_cast<std::size_t>(next - consumed)),
-                          &ids, split);
+                          &ids, split, &memo);
             consumed = next;
         }
         a = next;
     }
     if (consumed <= static_cast<Pos>(t.size()))
-        appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1)), &ids, split);
+        appendBetween(ctx, out, tv.substr(static_cast<std::size_t>(consumed - 1)), &ids, split, &memo);
     ctx.workingText = std::move(out);
 }
 

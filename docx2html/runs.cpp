@@ -27,7 +27,7 @@ void wrapRuns(std::string& content, std::string_view marker, std::string_view na
     NextOccurrence propsEnd(content, "</rPr>");
     std::size_t pos = 0;
     for (;;) {
-        const std::size_t m = content.find(marker, pos);
+        const std::size_t m = findText(content, marker, pos);
         if (m == std::string::npos) break;
         const std::size_t end = runEnd.atOrAfter(m);
         const std::size_t props = propsEnd.atOrAfter(m);
@@ -110,13 +110,13 @@ std::string mergeAdjacent(std::string_view text, std::string_view name) {
     std::string out;
     reserveText(out, text.size());
     std::size_t copied = 0;
-    std::size_t s = text.find(open);
+    std::size_t s = findText(text, open);
     while (s != std::string_view::npos) {
         const std::size_t gt = text.find('>', s);
         if (gt == std::string_view::npos) break;
         const std::size_t tagEnd = gt + 1;
         const std::string_view startTag = text.substr(s, tagEnd - s);
-        std::size_t end = text.find(close, tagEnd);
+        std::size_t end = findText(text, close, tagEnd);
         if (end == std::string_view::npos) break;  // nothing further can be joined
         std::size_t next = std::string_view::npos;
         for (;;) {
@@ -135,11 +135,11 @@ std::string mergeAdjacent(std::string_view text, std::string_view name) {
                 next = q;
                 break;
             }
-            end = text.find(close, copied);
+            end = findText(text, close, copied);
             if (end == std::string_view::npos) break;
         }
         if (end == std::string_view::npos) break;
-        s = text.find(open, next);
+        s = findText(text, open, next);
     }
     out.append(text.substr(copied));
     return out;
@@ -154,7 +154,7 @@ void finishRuns(ConversionContext& ctx) {
 }
 
 void convertTabs(ConversionContext& ctx) {
-    ctx.workingText = replaceAll(ctx.workingText, "<tab/>", " <b class=tab></b>");
+    replaceAllInPlace(ctx.workingText, "<tab/>", " <b class=tab></b>");
 }
 
 }  // namespace tavin

@@ -29,7 +29,12 @@ int hexValue(char c) { return isDigit(c) ? c - '0' : lowerAscii(c) - 'a' + 10; }
 
 template <std::size_t N>
 bool among(std::string_view name, const std::array<std::string_view, N>& names) {
-    return std::find(names.begin(), names.end(), name) != names.end();
+    // Names are short: their length and first letter settle most of them.
+    if (name.empty()) return std::find(names.begin(), names.end(), name) != names.end();
+    for (const std::string_view n : names) {
+        if (n.size() == name.size() && n[0] == name[0] && n == name) return true;
+    }
+    return false;
 }
 
 // Elements whose tags go from every page (their text stays): they run,
@@ -922,9 +927,14 @@ std::string removeActiveContent(std::string_view page, bool allowList) {
     // every reading: the page that comes out is one that neither they nor
     // a reading would change.
     std::string text = scanned(std::string(page), allowList);
+    // The scans depend on the text alone: a text they left as it was, they
+    // would leave so again.
+    bool scansKeepText = text == page;
     for (int reading = 0;; ++reading) {
         if (reading == kLastReading) return replaceAll(text, "<", "&lt;");
         Reading r(text, allowList, reading >= kDeletingReadings);
+        if (r.edits().empty() && scansKeepText) return text;
+        scansKeepText = false;
         std::string next = scanned(r.edits().empty() ? text : applyPageEdits(text, r.edits()), allowList);
         if (next == text) return text;
         text = std::move(next);

@@ -29,7 +29,7 @@ bool opensCell(std::string_view t, std::size_t at) {
     return at + 3 < t.size() && (t[at + 3] == ' ' || t[at + 3] == '>');
 }
 
-bool contains(std::string_view t, std::string_view s) { return t.find(s) != npos; }
+bool contains(std::string_view t, std::string_view s) { return findText(t, s) != npos; }
 
 // The width attribute and the other attributes of one table's properties.
 struct TableProps {
@@ -61,18 +61,19 @@ private:
 
     void index() {
         const std::string_view t = ctx_.stylesText;
-        for (std::size_t p = t.find(kId); p != npos; p = t.find(kId, p + 1)) {
+        for (std::size_t p = findText(t, kId); p != npos; p = findText(t, kId, p + 1)) {
             const std::size_t v = p + kId.size();
             const std::size_t q = t.find('"', v);
             // Only an id followed by its start tag's end can be looked for.
             if (q != npos && q + 1 < t.size() && t[q + 1] == '>') firstOf_.emplace(t.substr(v, q - v), p);
         }
-        for (std::size_t p = t.find(kEnd); p != npos; p = t.find(kEnd, p + 1)) ends_.push_back(p);
+        for (std::size_t p = findText(t, kEnd); p != npos; p = findText(t, kEnd, p + 1)) ends_.push_back(p);
         for (std::size_t k = 0; k < borderMarks_.size(); ++k) {
-            for (std::size_t p = t.find(kMarks[k]); p != npos; p = t.find(kMarks[k], p + 1)) borderMarks_[k].push_back(p);
+            for (std::size_t p = findText(t, kMarks[k]); p != npos; p = findText(t, kMarks[k], p + 1))
+                borderMarks_[k].push_back(p);
         }
         for (std::size_t p = t.find('>'); p != npos; p = t.find('>', p + 1)) gts_.push_back(p);
-        for (std::size_t p = t.find("/>"); p != npos; p = t.find("/>", p + 1)) closes_.push_back(p);
+        for (std::size_t p = findText(t, "/>"); p != npos; p = findText(t, "/>", p + 1)) closes_.push_back(p);
         // Nine scans of the part, and the ids read to their quotes.
         ctx_.workBytes += 9 * t.size();
         indexed_ = true;
@@ -194,20 +195,11 @@ TableProps readTableProps(const ConversionContext& ctx, std::string_view props, 
 // its merge spans. A continuation belongs to the newest restart that starts
 // in its own grid column.
 std::vector<int> countRowSpans(ConversionContext& ctx) {
-    TWSRegEx& rx = ctx.sharedRegex;
-    rx.setPattern("<tr>.+?</tr>");
-    std::vector<std::string> rows;
-    try {
-        rows = rx.AllMatches(std::move(ctx.workingText));
-    } catch (...) {
-        ctx.workingText = rx.takeSubject();  // a failed step keeps the text it had
-        throw;
-    }
-    ctx.workingText = rx.takeSubject();
-
+    // The walk reads the whole text, as a pattern's search would.
+    ctx.workBytes += ctx.workingText.size();
     std::vector<int> counts;
     std::unordered_map<long long, std::size_t> newestInColumn;
-    for (const std::string& row : rows) {
+    for (const std::string_view row : tables::tableRows(ctx.workingText)) {
         if (!contains(row, "<vMerge")) continue;
         const std::vector<std::string> pieces = splitText(row, "<tc>");
         long long col = 0;
@@ -328,6 +320,21 @@ std::string cellStyle(const ConversionContext& ctx, std::string_view props) {
 
 namespace tables {
 
+std::vector<std::string_view> tableRows(std::string_view t) {
+    std::vector<std::string_view> rows;
+    Pos from = 1;
+    for (;;) {
+        const Pos start = findFrom(t, "<tr>", from, true);
+        if (start == 0) break;
+        // A row start without an end after it: no later one has an end either.
+        const Pos end = findFrom(t, "</tr>", start + 5, true);
+        if (end == 0) break;
+        from = end + 5;
+        rows.push_back(t.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(from - start)));
+    }
+    return rows;
+}
+
 std::vector<std::string> tableStyleAttrsFor(const ConversionContext& ctx, const std::vector<std::string>& names) {
     TableStyleCache styles(ctx);
     std::vector<std::string> out;
@@ -343,20 +350,20 @@ void convertTables(ConversionContext& ctx) {
     resolveSpans(ctx);
     cellStyles(ctx);
     std::string& t = ctx.workingText;
-    t = replaceAll(t, "><rowspan", " rowspan");
-    t = replaceAll(t, "<tc ", "<td ");
+    replaceAllInPlace(t, "><rowspan", " rowspan");
+    replaceAllInPlace(t, "<tc ", "<td ");
     ctx.sharedRegex.setPattern(R"re(<tr[^>]*><trPr><trHeight val="(\d+)".+?</trPr>)re");
     collectSplices(ctx, 1, "<tr height=\"", "\">");
     regexDelete(ctx.sharedRegex, t, "<trPr.+?</trPr>");
     // Tags only: text ending in those letters ("etc>") stays.
-    t = replaceAll(t, "<tc>", "<td>");
-    t = replaceAll(t, "</tc>", "</td>");
-    t = replaceAll(t, "<tbl>", "<table>");
-    t = replaceAll(t, "</tbl>", "</table>");
+    replaceAllInPlace(t, "<tc>", "<td>");
+    replaceAllInPlace(t, "</tc>", "</td>");
+    replaceAllInPlace(t, "<tbl>", "<table>");
+    replaceAllInPlace(t, "</tbl>", "</table>");
     ctx.sharedRegex.setPattern(R"re(<gridCol w="(\d+)"/>)re");
     collectSplices(ctx, 1, "<col style=\"width:", "\">");
-    t = replaceAll(t, "<tblGrid>", "");
-    t = replaceAll(t, "</tblGrid>", "");
+    replaceAllInPlace(t, "<tblGrid>", "");
+    replaceAllInPlace(t, "</tblGrid>", "");
 }
 
 void tableAttrs(ConversionContext& ctx) {
@@ -422,11 +429,22 @@ void cellStyles(ConversionContext& ctx) {
     std::string out;
     reserveText(out, t.size());
     LastOccurrence cellStart(t, "<tc", opensCell);
+    // Most cells of a document share their properties: the style of each
+    // short properties text is worked out once (a bounded number of them).
+    constexpr std::size_t kMemoText = 2048, kMemoEntries = 8192;
+    std::unordered_map<std::string_view, std::string> styleOf;
     std::size_t copied = 0;
     while (i != npos) {
         const std::size_t end = findCounting(t, "</tcPr>", i + 6, ctx.workBytes);
         if (end == npos) break;  // properties without an end: the rest stays as it is
-        const std::string style = cellStyle(ctx, t.substr(i + 6, end - i - 6));
+        const std::string_view props = t.substr(i + 6, end - i - 6);
+        std::string style;
+        if (const auto known = styleOf.find(props); known != styleOf.end()) {
+            style = known->second;
+        } else {
+            style = cellStyle(ctx, props);
+            if (props.size() <= kMemoText && styleOf.size() < kMemoEntries) styleOf.emplace(props, style);
+        }
         const std::size_t c = cellStart.atOrBefore(i);
         if (c != npos && c >= copied) {
             out.append(t.substr(copied, c + 3 - copied));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "docx2html/context.h"
@@ -10,6 +11,10 @@
 #include "docx2html/tables.h"
 
 namespace tavin::tables {
+
+// The rows of the text, as "<tr>.+?</tr>" finds them (letters in either
+// case, one character at least between the tags), each as a view of it.
+std::vector<std::string_view> tableRows(std::string_view t);
 
 // The attributes of each named table style in turn, answered as tableAttrs
 // answers them: from the styles part indexed once, each name worked out once.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "core/uStr.h"
 #include "package/docxParts.h"
 
 namespace tavin {
@@ -14,7 +15,7 @@ bool endsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || 
 
 // The offset of the next tag "<name" at or after from, or npos.
 std::size_t findTag(std::string_view text, std::string_view open, std::size_t from) {
-    for (std::size_t p = text.find(open, from); p != std::string_view::npos; p = text.find(open, p + 1))
+    for (std::size_t p = findText(text, open, from); p != std::string_view::npos; p = findText(text, open, p + 1))
         if (p + open.size() < text.size() && endsName(text[p + open.size()])) return p;
     return std::string_view::npos;
 }
@@ -35,7 +36,7 @@ std::vector<Element> elements(std::string_view text, std::string_view name) {
         if (text[gt - 1] == '/') {
             e.end = gt + 1;
         } else {
-            const std::size_t c = text.find(close, gt + 1);
+            const std::size_t c = findText(text, close, gt + 1);
             if (c == std::string_view::npos) break;
             e.content = text.substr(gt + 1, c - gt - 1);
             e.end = c + close.size();

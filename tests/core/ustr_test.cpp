@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <limits>
+#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,6 +66,49 @@ TEST(StrFind, ForwardSearchEdges) {
 // Positions anywhere in the 64-bit range give the plain results, without
 // overflowing on the way (found by fuzzing: findWithin with the smallest
 // limit, subText "up to the end" from the smallest start).
+// The block-wise search against a byte-by-byte one, on seeded random texts
+// of tag pieces (so that candidates sharing the needle's ends abound, and
+// matches fall at every offset of a block and across its end).
+TEST(StrFind, AgreesWithThePlainScanOnRandomTexts) {
+    const std::vector<std::string> pieces = {"<", ">", "</", "t", "c", "T", "r", "Pr", " ", "=\"", "\"", "x"};
+    const std::vector<std::string> needles = {"<t>", "</tc>", "<tc ", "<rPr>", "r>", "=\"", "<tR", "\"x\"", "<T",
+                                              "c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>c>"};
+    auto plain = [](const std::string& t, const std::string& n, std::size_t from, bool fold) -> Pos {
+        for (std::size_t i = from; i + n.size() <= t.size(); ++i) {
+            std::size_t k = 0;
+            while (k < n.size() && (fold ? lowerAscii(t[i + k]) == lowerAscii(n[k]) : t[i + k] == n[k])) ++k;
+            if (k == n.size()) return static_cast<Pos>(i) + 1;
+        }
+        return 0;
+    };
+    std::mt19937 rng(34);
+    for (int c = 0; c < 4000; ++c) {
+        std::string t;
+        for (std::size_t n = rng() % 120; n > 0; --n) t += pieces[rng() % pieces.size()];
+        const std::string& needle = needles[rng() % needles.size()];
+        const bool fold = rng() % 3 == 0;
+        // Written over the text, or rebuilt when the replacement is longer.
+        const std::string replacement = needles[rng() % needles.size()].substr(0, rng() % 6);
+        std::string inPlace = t;
+        replaceAllInPlace(inPlace, needle, replacement, fold);
+        ASSERT_EQ(inPlace, replaceAll(t, needle, replacement, fold)) << t << " / " << needle << " by " << replacement;
+        // Three keys at once, one of them perhaps empty or a single byte.
+        const std::string keys[3] = {needles[rng() % needles.size()], needle.substr(0, rng() % 3),
+                                     needles[rng() % needles.size()]};
+        for (std::size_t from = 0; from <= t.size(); from += 1 + rng() % 40) {
+            ASSERT_EQ(findFrom(t, needle, static_cast<Pos>(from) + 1, fold), plain(t, needle, from, fold))
+                << t << " / " << needle << " from " << from + 1 << (fold ? " folded" : "");
+            Pos first = 0;
+            for (const std::string& k : keys) {
+                const Pos at = k.empty() ? 0 : plain(t, k, from, false);
+                if (at != 0 && (first == 0 || at < first)) first = at;
+            }
+            ASSERT_EQ(findFirstOf(t, keys[0], keys[1], keys[2], static_cast<Pos>(from) + 1), first)
+                << t << " / " << keys[0] << " " << keys[1] << " " << keys[2] << " from " << from + 1;
+        }
+    }
+}
+
 TEST(StrFind, ExtremePositions) {
     constexpr Pos kMin = std::numeric_limits<Pos>::min();
     constexpr Pos kMax = std::numeric_limits<Pos>::max();
