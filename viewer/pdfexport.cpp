@@ -201,14 +201,19 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     var e = t && story([].slice.call(t.children).filter(function (c) { return c.classList.contains(name); })[0], name);
     return e ? e.cloneNode(true) : null;
   }
+  // Papers with headers are as tall as the paper, so that each starts a
+  // paper of its own (a page of one sheet has no breaks of its own): those
+  // without a footer too.
+  var headed = !!(later && later.querySelector('div.header, div.footer'));
   function footAt(paper, footer, p) {
-    if (!footer) return;
-    paper.appendChild(footer);
+    if (!footer && !headed) return;
     // Its blocks' margins stay inside it, as the screen's padding keeps
     // them, so the paper is as tall on paper as measured here.
     paper.style.setProperty('display', 'flow-root', 'important');
     paper.style.setProperty('position', 'relative', 'important');
     paper.style.setProperty('min-height', p.paper + 'px', 'important');
+    if (!footer) return;
+    paper.appendChild(footer);
     var f = footer.style;
     f.setProperty('position', 'absolute', 'important');
     f.setProperty('left', p.left + 'px', 'important');
@@ -254,15 +259,8 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     });
     footAt(paper, footer, p);
   });
-  // Papers with headers start a paper each (a page of one sheet has no
-  // breaks of its own, and a paper without a footer no height); without,
-  // the text flows on as the engine breaks it. Nothing after the last
-  // paper: no blank one.
-  var headed = !!(later && later.querySelector('div.header, div.footer'));
-  papers.forEach(function (p, i) {
-    if (i + 1 === papers.length) p.element.style.setProperty('break-after', 'auto', 'important');
-    else if (headed) p.element.style.setProperty('break-after', 'page', 'important');
-  });
+  // Nothing after the last paper: no blank one.
+  if (papers.length) papers[papers.length - 1].element.style.setProperty('break-after', 'auto', 'important');
   // A page number in its format: Roman numerals, letters, else decimal.
   function formatted(n, f) {
     if (/Roman$/.test(f) && n > 0 && n < 4000) {
