@@ -515,7 +515,8 @@ void joinPdfs(const std::vector<QString>& parts, const QString& target) {
     std::vector<std::unique_ptr<QPDF>> read;  // the pages' objects are copied from these when written
     for (const QString& part : parts) {
         auto in = std::make_unique<QPDF>();
-        in->processFile(localPath(part).c_str());
+        const std::string path = localPath(part);
+        in->processFile(path.c_str());
         for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*in).getAllPages()) pages.addPage(page, false);
         if (read.empty()) {
             QPDFObjectHandle info = in->getTrailer().getKey("/Info");
@@ -523,7 +524,9 @@ void joinPdfs(const std::vector<QString>& parts, const QString& target) {
         }
         read.push_back(std::move(in));
     }
-    QPDFWriter writer(out, localPath(target).c_str());
+    // The writer keeps the name it is given until it writes.
+    const std::string path = localPath(target);
+    QPDFWriter writer(out, path.c_str());
     writer.write();
 }
 
