@@ -358,7 +358,7 @@ public:
             if (holdsRuns(r)) continue;
             const std::string_view rPr = propertiesOf(r);
             if (rPr.empty() && !holdsScript(r.content, false)) continue;
-            const RunPlan plan = planOf(r, TextProps{rPr});
+            const RunPlan& plan = planFor(r, rPr);
             if (!plan.changes()) continue;
             changed = true;
             next = copyEdited(out, t_, copied, r.begin, edits_, next);
@@ -409,6 +409,29 @@ private:
         return it->second;
     }
 
+    // planOf, which depends on the run's properties, the scripts of its
+    // text and its paragraph's style alone: runs repeat few distinct ones,
+    // each planned once (up to a bound on what is kept).
+    const RunPlan& planFor(const Element& r, std::string_view rPr) {
+        const std::string& paragraph = paragraphs_.at(r.begin);
+        std::string key;
+        key.reserve(rPr.size() + paragraph.size() + 8);
+        key += holdsScript(r.content, false) ? '1' : '0';
+        key += holdsScript(r.content, true) ? '1' : '0';
+        key += std::to_string(paragraph.size());
+        key += ':';
+        key += paragraph;
+        key += rPr;
+        if (const auto it = plans_.find(key); it != plans_.end()) return it->second;
+        if (planBytes_ + key.size() > kMaxPlans) {
+            scratch_ = planOf(r, TextProps{rPr});
+            return scratch_;
+        }
+        planBytes_ += key.size();
+        RunPlan plan = planOf(r, TextProps{rPr});
+        return plans_.emplace(std::move(key), std::move(plan)).first->second;
+    }
+
     RunPlan planOf(const Element& r, const TextProps& props) {
         RunLook direct;
         addLook(props, model_.themeScheme.fonts, direct);
@@ -452,6 +475,10 @@ private:
     const std::vector<TagEdit>& edits_;
     std::unordered_map<std::string, RunLook> styleLooks_, paragraphLooks_;
     ParagraphStyleCursor paragraphs_;
+    static constexpr std::size_t kMaxPlans = std::size_t{4} << 20;
+    std::unordered_map<std::string, RunPlan> plans_;
+    std::size_t planBytes_ = 0;
+    RunPlan scratch_;
 };
 
 }  // namespace
