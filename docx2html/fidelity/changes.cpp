@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/html.h"
+#include "core/uStr.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/markers.h"
 #include "docx2html/fidelity/references.h"
@@ -247,7 +248,7 @@ private:
 };
 
 // Does the text hold anything the walk changes? One look at the name after
-// each "<", and one search for "PrChange" from its rarest byte.
+// each "<", and one search for "PrChange".
 bool startsAChange(std::string_view name) {
     const auto starts = [&](std::string_view s) { return name.substr(0, s.size()) == s; };
     switch (name.size() > 2 ? name[2] : 0) {
@@ -269,11 +270,7 @@ bool holdsChanges(std::string_view t) {
         const std::size_t lt = static_cast<std::size_t>(p - begin);
         if (t.size() - lt > 6 && p[1] == 'w' && p[2] == ':' && startsAChange(t.substr(lt + 1, 18))) return true;
     }
-    const std::string_view former = "PrChange";
-    for (std::size_t c = t.find('C', 2); c != std::string_view::npos; c = t.find('C', c + 1)) {
-        if (t.compare(c - 2, former.size(), former) == 0) return true;
-    }
-    return false;
+    return findText(t, "PrChange") != std::string_view::npos;
 }
 
 namespace {

@@ -3,11 +3,11 @@
 #include "docx2html/fidelity/fonts.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "core/html.h"
+#include "docx2html/fidelity/memo.h"
 #include "docx2html/fidelity/shading.h"
 #include "docx2html/xmlscan.h"
 #include "package/docxParts.h"
@@ -80,23 +80,17 @@ std::vector<TagEdit> fontAndShadingEdits(std::string_view text, const model::The
     std::vector<TagEdit> edits;
     // A document repeats few distinct font and shading tags many times:
     // each is rewritten once.
-    std::unordered_map<std::string_view, std::string> rewritten;
-    const auto once = [&](std::string_view tag, auto&& rewrite) -> const std::string& {
-        auto it = rewritten.find(tag);
-        if (it == rewritten.end()) it = rewritten.emplace(tag, rewrite(tag)).first;
-        return it->second;
-    };
+    BoundedMemo<std::string_view, std::string> fontTags, shadingTags;
     if (fonts)
         for (const Element& e : elements(text, std::string(prefix) + "rFonts"))
-            if (const std::string& tag = once(e.tag, [&](std::string_view t) { return themedFontsTag(t, *fonts, prefix); });
+            if (const std::string& tag = fontTags.get(e.tag, [&] { return themedFontsTag(e.tag, *fonts, prefix); });
                 !tag.empty())
                 edits.push_back({e.begin, e.tag.size(), tag});
     const std::size_t fontEdits = edits.size();
-    rewritten.clear();
     if (shading)
         for (const Element& e : elements(text, std::string(prefix) + "shd"))
             if (e.content.empty())
-                edits.push_back({e.begin, e.end - e.begin, once(e.tag, [&](std::string_view t) { return shownShadingTag(t, prefix); })});
+                edits.push_back({e.begin, e.end - e.begin, shadingTags.get(e.tag, [&] { return shownShadingTag(e.tag, prefix); })});
     std::inplace_merge(edits.begin(), edits.begin() + static_cast<std::ptrdiff_t>(fontEdits), edits.end(),
                        [](const TagEdit& a, const TagEdit& b) { return a.at < b.at; });
     return edits;

@@ -18,6 +18,7 @@
 #include "docx2html/fidelity/headings.h"
 #include "docx2html/fidelity/indents.h"
 #include "docx2html/fidelity/markers.h"
+#include "docx2html/fidelity/memo.h"
 #include "docx2html/fidelity/pages.h"
 #include "docx2html/fidelity/tabs.h"
 #include "docx2html/markup.h"
@@ -263,23 +264,11 @@ private:
         return r;
     }
 
-    // Paragraphs repeat few distinct properties many times: each is read
-    // once (up to a bound, so a page of distinct ones costs no more).
-    const Reading& reading(std::string_view pPr) {
-        if (const auto it = readings_.find(pPr); it != readings_.end()) return it->second;
-        if (readingBytes_ + pPr.size() > kMaxReadings) {
-            scratch_ = readingOf(pPr);
-            return scratch_;
-        }
-        readingBytes_ += pPr.size();
-        return readings_.emplace(pPr, readingOf(pPr)).first->second;
-    }
-
     std::size_t openParagraph(std::size_t start) {
         Open o{start, start + 3, {}, {}};
         const std::size_t next = o.content;
         readProperties(o);
-        const Reading& r = reading(o.pPr);
+        const Reading& r = readings_.get(o.pPr, [&] { return readingOf(o.pPr); });
         o.eff = r.eff;
         std::string marks = r.before;
         marks += contextualMarks(o, r.styleId);
@@ -395,10 +384,7 @@ private:
     EditList edits_;
     bool labelled_ = false;
     std::vector<Open> open_;
-    static constexpr std::size_t kMaxReadings = std::size_t{4} << 20;
-    std::unordered_map<std::string_view, Reading> readings_;  // by the pPr's text, which outlives the walk
-    std::size_t readingBytes_ = 0;
-    Reading scratch_;
+    BoundedMemo<std::string_view, Reading> readings_;  // by the pPr's text, which outlives the walk
     // The paragraph before, for contextual spacing: where its markers go.
     struct Previous {
         std::size_t start, content;

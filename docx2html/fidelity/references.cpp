@@ -62,13 +62,7 @@ void baselineRun(std::string_view t, std::size_t runStart, std::size_t p, EditLi
 
 std::size_t findTag(std::string_view t, std::string_view name, std::size_t from) {
     const std::string open = "<" + std::string(name);
-    // From the name's rarest byte ("R" of "footnoteReference"), not from
-    // every "<" of the page.
-    const auto next = [&](std::size_t at) {
-        const Pos hit = at < t.size() ? findFrom(t, open, static_cast<Pos>(at) + 1) : 0;
-        return hit == 0 ? std::string_view::npos : static_cast<std::size_t>(hit - 1);
-    };
-    for (std::size_t p = next(from); p != std::string_view::npos; p = next(p + 1)) {
+    for (std::size_t p = findText(t, open, from); p != std::string_view::npos; p = findText(t, open, p + 1)) {
         const std::size_t after = p + open.size();
         if (after < t.size() && tagNameEnds(t[after])) return p;
     }

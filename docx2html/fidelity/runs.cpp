@@ -10,6 +10,7 @@
 #include "core/uStr.h"
 #include "docx2html/docxstyle.h"
 #include "docx2html/fidelity/fonts.h"
+#include "docx2html/fidelity/memo.h"
 #include "docx2html/fidelity/shading.h"
 #include "docx2html/fidelity/validpage.h"
 #include "docx2html/xmlscan.h"
@@ -410,8 +411,7 @@ private:
     }
 
     // planOf, which depends on the run's properties, the scripts of its
-    // text and its paragraph's style alone: runs repeat few distinct ones,
-    // each planned once (up to a bound on what is kept).
+    // text and its paragraph's style alone: each distinct one planned once.
     const RunPlan& planFor(const Element& r, std::string_view rPr) {
         const std::string& paragraph = paragraphs_.at(r.begin);
         std::string key;
@@ -422,14 +422,7 @@ private:
         key += ':';
         key += paragraph;
         key += rPr;
-        if (const auto it = plans_.find(key); it != plans_.end()) return it->second;
-        if (planBytes_ + key.size() > kMaxPlans) {
-            scratch_ = planOf(r, TextProps{rPr});
-            return scratch_;
-        }
-        planBytes_ += key.size();
-        RunPlan plan = planOf(r, TextProps{rPr});
-        return plans_.emplace(std::move(key), std::move(plan)).first->second;
+        return plans_.get(key, [&] { return planOf(r, TextProps{rPr}); });
     }
 
     RunPlan planOf(const Element& r, const TextProps& props) {
@@ -475,10 +468,7 @@ private:
     const std::vector<TagEdit>& edits_;
     std::unordered_map<std::string, RunLook> styleLooks_, paragraphLooks_;
     ParagraphStyleCursor paragraphs_;
-    static constexpr std::size_t kMaxPlans = std::size_t{4} << 20;
-    std::unordered_map<std::string, RunPlan> plans_;
-    std::size_t planBytes_ = 0;
-    RunPlan scratch_;
+    BoundedMemo<std::string, RunPlan> plans_;
 };
 
 }  // namespace

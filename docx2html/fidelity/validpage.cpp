@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <initializer_list>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "docx2html/fidelity/edits.h"
+#include "docx2html/fidelity/memo.h"
 #include "docx2html/model/model.h"
 
 namespace tavin {
@@ -319,25 +319,13 @@ public:
 
     std::string valid(std::string_view css) {
         if (!remember_) return validDeclarations(css, families_);
-        if (const auto it = memo_.find(css); it != memo_.end()) return it->second;
-        std::string v = validDeclarations(css, families_);
-        if (kept_ + css.size() + v.size() <= kMaxKept) {
-            kept_ += css.size() + v.size();
-            memo_.emplace(std::string(css), v);
-        }
-        return v;
+        return memo_.get(css, [&] { return validDeclarations(css, families_); });
     }
 
 private:
-    static constexpr std::size_t kMaxKept = std::size_t{4} << 20;
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
     const model::FontFamilies* families_;
     bool remember_;
-    std::unordered_map<std::string, std::string, Hash, std::equal_to<>> memo_;
-    std::size_t kept_ = 0;
+    BoundedMemo<std::string, std::string> memo_;
 };
 
 // The attributes with one of each name: style values joined (later
@@ -444,24 +432,16 @@ public:
 
     // The valid form of the tag at lt into edits, where it differs.
     void validate(std::string_view tag, std::size_t lt, EditList& edits) {
-        auto known = tags_.find(tag);
-        if (known == tags_.end()) {
-            std::string valid = validStartTagOf(tag, styles_);
-            if (bytes_ + tag.size() > kMaxKept) {
-                if (valid != tag) edits.replace(lt, tag.size(), std::move(valid));
-                return;
-            }
-            bytes_ += tag.size();
-            known = tags_.emplace(tag, valid == tag ? std::nullopt : std::optional<std::string>(std::move(valid))).first;
-        }
-        if (known->second) edits.replace(lt, tag.size(), *known->second);
+        const std::optional<std::string>& valid = tags_.get(tag, [&] {
+            std::string v = validStartTagOf(tag, styles_);
+            return v == tag ? std::nullopt : std::optional<std::string>(std::move(v));
+        });
+        if (valid) edits.replace(lt, tag.size(), *valid);
     }
 
 private:
-    static constexpr std::size_t kMaxKept = std::size_t{4} << 20;
     StyleValues styles_;
-    std::unordered_map<std::string_view, std::optional<std::string>> tags_;  // the valid form where it differs
-    std::size_t bytes_ = 0;
+    BoundedMemo<std::string_view, std::optional<std::string>> tags_;  // the valid form where it differs
 };
 
 }  // namespace
