@@ -154,6 +154,8 @@ void loadPartsFromText(ConversionContext& ctx, PartTexts parts) {
         parts.theme = partTextAsUtf8(std::move(parts.theme));
         parts.fontTable = partTextAsUtf8(std::move(parts.fontTable));
         model::readParts(*ctx.model, parts);
+        // Settings name the languages whose theme fonts the styles may use.
+        loadSettings(ctx);
         // The model's reading is work done on the document's parts.
         for (const model::XmlPart* part : {&ctx.model->styles, &ctx.model->numbering, &ctx.model->theme, &ctx.model->fontTable})
             ctx.workBytes += part->size();

@@ -1,6 +1,6 @@
 // Notes, comments, headers and footers: the story parts named by the
 // document's relationships are read into the model once (with the settings
-// part), and each story shown is converted by the body's own steps with its
+// part, read before them), and each story shown is converted by the body's own steps with its
 // own relationships. Reads the model's stories, settings and sections.
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/fidelity/tabs.h"
@@ -59,27 +59,28 @@ std::string storyRels(ConversionContext& ctx, const std::string& part) {
     return stepText(ctx, std::move(text));
 }
 
-void readSettings(ConversionContext& ctx, const std::string& part) {
-    model::XmlPart settings;
-    settings.parse(part, partText(ctx, part), ctx.model->report);
-    ctx.model->settings = model::readSettings(settings);
-}
-
 }  // namespace
+
+void loadSettings(ConversionContext& ctx) {
+    if (!ctx.model) return;
+    model::DocumentModel& m = *ctx.model;
+    m.settings = {};
+    for (const StoryRelationship& rel : storyRelationships(ctx.relsText, ctx.documentFolder)) {
+        if (rel.type != "settings" || !isRegularFileInFolder(ctx.workFolder, rel.part)) continue;
+        model::XmlPart settings;
+        settings.parse(rel.part, partText(ctx, rel.part), m.report);
+        m.settings = model::readSettings(settings);
+        m.themeScheme.fonts.useLanguages(m.settings.themeComplexLanguage, m.settings.themeEastAsianLanguage);
+        return;
+    }
+}
 
 void loadStoryParts(ConversionContext& ctx) {
     if (!ctx.model) return;
     model::DocumentModel& m = *ctx.model;
     m.stories.clear();
-    m.settings = {};
-    bool settingsRead = false;
     for (const StoryRelationship& rel : storyRelationships(ctx.relsText, ctx.documentFolder)) {
-        if (!isRegularFileInFolder(ctx.workFolder, rel.part)) continue;
-        if (rel.type == "settings") {
-            if (!settingsRead) readSettings(ctx, rel.part);
-            settingsRead = true;
-            continue;
-        }
+        if (rel.type == "settings" || !isRegularFileInFolder(ctx.workFolder, rel.part)) continue;
         model::Story story{rel.id, rel.type, rel.part, {}, storyRels(ctx, rel.part)};
         story.items = model::readStoryItems(partText(ctx, rel.part), rel.type, rel.part, m.report);
         for (model::StoryItem& item : story.items)

@@ -8,10 +8,14 @@
 
 namespace tavin {
 
+// Reads the settings part named by the document's relationships into the
+// model (ctx.model, made with Full Fidelity on), and the theme's fonts of
+// the languages it names; without one, the settings are the defaults.
+void loadSettings(ConversionContext& ctx);
+
 // Reads the footnotes, endnotes and comments parts, every header and footer
-// part, their relationships and the settings part named by the document's
-// relationships into the model (ctx.model, made with Full Fidelity on).
-// Missing parts are left out.
+// part and their relationships named by the document's relationships into
+// the model. Missing parts are left out.
 void loadStoryParts(ConversionContext& ctx);
 
 // On the preprocessed body: each footnote, endnote and comment reference

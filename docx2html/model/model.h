@@ -35,7 +35,8 @@ struct DocumentModel {
     Theme themeScheme;
     FontFamilies fontFamilies;
 
-    // Read with the story parts (loadStoryParts), from a package folder only.
+    // Read from a package folder only: settings by loadSettings, before the
+    // styles are resolved; stories by loadStoryParts.
     Settings settings;
     std::vector<Story> stories;
     // The document part's sections, in order.

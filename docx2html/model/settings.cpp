@@ -22,7 +22,10 @@ Settings readSettings(const XmlPart& part) {
     s.footnotes = readNoteNumbering(root.child("w:footnotePr"));
     s.endnotes = readNoteNumbering(root.child("w:endnotePr"));
     s.evenAndOddHeaders = toggle(root.child("w:evenAndOddHeaders")).value_or(false);
-    s.themeLanguage = root.child("w:themeFontLang").attribute("w:val").value();
+    const pugi::xml_node language = root.child("w:themeFontLang");
+    s.themeLanguage = language.attribute("w:val").value();
+    s.themeComplexLanguage = language.attribute("w:bidi").value();
+    s.themeEastAsianLanguage = language.attribute("w:eastAsia").value();
     return s;
 }
 

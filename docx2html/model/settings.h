@@ -24,6 +24,8 @@ struct Settings {
     bool evenAndOddHeaders = false;
     // The language of the theme's fonts (w:themeFontLang), as a tag: "fr-FR".
     std::string themeLanguage;
+    // Its complex-script and East Asian languages (w:bidi, w:eastAsia).
+    std::string themeComplexLanguage, themeEastAsianLanguage;
 };
 
 Settings readSettings(const XmlPart& part);

@@ -13,10 +13,24 @@ pugi::xml_node firstBelow(pugi::xml_node node, const char* name) {
     return node.find_node([name](pugi::xml_node n) { return std::strcmp(n.name(), name) == 0; });
 }
 
-void readScheme(pugi::xml_node font, std::string& latin, std::string& eastAsia, std::string& complex) {
+void readScheme(pugi::xml_node font, std::string& latin, std::string& eastAsia, std::string& complex,
+                std::vector<std::pair<std::string, std::string>>& scripts) {
     latin = font.child("a:latin").attribute("typeface").value();
     eastAsia = font.child("a:ea").attribute("typeface").value();
     complex = font.child("a:cs").attribute("typeface").value();
+    for (pugi::xml_node f : font.children("a:font"))
+        scripts.emplace_back(f.attribute("script").value(), f.attribute("typeface").value());
+}
+
+std::string_view scriptFont(const std::vector<std::pair<std::string, std::string>>& scripts, std::string_view script) {
+    if (script.empty()) return {};
+    for (const auto& [s, face] : scripts)
+        if (s == script) return face;
+    return {};
+}
+
+void fillFrom(std::string& font, const std::vector<std::pair<std::string, std::string>>& scripts, std::string_view script) {
+    if (font.empty()) font = scriptFont(scripts, script);
 }
 
 // A colour of the scheme: an sRGB value, or a system colour's last value.
@@ -56,6 +70,38 @@ std::string ThemeFonts::font(std::string_view r) const {
     return {};
 }
 
+std::string_view scriptOfLanguage(std::string_view language) {
+    // Language subtags (lower case, before the region) and their scripts.
+    static constexpr std::pair<std::string_view, std::string_view> kScripts[] = {
+        {"ar", "Arab"}, {"fa", "Arab"}, {"ur", "Arab"}, {"ps", "Arab"}, {"sd", "Arab"}, {"ug", "Uigh"},
+        {"he", "Hebr"}, {"yi", "Hebr"}, {"th", "Thai"}, {"hi", "Deva"}, {"mr", "Deva"}, {"ne", "Deva"},
+        {"sa", "Deva"}, {"bn", "Beng"}, {"as", "Beng"}, {"pa", "Guru"}, {"gu", "Gujr"}, {"or", "Orya"},
+        {"ta", "Taml"}, {"te", "Telu"}, {"kn", "Knda"}, {"ml", "Mlym"}, {"si", "Sinh"}, {"km", "Khmr"},
+        {"lo", "Laoo"}, {"bo", "Tibt"}, {"dv", "Thaa"}, {"syr", "Syrc"}, {"am", "Ethi"}, {"ti", "Ethi"},
+        {"ja", "Jpan"}, {"ko", "Hang"}, {"mn", "Mong"}, {"chr", "Cher"}, {"iu", "Cans"}, {"ka", "Geor"},
+        {"hy", "Armn"}, {"my", "Mymr"},
+    };
+    std::string tag;
+    for (char c : language) tag += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    const std::string primary = tag.substr(0, tag.find_first_of("-_"));
+    // Chinese is written in simplified characters but in Taiwan, Hong Kong and Macao.
+    if (primary == "zh") return tag.find("tw") != std::string::npos || tag.find("hk") != std::string::npos ||
+                                        tag.find("mo") != std::string::npos || tag.find("hant") != std::string::npos
+                                    ? "Hant"
+                                    : "Hans";
+    for (const auto& [subtag, script] : kScripts)
+        if (primary == subtag) return script;
+    return {};
+}
+
+void ThemeFonts::useLanguages(std::string_view complexLanguage, std::string_view eastAsianLanguage) {
+    const std::string_view complex = scriptOfLanguage(complexLanguage), eastAsian = scriptOfLanguage(eastAsianLanguage);
+    fillFrom(majorComplex, majorScripts, complex);
+    fillFrom(minorComplex, minorScripts, complex);
+    fillFrom(majorEastAsia, majorScripts, eastAsian);
+    fillFrom(minorEastAsia, minorScripts, eastAsian);
+}
+
 std::string_view Theme::colour(std::string_view name) const {
     for (const auto& [n, c] : colours)
         if (n == name) return c;
@@ -66,8 +112,9 @@ Theme readTheme(const XmlPart& part, Report& report) {
     Theme theme;
     pugi::xml_node root = part.root();
     if (!root) return theme;
-    readScheme(firstBelow(root, "a:majorFont"), theme.fonts.majorLatin, theme.fonts.majorEastAsia, theme.fonts.majorComplex);
-    readScheme(firstBelow(root, "a:minorFont"), theme.fonts.minorLatin, theme.fonts.minorEastAsia, theme.fonts.minorComplex);
+    ThemeFonts& f = theme.fonts;
+    readScheme(firstBelow(root, "a:majorFont"), f.majorLatin, f.majorEastAsia, f.majorComplex, f.majorScripts);
+    readScheme(firstBelow(root, "a:minorFont"), f.minorLatin, f.minorEastAsia, f.minorComplex, f.minorScripts);
     for (pugi::xml_node entry : firstBelow(root, "a:clrScheme").children()) {
         const std::string_view qualified = entry.name();
         const std::string name(qualified.substr(qualified.find(':') + 1));

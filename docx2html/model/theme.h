@@ -17,9 +17,19 @@ namespace tavin::model {
 struct ThemeFonts {
     std::string majorLatin, majorEastAsia, majorComplex;
     std::string minorLatin, minorEastAsia, minorComplex;
+    // The fonts of each script (a:font script="Arab"), major and minor.
+    std::vector<std::pair<std::string, std::string>> majorScripts, minorScripts;
     // The font a theme reference names ("majorHAnsi", "minorBidi", ...), or empty.
     std::string font(std::string_view reference) const;
+    // Where the scheme leaves its complex-script or East Asian font empty,
+    // takes the font of the script that the theme's languages (settings'
+    // w:themeFontLang: "ar-SA", "ja-JP") are written in, as Word does.
+    void useLanguages(std::string_view complexLanguage, std::string_view eastAsianLanguage);
 };
+
+// The script of the theme's script fonts ("Arab", "Jpan") that a language
+// tag is written in, or empty when the theme names none for it.
+std::string_view scriptOfLanguage(std::string_view language);
 
 struct Theme {
     ThemeFonts fonts;

@@ -2,6 +2,8 @@
 // text, VML pictures, symbols, page breaks and equations.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <random>
 #include <vector>
 
@@ -465,6 +467,24 @@ TEST(FidelityDefaults, ThemeFontsDefaultsHiddenAndCapitalText) {
     EXPECT_EQ(fonts.font("minorEastAsia"), "MS Mincho");
     EXPECT_EQ(fonts.font("minorBidi"), "Arial");
     EXPECT_EQ(fonts.font("other"), "");
+    // Where the scheme leaves a font empty, the settings' languages choose
+    // one of its fonts by script.
+    parts.theme =
+        "<a:theme><a:fontScheme><a:majorFont><a:latin typeface=\"Cambria\"/><a:ea typeface=\"\"/>"
+        "<a:cs typeface=\"\"/><a:font script=\"Arab\" typeface=\"Times New Roman\"/><a:font script=\"Hant\" "
+        "typeface=\"PMingLiU\"/></a:majorFont><a:minorFont><a:latin typeface=\"Calibri\"/><a:ea typeface=\"\"/>"
+        "<a:cs typeface=\"Arial\"/><a:font script=\"Hans\" typeface=\"SimSun\"/></a:minorFont></a:fontScheme></a:theme>";
+    for (const auto& [complex, eastAsian, majorBidi, majorEastAsia, minorEastAsia] :
+         std::vector<std::array<std::string, 5>>{{"ar-SA", "zh-TW", "Times New Roman", "PMingLiU", ""},
+                                                 {"", "zh-CN", "", "", "SimSun"},
+                                                 {"fr-FR", "ja-JP", "", "", ""}}) {
+        ThemeFonts scripts = modelOf(parts)->themeScheme.fonts;
+        scripts.useLanguages(complex, eastAsian);
+        EXPECT_EQ(scripts.font("majorBidi"), majorBidi) << complex;
+        EXPECT_EQ(scripts.font("majorEastAsia"), majorEastAsia) << eastAsian;
+        EXPECT_EQ(scripts.font("minorEastAsia"), minorEastAsia) << eastAsian;
+        EXPECT_EQ(scripts.font("minorBidi"), "Arial");  // named by the scheme itself
+    }
     // The theme's font becomes the first attribute, where the runs and the
     // style table read it, and so does an ascii font written later; other
     // rFonts stay.
