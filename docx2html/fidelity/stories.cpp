@@ -1,7 +1,8 @@
 // Notes, comments, headers and footers: the story parts named by the
-// document's relationships are read into the model once (with the settings
-// part, read before them), and each story shown is converted by the body's own steps with its
-// own relationships. Reads the model's stories, settings and sections.
+// document's relationships are read into the model once (the settings part
+// before them, before the styles), and each story shown is converted by the
+// body's own steps with its own relationships. Reads the model's stories,
+// settings and sections.
 #include "docx2html/fidelity/stories.h"
 #include "docx2html/fidelity/tabs.h"
 #include "docx2html/fidelity/drawings.h"

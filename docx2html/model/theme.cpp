@@ -2,7 +2,10 @@
 // panose numbers of its typefaces.
 #include "docx2html/model/theme.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "core/uStr.h"
 
 namespace tavin::model {
 
@@ -81,14 +84,16 @@ std::string_view scriptOfLanguage(std::string_view language) {
         {"ja", "Jpan"}, {"ko", "Hang"}, {"mn", "Mong"}, {"chr", "Cher"}, {"iu", "Cans"}, {"ka", "Geor"},
         {"hy", "Armn"}, {"my", "Mymr"},
     };
-    std::string tag;
-    for (char c : language) tag += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    const std::string primary = tag.substr(0, tag.find_first_of("-_"));
-    // Chinese is written in simplified characters but in Taiwan, Hong Kong and Macao.
-    if (primary == "zh") return tag.find("tw") != std::string::npos || tag.find("hk") != std::string::npos ||
-                                        tag.find("mo") != std::string::npos || tag.find("hant") != std::string::npos
-                                    ? "Hant"
-                                    : "Hans";
+    const std::string tag = lowerCase(language);
+    const std::size_t dash = std::min(tag.find_first_of("-_"), tag.size());
+    const std::string_view primary = std::string_view(tag).substr(0, dash), rest = std::string_view(tag).substr(dash);
+    // Chinese is written in simplified characters but in Taiwan, Hong Kong
+    // and Macao (zh-TW, zh-HK, zh-MO) and where the tag says so (zh-Hant).
+    if (primary == "zh") {
+        for (std::string_view traditional : {"-tw", "-hk", "-mo", "-hant"})
+            if (rest.substr(0, traditional.size()) == traditional) return "Hant";
+        return "Hans";
+    }
     for (const auto& [subtag, script] : kScripts)
         if (primary == subtag) return script;
     return {};

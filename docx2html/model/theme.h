@@ -27,8 +27,9 @@ struct ThemeFonts {
     void useLanguages(std::string_view complexLanguage, std::string_view eastAsianLanguage);
 };
 
-// The script of the theme's script fonts ("Arab", "Jpan") that a language
-// tag is written in, or empty when the theme names none for it.
+// The script, as the theme's script fonts name it ("Arab", "Jpan"), that a
+// language tag ("ar-SA", "ja-JP") is written in; empty for the languages
+// written in Latin, Greek or Cyrillic, and for tags it does not know.
 std::string_view scriptOfLanguage(std::string_view language);
 
 struct Theme {
