@@ -375,7 +375,8 @@ public:
 private:
     bool anyRunProperty() const {
         for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
-                              "<w:rStyle", "<w:rFonts", "<w:rtl", "<w:cs", "<w:szCs", "<w:color w:val=\"auto\""})
+                              "<w:rStyle", "<w:rFonts", "<w:rtl", "<w:cs", "<w:szCs", "<w:color w:val=\"auto\"",
+                              "<w:b w:val=", "<w:i w:val="})
             if (t_.find(p) != std::string_view::npos) return true;
         return holdsScript(t_, false);
     }
@@ -441,6 +442,10 @@ private:
         styled.caps.reset();
         const FontFamilies& families = model_.fontFamilies;
         plan.css = directCss(props, ctx_) + runLookCss(styled, families) + runLookCss(scriptFonts(direct, r.content), families);
+        // A run's own "off" beats a bold or italic paragraph (a heading
+        // whose runs say w:b w:val="0").
+        if (direct.bold == false) plan.css += "font-weight:normal;";
+        if (direct.italic == false) plan.css += "font-style:normal;";
         if (complex) plan.css += complexCss(r, direct, complexStyled);
         return plan;
     }
