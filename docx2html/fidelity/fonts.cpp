@@ -154,7 +154,9 @@ constexpr const char* kPsChancery[] = {"-MediumItalic", "-MediumItalic", "-Mediu
 // URW's Palatino, Bookman, Century and Avant Garde clones, which Book
 // Antiqua, Bookman Old Style, Century Schoolbook and Century Gothic
 // match), else look-alikes of the same kind (DejaVu for Verdana and its
-// kin, a sans-serif monospace for Consolas).
+// kin, a sans-serif monospace for Consolas). Arabic and Persian faces take
+// DejaVu Sans, the installed face that draws their letters: a serif stand-in
+// would draw only the digits and punctuation of their runs, in a second face.
 constexpr StandIn kStandIns[] = {
     {"Calibri", "Carlito", kPlain, "Carlito", kPsPlain},
     {"Cambria", "Caladea", kPlain, "Caladea", kPsPlain},
@@ -184,6 +186,19 @@ constexpr StandIn kStandIns[] = {
     {"Century Schoolbook", "C059", kRoman, "C059", kPsCentury},
     {"Century", "C059", kRoman, "C059", kPsCentury},
     {"Monotype Corsiva", "Z003", kChancery, "Z003", kPsChancery},
+    {"Traditional Arabic", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"CTraditional Arabic", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Simplified Arabic", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Arabic Typesetting", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Sakkal Majalla", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"Andalus", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"B Lotus", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"B Nazanin", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"B Zar", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"B Mitra", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"IRMitra", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"IRNazanin", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
+    {"IRLotus", "DejaVu Sans", kOblique, "DejaVuSans", kPsOblique},
 };
 
 std::string lowered(std::string_view s) {

@@ -101,6 +101,13 @@ std::vector<Case> cases() {
               kArabic,
           "font-weight:bold;font-size:10pt;\"><span", "</span>latin</p>"},
          {"Traditional Arabic',serif;font-size:10pt"}},
+        {"a run's own bold and italic off beat its paragraph's; Arabic faces stand in with one that has Arabic",
+         {para("<w:pStyle w:val=\"H\"/>", run("<w:b w:val=\"0\"/><w:i w:val=\"false\"/>", "off") + run("<w:rtl/>", kArabic)),
+          styles("<w:style w:type=\"paragraph\" w:styleId=\"H\"><w:rPr><w:rFonts w:cs=\"Traditional Arabic\"/><w:b/><w:i/>"
+                 "</w:rPr></w:style>")},
+         {"font-weight:normal;font-style:normal;\">off</span>",
+          "src:local(\"Traditional Arabic\"),local(\"DejaVu Sans\"),local(\"DejaVuSans\")}"},
+         {}},
         {"fonts fall back by kind, to stand-ins of that kind, the generic family last",
          {para("", run("<w:rFonts w:ascii=\"Verdana\"/>", "v") + run("<w:rFonts w:ascii=\"Consolas\"/>", "c") +
                        run("<w:rFonts w:ascii=\"Bookman Old Style\"/>", "b"))},
