@@ -133,6 +133,12 @@ const char* const kTabRules =
     "b.tvunderscore,b.tvheavy{border-bottom:1px solid;height:0.9em}\r\n"
     "a[href^=\"#_Toc\"],a[href^=\"#_Toc\"] *{color:inherit;text-decoration:none}\r\n";
 
+// Raised and lowered text at the size Word draws it (about two thirds, the
+// superscript size of common faces), and note marks in the text's colour
+// like Word's, still links to their notes.
+constexpr std::string_view kScriptRules =
+    "sup,sub{font-size:.65em}\r\na[href^=\"#fn\"]{color:inherit;text-decoration:none}\r\n";
+
 // The leaders a tab stop may have, as their class names; "" for none.
 std::string_view leaderClass(std::string_view leader) {
     for (std::string_view known : {"dot", "hyphen", "underscore", "heavy", "middleDot"})
@@ -681,6 +687,7 @@ private:
         std::string rules;
         if (headings_) rules += headings::rules();
         rules += documentDefaultRules(*ctx_.model);
+        rules += kScriptRules;
         rules += standInFaces(t_, rules);
         if (sheets_.any()) rules += ctx_.pageMarginFlag ? kSheetRules : kBreakRules;
         if (ctx_.pageMarginFlag) {
