@@ -60,6 +60,20 @@ std::string storyRels(ConversionContext& ctx, const std::string& part) {
     return stepText(ctx, std::move(text));
 }
 
+// A story's runs read as the body's: their toggles and their looks.
+std::string withRunLooks(ConversionContext& ctx, std::string text) {
+    struct Swap {
+        ConversionContext& ctx;
+        std::string& text;
+        // The body's text comes back, also when a step fails.
+        ~Swap() { std::swap(ctx.workingText, text); }
+    } swap{ctx, text};
+    std::swap(ctx.workingText, text);
+    directToggles(ctx);
+    prepareRuns(ctx);
+    return std::move(ctx.workingText);
+}
+
 }  // namespace
 
 void loadSettings(ConversionContext& ctx) {
@@ -85,7 +99,8 @@ void loadStoryParts(ConversionContext& ctx) {
         model::Story story{rel.id, rel.type, rel.part, {}, storyRels(ctx, rel.part)};
         story.items = model::readStoryItems(partText(ctx, rel.part), rel.type, rel.part, m.report);
         for (model::StoryItem& item : story.items)
-            item.content = stepText(ctx, drawingsAsDrawn(ctx, trackedChanges(ctx, item.content), story.rels));
+            item.content =
+                stepText(ctx, drawingsAsDrawn(ctx, withRunLooks(ctx, trackedChanges(ctx, item.content)), story.rels));
         m.stories.push_back(std::move(story));
     }
 }
@@ -117,9 +132,12 @@ std::string convertStory(ConversionContext& ctx, std::string xml, const std::str
     } aside{ctx, std::move(ctx.workingText), std::move(ctx.relsText)};
     ctx.workingText = std::move(xml);
     ctx.relsText = rels;
-    markStoryTabs(ctx.workingText, ctx.model->styleSheet);
     initRun(ctx);
     preprocess(ctx);
+    // Its paragraphs are marked as the body's; the body's list labels stay known.
+    const bool listLabels = ctx.listLabels;
+    markParagraphs(ctx);
+    ctx.listLabels = ctx.listLabels || listLabels;
     convertTables(ctx);
     wrapListItems(ctx);
     buildLists(ctx);

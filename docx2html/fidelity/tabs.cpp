@@ -76,24 +76,4 @@ void markTabs(std::string_view t, std::size_t from, std::size_t to, const std::v
     }
 }
 
-void markStoryTabs(std::string& story, const model::StyleSheet& styles) {
-    if (story.find("<tab/>") == std::string::npos && story.find("<ptab ") == std::string::npos) return;
-    NextOccurrence tabs(story, "<tab/>"), ptabs(story, "<ptab "), ends(story, "</p>");
-    EditList edits;
-    for (std::size_t p = story.find("<p"); p != std::string::npos; p = story.find("<p", p + 2)) {
-        if (p + 2 >= story.size() || (story[p + 2] != '>' && story[p + 2] != ' ')) continue;
-        const std::size_t close = ends.atOrAfter(p);
-        if (close == std::string::npos) break;
-        const std::string_view paragraph = std::string_view(story).substr(p, close - p);
-        const std::string pPr = textBetween(paragraph, "<pPr>", "</pPr>");
-        std::vector<TabStop> stops = readTabStops(textBetween(pPr, "<tabs>", "</tabs>"));
-        std::string id(childValue(pPr, "pStyle"));
-        if (id.empty()) id = styles.defaultParagraphStyle;
-        for (const model::Style* s : styles.chain(id)) inheritTabStops(stops, styleTabStops(s->pPr));
-        markTabs(story, p, close, usedTabStops(std::move(stops)), tabs, ptabs, edits);
-        p = close;
-    }
-    edits.applyTo(story);
-}
-
 }  // namespace tavin

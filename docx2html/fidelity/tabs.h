@@ -38,8 +38,4 @@ std::vector<TabStop> usedTabStops(std::vector<TabStop> stops);
 void markTabs(std::string_view t, std::size_t from, std::size_t to, const std::vector<TabStop>& stops,
               NextOccurrence& tabs, NextOccurrence& ptabs, EditList& edits);
 
-// The same for every paragraph of a story's text (a header, a footer), its
-// stops from its own properties and the model's styles.
-void markStoryTabs(std::string& story, const model::StyleSheet& styles);
-
 }  // namespace tavin

@@ -126,7 +126,7 @@ TEST(Notes, ReferencesAreNumberedLinksAndNotesLinkBack) {
     EXPECT_EQ(pkg.ctx().notesHtml,
               "<div class=footnotes><hr>"
               "<\x1FtvNote val=\"1\"/><p><a href=\"#fnref1\" name=\"fn1\"><sup>1</sup></a> First note</p>"
-              "<table><tr><td><p>cell</p></td></tr></table>"
+              "<table><tr><td><\x1FtvPlainTable/><p>cell</p></td></tr></table>"
               "<p><img src=\"media/note.png\" width=100 height=50/>&nbsp;</p>"
               "<\x1FtvNote val=\"2\"/><p><a href=\"#fnref2\" name=\"fn2\">&#8617;</a> * Starred</p>"
               "<\x1FtvNote val=\"3\"/><p><a href=\"#fnref3\" name=\"fn3\"><sup>2</sup></a> Third</p><\x1FtvNote val=\"\"/></div>"
@@ -238,6 +238,22 @@ TEST(HeadersAndFooters, TheDefaultOnesFrameThePageBox) {
     EXPECT_EQ(page.compare(page.size() - 20, 20, "</div></body></html>"), 0);
     EXPECT_FALSE(contains(page, "Title page"));
     EXPECT_FALSE(contains(pkg.convert(false), "Page 1"));
+}
+
+// A header's paragraphs take their styles and its runs their own toggles,
+// as the body's do.
+TEST(HeadersAndFooters, TheirParagraphsAndRunsLookAsTheBodys) {
+    const std::string styles = header("styles", "<w:style w:type=\"paragraph\" w:styleId=\"Header\"><w:pPr><w:jc w:val=\"center\"/>"
+                                                "</w:pPr><w:rPr><w:b/></w:rPr></w:style>");
+    Package pkg("<w:p>" + run("Body") + "</w:p>", "<w:headerReference w:type=\"default\" r:id=\"rH\"/>",
+                rel("rH", "header", "header1.xml") + rel("rS", "styles", "styles.xml"),
+                {{"word/styles.xml", styles},
+                 {"word/header1.xml", header("hdr", "<w:p><w:pPr><w:pStyle w:val=\"Header\"/></w:pPr>" + run("Title") +
+                                                        "<w:r><w:rPr><w:b w:val=\"0\"/></w:rPr><w:t>plain</w:t></w:r></w:p>")}});
+    const std::string page = pkg.convert(true);
+    EXPECT_TRUE(contains(page, "<div class=header>\r\n<p style=\"text-align:center;font-weight:bold;\">"
+                               "Title<span style=\"font-weight:normal;\">plain</span></p>"))
+        << page;
 }
 
 TEST(HeadersAndFooters, ATitlePageShowsTheFirstPageOnes) {
