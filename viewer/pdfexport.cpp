@@ -101,10 +101,12 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     var top = p.header ? p.header.getBoundingClientRect().bottom + px(getComputedStyle(p.header).marginBottom)
                        : sheet.getBoundingClientRect().top + px(s.paddingTop);
     var used = false;
-    function place(e, unit) {
-      var r = e.getBoundingClientRect();
-      if (r.bottom - top > room && !unit && splittable(e)) return split(e, r);
-      if (used && r.bottom - top > room) {
+    // A block broken into units is placed by its first unit: it moves to
+    // the next paper only when that unit does not fit.
+    function place(e, unit, first) {
+      var r = e.getBoundingClientRect(), bottom = first ? first.getBoundingClientRect().bottom : r.bottom;
+      if (bottom - top > room && !unit && splittable(e)) return split(e, r);
+      if (used && bottom - top > room) {
         p.breaks.push(unit ? {unit: e, of: unit} : {block: e});
         top = r.top - (unit ? 0 : px(getComputedStyle(e).marginTop));
       }
@@ -136,7 +138,7 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
       var at = getComputedStyle(e).position;
       if (at === 'absolute' || at === 'fixed') return;
       var u = e.getBoundingClientRect().bottom - top > room ? units(e) : null;
-      if (u && u.length > 1) u.forEach(function (c, k) { if (k) place(c, e); else place(e, null); });
+      if (u && u.length > 1) u.forEach(function (c, k) { if (k) place(c, e); else place(e, null, c); });
       else place(e, null);
     });
     return p;

@@ -288,6 +288,30 @@ TEST_F(PdfTest, ALongSheetPrintsEachPaperWithItsHeaderFooterAndNumber) {
     }
 }
 
+// A table longer than the paper starts on the paper of the text before it
+// and goes on row by row on the next ones.
+TEST_F(PdfTest, ALongTableStartsBelowTheTextBeforeIt) {
+    if (!havePdfToText()) GTEST_SKIP() << "pdftotext is not installed";
+    const fs::path doc = env.docs() / "table.docx";
+    std::string rows;
+    for (int i = 0; i < 90; ++i) rows += "<w:tr><w:tc><w:p><w:r><w:t>Row " + std::to_string(i) + "</w:t></w:r></w:p></w:tc></w:tr>";
+    const std::string ns = " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+    writeDocx(doc, {.picture = false,
+                    .paragraphs = "<w:p><w:r><w:t>Contents</w:t></w:r></w:p><w:tbl>" + rows +
+                                  "</w:tbl><w:p><w:pPr><w:sectPr><w:headerReference w:type=\"default\" r:id=\"rH\"/>"
+                                  "<w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:pPr></w:p>",
+                    .relationships = "<Relationship Id=\"rH\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                                     "relationships/header\" Target=\"header1.xml\"/>",
+                    .parts = {{"word/header1.xml", "<w:hdr" + ns + "><w:p><w:r><w:t>Head</w:t></w:r></w:p></w:hdr>"}}});
+    const fs::path pdf = env.root() / "table.pdf";
+    const ProcessResult r = runTavin({"--pdf", q(pdf), q(doc)});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string first = popplerOutput("pdftotext", {"-f", "1", "-l", "1", q(pdf), "-"});
+    EXPECT_NE(first.find("Contents"), std::string::npos) << first;
+    EXPECT_NE(first.find("Row 0\n"), std::string::npos) << first;
+    EXPECT_NE(popplerOutput("pdftotext", {q(pdf), "-"}).find("Row 89"), std::string::npos);
+}
+
 // A shape placed on the page prints where its offsets put it, and a
 // chart's bars inside its frame, each in its colour.
 TEST_F(PdfTest, ShapesAndChartsPrintInPlaceInTheirColour) {
