@@ -94,9 +94,13 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     p.footer = story(items[items.length - 1], 'footer');
     if (p.footer) items.pop();
     p.paper = (px(s.minHeight) + px(s.paddingTop) + px(s.paddingBottom) - m) / zoom - 4;
+    // What of the sheet's margins the paper's leave to the sheet: on paper
+    // its top padding, where its header stands, and a band at its foot,
+    // where its footer does.
+    p.bands = Math.max(0, (px(s.paddingTop) + px(s.paddingBottom) - m) / zoom);
     p.left = px(s.paddingLeft);
     p.width = sheet.clientWidth - p.left - px(s.paddingRight);
-    var room = p.paper - (p.header ? outer(p.header) : 0) - (p.footer ? outer(p.footer) : 0);
+    var room = p.paper - p.bands - (p.header ? outer(p.header) : 0) - (p.footer ? outer(p.footer) : 0);
     if (!(room > 48)) return p;
     var top = p.header ? p.header.getBoundingClientRect().bottom + px(getComputedStyle(p.header).marginBottom)
                        : sheet.getBoundingClientRect().top + px(s.paddingTop);
@@ -213,7 +217,7 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     // them, so the paper is as tall on paper as measured here.
     paper.style.setProperty('display', 'flow-root', 'important');
     paper.style.setProperty('position', 'relative', 'important');
-    paper.style.setProperty('min-height', p.paper + 'px', 'important');
+    paper.style.setProperty('min-height', (p.paper - p.bands) + 'px', 'important');
     if (!footer) return;
     paper.appendChild(footer);
     var f = footer.style;
@@ -236,7 +240,10 @@ constexpr const char* kPaginate = R"JS((function (margins, own) {
     var m = start && /\btvstart(\d+)\b/.exec(start.className);
     return m ? parseInt(m[1], 10) : running + 1;
   }
+  // Each paper ends its printed page (papers are shorter than the page by
+  // the band at its foot).
   function push(element, s) {
+    element.style.setProperty('break-after', 'page', 'important');
     running = numberFor(s);
     papers.push({element: element, section: s, number: running});
   }
@@ -437,9 +444,12 @@ constexpr double kPt = 0.75;
 // would make a PDF no reader can show, and keep the engine busy for hours.
 // Each pair of margins leaves at least half the paper to the text; sheets
 // with margins of their own let wide content run into the side margins, up
-// to the paper's edge.
+// to the paper's edge, and their headers and footers into the top and foot
+// margins: the paper's are then the distances of header and footer from
+// its edges (36 where absent), the sheets' own padding the rest.
 QPageLayout paperLayout(QSizeF paper, std::optional<double> top, std::optional<double> right,
-                        std::optional<double> bottom, std::optional<double> left, bool sheetMargins, std::string* note) {
+                        std::optional<double> bottom, std::optional<double> left, bool sheetMargins, std::string* note,
+                        std::optional<double> header = std::nullopt, std::optional<double> footer = std::nullopt) {
     constexpr double kLongest = 5000 / 25.4 * 72;  // 5 m
     if (paper.width() > kLongest || paper.height() > kLongest) {
         paper = QSizeF(std::min(paper.width(), kLongest), std::min(paper.height(), kLongest));
@@ -460,8 +470,17 @@ QPageLayout paperLayout(QSizeF paper, std::optional<double> top, std::optional<d
     };
     fit(t, b, full.height());
     fit(l, r, full.width());
+    if (sheetMargins) {
+        t = std::min(header.value_or(36), t);
+        b = std::min(footer.value_or(36), b);
+    }
     return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(l, t, r, b),
                        QPageLayout::Point);
+}
+
+// Twips, as pixels of 15 twips (as the sheets count them), as points.
+std::optional<double> twipsAsPoints(std::optional<long> twips) {
+    return twips ? std::optional<double>(static_cast<double>(std::clamp(*twips, 0L, 5000L * 1440 / 25) / 15) * kPt) : std::nullopt;
 }
 
 }  // namespace
@@ -473,25 +492,24 @@ QPageLayout documentPageLayout(const ConversionContext& ctx, std::string* note) 
     auto margin = [](const std::string& text) {
         return text.empty() ? std::nullopt : std::optional<double>(std::max(0, pixels(text)) * kPt);
     };
+    const model::PageMargins* first = ctx.model && !ctx.model->sections.empty() ? &ctx.model->sections.front().margins : nullptr;
     return paperLayout(paper, margin(ctx.marginTop), margin(ctx.marginRight), margin(ctx.marginBottom),
-                       margin(ctx.marginLeft), ctx.sheetMargins, note);
+                       margin(ctx.marginLeft), ctx.sheetMargins, note, first ? twipsAsPoints(first->header) : std::nullopt,
+                       first ? twipsAsPoints(first->footer) : std::nullopt);
 }
 
 std::vector<QPageLayout> sectionPageLayouts(const ConversionContext& ctx) {
     std::vector<QPageLayout> out;
     if (!ctx.model || !ctx.fullFidelity) return out;
-    // Twips, as pixels of 15 twips (as the sheets count them), as points.
-    auto points = [](std::optional<long> twips) {
-        return twips ? std::optional<double>(static_cast<double>(std::clamp(*twips, 0L, 5000L * 1440 / 25) / 15) * kPt) : std::nullopt;
-    };
     for (const model::Section& s : ctx.model->sections) {
         if (!s.pageWidth || !s.pageHeight || *s.pageWidth <= 0 || *s.pageHeight <= 0) {
             out.push_back(out.empty() ? documentPageLayout(ctx) : out.back());
             continue;
         }
         const model::PageMargins& m = s.margins;
-        out.push_back(paperLayout(QSizeF(*points(s.pageWidth), *points(s.pageHeight)), points(m.top), points(m.right),
-                                  points(m.bottom), points(m.left), ctx.sheetMargins, nullptr));
+        out.push_back(paperLayout(QSizeF(*twipsAsPoints(s.pageWidth), *twipsAsPoints(s.pageHeight)), twipsAsPoints(m.top),
+                                  twipsAsPoints(m.right), twipsAsPoints(m.bottom), twipsAsPoints(m.left), ctx.sheetMargins,
+                                  nullptr, twipsAsPoints(m.header), twipsAsPoints(m.footer)));
     }
     return out;
 }

@@ -52,6 +52,9 @@ double emuPx(pugi::xml_attribute a) {
 // The page the drawings stand on, in CSS pixels: the first section's.
 struct PageBox {
     double width = 816, height = 1056, left = 96, right = 96, top = 96, bottom = 96;
+    // The header's distance from the paper's top: on paper, the paper's own
+    // top margin (the sheet's padding holds the rest of its margin).
+    double header = 48;
     double textWidth() const { return std::max(width - left - right, 1.0); }
     double textHeight() const { return std::max(height - top - bottom, 1.0); }
 };
@@ -69,6 +72,7 @@ PageBox pageBoxOf(const model::DocumentModel& m) {
     p.right = px(s.margins.right, p.right);
     p.top = px(s.margins.top, p.top);
     p.bottom = px(s.margins.bottom, p.bottom);
+    p.header = std::min(px(s.margins.header, p.header), p.top);
     return p;
 }
 
@@ -722,7 +726,7 @@ void convertDrawingContents(ConversionContext& ctx) {
 std::string drawingRules(const ConversionContext& ctx) {
     const PageBox page = ctx.model ? pageBoxOf(*ctx.model) : PageBox();
     return ".tvpicture p{margin:0;line-height:0}\r\n"
-           "@media print{.tvonpage{margin-top:-" + px(page.top) + "}}\r\n"
+           "@media print{.tvonpage{margin-top:-" + px(ctx.sheetMargins ? page.header : page.top) + "}}\r\n"
            "body>div.page{position:relative;z-index:0}\r\n";
 }
 

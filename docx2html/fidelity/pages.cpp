@@ -169,6 +169,9 @@ constexpr long kTwipsPerPx = 15, kLargest = 5000 * 1440 / 25;  // 5 m
 
 struct SheetGeometry {
     long width = 0, height = 0, top = 0, right = 0, bottom = 0, left = 0;
+    // How far the header's top and the footer's foot are from the paper's
+    // edges.
+    long header = 0, footer = 0;
 
     static std::optional<SheetGeometry> of(const model::Section& s) {
         if (!s.pageWidth || !s.pageHeight || *s.pageWidth <= 0 || *s.pageHeight <= 0) return std::nullopt;
@@ -179,6 +182,8 @@ struct SheetGeometry {
                         px(s.margins.bottom, 1440), px(s.margins.left, 1440)};
         fit(g.left, g.right, g.width);
         fit(g.top, g.bottom, g.height);
+        g.header = std::min(px(s.margins.header, 720), g.top);
+        g.footer = std::min(px(s.margins.footer, 720), g.bottom);
         return g;
     }
     static void fit(long& a, long& b, long length) {
@@ -194,8 +199,24 @@ struct SheetGeometry {
                "px;padding:" + std::to_string(top) + "px " + std::to_string(right) + "px " + std::to_string(bottom) +
                "px " + std::to_string(left) + "px";
     }
+    // The header and footer stand in the sheet's margins, as Word puts
+    // them: the header from its distance to the paper's top down, the
+    // footer's foot at its distance to the paper's foot, each pushing the
+    // text away only by what does not fit in its margin. On paper the
+    // paper's margins are those distances and the sheet's top padding the
+    // rest of the top margin.
+    std::string stories(const std::string& sheet) const {
+        const std::string above = std::to_string(top - header), below = std::to_string(bottom - footer);
+        return sheet + ">div.header{display:flow-root;margin-top:-" + above + "px;min-height:" + above + "px}\r\n" + sheet +
+               ">div.footer{display:flex;flex-direction:column;justify-content:flex-end;margin-bottom:-" + below +
+               "px;min-height:" + below + "px}\r\n";
+    }
+    // No padding at the foot: what runs past the text's foot (a last
+    // line's leading, a margin) runs into the foot margin, where padding
+    // would take it to a paper of its own.
     std::string printMargins() const {
-        return "padding:0 " + std::to_string(right) + "px 0 " + std::to_string(left) + "px!important";
+        return "padding:" + std::to_string(top - header) + "px " + std::to_string(right) + "px 0 " + std::to_string(left) +
+               "px!important";
     }
 };
 
@@ -222,7 +243,7 @@ std::string sheetRules(const std::vector<model::Section>& sections, const std::v
     if (!first) return {};
     std::string screen = "body>div.page{" + first->screen() +
                          (background.empty() ? std::string() : ";background-color:" + background) + "}\r\n";
-    std::string paper;
+    std::string paper = first->stories("body>div.page");
     std::string print = "@media print{html,body,div.page{overflow-x:clip}html>body>div.page{width:auto;min-height:0;"
                         "margin:0;border:0;" + first->printMargins() + "}";
     for (const std::size_t k : later) {
@@ -231,6 +252,7 @@ std::string sheetRules(const std::vector<model::Section>& sections, const std::v
         const std::string sheet = "div.page." + sectionClass(k);
         screen += "body>" + sheet + "{" + g->screen() + "}\r\n";
         print += "html>body>" + sheet + "{" + g->printMargins() + paperWidth(*g, *first) + "}";
+        paper += g->stories("body>" + sheet);
         if (g->width == first->width && g->height == first->height) continue;
         const std::string name = sectionClass(k);
         paper += "@page " + name + "{size:" + std::to_string(g->width) + "px " + std::to_string(g->height) +

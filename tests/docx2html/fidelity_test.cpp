@@ -442,8 +442,14 @@ TEST(FidelityParagraphs, SheetsTakeTheirSectionsPage) {
              "background-color:#FFFFCC}",
              "body>div.page.section1{width:864px;min-height:624px;padding:96px 96px 96px 96px}",
              "@page section1{size:1056px 816px}\r\nbody>div.page.section1{page:section1}",
+             // Headers and footers at their distances from the paper's
+             // edges (half an inch where unsaid): on paper those are the
+             // paper's margins, the sheet's padding the rest.
+             "body>div.page>div.header{display:flow-root;margin-top:-48px;min-height:48px}",
+             "body>div.page.section1>div.footer{display:flex;flex-direction:column;justify-content:flex-end;"
+             "margin-bottom:-48px;min-height:48px}",
              "@media print{html,body,div.page{overflow-x:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
-             "border:0;padding:0 120px 0 120px!important}html>body>div.page.section1{padding:0 96px 0 96px!important;"
+             "border:0;padding:48px 120px 0 120px!important}html>body>div.page.section1{padding:48px 96px 0 96px!important;"
              // Laid out at its own width and scaled to the first sheet's
              // (816 / 1056), which the engine lays every sheet out at.
              "width:864px!important;zoom:0.772}",
