@@ -45,16 +45,16 @@ def words_of(pdf):
                 continue
             if node.tag != "text":
                 continue
-            spec = fonts.get(node.get("font"))
-            if spec is None:
+            face = fonts.get(node.get("font"))
+            if face is None:
                 continue
-            name = spec.get("family", "")
+            name = face.get("family", "")
             lower = name.lower()
             bold = node.find(".//b") is not None or "bold" in lower
             italic = (node.find(".//i") is not None or "italic" in lower
                       or "oblique" in lower)
-            look = (family_of(name), float(spec.get("size", "0")), bold, italic,
-                    spec.get("color", "#000000"))
+            look = (family_of(name), float(face.get("size", "0")), bold, italic,
+                    face.get("color", "#000000"))
             for word in "".join(node.itertext()).split():
                 words.append((word, look))
     return words, pages
