@@ -20,6 +20,10 @@ void removeMarkerBytes(std::string& text) {
 void prepareFidelity(ConversionContext& ctx) {
     ctx.mathMarkup.clear();
     removeMarkerBytes(ctx.workingText);
+    // Where Word last broke the page when it saved: nothing to show, and
+    // left in it would reach the page for its check to take out.
+    if (ctx.workingText.find("<w:lastRenderedPageBreak/>") != std::string::npos)
+        replaceAllInPlace(ctx.workingText, "<w:lastRenderedPageBreak/>", "");
     trackedChanges(ctx);
     directToggles(ctx);
     prepareRuns(ctx);
