@@ -202,13 +202,14 @@ struct SheetGeometry {
     // The header and footer stand in the sheet's margins, as Word puts
     // them: the header from its distance to the paper's top down, the
     // footer's foot at its distance to the paper's foot, each pushing the
-    // text away only by what does not fit in its margin. On paper the
+    // text away only by what does not fit in its margin; the footer below
+    // the body's floats, never narrowed beside them. On paper the
     // paper's margins are those distances and the sheet's top padding the
     // rest of the top margin.
     std::string stories(const std::string& sheet) const {
         const std::string above = std::to_string(top - header), below = std::to_string(bottom - footer);
         return sheet + ">div.header{display:flow-root;margin-top:-" + above + "px;min-height:" + above + "px}\r\n" + sheet +
-               ">div.footer{display:flex;flex-direction:column;justify-content:flex-end;margin-bottom:-" + below +
+               ">div.footer{clear:both;display:flex;flex-direction:column;justify-content:flex-end;margin-bottom:-" + below +
                "px;min-height:" + below + "px}\r\n";
     }
     // No padding at the foot: what runs past the text's foot (a last

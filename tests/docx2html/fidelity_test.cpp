@@ -446,7 +446,7 @@ TEST(FidelityParagraphs, SheetsTakeTheirSectionsPage) {
              // edges (half an inch where unsaid): on paper those are the
              // paper's margins, the sheet's padding the rest.
              "body>div.page>div.header{display:flow-root;margin-top:-48px;min-height:48px}",
-             "body>div.page.section1>div.footer{display:flex;flex-direction:column;justify-content:flex-end;"
+             "body>div.page.section1>div.footer{clear:both;display:flex;flex-direction:column;justify-content:flex-end;"
              "margin-bottom:-48px;min-height:48px}",
              "@media print{html,body,div.page{overflow-x:clip}html>body>div.page{width:auto;min-height:0;margin:0;"
              "border:0;padding:48px 120px 0 120px!important}html>body>div.page.section1{padding:48px 96px 0 96px!important;"
