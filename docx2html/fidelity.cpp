@@ -22,7 +22,7 @@ void prepareFidelity(ConversionContext& ctx) {
     removeMarkerBytes(ctx.workingText);
     // Where Word last broke the page when it saved: nothing to show, and
     // left in it would reach the page for its check to take out.
-    if (ctx.workingText.find("<w:lastRenderedPageBreak/>") != std::string::npos)
+    if (findText(ctx.workingText, "<w:lastRenderedPageBreak/>") != std::string::npos)
         replaceAllInPlace(ctx.workingText, "<w:lastRenderedPageBreak/>", "");
     trackedChanges(ctx);
     directToggles(ctx);
@@ -30,7 +30,7 @@ void prepareFidelity(ConversionContext& ctx) {
     applyTableStyleFormats(ctx);
     // Cells centred vertically: the table step writes the value as CSS,
     // where the word is "middle".
-    if (ctx.workingText.find("<w:vAlign w:val=\"center\"/>") != std::string::npos)
+    if (findText(ctx.workingText, "<w:vAlign w:val=\"center\"/>") != std::string::npos)
         ctx.workingText = replaceAll(ctx.workingText, "<w:vAlign w:val=\"center\"/>", "<w:vAlign w:val=\"middle\"/>");
     drawingsAsDrawn(ctx);
     vmlPicturesToDrawings(ctx);

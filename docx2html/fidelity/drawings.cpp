@@ -700,7 +700,7 @@ std::string drawingsAsDrawn(ConversionContext& ctx, std::string_view text, const
 }
 
 void drawingsAsDrawn(ConversionContext& ctx) {
-    if (ctx.workingText.find("<w:drawing") == std::string::npos && ctx.workingText.find("<w:pict") == std::string::npos) return;
+    if (findText(ctx.workingText, "<w:drawing") == std::string::npos && findText(ctx.workingText, "<w:pict") == std::string::npos) return;
     // The edits are made before the text is replaced: one copy of it at a time.
     EditList edits = drawingEdits(ctx, ctx.workingText, ctx.relsText, 0);
     edits.applyTo(ctx.workingText);

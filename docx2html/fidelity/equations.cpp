@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "core/html.h"
+#include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/markers.h"
@@ -312,7 +313,7 @@ std::string ommlToMathml(std::string_view omml, bool display) {
 
 void equationsToMathml(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
-    if (t.find("<m:oMath") == std::string_view::npos) return;
+    if (findText(t, "<m:oMath") == std::string_view::npos) return;
     EditList edits;
     auto replace = [&](const Element& e, bool display) {
         edits.replace(e.begin, e.end - e.begin, marker::math(ctx.mathMarkup.size()));

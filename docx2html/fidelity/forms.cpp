@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/html.h"
+#include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/model/model.h"
@@ -76,8 +77,8 @@ std::string dropDownText(pugi::xml_node list) {
 // Whether the field whose begin mark ends at `from` has a result: a
 // separate mark before its end mark.
 bool hasResult(std::string_view t, std::size_t from) {
-    const std::size_t separate = t.find("w:fldCharType=\"separate\"", from);
-    const std::size_t end = t.find("w:fldCharType=\"end\"", from);
+    const std::size_t separate = findText(t, "w:fldCharType=\"separate\"", from);
+    const std::size_t end = findText(t, "w:fldCharType=\"end\"", from);
     return separate != std::string_view::npos && separate < end;
 }
 
@@ -103,8 +104,8 @@ void legacyFields(std::string_view t, std::string_view root, model::Report& repo
 // A content-control check box: the first text or symbol of its content
 // becomes its mark, the others go.
 void checkBoxContent(std::string_view t, std::size_t from, std::string_view mark, EditList& edits) {
-    const std::size_t open = t.find("<w:sdtContent>", from);
-    const std::size_t close = t.find("</w:sdtContent>", from);
+    const std::size_t open = findText(t, "<w:sdtContent>", from);
+    const std::size_t close = findText(t, "</w:sdtContent>", from);
     if (open == std::string_view::npos || close == std::string_view::npos || close < open) return;
     const std::string_view content = t.substr(open, close - open);
     std::vector<Element> shown = elements(content, "w:t");
@@ -132,8 +133,8 @@ void contentControls(std::string_view t, std::string_view root, model::Report& r
 
 void formsInTheirState(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
-    const bool legacy = t.find("<w:ffData") != std::string_view::npos;
-    const bool controls = t.find("checkbox") != std::string_view::npos;
+    const bool legacy = findText(t, "<w:ffData") != std::string_view::npos;
+    const bool controls = findText(t, "checkbox") != std::string_view::npos;
     if (!legacy && !controls) return;
     const std::string_view root = rootTag(t);
     if (root.empty()) return;

@@ -13,6 +13,7 @@
 #include "docx2html/fidelity/fonts.h"
 #include "docx2html/fidelity/runs.h"
 #include "docx2html/fidelity/shading.h"
+#include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/fidelity/headings.h"
@@ -355,7 +356,7 @@ private:
         const std::vector<TableBorders> borders = tableBorders(t_, ctx_.model->styleSheet);
         const std::vector<model::Section>& sections = ctx_.model->sections;
         std::size_t k = 0;
-        for (std::size_t tb = t_.find("<tbl>"); tb != std::string::npos; tb = t_.find("<tbl>", tb + 5), ++k) {
+        for (std::size_t tb = findText(t_, "<tbl>"); tb != std::string::npos; tb = findText(t_, "<tbl>", tb + 5), ++k) {
             const std::size_t pr = tableProps.atOrAfter(tb);
             const std::size_t cell = cells.atOrAfter(tb);
             if (cell == std::string::npos) break;

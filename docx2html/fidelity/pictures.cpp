@@ -132,7 +132,7 @@ public:
     void rewrite(std::string& text) {
         const std::string_view t = text;
         EditList edits;
-        for (std::size_t p = t.find("<img src=\""); p != std::string_view::npos; p = t.find("<img src=\"", p + 1)) {
+        for (std::size_t p = findText(t, "<img src=\""); p != std::string_view::npos; p = findText(t, "<img src=\"", p + 1)) {
             const std::size_t gt = t.find('>', p);
             const std::size_t quote = t.find('"', p + 10);
             if (gt == std::string_view::npos || quote == std::string_view::npos || quote > gt) continue;
@@ -196,11 +196,11 @@ private:
 
 void vmlPicturesToDrawings(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
-    if (t.find("<v:imagedata") == std::string_view::npos) return;
+    if (findText(t, "<v:imagedata") == std::string_view::npos) return;
     EditList edits;
     std::size_t shapeStyleFrom = 0;
     std::string_view shapeStyle;
-    for (std::size_t p = t.find("<v:imagedata"); p != std::string_view::npos; p = t.find("<v:imagedata", p + 1)) {
+    for (std::size_t p = findText(t, "<v:imagedata"); p != std::string_view::npos; p = findText(t, "<v:imagedata", p + 1)) {
         const std::size_t gt = t.find('>', p);
         if (gt == std::string_view::npos) break;
         const std::string_view tag = t.substr(p, gt + 1 - p);

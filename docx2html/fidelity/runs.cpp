@@ -275,7 +275,7 @@ public:
 
 private:
     std::size_t nextStart(std::size_t from) const {
-        for (std::size_t p = t_.find("<w:p", from); p != std::string_view::npos; p = t_.find("<w:p", p + 1))
+        for (std::size_t p = findText(t_, "<w:p", from); p != std::string_view::npos; p = findText(t_, "<w:p", p + 1))
             if (p + 4 < t_.size() && (t_[p + 4] == '>' || t_[p + 4] == ' ')) return p;
         return std::string_view::npos;
     }
@@ -377,7 +377,7 @@ private:
         for (const char* p : {"<w:vanish", "<w:caps", "<w:strike", "<w:dstrike", "<w:smallCaps", "<w:spacing w:val", "<w:shd",
                               "<w:rStyle", "<w:rFonts", "<w:rtl", "<w:cs", "<w:szCs", "<w:color w:val=\"auto\"",
                               "<w:b w:val=", "<w:i w:val="})
-            if (t_.find(p) != std::string_view::npos) return true;
+            if (findText(t_, p) != std::string_view::npos) return true;
         return holdsScript(t_, false);
     }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/html.h"
+#include "core/uStr.h"
 #include "docx2html/fidelity.h"
 #include "docx2html/fidelity/edits.h"
 #include "docx2html/symbols.h"
@@ -47,7 +48,7 @@ std::size_t toggleOnAt(std::string_view t, std::size_t p) {
 
 void symbolsToText(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
-    if (t.find("<w:sym") == std::string_view::npos) return;
+    if (findText(t, "<w:sym") == std::string_view::npos) return;
     EditList edits;
     for (const Element& e : elements(t, "w:sym")) {
         const auto text = symbolText(tagAttribute(e.tag, "w:font"), tagAttribute(e.tag, "w:char"));

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "core/html.h"
+#include "core/uStr.h"
 #include "docx2html/docx2html.h"
 #include "docx2html/fidelity/fonts.h"
 #include "docx2html/fidelity/markers.h"
@@ -635,7 +636,7 @@ std::vector<TableBorders> tableBorders(std::string_view t, const model::StyleShe
 }
 
 void applyTableStyleFormats(ConversionContext& ctx) {
-    if (!ctx.model || ctx.workingText.find("<w:tblStyle") == std::string::npos) return;
+    if (!ctx.model || findText(ctx.workingText, "<w:tblStyle") == std::string::npos) return;
     std::string out = TableWalk(ctx.workingText, *ctx.model).run();
     if (!out.empty()) ctx.workingText = std::move(out);
 }

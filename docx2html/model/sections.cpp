@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/uStr.h"
+
 namespace tavin::model {
 
 namespace {
@@ -64,7 +66,7 @@ void readPage(pugi::xml_node sectPr, Section& s, Report& report) {
 // The next whole "<w:sectPr" tag at or after from.
 std::size_t nextSection(std::string_view t, std::size_t from) {
     static constexpr std::string_view kOpen = "<w:sectPr";
-    for (std::size_t p = t.find(kOpen, from); p != std::string_view::npos; p = t.find(kOpen, p + 1)) {
+    for (std::size_t p = findText(t, kOpen, from); p != std::string_view::npos; p = findText(t, kOpen, p + 1)) {
         const char c = p + kOpen.size() < t.size() ? t[p + kOpen.size()] : '\0';
         if (c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n') return p;
     }
