@@ -196,7 +196,6 @@ private:
 
 void vmlPicturesToDrawings(ConversionContext& ctx) {
     const std::string_view t = ctx.workingText;
-    if (findText(t, "<v:imagedata") == std::string_view::npos) return;
     EditList edits;
     std::size_t shapeStyleFrom = 0;
     std::string_view shapeStyle;
