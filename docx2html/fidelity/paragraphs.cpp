@@ -82,21 +82,20 @@ std::optional<std::string> nonEmpty(std::string_view v) {
 
 class ParagraphStyles {
 public:
-    explicit ParagraphStyles(std::string_view styles) {
-        for (const Element& s : elements(styles, "style")) {
-            const std::string_view type = tagAttribute(s.tag, "type");
-            if (!type.empty() && type != "paragraph") continue;
-            const std::string id(tagAttribute(s.tag, "styleId"));
+    // The paragraph styles of the model (a style that names no type is one),
+    // each read once.
+    explicit ParagraphStyles(const model::StyleSheet& sheet) : defaultId_(sheet.defaultParagraphStyle) {
+        for (const auto& [id, style] : sheet.styles()) {
+            if (style.type != model::StyleType::Paragraph) continue;
             ParagraphStyle p;
-            p.basedOn = std::string(childValue(s.content, "basedOn"));
-            read(textBetween(s.content, "<pPr>", "</pPr>"), p);
-            if (!p.outline) p.outline = headings::levelOfStyleName(lowerCase(childValue(s.content, "name")));
-            if (isOn(tagAttribute(s.tag, "default")) && !tagAttribute(s.tag, "default").empty()) defaultId_ = id;
+            p.basedOn = style.basedOn;
+            readNode(style.pPr, p);
+            if (!p.outline) p.outline = headings::levelOfStyleName(lowerCase(style.name));
             styles_.emplace(id, std::move(p));
         }
     }
 
-    // Reads the properties a pPr sets directly.
+    // Reads the properties a pPr of the working text sets directly.
     static void read(std::string_view pPr, ParagraphStyle& p) {
         const FirstTags tags(pPr);
         if (const std::string_view n = tags.value("numId"); !n.empty()) p.numId = intValue(n, 0);
@@ -114,6 +113,25 @@ public:
         if (!tags.tag("tabs").empty())
             if (const std::string t = textBetween(pPr, "<tabs>", "</tabs>"); !t.empty()) p.tabs = readTabStops(t);
         p.indent = indentOfTag(tags.tag("ind"));
+    }
+
+    // The same properties of a style's pPr in the model.
+    static void readNode(pugi::xml_node pPr, ParagraphStyle& p) {
+        const pugi::xml_node numPr = pPr.child("w:numPr");
+        if (const std::string_view n = model::childVal(numPr, "w:numId"); !n.empty()) p.numId = intValue(n, 0);
+        if (const std::string_view l = model::childVal(numPr, "w:ilvl"); !l.empty()) p.ilvl = intValue(l, 0);
+        if (const std::string_view o = model::childVal(pPr, "w:outlineLvl"); !o.empty()) p.outline = intValue(o, 9);
+        p.bidi = model::toggle(pPr.child("w:bidi"));
+        p.pageBreakBefore = model::toggle(pPr.child("w:pageBreakBefore"));
+        p.contextual = model::toggle(pPr.child("w:contextualSpacing"));
+        const pugi::xml_node spacing = pPr.child("w:spacing");
+        p.line = nonEmpty(spacing.attribute("w:line").value());
+        p.lineRule = nonEmpty(spacing.attribute("w:lineRule").value());
+        if (const std::string_view a = spacing.attribute("w:beforeAutospacing").value(); !a.empty()) p.autoBefore = isOn(a);
+        if (const std::string_view a = spacing.attribute("w:afterAutospacing").value(); !a.empty()) p.autoAfter = isOn(a);
+        p.justification = nonEmpty(model::childVal(pPr, "w:jc"));
+        if (pPr.child("w:tabs").first_child()) p.tabs = styleTabStops(pPr);
+        p.indent = indentOfNode(pPr.child("w:ind"));
     }
 
     // The style a paragraph has: the one it names, else the default one.
@@ -183,7 +201,7 @@ public:
     explicit ParagraphMarks(ConversionContext& ctx)
         : ctx_(ctx),
           t_(ctx.workingText),
-          styles_(ctx.stylesText),
+          styles_(ctx.model->styleSheet),
           lists_(*ctx.model),
           levelIndents_(*ctx.model),
           looks_(*ctx.model),

@@ -223,13 +223,30 @@ void withoutSetIn(RunLook& look, const RunLook& nearer) {
 // Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
 // full-width forms) or of complex ones (Hebrew, Arabic, Syriac, Indic), by
 // the lead bytes of their UTF-8 sequences.
-bool holdsScript(std::string_view text, bool eastAsian) {
+namespace {
+
+bool holdsScriptByte(std::string_view text, bool eastAsian) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         if (eastAsian ? (c >= 0xE3 && c <= 0xED) || c == 0xEF || c == 0xF0 : (c >= 0xD6 && c <= 0xDD) || c == 0xE0)
             return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool holdsScript(std::string_view text, bool eastAsian) {
+    // Most text is ASCII or Latin: a block whose largest byte is below the
+    // lead bytes of both kinds of script is passed whole.
+    constexpr std::size_t kBlock = 64;
+    std::size_t i = 0;
+    for (; i + kBlock <= text.size(); i += kBlock) {
+        unsigned char largest = 0;
+        for (std::size_t k = 0; k < kBlock; ++k) largest = std::max(largest, static_cast<unsigned char>(text[i + k]));
+        if (largest >= 0xD6 && holdsScriptByte(text.substr(i, kBlock), eastAsian)) return true;
+    }
+    return holdsScriptByte(text.substr(i), eastAsian);
 }
 
 // A run naming an East Asian font besides its own has it in its font stack
@@ -266,10 +283,13 @@ public:
             pending_ = nextStart(0);
             started_ = true;
         }
+        // Only the last paragraph passed is read: the run stands in it.
+        std::size_t last = std::string_view::npos;
         while (pending_ != std::string_view::npos && pending_ <= pos) {
-            style_ = styleOf(pending_);
+            last = pending_;
             pending_ = nextStart(pending_ + 4);
         }
+        if (last != std::string_view::npos) style_ = styleOf(last);
         return style_;
     }
 

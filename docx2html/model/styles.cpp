@@ -11,8 +11,9 @@ namespace {
 constexpr std::array<std::string_view, kTableConditions> kConditionNames = {
     "firstRow", "lastRow", "firstCol", "lastCol", "band1Horz", "band2Horz", "band1Vert", "band2Vert", "wholeTable"};
 
+// A style that names no type is a paragraph style.
 StyleType typeOf(std::string_view type) {
-    if (type == "paragraph") return StyleType::Paragraph;
+    if (type.empty() || type == "paragraph") return StyleType::Paragraph;
     if (type == "character") return StyleType::Character;
     if (type == "table") return StyleType::Table;
     if (type == "numbering") return StyleType::Numbering;
@@ -51,6 +52,7 @@ Style readStyle(pugi::xml_node node, const XmlPart& part, Report& report) {
     s.type = typeOf(node.attribute("w:type").value());
     s.isDefault = onAttribute(node.attribute("w:default"));
     s.basedOn = childVal(node, "w:basedOn");
+    s.name = childVal(node, "w:name");
     s.rPr = node.child("w:rPr");
     s.pPr = node.child("w:pPr");
     s.tblPr = node.child("w:tblPr");

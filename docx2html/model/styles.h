@@ -40,7 +40,7 @@ struct TableFormat {
 };
 
 struct Style {
-    std::string id, basedOn;
+    std::string id, basedOn, name;
     StyleType type = StyleType::Other;
     bool isDefault = false;
     // The style's own properties (its direct children); null when absent.

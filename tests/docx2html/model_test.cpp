@@ -35,7 +35,7 @@ PartTexts document(const std::string& w, const std::string& wUri, const std::str
                       "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:rPr><w:rFonts w:asciiTheme=\"minorHAnsi\"/>"
                       "</w:rPr></w:style>"
                       "<w:style w:type=\"paragraph\" w:styleId=\"H2\"><w:basedOn w:val=\"H\"/><w:rPr><w:b w:val=\"0\"/><w:i/></w:rPr></w:style>"
-                      "<w:style w:type=\"paragraph\" w:styleId=\"H\"><w:basedOn w:val=\"Normal\"/><w:rPr><w:b/><w:sz w:val=\"28\"/>"
+                      "<w:style w:styleId=\"H\"><w:name w:val=\"heading 1\"/><w:basedOn w:val=\"Normal\"/><w:rPr><w:b/><w:sz w:val=\"28\"/>"
                       "<w:color w:val=\"1F3864\"/></w:rPr></w:style>"
                       "<w:style w:type=\"paragraph\" w:styleId=\"Loop\"><w:basedOn w:val=\"Loop\"/><w:rPr><w:caps/></w:rPr></w:style>"
                       "<w:style w:type=\"numbering\" w:styleId=\"Outline\"><w:pPr><w:numPr><w:numId w:val=\"12\"/></w:numPr></w:pPr>"
@@ -76,7 +76,7 @@ std::string described(const RunLook& l) {
 
 // What the model resolves for a question: "look:ID", "chain:ID",
 // "labels:numId.ilvl ...", "font:reference", "colour:name", "generic:font",
-// "defaults", "report".
+// "defaults", "report", "style:ID" (its type and name).
 std::string answer(const model::DocumentModel& m, const std::string& question) {
     const std::size_t colon = question.find(':');
     const std::string kind = question.substr(0, colon), arg = colon == std::string::npos ? "" : question.substr(colon + 1);
@@ -86,6 +86,10 @@ std::string answer(const model::DocumentModel& m, const std::string& question) {
     if (kind == "generic") return std::string(m.fontFamilies.generic(arg));
     if (kind == "defaults") return m.styleSheet.defaultParagraphStyle + " " + m.styleSheet.defaultTableStyle;
     if (kind == "report") return std::to_string(m.report.skipped.size());
+    if (kind == "style") {
+        const model::Style* s = m.styleSheet.find(arg);
+        return s ? std::to_string(static_cast<int>(s->type)) + " " + s->name : "";
+    }
     std::string out;
     if (kind == "chain")
         for (const model::Style* s : m.styleSheet.chain(arg)) out += (out.empty() ? "" : ">") + s->id;
@@ -111,6 +115,8 @@ const std::vector<std::pair<std::string, std::string>> kDocumentAnswers = {
     {"look:Missing", ""},
     {"chain:H2", "H2>H>Normal"},
     {"chain:Loop", "Loop"},
+    {"style:H", "0 heading 1"},  // no type names a paragraph style
+    {"style:Outline", "3 "},
     {"defaults", "Normal Grid"},
     // Whole ids: list 1 is decimal, list 12 roman; list 4 links to list 12's
     // definition through the numbering style and starts over at 7.
