@@ -180,7 +180,6 @@ void assembleHtml(ConversionContext& ctx) {
 
     const char* crlf = "\r\n";
     std::string page;
-    reserveText(page, body.size() + 1024);
     page += "<html>";
     page += crlf;
     page += "<head>";
@@ -216,6 +215,8 @@ void assembleHtml(ConversionContext& ctx) {
         page += " td div.page{width:0;height:0}";
     }
     page += "</style></head>";
+    // The whole page in one buffer, made once.
+    reserveText(page, page.size() + body.size() + ctx.headerHtml.size() + ctx.notesHtml.size() + ctx.footerHtml.size() + 32);
 
     // The page box opens right after the body start tag and is closed by the
     // body end tag.

@@ -16,11 +16,12 @@ namespace tavin {
 // of one kind in the order they were added.
 class EditList {
 public:
-    void replace(std::size_t at, std::size_t length, std::string text) {
-        items_.push_back({at, length, std::move(text)});
+    void replace(std::size_t at, std::size_t length, std::string_view text) {
+        items_.push_back({at, length, texts_.size(), text.size()});
+        texts_.append(text);
     }
-    void insert(std::size_t at, std::string text) { replace(at, 0, std::move(text)); }
-    void erase(std::size_t at, std::size_t length) { replace(at, length, std::string()); }
+    void insert(std::size_t at, std::string_view text) { replace(at, 0, text); }
+    void erase(std::size_t at, std::size_t length) { replace(at, length, {}); }
     bool empty() const { return items_.empty(); }
 
     // The text with every edit made; the list is empty afterwards.
@@ -31,11 +32,14 @@ public:
     }
 
 private:
+    // The replacements lie one after the other in texts_: a list of many
+    // small edits costs no allocation apiece.
     struct Item {
         std::size_t at, length;
-        std::string text;
+        std::size_t from, size;  // the replacement, in texts_
     };
     std::vector<Item> items_;
+    std::string texts_;
 };
 
 }  // namespace tavin
