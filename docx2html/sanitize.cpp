@@ -10,9 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -350,28 +353,68 @@ std::string filteredRules(std::string_view rules, bool allowList) {
 }
 
 // Gumbo's nodes for one reading, in blocks freed together: freeing a tree
-// nested a million deep costs no recursion.
+// nested a million deep costs no recursion. Gumbo grows its strings and
+// vectors by taking a larger block and giving the old one back: a block
+// given back is kept by its size class for the next request of that class,
+// so the arena holds what the tree holds, not every block it outgrew.
 class Arena {
 public:
     static void* allocate(void* self, std::size_t n) { return static_cast<Arena*>(self)->take(n); }
-    static void release(void*, void*) {}
+    static void release(void* self, void* p) {
+        if (p != nullptr) static_cast<Arena*>(self)->giveBack(p);
+    }
 
 private:
     static constexpr std::size_t kBlock = std::size_t{1} << 20;
+    static constexpr std::size_t kUnit = 16;      // the alignment, and the size of a block's head
+    static constexpr std::size_t kSmall = 1024;   // up to here, classes 16 bytes apart
+    static constexpr std::size_t kClasses = kSmall / kUnit + 32;  // the largest class holds 2 TiB
+
+    // The class of a request of n bytes, and the size a block of it holds.
+    static std::size_t classOf(std::size_t n) {
+        if (n <= kSmall) return n == 0 ? 0 : (n - 1) / kUnit;
+        return kSmall / kUnit + static_cast<std::size_t>(std::bit_width(n - 1)) - 10;
+    }
+    static std::size_t sizeOf(std::size_t k) {
+        return k < kSmall / kUnit ? (k + 1) * kUnit : std::size_t{1} << (k - kSmall / kUnit + 10);
+    }
+
     void* take(std::size_t n) {
-        n = (n + 15) & ~std::size_t{15};
-        if (n > kBlock / 8) return blocks_.emplace_back(new std::byte[n]).get() + 0;
+        const std::size_t k = classOf(n);
+        if (k >= kClasses) throw std::bad_alloc();
+        std::byte* head = free_[k];
+        if (head != nullptr) {
+            std::memcpy(&free_[k], head + sizeof(std::size_t), sizeof(std::byte*));
+        } else {
+            head = carve(kUnit + sizeOf(k));
+        }
+        std::memcpy(head, &k, sizeof k);
+        return head + kUnit;
+    }
+
+    void giveBack(void* p) {
+        std::byte* head = static_cast<std::byte*>(p) - kUnit;
+        std::size_t k = 0;
+        std::memcpy(&k, head, sizeof k);
+        std::memcpy(head + sizeof(std::size_t), &free_[k], sizeof(std::byte*));
+        free_[k] = head;
+    }
+
+    std::byte* carve(std::size_t n) {
+        if (n > kBlock / 8) return blocks_.emplace_back(new std::byte[n]).get();
         if (current_ == nullptr || used_ + n > kBlock) {
             current_ = blocks_.emplace_back(new std::byte[kBlock]).get();
             used_ = 0;
         }
-        void* p = current_ + used_;
+        std::byte* p = current_ + used_;
         used_ += n;
         return p;
     }
+
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
     std::byte* current_ = nullptr;
     std::size_t used_ = 0;
+    std::array<std::byte*, kClasses> free_{};
 };
 
 // One change to the page: [from, to) becomes text. A tag or comment taken
