@@ -403,7 +403,10 @@ private:
 
     // The text through a run's own properties; empty when the run has none.
     static std::string_view propertiesOf(const Element& r) {
-        if (textBetween(r.content, "<w:rPr>", "</w:rPr>").empty()) return {};
+        const std::size_t open = r.content.find("<w:rPr>");
+        if (open == std::string_view::npos) return {};
+        const std::size_t close = r.content.find("</w:rPr>", open + 7);
+        if (close == std::string_view::npos || close == open + 7) return {};
         return r.content.substr(0, r.content.find("</w:rPr>"));
     }
 
