@@ -220,11 +220,7 @@ void withoutSetIn(RunLook& look, const RunLook& nearer) {
     drop(look.complexItalic, nearer.complexItalic);
 }
 
-// Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
-// full-width forms) or of complex ones (Hebrew, Arabic, Syriac, Indic), by
-// the lead bytes of their UTF-8 sequences.
-namespace {
-
+// holdsScript byte by byte.
 bool holdsScriptByte(std::string_view text, bool eastAsian) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
@@ -234,8 +230,9 @@ bool holdsScriptByte(std::string_view text, bool eastAsian) {
     return false;
 }
 
-}  // namespace
-
+// Whether text holds letters of East Asian scripts (CJK, kana, Hangul,
+// full-width forms) or of complex ones (Hebrew, Arabic, Syriac, Indic), by
+// the lead bytes of their UTF-8 sequences.
 bool holdsScript(std::string_view text, bool eastAsian) {
     // Most text is ASCII or Latin: a block whose largest byte is below the
     // lead bytes of both kinds of script is passed whole.
